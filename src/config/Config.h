@@ -1,0 +1,113 @@
+// Compile-time configuration of the detector and the records its stages exchange.
+// Lengths are metres unless a name ends in _PIX; disparities are pixels; u is the column
+// and v the row of the 560 x 360 disparity picture, counted from its top-left corner.
+#pragma once
+
+#include <cstdint>
+
+// Image, grid and run.
+constexpr int TOTAL_U = 560;          // disparity picture width (pixel)
+constexpr int TOTAL_V = 360;          // disparity picture height (pixel)
+constexpr int SHIFT_PITCH = 4;        // width of one column block (pixel)
+constexpr int LUT_NUM = 100;          // integer disparity levels 0..99
+constexpr int START_FRAME = 410;      // first frame of the run
+constexpr int END_FRAME = 610;        // last frame of the run (included)
+constexpr int DISPARITY_OFS_U = 96;   // left edge of the disparity picture in the camera picture (pixel)
+constexpr int DISPARITY_OFS_V = 63;   // top edge of the disparity picture in the camera picture (pixel)
+
+constexpr int totalBlkNumU = TOTAL_U / SHIFT_PITCH;  // 140 column blocks
+constexpr int gridNum = totalBlkNumU * LUT_NUM;      // 14000 grid cells
+constexpr int TOTAL_PIXELS = TOTAL_U * TOTAL_V;      // 201600 disparity values
+
+constexpr int PIXEL(int u, int v) { return u + (v * TOTAL_U); }
+constexpr int GRID(int uBl, int d) { return uBl + (d * totalBlkNumU); }
+
+// Camera model.
+constexpr double BF_PIX = 142.366;    // baseline x focal length (metre x pixel): distance = BF_PIX / disparity
+constexpr double B_MM = 0.15;         // stereo baseline (metre, whatever the name says)
+constexpr double F_PIX = 949.1;       // focal length (pixel)
+constexpr int U0 = 328;               // principal point column in the camera picture (pixel)
+constexpr int V0 = 243;               // principal point row in the camera picture (pixel)
+constexpr double DELTA_T = 0.03333;   // frame interval (second)
+
+// Detection.
+constexpr double C_THRESHOLD1 = 2.0;         // below C_THRESHOLD1 x threshold[d] pixels a cell is empty
+constexpr double C_THRESHOLD2 = 5.0;         // below C_THRESHOLD2 x threshold[d] a cell is only a weak candidate
+constexpr double XW = 1.5;                   // lateral span of the weak-run promotion window (metre)
+constexpr double MYCAR_HIGHT = 2.0;          // height above the road beyond which a block may be far background (metre)
+constexpr int THRESHOLD_FARBLOCK = 5;        // a high block with more farther blocks below it than this is blanked
+constexpr double OBJECT_MIN_HEIGHT_M = 0.5;  // cells lower than this above the road are dropped
+constexpr double OBJECT_MIN_WIDTH_M = 0.3;   // groups narrower than this are dropped
+constexpr double MIN_D = 2.37;               // groups of smaller mean disparity (beyond ~60 m) are not reported (pixel)
+constexpr double GROUPED_RANGE = 0.4;        // lateral tolerance for joining cells (metre)
+constexpr double GROUPED_RANGE_H_M = 0.8;    // height tolerance for joining cells and matching heights (metre)
+constexpr int GROUPED_RANGE_H_PIX = 30;      // the same height tolerance in picture rows (pixel)
+
+// Tracking.
+constexpr double SIGMA_V2 = 3.8468;          // process-noise variance of the two-state track filters
+constexpr double SIGMA_W2 = 9.0;             // measurement-noise variance of the three-state road filter
+constexpr double PREDICTED_RANGE = 0.5;      // range argument handed to the track search
+constexpr int ONESIDE_COUNT = 3;             // one-sided matches accepted while the one-side counter is below this
+constexpr double DETECTABLE_AREA_L_M = -1.5; // left bound of the lateral detection zone (metre)
+constexpr double DETECTABLE_AREA_R_M = 1.5;  // right bound of the lateral detection zone (metre)
+
+// Build switches: embedded frame data instead of files; the self-contained image container.
+#define REPLACEMENT 1
+#define OPENCV_DEP 0
+
+// One colour, each channel 0..255.
+struct ColorSet {
+    int32_t red;
+    int32_t green;
+    int32_t blue;
+};
+
+// One cell of the occupancy grid (column block x disparity level).
+struct Grid {
+    int32_t exist;    // occupancy: 0 empty, 1 weak candidate (inside the grid stage only), 10 occupied
+    int32_t h_pix;    // picture row of the top of the cell's matched run; the road row when none matched
+    int32_t hl_pix;   // picture row of the bottom of the matched run (last matching row + 4)
+    double aveD;      // sub-pixel disparity, averaged over up to three frames (pixel)
+    int32_t id;       // group number: 0 none; raw label while labelling, final group (from 1) afterwards
+    int32_t ref;      // label-table entry: representative of the label equal to this cell's index
+    double x_m;       // lateral position at distance z_m (metre)
+    double z_m;       // distance BF_PIX / aveD (metre)
+    double h_m;       // height of the cell's top above the road (metre)
+    int32_t count;    // persistence in frames, 1..5; counts down while a lost cell is held
+    double nowAveD;   // this frame's measured aveD before averaging (pixel)
+    double preAveD;   // the predecessor cell's nowAveD of the previous frame (pixel)
+};
+
+// One obstacle of the current frame.
+struct DetectedObject {
+    double lX_m;      // left edge: smallest lateral position of the group's cells (metre)
+    double rX_m;      // right edge: largest lateral position (metre)
+    double d_pix;     // mean disparity of the cells (pixel)
+    double h_m;       // largest cell height (metre)
+    int32_t S_u;      // first column block
+    int32_t E_u;      // last column block
+    double sigmaUD;   // sum of u*d over the cells (u column block, d the cell's aveD)
+    double sigmaU;    // sum of u
+    double sigmaD;    // sum of d
+    double sigmaUU;   // sum of u*u
+    int32_t iN;       // number of cells
+    double a;         // slope of the least-squares line d = a*u + b
+    double b;         // intercept of that line
+    bool inRange;     // unused, false
+    bool bUsed;       // claimed by a track in this frame
+};
+
+// Result of one track's search: indices into the frame's detections, -1 for none.
+struct objectNum {
+    int32_t n;        // the detection that represents the track
+    int32_t n1;       // the better one-sided detection
+    int32_t n2;       // a detection on the other side that starts a second track
+};
+
+// A sortable (index, key) pair; both orders compare the key only.
+struct SortNum {
+    int32_t num;
+    double key;
+    bool operator<(const SortNum& other) const { return key < other.key; }
+    bool operator>(const SortNum& other) const { return key > other.key; }
+};

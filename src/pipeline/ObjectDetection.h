@@ -1,0 +1,27 @@
+// The per-frame stages of the detector, in the order the frame loop runs them.
+#pragma once
+
+#include "RunState.h"
+
+// Decodes the even rows of run.src_img_colorD into run.measuredDisparityRoad, erases each column's
+// dominant (obstacle) disparities and finds the V-disparity peak row run.MaxY per disparity class.
+void RoadDisparityMap(RunState& run);
+
+// Smooths run.MaxY into the road profile run.ground with the three-state filter, derives run.blind
+// and run.ceiling, raises run.threshold at profile steps, and accepts the profile into
+// run.pre_ground when it passes its check.
+void RoadProfile(RunState& run);
+
+// Decodes every pixel into run.measuredDisparity, removes the road and overhead background, and
+// classifies the cells of run.newGrid.
+void OccupancyGrid(RunState& run);
+
+// Links run.newGrid to the previous frame's run.grid (persistence, averaging, holds) and hands it over.
+void GridSmoothing(RunState& run);
+
+// Labels connected cells of run.grid and extracts run.newObject, nearest first.
+void GroupObjects(RunState& run);
+
+// Brings run.preObject up to date with run.newObject: update, restart, split, coast, delete,
+// create and merge tracks.
+void TrackAssociation(RunState& run);

@@ -1,0 +1,51 @@
+// The state of one run of the detector: per-run buffers allocated once, the tables each frame
+// rewrites, and what carries over between frames (grid, road rows, flags, tracks, identifiers).
+// Every stage is a function of this record.
+#pragma once
+
+#include <vector>
+
+#include "Config.h"
+#include "IdManager.h"
+#include "TrackingObject.h"
+#include "core.h"
+
+struct RunState {
+    RunState();
+    ~RunState();
+    RunState(const RunState&) = delete;
+    RunState& operator=(const RunState&) = delete;
+
+    // Per-run buffers, allocated once and reused by every frame.
+    std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v); 0.0 = none
+    std::vector<double> measuredDisparityRoad;  // decoded road disparities of the even rows, same indexing
+    std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d)
+    std::vector<Grid> newGrid;                  // this frame's grid before temporal smoothing
+
+    IdManager idNum;                            // track identifiers
+    std::vector<TrackingObject> preObject;      // tracks carried from frame to frame, nearest first
+    std::vector<DetectedObject> newObject;      // this frame's detections, nearest first
+
+    // Per-disparity tables (index = integer disparity 0..99); rows count from the picture's top.
+    int pre_ground[LUT_NUM];   // road rows in force: the geometric road at first, then the last accepted profile
+    int ground[LUT_NUM];       // this frame's road row
+    int blind[LUT_NUM];        // row 0.3 m above the road
+    int ceiling[LUT_NUM];      // row 2.0 m above the road
+    int MaxY[LUT_NUM];         // V-disparity peak row per disparity class; 359 = none
+    double disparity[LUT_NUM]; // the disparity value of each level
+    double threshold[LUT_NUM]; // pixel-count threshold of a grid cell
+
+    bool nonGridFlg = true;       // true until the first frame's grid has been stored
+    bool bGndFixFlg = false;      // set at the first accepted road profile, never cleared
+    bool groundAccepted = false;  // this frame's road profile passed its check
+
+    qim::Image src_img_colorD;    // this frame's colour-coded disparity picture (560 x 360)
+    qim::Image src_img_grayR;     // this frame's grey camera picture (656 x 486)
+    qim::Image src_img_topview;   // top-view background, loaded once
+};
+
+// Geometric road rows of a flat road seen by the camera: entry k holds the row at disparity k + 1.
+void InitialRoadRows(int pre_ground[LUT_NUM]);
+
+// Per-frame reset of the disparity levels and the cell thresholds.
+void ResetFrameTables(double disparity[LUT_NUM], double threshold[LUT_NUM]);

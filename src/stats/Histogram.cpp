@@ -1,0 +1,69 @@
+#include "Histogram.h"
+
+Histogram::Histogram() = default;
+
+Histogram::Histogram(int n) : numBin(n) {}
+
+Histogram::Histogram(int n, double w, double f)
+    : numBin(n), widthBin(w), firstBin(f), histogram(n > 0 ? n : 0, 0) {}
+
+void Histogram::AddData(double x) {
+    originalData.push_back(x);
+    counted = false;
+}
+
+// Counting starts from zeroed bins, so values added after an earlier count are not counted twice.
+void Histogram::CountHistogram() {
+    for (int c : histogram) numTotalData -= c;
+    histogram.assign(histogram.size(), 0);
+    const int bins = static_cast<int>(histogram.size());
+    for (double x : originalData) {
+        if (x < firstBin) continue;
+        for (int j = 0; j < bins; ++j) {
+            if (x < firstBin + widthBin * j) {
+                histogram[j] += 1;
+                numTotalData += 1;
+                break;
+            }
+        }
+    }
+    counted = true;
+}
+
+void Histogram::CountIfNeeded() {
+    if (!counted) CountHistogram();
+}
+
+int Histogram::GetFreqOfBin(int i) {
+    CountIfNeeded();
+    return histogram.at(i);
+}
+
+int Histogram::GetNumOfMax() {
+    CountIfNeeded();
+    int bestCount = 0;
+    int bestIndex = 0;
+    for (int i = 0; i < static_cast<int>(histogram.size()); ++i) {
+        if (histogram[i] > bestCount) {
+            bestCount = histogram[i];
+            bestIndex = i;
+        }
+    }
+    return bestIndex;
+}
+
+void Histogram::Clear() {
+    originalData.clear();
+    histogram.assign(numBin > 0 ? numBin : 0, 0);
+    counted = false;
+}
+
+void Histogram::Initialize() {
+    histogram.resize(numBin > 0 ? numBin : 0, 0);
+    counted = false;
+    numTotalData = 0;
+}
+
+void Histogram::DeleteData(int i) {
+    if (i >= 0 && i < GetSize()) originalData.erase(originalData.begin() + i);
+}

@@ -1,0 +1,37 @@
+// Fixed-bin histogram over doubles. Values are stored as added and counted into the bins at the
+// first query after they arrived. Bin 0 never receives a value; bin j >= 1 holds the values in
+// [firstBin + (j - 1) * widthBin, firstBin + j * widthBin), so a bin is labelled by its upper edge.
+#pragma once
+
+#include <vector>
+
+class Histogram {
+public:
+    Histogram();
+    explicit Histogram(int n);
+    Histogram(int n, double w, double f);
+
+    void AddData(double x);
+    void CountHistogram();
+    int GetFreqOfBin(int i);
+    int GetNumOfMax();  // fullest bin, lowest index on a tie, 0 when all are empty
+    void Clear();
+    void Initialize();
+    void SetNumOfBin(int n) { numBin = n; }
+    void SetFirstBin(double f) { firstBin = f; }
+    void SetWidthOfBin(double w) { widthBin = w; }
+    void DeleteData(int i);
+    int GetSize() const { return static_cast<int>(originalData.size()); }
+    int GetTotalData() const { return numTotalData; }
+
+private:
+    void CountIfNeeded();
+
+    int numTotalData = 0;  // values counted into bins since construction or Initialize
+    int numBin = 0;
+    bool counted = false;  // the bins reflect the stored values
+    double widthBin = 0.0;
+    double firstBin = 0.0;
+    std::vector<int> histogram;
+    std::vector<double> originalData;
+};

@@ -1,0 +1,58 @@
+// One obstacle followed from frame to frame: two constant-velocity Kalman filters (distance Z and
+// lateral centre X), a three-frame width and height history, and the counters by which the frame
+// loop confirms, coasts and deletes it. Plain member-wise copies are correct.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Config.h"
+#include "Kalman.h"
+
+class TrackingObject {
+public:
+    TrackingObject();
+    ~TrackingObject() = default;
+
+    void InitialBuf();
+    void InitialKalman(KfConst* system, KfData* obj);
+    objectNum SearchOnGrid(std::vector<DetectedObject>* candidateObj, double predictedRange);
+    void Update(std::vector<DetectedObject> group, int n);
+    void LossUpdate();
+
+    double GetDistance() const { return m_objZ.x[0]; }
+    double GetVelocity() const { return m_objZ.x[1]; }
+    double GetDistanceX() const { return m_objX.x[0]; }
+    double GetVelocityX() const { return m_objX.x[1]; }
+
+    KfConst m_systemZ{};      // distance filter matrices
+    KfData m_objZ{};          // distance filter: x[0] distance (metre), x[1] its rate (metre/second)
+    KfConst m_systemX{};      // lateral filter matrices
+    KfData m_objX{};          // lateral filter: x[0] lateral centre (metre), x[1] its rate
+    double m_buf_w[3]{};      // recent widths, newest in slot 0 (metre)
+    double m_buf_h[3]{};      // recent heights, newest in slot 0 (metre)
+    int32_t m_buf_count = 0;  // measurements in the buffers, 0..3
+    int32_t m_id = 0;         // identifier from the pool
+    int32_t m_count = 0;      // measurement updates received
+    int32_t m_loss_co = 0;    // consecutive frames without a matching detection
+    double m_w_m = 0.0;       // width: mean of the width buffer
+    double m_h_m = 0.0;       // height: mean of the height buffer
+    double m_actX_m = 0.0;    // lateral centre measured at the last update
+    double m_X_m = 0.0;       // filtered lateral centre
+    double m_pX_m = 0.0;      // lateral centre predicted for the next frame
+    double m_actZ_m = 0.0;    // distance measured at the last update
+    double m_Z_m = 0.0;       // filtered distance
+    double m_pZ_m = 0.0;      // distance predicted for the next frame
+    double m_actD_pix = 0.0;  // disparity measured at the last update
+    double m_D_pix = 0.0;     // filtered disparity BF_PIX / m_Z_m
+    double m_pD_pix = 0.0;    // predicted disparity BF_PIX / m_pZ_m
+    int32_t m_S_u = 0;        // first column block of the last matched detection
+    int32_t m_E_u = 0;        // last column block of the last matched detection
+    double m_a = 0.0;         // slope of the last matched detection's disparity line
+    double m_b = 0.0;         // intercept of that line
+    int32_t m_OneSideCnt = 0; // consecutive frames matched on one side only
+    bool m_bIniBufKalmFlg = true;  // the next update restarts buffers and filters
+};
+
+// Sort order of the track list: largest filtered disparity (nearest) first.
+bool compare_d(const TrackingObject& left, const TrackingObject& right);
