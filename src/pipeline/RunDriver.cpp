@@ -1,5 +1,8 @@
 #include "RunDriver.h"
 
+#include "Imageread.h"
+#include "ObjectDetection.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -54,14 +57,31 @@ void FormFrameNames(FrameNames& names, int frame) {
     strchg(names.outputFileTopview, NAME_SIZE, "XXXXX", names.iTmpBuf);
 }
 
+void DetectObstacles(RunState& run) {
+    RoadDisparityMap(run);
+    RoadProfile(run);
+    OccupancyGrid(run);
+    GridSmoothing(run);
+    GroupObjects(run);
+}
+
 int RunEmbeddedSequence(std::ostream& out, int first, int last) {
     RunState run;
     FrameNames names;
     InitialNames(names);
+    bmp_reader_24bpp(names.iFile, run.src_img_topview);
     for (int frame = first; frame <= last; ++frame) {
         ResetFrameTables(run.disparity, run.threshold);
         FormFrameNames(names, frame);
         out << "Frame=" << frame << std::endl;
+        bmp_reader_dsip_32bpp(names.iFileD, run.src_img_colorD);
+        if (run.src_img_colorD.empty()) {
+            out << FILE_OPEN_ERROR_MESSAGE << std::endl;
+            return -1;
+        }
+        DetectObstacles(run);
+        bmp_reader_dsip_8ppp(names.iFileOriginal, run.src_img_grayR);
+        TrackAssociation(run);
     }
     return 0;
 }

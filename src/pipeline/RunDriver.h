@@ -32,6 +32,15 @@ bool strchg(char* buf, size_t bufSize, const char* str1, const char* str2);
 void InitialNames(FrameNames& names);
 void FormFrameNames(FrameNames& names, int frame);
 
+// Written when a frame's disparity picture has no pixels: the recording's own text, a garbled
+// Japanese phrase for "file open error" (41 bytes of UTF-8).
+constexpr const char* FILE_OPEN_ERROR_MESSAGE =
+    "\xC6\x92\x74\xC6\x92\x40\xC6\x92\x43\xC6\x92\xE2\x80\xB9\xC6\x92\x49\xEF\xBF\xBD\x5B"
+    "\xC6\x92\x76\xC6\x92\xE2\x80\x9C\xC6\x92\x47\xC6\x92\xE2\x80\xB0\xEF\xBF\xBD\x5B";
+
+// The stages from the frame's disparity picture to its detections run.newObject.
+void DetectObstacles(RunState& run);
+
 // Runs frames first..last over the embedded pictures, writing "Frame=N" per frame to out.
 // Returns 0, or -1 when a frame's disparity picture has no pixels.
 int RunEmbeddedSequence(std::ostream& out, int first = START_FRAME, int last = END_FRAME);
