@@ -1,5 +1,7 @@
 #include "IdManager.h"
 
+#include <cstddef>
+
 IdManager::IdManager() : usedNum(1, true) {}
 
 int IdManager::FindUnused() const {
