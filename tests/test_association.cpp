@@ -77,6 +77,16 @@ TEST(TrackAssociation, YoungTrackLostOnceIsDeletedAndItsIdentifierReissued) {
     EXPECT_EQ(run.preObject[1].m_actD_pix, 5.0);
 }
 
+TEST(TrackAssociation, TrackMatchedTwiceIsStillYoung) {
+    TrackerRun run;
+    run.Frame({Obstacle()});
+    run.Frame({Obstacle()});
+    ASSERT_EQ(run.preObject[0].m_count, 2);
+    run.Frame({});
+    EXPECT_TRUE(run.preObject.empty());
+    EXPECT_EQ(run.idNum.FindUnused(), 1);
+}
+
 TEST(TrackAssociation, EstablishedTrackCoastsThreeFramesAndIsDeletedOnTheFourth) {
     TrackerRun run;
     for (int frame = 0; frame < 3; ++frame) run.Frame({Obstacle()});

@@ -99,6 +99,19 @@ TEST(ReferGroup, ChainsResolveToTheSmallestLabel) {
     EXPECT_EQ(GroupOfCell(grid, 50, 40), 1);
     EXPECT_EQ(GroupOfCell(grid, 30, 40), 2);
     EXPECT_EQ(GroupOfCell(grid, 70, 40), 3);
+
+    // Two steps deep: 7 -> 5 -> 3, then a cell of 7 meets a cell of 1.
+    std::vector<Grid> deep = EmptyGrid();
+    for (int label = 1; label <= 7; ++label) Occupy(deep, 10 * label, 40, 20.0, 0.0).id = label;
+    deep[5].ref = 3;
+    deep[7].ref = 5;
+    Occupy(deep, 71, 40, 20.0, 0.0).id = 1;
+    ReferGroup(deep.data(), 70, 40, 71, 40);
+    EXPECT_EQ(RenumberGroups(deep.data(), 8), 5);
+    for (int label : {1, 3, 5, 7}) EXPECT_EQ(GroupOfCell(deep, 10 * label, 40), 1) << "label " << label;
+    EXPECT_EQ(GroupOfCell(deep, 20, 40), 2);
+    EXPECT_EQ(GroupOfCell(deep, 40, 40), 3);
+    EXPECT_EQ(GroupOfCell(deep, 60, 40), 4);
 }
 
 TEST(Grouping, EmptyGridGivesNothing) {
