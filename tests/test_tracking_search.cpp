@@ -148,7 +148,6 @@ TEST(TrackSearch, OneSideSeenIsCompletedFromTheTrackWidth) {
     EXPECT_EQ(s.d_pix, 10.0);
     EXPECT_EQ(s.h_m, 1.0);
     EXPECT_EQ(s.iN, 7);
-    EXPECT_EQ(s.sigmaUU, list[0].sigmaUU);
     EXPECT_NEAR(s.a, 0.0, 1e-12);
     EXPECT_NEAR(s.b, 10.0, 1e-9);
 
