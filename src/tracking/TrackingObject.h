@@ -52,7 +52,19 @@ public:
     double m_b = 0.0;         // intercept of that line
     int32_t m_OneSideCnt = 0; // consecutive frames matched on one side only
     bool m_bIniBufKalmFlg = true;  // the next update restarts buffers and filters
+
+private:
+    // One prediction of a filter with the given measurement-noise variance, and the fields derived from it.
+    void PredictX(double dSigW2);
+    void PredictZ(double dSigW2);
 };
+
+// Least-squares line d = a * u + b through the detection's cells from its sums. When all cells lie
+// in one column block the line is undefined: it becomes flat at the mean disparity d_pix.
+void FitDisparityLine(DetectedObject& obj);
+
+// True when the detection's left or right edge lies strictly inside the lateral detection zone.
+bool InDetectableArea(const DetectedObject& obj);
 
 // Sort order of the track list: largest filtered disparity (nearest) first.
 bool compare_d(const TrackingObject& left, const TrackingObject& right);

@@ -1,0 +1,117 @@
+#include "TrackAssociation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ObjectDetection.h"
+
+namespace {
+
+constexpr int MAX_LOSS = 3;       // frames an established track coasts before it is deleted
+constexpr int YOUNG_COUNT = 2;    // a track with at most this many updates is deleted at its first loss
+constexpr int SPLIT_COUNT = 3;    // a split-off track starts established
+constexpr double dRate = 0.05;    // relative distance tolerance of two tracks of one obstacle
+constexpr double SAME_X_M = 0.5;  // lateral centre tolerance of two tracks of one obstacle
+constexpr double SAME_W_M = 0.3;  // width tolerance of two tracks of one obstacle
+
+using Tracks = std::vector<TrackingObject>;
+using Detections = std::vector<DetectedObject>;
+
+void Claim(TrackingObject& t, Detections& newObject, int n) {
+    t.Update(newObject, n);
+    newObject[n].bUsed = true;
+}
+
+// Appends a track with a fresh identifier, started on detection n.
+void StartTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int n, int count) {
+    preObject.push_back(TrackingObject());
+    TrackingObject& t = preObject.back();
+    t.m_id = idNum.Apply();
+    t.m_count = count;
+    t.Update(newObject, n);
+}
+
+// The obstacle has come apart: the other side's detection gets a track of its own.
+void Split(Tracks& preObject, IdManager& idNum, Detections& newObject, int n2) {
+    StartTrack(preObject, idNum, newObject, n2, SPLIT_COUNT);
+    newObject[n2].bUsed = true;
+}
+
+// A track without a detection coasts; a young one, or one lost too long, is deleted and its
+// identifier freed. Returns false when it was deleted.
+bool Lose(Tracks& preObject, IdManager& idNum, int g) {
+    TrackingObject& t = preObject[g];
+    t.m_loss_co += 1;
+    if (t.m_loss_co > MAX_LOSS || t.m_count <= YOUNG_COUNT) {
+        idNum.Back(t.m_id);
+        preObject.erase(preObject.begin() + g);
+        return false;
+    }
+    t.LossUpdate();
+    return true;
+}
+
+// Searches, then updates, restarts, splits or loses track g. The track is looked up by index after
+// a split, since appending may move the list. Returns false when the track was deleted.
+bool VisitTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int g) {
+    const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE);
+    if (objN.n != -1) {
+        preObject[g].m_loss_co = 0;
+        Claim(preObject[g], newObject, objN.n);
+        return true;
+    }
+    if (objN.n2 != -1) Split(preObject, idNum, newObject, objN.n2);
+    if (objN.n1 != -1) {
+        // One side only for too long: restart on the better side, keeping identifier and count.
+        TrackingObject& t = preObject[g];
+        t.m_loss_co = 0;
+        t.m_bIniBufKalmFlg = true;
+        Claim(t, newObject, objN.n1);
+        return true;
+    }
+    if (objN.n2 != -1) return true;
+    return Lose(preObject, idNum, g);
+}
+
+bool SameObstacle(const TrackingObject& a, const TrackingObject& b) {
+    return std::fabs(a.m_actZ_m - b.m_actZ_m) < a.m_actZ_m * dRate && std::fabs(a.m_X_m - b.m_X_m) < SAME_X_M &&
+           std::fabs(a.m_w_m - b.m_w_m) < SAME_W_M;
+}
+
+}  // namespace
+
+void MergeDuplicateTracks(Tracks& preObject, IdManager& idNum) {
+    for (int g = 0; g < static_cast<int>(preObject.size()); ++g) {
+        for (int n = g + 1; n < static_cast<int>(preObject.size()); ++n) {
+            TrackingObject& a = preObject[g];
+            const TrackingObject& b = preObject[n];
+            if (!SameObstacle(a, b)) continue;
+            // The record with more updates survives; on equal counts the nearer one, a.
+            const bool keepB = a.m_count < b.m_count;
+            idNum.Back(keepB ? a.m_id : b.m_id);
+            if (keepB) a = b;
+            preObject.erase(preObject.begin() + n);
+            --n;
+        }
+    }
+}
+
+void AssociateTracks(Tracks& preObject, IdManager& idNum, Detections& newObject) {
+    // Tracks split off during the visit are appended beyond numOfObject and not visited again.
+    int numOfObject = static_cast<int>(preObject.size());
+    for (int g = 0; g < numOfObject; ++g) {
+        if (!VisitTrack(preObject, idNum, newObject, g)) {
+            --numOfObject;
+            --g;
+        }
+    }
+    for (int g = 0; g < static_cast<int>(newObject.size()); ++g) {
+        const DetectedObject& c = newObject[g];
+        if (!c.bUsed && InDetectableArea(c)) StartTrack(preObject, idNum, newObject, g, 0);
+    }
+    newObject.clear();
+    std::sort(preObject.begin(), preObject.end(), compare_d);
+    MergeDuplicateTracks(preObject, idNum);
+}
+
+void TrackAssociation(RunState& run) { AssociateTracks(run.preObject, run.idNum, run.newObject); }

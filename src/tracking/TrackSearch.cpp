@@ -1,0 +1,221 @@
+// Matching one track against the frame's detections: both edges are tested separately, every
+// detection that belongs to the track is pooled into one, and a detection seen on one side only
+// can be completed from the track's remembered width.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "TrackingObject.h"
+
+namespace {
+
+// Side flags of one detection; bit 4 is present only when both edges matched.
+constexpr uint8_t SIDE_NONE = 0;
+constexpr uint8_t SIDE_LEFT = 1;
+constexpr uint8_t SIDE_RIGHT = 2;
+constexpr uint8_t SIDE_BOTH = 7;
+constexpr uint8_t SIDE_BOTH_BIT = 4;
+constexpr uint8_t SIDE_LEFT_AND_RIGHT = SIDE_LEFT | SIDE_RIGHT;
+
+constexpr double RANGE_GATE_PIX = 1.0;  // disparity tolerance of the range gate
+constexpr double RANGE_GATE_M = 1.0;    // distance tolerance of the range gate
+constexpr int EDGE_BLOCKS = 1;          // column-block tolerance of an edge
+constexpr double EDGE_M = 0.3;          // lateral tolerance of an edge
+
+// What one search has gathered so far.
+struct SearchState {
+    double min_lX_m = 1000.0;
+    double max_rX_m = -1000.0;
+    int min_S_u = 1000;
+    int max_E_u = 0;
+    double sum_d_pix = 0.0;
+    double sum_h_m = 0.0;
+    double sum_sigmaUD = 0.0;
+    double sum_sigmaU = 0.0;
+    double sum_sigmaD = 0.0;
+    double sum_sigmaUU = 0.0;
+    int sum_iN = 0;
+    uint8_t ucTotalLRflg = SIDE_NONE;
+    int iLMinN = -1;
+    int iRMinN = -1;
+    double dLMinDif = 10000.0;
+    double dRMinDif = 10000.0;
+    int n = -1;
+    int cnt = 0;
+};
+
+constexpr objectNum NOTHING = {-1, -1, -1};
+
+bool InRange(const TrackingObject& t, const DetectedObject& c, double dDifD) {
+    return dDifD <= RANGE_GATE_PIX || std::fabs(BF_PIX / t.m_pD_pix - BF_PIX / c.d_pix) <= RANGE_GATE_M;
+}
+
+// The height difference in metres, or the same difference in picture rows at the track's disparity.
+bool SimilarHeight(const TrackingObject& t, const DetectedObject& c) {
+    const double dh = std::fabs(t.m_h_m - c.h_m);
+    return dh < GROUPED_RANGE_H_M || dh * t.m_D_pix / B_MM < GROUPED_RANGE_H_PIX;
+}
+
+bool LeftMatches(const TrackingObject& t, const DetectedObject& c) {
+    const double xl = t.m_pX_m - t.m_w_m * 0.5;
+    return std::abs(t.m_S_u - c.S_u) <= EDGE_BLOCKS || std::fabs(xl - c.lX_m) <= EDGE_M;
+}
+
+bool RightMatches(const TrackingObject& t, const DetectedObject& c) {
+    const double xr = t.m_pX_m + t.m_w_m * 0.5;
+    return std::abs(t.m_E_u - c.E_u) <= EDGE_BLOCKS || std::fabs(xr - c.rX_m) <= EDGE_M;
+}
+
+// Tests both edges of detection ng, records the matched edges and the closest detection per side,
+// and claims the detection when an edge matched. Returns its side flag.
+uint8_t MatchEdges(const TrackingObject& t, DetectedObject& c, int ng, double dDifD, SearchState& s) {
+    uint8_t flag = SIDE_NONE;
+    if (LeftMatches(t, c)) {
+        flag = SIDE_LEFT;
+        if (c.lX_m < s.min_lX_m) s.min_lX_m = c.lX_m;
+        if (c.S_u < s.min_S_u) s.min_S_u = c.S_u;
+        if (dDifD < s.dLMinDif) {
+            s.dLMinDif = dDifD;
+            s.iLMinN = ng;
+        }
+        c.bUsed = true;
+    }
+    if (RightMatches(t, c)) {
+        if (c.rX_m > s.max_rX_m) s.max_rX_m = c.rX_m;
+        if (c.E_u > s.max_E_u) s.max_E_u = c.E_u;
+        if (dDifD < s.dRMinDif) {
+            s.dRMinDif = dDifD;
+            s.iRMinN = ng;
+        }
+        c.bUsed = true;
+        flag = (flag == SIDE_LEFT) ? SIDE_BOTH : SIDE_RIGHT;
+    }
+    return flag;
+}
+
+void Accept(const DetectedObject& c, SearchState& s) {
+    s.cnt += 1;
+    s.sum_d_pix += c.d_pix * c.iN;
+    s.sum_h_m += c.h_m * c.iN;
+    s.sum_sigmaUD += c.sigmaUD;
+    s.sum_sigmaU += c.sigmaU;
+    s.sum_sigmaD += c.sigmaD;
+    s.sum_sigmaUU += c.sigmaUU;
+    s.sum_iN += c.iN;
+}
+
+// The cells of all accepted pieces as one detection, built on `first` (the first accepted piece),
+// whose edges the caller replaces. Pieces without cells carry no weight: then the first piece's
+// disparity and height stand.
+DetectedObject Pooled(const SearchState& s, DetectedObject first) {
+    if (s.sum_iN != 0) {
+        first.d_pix = s.sum_d_pix / s.sum_iN;
+        first.h_m = s.sum_h_m / s.sum_iN;
+    }
+    first.sigmaUD = s.sum_sigmaUD;
+    first.sigmaU = s.sum_sigmaU;
+    first.sigmaD = s.sum_sigmaD;
+    first.sigmaUU = s.sum_sigmaUU;
+    first.iN = s.sum_iN;
+    FitDisparityLine(first);
+    return first;
+}
+
+void WriteMerge(const SearchState& s, DetectedObject& target) {
+    target = Pooled(s, target);
+    target.lX_m = s.min_lX_m;
+    target.rX_m = s.max_rX_m;
+    target.S_u = s.min_S_u;
+    target.E_u = s.max_E_u;
+}
+
+// The unseen edge lies one track width from the seen one and has moved by as many column blocks.
+DetectedObject Synthesise(const TrackingObject& t, const SearchState& s, const DetectedObject& first) {
+    DetectedObject d = Pooled(s, first);
+    d.inRange = false;
+    d.bUsed = false;
+    if (s.ucTotalLRflg == SIDE_LEFT) {
+        d.lX_m = s.min_lX_m;
+        d.rX_m = s.min_lX_m + t.m_w_m;
+        d.S_u = s.min_S_u;
+        d.E_u = t.m_E_u + (s.min_S_u - t.m_S_u);
+    } else {
+        d.lX_m = s.max_rX_m - t.m_w_m;
+        d.rX_m = s.max_rX_m;
+        d.S_u = t.m_S_u + (s.max_E_u - t.m_E_u);
+        d.E_u = s.max_E_u;
+    }
+    return d;
+}
+
+// One side only for too long: the better one-sided detection, and the other side's for a second track.
+objectNum OneSidedResult(const SearchState& s) {
+    if (s.ucTotalLRflg == SIDE_LEFT) return {-1, s.iLMinN, -1};
+    if (s.ucTotalLRflg == SIDE_RIGHT) return {-1, s.iRMinN, -1};
+    if (s.dLMinDif > s.dRMinDif) return {-1, s.iRMinN, s.iLMinN};
+    return {-1, s.iLMinN, s.iRMinN};
+}
+
+}  // namespace
+
+void FitDisparityLine(DetectedObject& obj) {
+    const double denominator = obj.iN * obj.sigmaUU - obj.sigmaU * obj.sigmaU;
+    if (denominator == 0.0) {
+        obj.a = 0.0;
+        obj.b = obj.d_pix;
+        return;
+    }
+    obj.a = (obj.iN * obj.sigmaUD - obj.sigmaU * obj.sigmaD) / denominator;
+    obj.b = (obj.sigmaD * obj.sigmaUU - obj.sigmaUD * obj.sigmaU) / denominator;
+}
+
+bool InDetectableArea(const DetectedObject& obj) {
+    const bool left = DETECTABLE_AREA_L_M < obj.lX_m && obj.lX_m < DETECTABLE_AREA_R_M;
+    const bool right = DETECTABLE_AREA_L_M < obj.rX_m && obj.rX_m < DETECTABLE_AREA_R_M;
+    return left || right;
+}
+
+// The range argument is part of the agreed interface; the gates use fixed tolerances.
+objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj, double) {
+    std::vector<DetectedObject>& list = *candidateObj;
+    SearchState s;
+    for (int ng = 0; ng < static_cast<int>(list.size()); ++ng) {
+        DetectedObject& c = list.at(ng);
+        const double dDifD = std::fabs(m_pD_pix - c.d_pix);
+        if (!InRange(*this, c, dDifD) || !SimilarHeight(*this, c)) continue;
+        const uint8_t flag = MatchEdges(*this, c, ng, dDifD, s);
+        s.ucTotalLRflg |= flag;
+        if (flag == SIDE_NONE) continue;
+        // Once one-sided too long, only a detection seen on both sides lets pieces be pooled again.
+        if (m_OneSideCnt >= ONESIDE_COUNT && (s.ucTotalLRflg & SIDE_BOTH_BIT) == 0) continue;
+        Accept(c, s);
+        if (s.n == -1) {
+            s.n = ng;
+        } else {
+            list.erase(list.begin() + ng);
+            --ng;
+        }
+    }
+
+    const uint8_t total = s.ucTotalLRflg;
+    if (total == SIDE_NONE) return NOTHING;
+    // A young track is confirmed only by a detection that matches both of its edges.
+    if (m_count <= 2 && (total & SIDE_BOTH_BIT) == 0) return NOTHING;
+    if (total == SIDE_BOTH) {
+        m_OneSideCnt = 0;
+        if (s.cnt > 1) WriteMerge(s, list.at(s.n));
+    } else if (m_OneSideCnt >= ONESIDE_COUNT) {
+        return OneSidedResult(s);
+    } else {
+        m_OneSideCnt += 1;
+        if (total == SIDE_LEFT_AND_RIGHT) {
+            WriteMerge(s, list.at(s.n));
+        } else {
+            list.push_back(Synthesise(*this, s, list.at(s.n)));
+            s.n = static_cast<int>(list.size()) - 1;
+        }
+    }
+
+    if (!InDetectableArea(list.at(s.n))) s.n = -1;
+    return {s.n, -1, -1};
+}

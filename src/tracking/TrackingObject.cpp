@@ -1,0 +1,103 @@
+#include "TrackingObject.h"
+
+#include <cmath>
+
+namespace {
+
+// Initial variance of position and rate of a new track filter: the single-precision tuning value
+// widened to double, so both targets start from the same number.
+constexpr double INITIAL_VARIANCE = static_cast<double>(100.80316f);
+
+// Measurement noise of a track is proportional to the measured distance.
+constexpr double DISTANCE_NOISE_RATE = 0.05;
+
+}  // namespace
+
+// The counters, the empty buffers and the restart flag come from the member initialisers.
+TrackingObject::TrackingObject() = default;
+
+void TrackingObject::InitialBuf() {
+    for (int i = 0; i < 3; ++i) {
+        m_buf_w[i] = 0.0;
+        m_buf_h[i] = 0.0;
+    }
+    m_buf_count = 0;
+}
+
+// Constant-velocity model over one frame interval.
+void TrackingObject::InitialKalman(KfConst* system, KfData* obj) {
+    const double halfDt2 = DELTA_T * DELTA_T / 2.0;
+    *system = KfConst{{1.0, DELTA_T, 0.0, 1.0}, {halfDt2, DELTA_T}, {1.0, 0.0, DELTA_T, 1.0}, {halfDt2, DELTA_T}};
+    *obj = KfData{};
+    obj->p[0] = INITIAL_VARIANCE;
+    obj->p[3] = INITIAL_VARIANCE;
+}
+
+void TrackingObject::Update(std::vector<DetectedObject> group, int n) {
+    const DetectedObject& c = group[n];
+    if (m_bIniBufKalmFlg) InitialBuf();
+
+    m_actD_pix = c.d_pix;
+    m_actZ_m = BF_PIX / c.d_pix;
+    m_actX_m = (c.lX_m + c.rX_m) * 0.5;
+
+    // Slots not filled since the last restart hold 0.0, so the sum over all three is the sum of
+    // the measurements present.
+    m_buf_w[0] = c.rX_m - c.lX_m;
+    m_buf_h[0] = c.h_m;
+    if (m_buf_count < 3) m_buf_count += 1;
+    m_w_m = (m_buf_w[0] + m_buf_w[1] + m_buf_w[2]) / m_buf_count;
+    m_h_m = (m_buf_h[0] + m_buf_h[1] + m_buf_h[2]) / m_buf_count;
+    for (int i = 2; i > 0; --i) {
+        m_buf_w[i] = m_buf_w[i - 1];
+        m_buf_h[i] = m_buf_h[i - 1];
+    }
+
+    if (m_count == 0 || m_bIniBufKalmFlg) {
+        InitialKalman(&m_systemZ, &m_objZ);
+        InitialKalman(&m_systemX, &m_objX);
+        m_objZ.x[0] = m_actZ_m;
+        m_objX.x[0] = m_actX_m;
+    } else {
+        m_objZ = KfCorrection(m_objZ, m_actZ_m);
+        m_objX = KfCorrection(m_objX, m_actX_m);
+    }
+
+    // Lateral noise variance is 5 % of the distance; the distance's standard deviation is a third of it.
+    const double distanceSigma = DISTANCE_NOISE_RATE * m_actZ_m / 3.0;
+    PredictX(std::fabs(DISTANCE_NOISE_RATE * m_actZ_m));
+    PredictZ(distanceSigma * distanceSigma);
+
+    m_S_u = c.S_u;
+    m_E_u = c.E_u;
+    m_a = c.a;
+    m_b = c.b;
+    m_count += 1;
+    m_bIniBufKalmFlg = false;
+}
+
+// Coasting: each filter takes its own prediction as the measurement, so the state advances one
+// frame while the covariance is still reduced.
+void TrackingObject::LossUpdate() {
+    m_objZ = KfCorrection(m_objZ, m_pZ_m);
+    m_objX = KfCorrection(m_objX, m_pX_m);
+    const double noise = std::fabs(DISTANCE_NOISE_RATE * m_objZ.x[0]);
+    PredictX(noise);
+    PredictZ(noise);
+}
+
+void TrackingObject::PredictX(double dSigW2) {
+    m_objX = KfPrediction(m_objX, m_systemX, dSigW2);
+    m_pX_m = m_objX.px[0];
+    m_X_m = m_objX.x[0];
+}
+
+void TrackingObject::PredictZ(double dSigW2) {
+    m_objZ = KfPrediction(m_objZ, m_systemZ, dSigW2);
+    m_pZ_m = m_objZ.px[0];
+    m_Z_m = m_objZ.x[0];
+    m_pD_pix = BF_PIX / m_pZ_m;
+    m_D_pix = BF_PIX / m_Z_m;
+}
+
+bool compare_d(const TrackingObject& left, const TrackingObject& right) { return left.m_D_pix > right.m_D_pix; }

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "Config.h"
+#include "IdManager.h"
+#include "TrackAssociation.h"
+#include "TrackingObject.h"
+#include "test_tracking_support.h"
+
+namespace {
+
+using Tracks = std::vector<TrackingObject>;
+using List = std::vector<DetectedObject>;
+
+// A stationary obstacle 10 m ahead, 0.8 m wide, centred at -0.1 m.
+DetectedObject Obstacle() { return MakeDetection(-0.5, 0.3, 14.2366, 1.2, 60, 66); }
+
+struct TrackerRun {
+    Tracks preObject;
+    IdManager idNum;
+
+    void Frame(List newObject) {
+        AssociateTracks(preObject, idNum, newObject);
+        EXPECT_TRUE(newObject.empty());
+    }
+};
+
+// A track as the merge sees it: measured distance, filtered centre, width and update count.
+TrackingObject Merged(double z, double x, double w, int count, int id) {
+    TrackingObject t = MakeTrack(x, w, BF_PIX / z, 1.0, 60, 70);
+    t.m_actZ_m = z;
+    t.m_count = count;
+    t.m_id = id;
+    return t;
+}
+
+}  // namespace
+
+TEST(TrackAssociation, FirstFrameStartsTracksForDetectionsInTheZone) {
+    TrackerRun run;
+    run.Frame({MakeDetection(-0.5, 0.3, 20.0, 1.0, 60, 66), MakeDetection(0.5, 1.2, 10.0, 1.0, 80, 86),
+               MakeDetection(-2.0, -1.6, 15.0, 1.0, 10, 14), MakeDetection(-2.0, -1.4, 12.0, 1.0, 10, 16)});
+    ASSERT_EQ(run.preObject.size(), 3u);
+    // Identifiers in list order, tracks sorted nearest first.
+    EXPECT_EQ(run.preObject[0].m_id, 1);
+    EXPECT_EQ(run.preObject[0].m_actD_pix, 20.0);
+    EXPECT_EQ(run.preObject[1].m_id, 3);
+    EXPECT_EQ(run.preObject[1].m_actD_pix, 12.0);
+    EXPECT_EQ(run.preObject[2].m_id, 2);
+    EXPECT_EQ(run.preObject[2].m_actD_pix, 10.0);
+    for (const TrackingObject& t : run.preObject) EXPECT_EQ(t.m_count, 1);
+}
+
+TEST(TrackAssociation, ClaimedDetectionsStartNoTrack) {
+    TrackerRun run;
+    for (int frame = 1; frame <= 3; ++frame) {
+        run.Frame({Obstacle()});
+        ASSERT_EQ(run.preObject.size(), 1u);
+        EXPECT_EQ(run.preObject[0].m_count, frame);
+        EXPECT_EQ(run.preObject[0].m_id, 1);
+    }
+}
+
+TEST(TrackAssociation, YoungTrackLostOnceIsDeletedAndItsIdentifierReissued) {
+    TrackerRun run;
+    const DetectedObject other = MakeDetection(0.8, 1.4, 10.0, 1.0, 90, 96);
+    run.Frame({Obstacle(), other});
+    ASSERT_EQ(run.preObject.size(), 2u);
+
+    run.Frame({other, MakeDetection(-1.2, -0.6, 5.0, 1.0, 30, 36)});
+    ASSERT_EQ(run.preObject.size(), 2u);
+    EXPECT_EQ(run.preObject[0].m_id, 2);
+    EXPECT_EQ(run.preObject[0].m_count, 2);
+    EXPECT_EQ(run.preObject[1].m_id, 1);
+    EXPECT_EQ(run.preObject[1].m_count, 1);
+    EXPECT_EQ(run.preObject[1].m_actD_pix, 5.0);
+}
+
+TEST(TrackAssociation, TrackMatchedTwiceIsStillYoung) {
+    TrackerRun run;
+    run.Frame({Obstacle()});
+    run.Frame({Obstacle()});
+    ASSERT_EQ(run.preObject[0].m_count, 2);
+    run.Frame({});
+    EXPECT_TRUE(run.preObject.empty());
+    EXPECT_EQ(run.idNum.FindUnused(), 1);
+}
+
+TEST(TrackAssociation, EstablishedTrackCoastsThreeFramesAndIsDeletedOnTheFourth) {
+    TrackerRun run;
+    for (int frame = 0; frame < 3; ++frame) run.Frame({Obstacle()});
+    ASSERT_EQ(run.preObject[0].m_count, 3);
+    const double z = run.preObject[0].m_Z_m;
+
+    // A match in between starts the count of losses again.
+    run.Frame({});
+    run.Frame({});
+    EXPECT_EQ(run.preObject[0].m_loss_co, 2);
+    run.Frame({Obstacle()});
+    EXPECT_EQ(run.preObject[0].m_loss_co, 0);
+
+    for (int loss = 1; loss <= 3; ++loss) {
+        run.Frame({});
+        ASSERT_EQ(run.preObject.size(), 1u);
+        EXPECT_EQ(run.preObject[0].m_loss_co, loss);
+        EXPECT_EQ(run.preObject[0].m_count, 4);
+        EXPECT_NEAR(run.preObject[0].m_Z_m, z, 1e-9);
+    }
+    run.Frame({});
+    EXPECT_TRUE(run.preObject.empty());
+    EXPECT_EQ(run.idNum.FindUnused(), 1);
+}
+
+TEST(TrackAssociation, OneSidedTooLongRestartsTheTrack) {
+    TrackerRun run;
+    for (int frame = 0; frame < 3; ++frame) run.Frame({Obstacle()});
+    run.Frame({});
+    TrackingObject& t = run.preObject[0];
+    ASSERT_EQ(t.m_loss_co, 1);
+    t.m_OneSideCnt = 3;
+
+    run.Frame({MakeDetection(-0.5, -0.1, 14.2366, 1.2, 60, 63)});
+    ASSERT_EQ(run.preObject.size(), 1u);
+    const TrackingObject& r = run.preObject[0];
+    EXPECT_EQ(r.m_id, 1);
+    EXPECT_EQ(r.m_count, 4);
+    EXPECT_EQ(r.m_loss_co, 0);
+    EXPECT_EQ(r.m_buf_count, 1);
+    EXPECT_DOUBLE_EQ(r.m_w_m, 0.4);
+    EXPECT_DOUBLE_EQ(r.m_X_m, -0.3);
+    EXPECT_EQ(r.m_E_u, 63);
+}
+
+TEST(TrackAssociation, ObstacleComingApartSplitsIntoTwoTracks) {
+    TrackerRun run;
+    for (int frame = 0; frame < 3; ++frame) run.Frame({Obstacle()});
+    run.preObject[0].m_OneSideCnt = 3;
+
+    run.Frame({MakeDetection(-0.5, -0.2, 14.2366, 1.2, 60, 62), MakeDetection(0.1, 0.4, 14.0, 1.2, 64, 66)});
+    ASSERT_EQ(run.preObject.size(), 2u);
+    const TrackingObject& kept = run.preObject[0];
+    const TrackingObject& split = run.preObject[1];
+    EXPECT_EQ(kept.m_id, 1);
+    EXPECT_EQ(kept.m_count, 4);
+    EXPECT_EQ(kept.m_E_u, 62);
+    EXPECT_EQ(split.m_id, 2);
+    EXPECT_EQ(split.m_count, 4);
+    EXPECT_EQ(split.m_S_u, 64);
+    EXPECT_EQ(split.m_actD_pix, 14.0);
+}
+
+TEST(TrackAssociation, NearDuplicatesMergeAndFreeTheDroppedIdentifier) {
+    IdManager idNum;
+    idNum.Apply();
+    idNum.Apply();
+    Tracks within{Merged(20.0, 0.0, 1.0, 3, 1), Merged(20.9, 0.4, 1.2, 3, 2)};
+    MergeDuplicateTracks(within, idNum);
+    ASSERT_EQ(within.size(), 1u);
+    EXPECT_EQ(within[0].m_id, 1);
+    EXPECT_EQ(within[0].m_actZ_m, 20.0);
+    EXPECT_EQ(idNum.Apply(), 2);
+
+    // Exactly 5 % of the nearer distance apart is not a duplicate.
+    Tracks apart{Merged(20.0, 0.0, 1.0, 3, 1), Merged(21.0, 0.4, 1.2, 3, 2)};
+    MergeDuplicateTracks(apart, idNum);
+    EXPECT_EQ(apart.size(), 2u);
+
+    // The record with more updates survives, in the nearer one's place, with its identifier; the
+    // third is compared with the survivor's values (0.45 m from it, 0.55 m from the first).
+    IdManager pool;
+    for (int i = 0; i < 3; ++i) pool.Apply();
+    Tracks three{Merged(20.0, 0.0, 1.0, 3, 1), Merged(20.5, 0.1, 1.0, 6, 2), Merged(20.9, 0.55, 1.0, 4, 3)};
+    MergeDuplicateTracks(three, pool);
+    ASSERT_EQ(three.size(), 1u);
+    EXPECT_EQ(three[0].m_id, 2);
+    EXPECT_EQ(three[0].m_count, 6);
+    EXPECT_EQ(pool.Apply(), 1);
+    EXPECT_EQ(pool.Apply(), 3);
+    EXPECT_EQ(pool.Apply(), 4);
+}
+
+TEST(TrackAssociation, DuplicateDetectionsEndAsOneTrack) {
+    TrackerRun run;
+    run.Frame({Obstacle(), Obstacle()});
+    ASSERT_EQ(run.preObject.size(), 1u);
+    EXPECT_EQ(run.preObject[0].m_id, 1);
+    EXPECT_EQ(run.idNum.Apply(), 2);
+}
