@@ -53,7 +53,7 @@ struct BoxExtent {
     int uLeft;     // first and last column whose lateral position (as the detector measures it)
     int uRight;    //   lies between the box's edges
     int vTop;      // top row: vBottom - round(height x d / B_MM)
-    int vBottom;   // the road row of the face's disparity (the row the box stands on)
+    int vBottom;   // the road row of the face's disparity, truncated (the row the box stands on)
 };
 
 // Reading a description. Failures return false with "NAME:LINE: message" in `error`.
