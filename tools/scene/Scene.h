@@ -42,7 +42,7 @@ struct Scene {
     uint64_t seed = 1;           // seed of the noise and holes
     double noise_pix = 0.0;      // standard deviation of the disparity noise
     double holes = 0.0;          // fraction of pixels left without disparity
-    double roadLeft_m = -1e9;    // lateral extent of the road surface
+    double roadLeft_m = -1e9;    // lateral extent of the road surface (the whole width unless given)
     double roadRight_m = 1e9;
     std::vector<Box> boxes;
 };

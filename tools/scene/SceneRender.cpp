@@ -247,7 +247,7 @@ std::vector<unsigned char> RenderTopView() {
     const int gridRows = static_cast<int>(TOPVIEW_GRID_M / TOPVIEW_M_PER_PIX + 0.5);
     const int zoneLeft = TOPVIEW_CENTRE_U + static_cast<int>(DETECTABLE_AREA_L_M / TOPVIEW_M_PER_PIX - 0.5);
     const int zoneRight = TOPVIEW_CENTRE_U + static_cast<int>(DETECTABLE_AREA_R_M / TOPVIEW_M_PER_PIX + 0.5);
-    std::vector<unsigned char> top(TOPVIEW_BYTES, TOPVIEW_BACKGROUND);
+    std::vector<unsigned char> top(TOPVIEW_BYTES);
     for (int row = 0; row < TOPVIEW_V; ++row) {  // row 0 is the bottom, at distance 0
         for (int u = 0; u < TOPVIEW_U; ++u) {
             int shade = TOPVIEW_BACKGROUND;
