@@ -37,7 +37,8 @@ struct Box {
     double height_m = 0.0;  // height of the top above the road
 };
 
-// A scene description (data/scene.txt).
+// A scene description (data/scene.txt). Geometry and rendering expect the bounds that the
+// reader enforces: boxes 1.5 to 1000 m away, edges within 1000 m, heights up to 100 m.
 struct Scene {
     uint64_t seed = 1;           // seed of the noise and holes
     double noise_pix = 0.0;      // standard deviation of the disparity noise

@@ -18,7 +18,12 @@
 namespace scene {
 namespace {
 
-constexpr double MIN_BOX_Z_M = 1.5;  // nearer faces would leave the coded disparity range
+// Box bounds: nearer faces would leave the coded disparity range; the far bounds keep picture
+// positions well inside the integer range.
+constexpr double MIN_BOX_Z_M = 1.5;
+constexpr double MAX_BOX_Z_M = 1000.0;
+constexpr double MAX_LATERAL_M = 1000.0;
+constexpr double MAX_HEIGHT_M = 100.0;
 constexpr double MAX_NOISE_PIX = 1.0;
 constexpr double MAX_HOLES = 0.5;
 
@@ -110,9 +115,11 @@ private:
         box.right_m = v[1];
         box.z_m = v[2];
         box.height_m = v[3];
-        if (box.left_m >= box.right_m) return "box " + box.name + ": LEFT must be less than RIGHT";
-        if (box.z_m < MIN_BOX_Z_M) return "box " + box.name + ": DISTANCE must be at least 1.5 m";
-        if (box.height_m <= 0.0) return "box " + box.name + ": HEIGHT must be positive";
+        const std::string self = "box " + box.name + ": ";
+        if (box.left_m >= box.right_m) return self + "LEFT must be less than RIGHT";
+        if (box.left_m < -MAX_LATERAL_M || box.right_m > MAX_LATERAL_M) return self + "LEFT and RIGHT must lie within 1000 m";
+        if (box.z_m < MIN_BOX_Z_M || box.z_m > MAX_BOX_Z_M) return self + "DISTANCE must lie between 1.5 and 1000 m";
+        if (box.height_m <= 0.0 || box.height_m > MAX_HEIGHT_M) return self + "HEIGHT must lie above 0 and up to 100 m";
         if (!names_.insert(box.name).second) return "box " + box.name + " is given twice";
         scene_.boxes.push_back(box);
         return "";
