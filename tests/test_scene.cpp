@@ -11,6 +11,7 @@
 
 #include "ColorMap.h"
 #include "Config.h"
+#include "RunState.h"
 #include "Scene.h"
 #include "format10bmpdata.h"
 #include "images.h"
@@ -77,6 +78,9 @@ TEST(SceneRoad, RowsFollowTheDetectorsInitialRoadRows) {
     EXPECT_EQ(scene::RoadRow(28), 358);
     for (int d = 29; d <= 100; ++d) EXPECT_EQ(scene::RoadRow(d), 360) << d;
     EXPECT_NEAR(scene::HorizonRow(), 180.0 - 0.075 * 949.1, 1e-9);
+    int pre_ground[LUT_NUM];
+    InitialRoadRows(pre_ground);
+    for (int k = 0; k < LUT_NUM; ++k) EXPECT_EQ(scene::RoadRow(k + 1), pre_ground[k]) << k;
 
     // Every row below the horizon carries the disparity whose road row it is, rising downward.
     for (int v = 0; v <= 108; ++v) EXPECT_EQ(scene::RoadDisparity(v), 0.0) << v;
