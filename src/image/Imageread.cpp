@@ -75,7 +75,10 @@ size_t PaddedRowBytes(int cols, int bitsPerPixel) {
     return (static_cast<size_t>(cols) * (bitsPerPixel / 8) + 3) & ~static_cast<size_t>(3);
 }
 
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Length of an open file in bytes, or -1 when it cannot be told.
 long FileLength(std::FILE* file) {
@@ -88,6 +91,10 @@ std::string CheckHeader(const BitMap& h, long fileLength) {
     if ((h.Signature & 0xFFFF) != ('B' | ('M' << 8))) return "not a BMP file (signature is not \"BM\")";
     if (h.BitsPerPixel != 8 && h.BitsPerPixel != 24 && h.BitsPerPixel != 32) {
         return "unsupported " + std::to_string(h.BitsPerPixel) + " bits per pixel (8, 24 or 32 are read)";
+    }
+    // Bit fields (3) of a 32-bit file are taken to be the usual blue, green, red, alpha masks.
+    if (h.Compression != 0 && !(h.Compression == 3 && h.BitsPerPixel == 32)) {
+        return "compressed pixel data (compression " + std::to_string(h.Compression) + ") is not read";
     }
     if (h.Width < 1 || h.Width > BMP_MAX_SIDE) {
         return "width " + std::to_string(h.Width) + " outside 1.." + std::to_string(BMP_MAX_SIDE);
@@ -125,7 +132,7 @@ std::string ReadPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
 
 // The reason the file cannot be read, or an empty text once the image holds its pixels.
 std::string ReadBmp(const char* File, qim::Image& img) {
-    FileHandle file(File == nullptr ? nullptr : std::fopen(File, "rb"), &std::fclose);
+    FileHandle file(File == nullptr ? nullptr : std::fopen(File, "rb"));
     if (!file) return BMP_OPEN_FAILURE + std::string(File == nullptr ? "" : File) + "\n";
     const std::string name = std::string(File) + ": ";
     const long length = FileLength(file.get());
