@@ -16,12 +16,12 @@ void Fill(int* table, int value) { std::fill(table, table + LUT_NUM, value); }
 // A road whose row falls 9 rows per disparity level toward the horizon: 96 + 9 i at disparity i,
 // off the picture (359) from 28 on. MaxY[27] is chosen so that the filter, seeded at 26 with the
 // step 330 - 348 = -18, predicts 330 + 0.5 * -18 = 321 = MaxY[25] and then follows the line
-// without innovation. MaxY[0..2] are never measured, so they carry nonsense.
+// without innovation. MaxY[0..2] are never measured, so they carry other rows.
 void StraightRoad(int MaxY[LUT_NUM]) {
     Fill(MaxY, TOTAL_V - 1);
     for (int i = 3; i <= 26; ++i) MaxY[i] = 96 + 9 * i;
     MaxY[27] = 348;
-    MaxY[0] = MaxY[1] = MaxY[2] = 150;
+    MaxY[0] = MaxY[1] = MaxY[2] = 124;  // 124 is within the gate of the road's 114 at 2
 }
 
 int StraightRoadRow(int i) { return i <= 26 ? 96 + 9 * i : i == 27 ? 348 : TOTAL_V - 1; }
@@ -83,12 +83,12 @@ TEST(RoadSmoothing, AClassWithoutNearerPeakLeavesTheFilterAsItWas) {
     int aveMaxY[LUT_NUM];
     Fill(MaxY, TOTAL_V - 1);
     MaxY[99] = MaxY[98] = 300;
-    MaxY[97] = 355;  // no road
+    MaxY[97] = 350;  // no road
     MaxY[96] = 300;  // road, but its nearer class has none: taken raw
     MaxY[95] = 310;  // measured against the prediction still standing from the seed
     SmoothRoadRows(MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[98], 300);
-    EXPECT_EQ(aveMaxY[97], 355);
+    EXPECT_EQ(aveMaxY[97], 350);
     EXPECT_EQ(aveMaxY[96], 300);
     EXPECT_EQ(aveMaxY[95], static_cast<int>(300 + FIRST_GAIN * 10));  // 304, not a fresh seed at 310
 }
@@ -118,13 +118,16 @@ TEST(RoadWalk, LimitsTheRiseAndRepeatsTheLastStepOverRejectedRows) {
     EXPECT_EQ(ground[12], 257);
     for (int i = 1; i <= 11; ++i) EXPECT_EQ(ground[i], 257) << i;
 
-    // At 14 a rise of exactly 15 passes; at 15 a rise of 21 does not.
-    Fill(aveMaxY, TOTAL_V - 1);
-    aveMaxY[15] = 338;
-    aveMaxY[14] = 344;
+    // 64 is the first disparity walked; at 15 a rise of 21 fails, at 14 a rise of exactly 15 passes.
+    Fill(aveMaxY, 350);
+    aveMaxY[65] = 345;  // a plausible rise, but below the picture
+    aveMaxY[15] = 329;
+    aveMaxY[14] = 335;
     WalkRoadProfile(aveMaxY, ground);
-    EXPECT_EQ(ground[15], TOTAL_V - 1);
-    EXPECT_EQ(ground[14], 344);
+    EXPECT_EQ(ground[65], TOTAL_V - 1);
+    EXPECT_EQ(ground[64], 350);
+    EXPECT_EQ(ground[15], 350);
+    EXPECT_EQ(ground[14], 335);
 }
 
 TEST(RoadAcceptance, BandsWidenBeforeTheFirstAcceptedProfile) {
