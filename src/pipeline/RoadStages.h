@@ -12,10 +12,10 @@ constexpr double ROAD_MAX_DISPARITY = 40.0;
 
 bool IsRoadDisparity(double v);
 
-// Disparity rounded half up (v is positive).
+// Disparity rounded half up (v a road disparity).
 int RoundedDisparity(double v);
 
-// Histogram class of a disparity: the rounded value, an odd value above 16 lowered by one.
+// Histogram class of a road disparity: the rounded value, an odd value above 16 lowered by one.
 int DisparityClass(double v);
 
 // Decodes the even rows of a colour-coded disparity picture into road (TOTAL_PIXELS entries,
