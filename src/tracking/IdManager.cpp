@@ -1,9 +1,11 @@
 #include "IdManager.h"
 
+#include <cstddef>
+
 IdManager::IdManager() : usedNum(1, true) {}
 
 int IdManager::FindUnused() const {
-    for (size_t i = 1; i < usedNum.size(); ++i) {
+    for (std::size_t i = 1; i < usedNum.size(); ++i) {
         if (!usedNum[i]) return static_cast<int>(i);
     }
     return 0;
@@ -22,7 +24,7 @@ int IdManager::Apply() {
 // Only identifiers that Apply returned come back; anything else is ignored rather than
 // indexing past the pool.
 void IdManager::Back(int num) {
-    if (num > 0 && static_cast<size_t>(num) < usedNum.size()) usedNum[num] = false;
+    if (num > 0 && static_cast<std::size_t>(num) < usedNum.size()) usedNum[num] = false;
 }
 
 bool IdManager::Check(int num) const { return num <= FindUnused(); }
@@ -30,5 +32,5 @@ bool IdManager::Check(int num) const { return num <= FindUnused(); }
 int IdManager::Size() const { return static_cast<int>(usedNum.size()); }
 
 bool IdManager::State(int num) const {
-    return num >= 0 && static_cast<size_t>(num) < usedNum.size() && usedNum[num];
+    return num >= 0 && static_cast<std::size_t>(num) < usedNum.size() && usedNum[num];
 }
