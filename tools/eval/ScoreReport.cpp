@@ -28,7 +28,8 @@ std::string JsonValueOf(const std::optional<double>& value) {
 void PrintScoreTable(std::ostream& out, const Scores& s) {
     char line[160];
     auto row = [&](const char* name, const std::string& value, const char* unit) {
-        std::snprintf(line, sizeof line, "%-34s %12s%s%s\n", name, value.c_str(), *unit ? " " : "", unit);
+        const bool withUnit = *unit != '\0' && value != "-";
+        std::snprintf(line, sizeof line, "%-34s %12s%s%s\n", name, value.c_str(), withUnit ? " " : "", withUnit ? unit : "");
         out << line;
     };
     row("frames", std::to_string(s.frames), "");
