@@ -80,7 +80,7 @@ void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const
                 const std::vector<const TrackReport*>& output) {
     std::vector<bool> taken(output.size(), false);
     const auto pairs = MatchNearestFirst(counted, output, taken);
-    const std::vector<bool> judged = taken;
+    const std::vector<bool> onCounted = taken;
     MatchNearestFirst(excused, output, taken);
     Scores& s = tally.scores;
     s.counted += static_cast<int>(counted.size());
@@ -89,7 +89,7 @@ void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const
     for (const auto& pair : pairs) TallyMatch(tally, *counted[pair.first], *output[pair.second]);
     for (size_t t = 0; t < output.size(); ++t) {
         if (!taken[t]) ++s.falseTracks;
-        if (taken[t] && !judged[t]) continue;
+        if (taken[t] && !onCounted[t]) continue;  // excused
         ++s.trackReports;
         for (const TruthRow* truth : counted) {
             if (TrackMatchesTruth(*output[t], *truth)) ++tally.overlap[{truth->id, output[t]->id}];
