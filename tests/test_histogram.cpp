@@ -8,14 +8,16 @@ TEST(Histogram, BinsAreLabelledByTheirUpperEdge) {
     h.AddData(0.9999999);     // below the first edge: ignored
     h.AddData(1.9999999);     // still bin 1
     h.AddData(2.0);           // bin 2
-    h.AddData(99.0 - 1e-9);   // last bin, 99
-    h.AddData(99.9);          // would need bin 100: not counted
+    h.AddData(99.0 - 1e-9);   // bin 98
+    h.AddData(99.9);          // the last bin, 99, ends just below 100
+    h.AddData(100.0);         // would need bin 100: not counted
     EXPECT_EQ(h.GetFreqOfBin(0), 0);
     EXPECT_EQ(h.GetFreqOfBin(1), 2);
     EXPECT_EQ(h.GetFreqOfBin(2), 1);
+    EXPECT_EQ(h.GetFreqOfBin(98), 1);
     EXPECT_EQ(h.GetFreqOfBin(99), 1);
-    EXPECT_EQ(h.GetTotalData(), 4);
-    EXPECT_EQ(h.GetSize(), 6);
+    EXPECT_EQ(h.GetTotalData(), 5);
+    EXPECT_EQ(h.GetSize(), 7);
 }
 
 TEST(Histogram, StripRuleCountsDisparitiesAroundEachLevel) {

@@ -20,10 +20,10 @@ TEST(Strchg, ReplacesEveryOccurrenceAndSearchesReplacedTextAgain) {
     EXPECT_TRUE(strchg(overlap, sizeof overlap, "XXXXX", "12345"));
     EXPECT_STREQ(overlap, "12345XX");
 
-    // A replacement can form a new occurrence with the text before it.
+    // A replacement can form a new occurrence with the text before it: aabb -> aab -> aa.
     char chain[16] = "aabb";
     EXPECT_TRUE(strchg(chain, sizeof chain, "ab", "a"));
-    EXPECT_STREQ(chain, "a");
+    EXPECT_STREQ(chain, "aa");
 }
 
 TEST(Strchg, RefusesWhatWouldOverflowOrNeverEnd) {

@@ -8,7 +8,7 @@
 // coarse scale.
 double ColorToValue(const ColorSet* rgb, int s);
 
-// Colour of a disparity; a disparity above 100 leaves the colour unchanged.
+// Colour of a disparity; a disparity above 100 or below 0 leaves the colour unchanged.
 void SetColorMap(ColorSet* rgb, double disparity);
 
 // One of 20 fixed colours for an identifier (values above 20 wrap); other values leave it unchanged.

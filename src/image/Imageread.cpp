@@ -1,0 +1,189 @@
+#include "Imageread.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "format10bmpdata.h"
+#include "images.h"
+#include "inputbmpdatab8bpp.h"
+
+namespace {
+
+constexpr int DISPARITY_ROWS = 360;
+constexpr int DISPARITY_COLS = 560;
+constexpr int GREY_ROWS = 486;
+constexpr int GREY_COLS = 656;
+constexpr int TOPVIEW_ROWS = 480;
+constexpr int TOPVIEW_COLS = 200;
+constexpr int HEADER_BYTES = 54;
+
+// The BMP file and information header, as laid out little-endian at the start of the file.
+struct BitMap {
+    int16_t Signature;
+    int32_t Reserved1;
+    int32_t Reserved2;
+    int32_t DataOffSet;
+    int32_t Size;
+    int32_t Width;
+    int32_t Height;
+    int16_t Planes;
+    int16_t BitsPerPixel;
+    int32_t Compression;
+    int32_t SizeImage;
+    int32_t XPixelsPreMeter;
+    int32_t YPixelsPreMeter;
+    int32_t ColorsUsed;
+    int32_t ColorsImportant;
+};
+
+uint32_t LittleEndian(const unsigned char* p, int bytes) {
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
+    return value;
+}
+
+int32_t Int32At(const unsigned char* header, int offset) {
+    return static_cast<int32_t>(LittleEndian(header + offset, 4));
+}
+
+int16_t Int16At(const unsigned char* header, int offset) {
+    return static_cast<int16_t>(LittleEndian(header + offset, 2));
+}
+
+BitMap ParseHeader(const unsigned char* h) {
+    return BitMap{Int16At(h, 0),  Int32At(h, 2),  Int32At(h, 6),  Int32At(h, 10), Int32At(h, 14),
+                  Int32At(h, 18), Int32At(h, 22), Int16At(h, 26), Int16At(h, 28), Int32At(h, 30),
+                  Int32At(h, 34), Int32At(h, 38), Int32At(h, 42), Int32At(h, 46), Int32At(h, 50)};
+}
+
+// Writes one source row of `cols` pixels into image row `row`.
+void StoreRow(const unsigned char* src, int cols, int bitsPerPixel, int row, qim::Image& img) {
+    if (bitsPerPixel == 32) {
+        BGRA2BGR_8u_C4C3R(src, img.ptr(row), static_cast<unsigned int>(cols));
+    } else if (bitsPerPixel == 24) {
+        std::memcpy(img.ptr(row), src, static_cast<size_t>(cols) * 3);
+    } else {
+        // Grey pictures keep one byte per pixel, rows of `cols` bytes.
+        std::memcpy(img.data + static_cast<size_t>(row) * cols, src, static_cast<size_t>(cols));
+    }
+}
+
+size_t PaddedRowBytes(int cols, int bitsPerPixel) {
+    return (static_cast<size_t>(cols) * (bitsPerPixel / 8) + 3) & ~static_cast<size_t>(3);
+}
+
+// Rows of the picture; a negative height marks rows stored top row first.
+int RowCount(const BitMap& h) { return h.Height < 0 ? -h.Height : h.Height; }
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Length of an open file in bytes, or -1 when it cannot be told.
+long FileLength(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long length = std::ftell(file);
+    return std::fseek(file, 0, SEEK_SET) == 0 ? length : -1;
+}
+
+std::string CheckHeader(const BitMap& h, long fileLength) {
+    if ((h.Signature & 0xFFFF) != ('B' | ('M' << 8))) return "not a BMP file (signature is not \"BM\")";
+    if (h.BitsPerPixel != 8 && h.BitsPerPixel != 24 && h.BitsPerPixel != 32) {
+        return "unsupported " + std::to_string(h.BitsPerPixel) + " bits per pixel (8, 24 or 32 are read)";
+    }
+    // Bit fields (3) of a 32-bit file are taken to be the usual blue, green, red, alpha masks.
+    if (h.Compression != 0 && !(h.Compression == 3 && h.BitsPerPixel == 32)) {
+        return "compressed pixel data (compression " + std::to_string(h.Compression) + ") is not read";
+    }
+    if (h.Width < 1 || h.Width > BMP_MAX_SIDE) {
+        return "width " + std::to_string(h.Width) + " outside 1.." + std::to_string(BMP_MAX_SIDE);
+    }
+    if (h.Height == 0 || h.Height < -BMP_MAX_SIDE || h.Height > BMP_MAX_SIDE) {
+        return "height " + std::to_string(h.Height) + " outside 1.." + std::to_string(BMP_MAX_SIDE) +
+               " (negative for top-down rows)";
+    }
+    if (h.DataOffSet < HEADER_BYTES || h.DataOffSet >= fileLength) {
+        return "pixel data offset " + std::to_string(h.DataOffSet) + " outside the file (header ends at " +
+               std::to_string(HEADER_BYTES) + ", file has " + std::to_string(fileLength) + " bytes)";
+    }
+    const uint64_t needed = static_cast<uint64_t>(PaddedRowBytes(h.Width, h.BitsPerPixel)) * RowCount(h);
+    const uint64_t present = static_cast<uint64_t>(fileLength - h.DataOffSet);
+    if (present < needed) {
+        return "pixel data ends early (" + std::to_string(needed) + " bytes expected after offset " +
+               std::to_string(h.DataOffSet) + ", " + std::to_string(present) + " present)";
+    }
+    return "";
+}
+
+std::string ReadPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
+    const int rows = RowCount(h);
+    img.create(rows, h.Width, SGBM_8UC3);
+    if (img.empty()) return "no memory for a " + std::to_string(rows) + " x " + std::to_string(h.Width) + " image";
+    if (std::fseek(file, h.DataOffSet, SEEK_SET) != 0) return "cannot seek to the pixel data";
+    std::vector<unsigned char> row(PaddedRowBytes(h.Width, h.BitsPerPixel));
+    for (int i = 0; i < rows; ++i) {
+        if (std::fread(row.data(), 1, row.size(), file) != row.size()) {
+            return "read error in pixel row " + std::to_string(i);
+        }
+        StoreRow(row.data(), h.Width, h.BitsPerPixel, h.Height < 0 ? i : rows - 1 - i, img);
+    }
+    return "";
+}
+
+// The reason the file cannot be read, or an empty text once the image holds its pixels.
+std::string ReadBmp(const char* File, qim::Image& img) {
+    FileHandle file(File == nullptr ? nullptr : std::fopen(File, "rb"));
+    if (!file) return BMP_OPEN_FAILURE + std::string(File == nullptr ? "" : File) + "\n";
+    const std::string name = std::string(File) + ": ";
+    const long length = FileLength(file.get());
+    if (length < 0) return name + "cannot tell the file length";
+    unsigned char header[HEADER_BYTES];
+    if (std::fread(header, 1, HEADER_BYTES, file.get()) != HEADER_BYTES) {
+        return name + "shorter than the " + std::to_string(HEADER_BYTES) + "-byte BMP header";
+    }
+    const BitMap h = ParseHeader(header);
+    std::string problem = CheckHeader(h, length);
+    if (problem.empty()) problem = ReadPixels(file.get(), h, img);
+    return problem.empty() ? problem : name + problem;
+}
+
+}  // namespace
+
+void BGRA2BGR_8u_C4C3R(const unsigned char* bgra, unsigned char* bgr, unsigned int width) {
+    for (unsigned int x = 0; x < width; ++x, bgra += 4, bgr += 3) {
+        bgr[0] = bgra[0];
+        bgr[1] = bgra[1];
+        bgr[2] = bgra[2];
+    }
+}
+
+void StoreBottomUpRows(const unsigned char* src, int rows, int cols, int bitsPerPixel, qim::Image& InputImage) {
+    InputImage.create(rows, cols, SGBM_8UC3);
+    if (InputImage.empty()) return;
+    const size_t rowBytes = static_cast<size_t>(cols) * (bitsPerPixel / 8);
+    for (int i = 0; i < rows; ++i) StoreRow(src + i * rowBytes, cols, bitsPerPixel, rows - 1 - i, InputImage);
+}
+
+void bmp_reader_dsip_32bpp(const char*, qim::Image& InputImage) {
+    StoreBottomUpRows(bmpdata_disparity, DISPARITY_ROWS, DISPARITY_COLS, 32, InputImage);
+}
+
+void bmp_reader_dsip_8ppp(const char*, qim::Image& InputImage) {
+    StoreBottomUpRows(bmpdata_8bpp, GREY_ROWS, GREY_COLS, 8, InputImage);
+}
+
+void bmp_reader_24bpp(const char*, qim::Image& InputImage) {
+    StoreBottomUpRows(data_f10, TOPVIEW_ROWS, TOPVIEW_COLS, 8, InputImage);
+}
+
+bool bmp_reader(const char* File, qim::Image& InputImage, std::string* error) {
+    const std::string problem = ReadBmp(File, InputImage);
+    if (problem.empty()) return true;
+    InputImage.release();
+    if (error != nullptr) *error = problem;
+    return false;
+}

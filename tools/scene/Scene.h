@@ -1,0 +1,85 @@
+// Synthetic road scene: a flat road seen by the vehicle's stereo camera with upright box obstacles
+// standing on it, rendered into the pictures the detector embeds (colour-coded disparity, grey
+// camera picture, top-view background) and into BMP files for a person to look at.
+//
+// Coordinates are those of the detector: u the column and v the row of the 560 x 360 disparity
+// picture (row 0 at the top), x metres to the right (larger columns), z metres ahead, heights in
+// metres above the road. The camera is 1.32 m above the road and tilted down by 0.075 (tangent).
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace scene {
+
+// Picture sizes.
+constexpr int GREY_U = 656;                    // camera picture width (pixel)
+constexpr int GREY_V = 486;                    // camera picture height (pixel)
+constexpr int TOPVIEW_U = 200;                 // top view width (pixel)
+constexpr int TOPVIEW_V = 480;                 // top view height (pixel)
+constexpr int DISPARITY_BYTES = 560 * 360 * 4; // 32-bit colour-coded disparity picture
+constexpr int GREY_BYTES = GREY_U * GREY_V;
+constexpr int TOPVIEW_BYTES = TOPVIEW_U * TOPVIEW_V;
+
+// Top view: both axes at this scale; the bottom row is at distance 0, column 100 at x = 0.
+constexpr double TOPVIEW_M_PER_PIX = 0.125;
+constexpr int TOPVIEW_CENTRE_U = TOPVIEW_U / 2;
+constexpr double TOPVIEW_GRID_M = 5.0;         // distance lines every 5 m, brighter every 10 m
+
+// One upright obstacle: a box whose face, at distance z_m, looks at the camera.
+struct Box {
+    std::string name;
+    double left_m = 0.0;    // lateral edges
+    double right_m = 0.0;
+    double z_m = 0.0;       // distance of the face
+    double height_m = 0.0;  // height of the top above the road
+};
+
+// A scene description (data/scene.txt). Geometry and rendering expect the bounds that the
+// reader enforces: boxes 1.5 to 1000 m away, edges within 1000 m, heights up to 100 m.
+struct Scene {
+    uint64_t seed = 1;           // seed of the noise and holes
+    double noise_pix = 0.0;      // standard deviation of the disparity noise
+    double holes = 0.0;          // fraction of pixels left without disparity
+    double roadLeft_m = -1e9;    // lateral extent of the road surface (the whole width unless given)
+    double roadRight_m = 1e9;
+    std::vector<Box> boxes;
+};
+
+// Where a box lies in the disparity picture (rows and columns may fall outside the picture).
+struct BoxExtent {
+    double d_pix;  // disparity of the face, BF_PIX / z
+    int uLeft;     // first and last column whose lateral position (as the detector measures it)
+    int uRight;    //   lies between the box's edges
+    int vTop;      // top row: vBottom - round(height x d / B_MM)
+    int vBottom;   // the road row of the face's disparity, truncated (the row the box stands on)
+};
+
+// Reading a description. Failures return false with "NAME:LINE: message" in `error`.
+bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, std::string& error);
+bool LoadScene(const std::string& path, Scene& scene, std::string& error);
+
+// Road geometry.
+double RoadRowReal(double d_pix);  // fractional row of the road at disparity d_pix
+int RoadRow(double d_pix);         // that row truncated and capped at 360, as the detector's initial road rows
+double HorizonRow();               // rows at or above it see no road
+double RoadDisparity(int v);       // disparity of the road at the centre of row v; 0.0 at or above the horizon
+BoxExtent Extent(const Box& box);
+
+// Rendering. Disparity pictures are indexed PIXEL(u, v), 0.0 = no disparity.
+std::vector<double> RenderExactDisparity(const Scene& scene);  // without noise and holes
+std::vector<double> RenderDisparity(const Scene& scene);       // with the scene's noise and holes
+// 32-bit colour coding of a disparity picture: blue, green, red, 0 per pixel, bottom row first.
+std::vector<unsigned char> EncodeDisparity(const std::vector<double>& disparity);
+std::vector<unsigned char> RenderGrey(const Scene& scene);     // 656 x 486, 1 byte, bottom row first
+std::vector<unsigned char> RenderTopView();                    // 200 x 480, 1 byte, bottom row first
+
+// Output. Both write under temporary names and rename, so a failure leaves no partial file.
+// The C++ source defining the embedded picture arrays, rendered from `scene`.
+bool WriteEmbeddedSource(const Scene& scene, const std::string& path);
+// disparity.bmp (24-bit colour), grey.bmp (8-bit) and topview.bmp (8-bit) in directory `dir`.
+bool WriteSceneBmps(const Scene& scene, const std::string& dir);
+
+}  // namespace scene

@@ -1,0 +1,165 @@
+// The scene description: one statement per line, fields separated by blanks, '#' starts a comment.
+//   seed N                                   noise and holes generator seed (unsigned integer)
+//   noise SIGMA                              disparity noise, pixels
+//   holes FRACTION                           share of pixels without disparity
+//   road LEFT RIGHT                          lateral extent of the road surface, metres
+//   box NAME LEFT RIGHT DISTANCE HEIGHT      an upright obstacle, metres
+// Every statement leads with its keyword and fixed fields, so a statement can gain trailing
+// optional fields (such as a box's velocities for moving sequences) without breaking old files.
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "Scene.h"
+
+namespace scene {
+namespace {
+
+// Box bounds: nearer faces would leave the coded disparity range; the far bounds keep picture
+// positions well inside the integer range.
+constexpr double MIN_BOX_Z_M = 1.5;
+constexpr double MAX_BOX_Z_M = 1000.0;
+constexpr double MAX_LATERAL_M = 1000.0;
+constexpr double MAX_HEIGHT_M = 100.0;
+constexpr double MAX_NOISE_PIX = 1.0;
+constexpr double MAX_HOLES = 0.5;
+
+std::vector<std::string> Tokens(const std::string& line) {
+    std::istringstream fields(line.substr(0, line.find('#')));
+    std::vector<std::string> tokens;
+    std::string token;
+    while (fields >> token) tokens.push_back(token);
+    return tokens;
+}
+
+bool ToDouble(const std::string& text, double& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && *end == '\0' && end != text.c_str() && std::isfinite(value);
+}
+
+bool ToSeed(const std::string& text, uint64_t& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    errno = 0;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0;
+}
+
+// Reads fields first..first+count-1 as numbers; returns an error text or "".
+std::string Numbers(const std::vector<std::string>& tokens, size_t first, size_t count, double* out) {
+    for (size_t i = 0; i < count; ++i) {
+        if (!ToDouble(tokens[first + i], out[i])) return "'" + tokens[first + i] + "' is not a number";
+    }
+    return "";
+}
+
+class Parser {
+public:
+    explicit Parser(Scene& scene) : scene_(scene) {}
+
+    // Applies one statement; returns an error text or "".
+    std::string Apply(const std::vector<std::string>& t) {
+        const std::string& keyword = t[0];
+        if (keyword == "box") return Box(t);
+        if (keyword != "seed" && keyword != "noise" && keyword != "holes" && keyword != "road") {
+            return "unknown statement '" + keyword + "'";
+        }
+        if (!given_.insert(keyword).second) return keyword + " is given twice";
+        if (keyword == "seed") return Seed(t);
+        if (keyword == "road") return Road(t);
+        if (keyword == "noise") return Fraction(t, MAX_NOISE_PIX, scene_.noise_pix);
+        return Fraction(t, MAX_HOLES, scene_.holes);
+    }
+
+private:
+    std::string Seed(const std::vector<std::string>& t) {
+        if (t.size() != 2) return "seed needs one value";
+        if (!ToSeed(t[1], scene_.seed)) return "'" + t[1] + "' is not an unsigned integer";
+        return "";
+    }
+
+    std::string Fraction(const std::vector<std::string>& t, double max, double& value) {
+        if (t.size() != 2) return t[0] + " needs one value";
+        std::string problem = Numbers(t, 1, 1, &value);
+        if (problem.empty() && (value < 0.0 || value > max)) {
+            std::ostringstream text;
+            text << t[0] << " must lie between 0 and " << max;
+            problem = text.str();
+        }
+        return problem;
+    }
+
+    std::string Road(const std::vector<std::string>& t) {
+        if (t.size() != 3) return "road needs LEFT RIGHT";
+        double v[2];
+        std::string problem = Numbers(t, 1, 2, v);
+        if (!problem.empty()) return problem;
+        if (v[0] >= v[1]) return "road: LEFT must be less than RIGHT";
+        scene_.roadLeft_m = v[0];
+        scene_.roadRight_m = v[1];
+        return "";
+    }
+
+    std::string Box(const std::vector<std::string>& t) {
+        if (t.size() != 6) return "box needs NAME LEFT RIGHT DISTANCE HEIGHT";
+        scene::Box box;
+        box.name = t[1];
+        double v[4];
+        std::string problem = Numbers(t, 2, 4, v);
+        if (!problem.empty()) return problem;
+        box.left_m = v[0];
+        box.right_m = v[1];
+        box.z_m = v[2];
+        box.height_m = v[3];
+        const std::string self = "box " + box.name + ": ";
+        if (box.left_m >= box.right_m) return self + "LEFT must be less than RIGHT";
+        if (box.left_m < -MAX_LATERAL_M || box.right_m > MAX_LATERAL_M) return self + "LEFT and RIGHT must lie within 1000 m";
+        if (box.z_m < MIN_BOX_Z_M || box.z_m > MAX_BOX_Z_M) return self + "DISTANCE must lie between 1.5 and 1000 m";
+        if (box.height_m <= 0.0 || box.height_m > MAX_HEIGHT_M) return self + "HEIGHT must lie above 0 and up to 100 m";
+        if (!names_.insert(box.name).second) return "box " + box.name + " is given twice";
+        scene_.boxes.push_back(box);
+        return "";
+    }
+
+    Scene& scene_;
+    std::set<std::string> given_;
+    std::set<std::string> names_;
+};
+
+}  // namespace
+
+bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, std::string& error) {
+    Scene parsed;
+    Parser parser(parsed);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        const std::vector<std::string> tokens = Tokens(line);
+        if (tokens.empty()) continue;
+        const std::string problem = parser.Apply(tokens);
+        if (!problem.empty()) {
+            error = sourceName + ":" + std::to_string(number) + ": " + problem;
+            return false;
+        }
+    }
+    if (in.bad()) {
+        error = sourceName + ": read error";
+        return false;
+    }
+    scene = parsed;
+    return true;
+}
+
+bool LoadScene(const std::string& path, Scene& scene, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = path + ": cannot open";
+        return false;
+    }
+    return ParseScene(in, path, scene, error);
+}
+
+}  // namespace scene
