@@ -8,7 +8,6 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "FileFrames.h"
 #include "FrameOverlay.h"

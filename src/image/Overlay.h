@@ -24,8 +24,6 @@ class InkLayer {
 public:
     InkLayer(int width, int height);
 
-    int Width() const { return width; }
-    int Height() const { return height; }
     uint8_t At(int x, int y) const { return ink[static_cast<size_t>(y) * width + x]; }
 
     // Outline of the box with corners (x0, y0) and (x1, y1), both included, `thickness` pixels

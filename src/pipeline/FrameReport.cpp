@@ -9,6 +9,7 @@
 namespace {
 
 constexpr double MAX_BOX_HEIGHT_M = 100.0;  // keeps the row arithmetic of a wild height in range
+constexpr int ESTABLISHED_COUNT = 3;        // updates after which a track is confirmed (MOT conf 1)
 
 int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
 
@@ -115,7 +116,7 @@ void WriteMotFrame(std::ostream& out, int frame, const RunState& run) {
     for (const TrackingObject& t : run.preObject) {
         const PictureBox box = TrackBox(t, run.ground);
         out << frame << ',' << t.m_id << ',' << box.left << ',' << box.top << ',' << box.right - box.left + 1 << ','
-            << box.bottom - box.top + 1 << ',' << (t.m_count >= 3 ? 1 : 0) << ',' << MotNumber(t.m_X_m) << ','
+            << box.bottom - box.top + 1 << ',' << (t.m_count >= ESTABLISHED_COUNT ? 1 : 0) << ',' << MotNumber(t.m_X_m) << ','
             << MotNumber(t.m_h_m) << ',' << MotNumber(t.m_Z_m) << '\n';
     }
 }
