@@ -35,10 +35,12 @@ KfData33 RoadFilterStart() {
 
 bool IsMeasuredRow(int row) { return row < MEASURED_ROW_LIMIT; }
 
-// Starts the filter at a measured row, with the step to the nearer class as its change.
+// Starts the filter at a measured row, with the step to the nearer class as its change. The
+// model advances DB_DELTA_T per class, so the rate is that step per DB_DELTA_T: seeded with the
+// bare step, the filter would start at half the road's slope and lag several rows behind it.
 KfData33 SeedFilter(KfData33 obj33, const KfConst33& sys33, int row, int nearerRow) {
     obj33.x[0] = row;
-    obj33.x[1] = static_cast<double>(row) - nearerRow;
+    obj33.x[1] = (static_cast<double>(row) - nearerRow) / DB_DELTA_T;
     obj33.x[2] = 0.0;
     return KfPrediction33(obj33, sys33);
 }
