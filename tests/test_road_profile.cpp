@@ -3,11 +3,8 @@
 #include <algorithm>
 
 #include "Config.h"
-#include "Imageread.h"
-#include "ObjectDetection.h"
 #include "RoadStages.h"
 #include "RunState.h"
-#include "Scene.h"
 
 namespace {
 
@@ -278,36 +275,4 @@ TEST(RoadProfileFrame, AnAcceptedProfileBecomesTheProfileInForce) {
     EXPECT_TRUE(bGndFixFlg);
     for (int i = 0; i < LUT_NUM; ++i) EXPECT_EQ(pre_ground[i], before[i]) << i;
     for (int i = 1; i <= 98; ++i) EXPECT_EQ(ground[i], before[i]) << i;
-}
-
-// Disparities whose road rows the V-disparity peak of class d can lie on: those rounding to d, and
-// from 16 on those rounding to the folded pair; an odd class from 17 on is placed between its even
-// neighbours' bands.
-namespace {
-void ClassBand(int d, double& lo, double& hi) {
-    lo = d - 0.5;
-    hi = d + 0.5;
-    if (d >= 16) {
-        lo = d % 2 == 0 ? d - 0.5 : d - 1.5;
-        hi = d % 2 == 0 ? d + 1.5 : d + 2.5;
-    }
-}
-}  // namespace
-
-TEST(RoadProfileScene, TheEmbeddedRoadIsFoundOnTheFirstFrame) {
-    RunState run;
-    bmp_reader_dsip_32bpp("", run.src_img_colorD);
-    ASSERT_FALSE(run.src_img_colorD.empty());
-    RoadDisparityMap(run);
-    RoadProfile(run);
-    EXPECT_TRUE(run.groundAccepted);
-    EXPECT_TRUE(run.bGndFixFlg);
-    // Ties go to the topmost row of a class's band, so the rows are found within the band rather than
-    // at its centre; one row more either way for truncation and the filter's smoothing.
-    for (int d = 2; d <= 27; ++d) {
-        double lo, hi;
-        ClassBand(d, lo, hi);
-        EXPECT_GE(run.ground[d], scene::RoadRowReal(lo) - 1.0) << "disparity " << d;
-        EXPECT_LE(run.ground[d], scene::RoadRowReal(hi) + 1.0) << "disparity " << d;
-    }
 }
