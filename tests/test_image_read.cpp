@@ -77,7 +77,9 @@ protected:
         return error;
     }
 
-    std::string path = testing::TempDir() + "qim_bmp_reader_test.bmp";
+    // One file per test: CTest runs the tests of this fixture in parallel.
+    std::string path = testing::TempDir() + "qim_bmp_reader_" +
+                       testing::UnitTest::GetInstance()->current_test_info()->name() + ".bmp";
     qim::Image image;
 };
 
