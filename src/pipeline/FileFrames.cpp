@@ -47,7 +47,7 @@ bool LoadPicture(const std::string& option, const std::string& path, int cols, i
 }  // namespace
 
 std::string FramePath(const std::string& pattern, int frame) {
-    char number[NAME_SIZE];
+    char number[16];
     std::snprintf(number, sizeof number, "%05d", frame);
     // Room for the pattern with every "XXXXX" replaced by a number of up to five digits.
     std::vector<char> buf(pattern.begin(), pattern.end());
