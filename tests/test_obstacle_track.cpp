@@ -220,15 +220,9 @@ TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
         const char* named;
     } cases[] = {
         {"--bogus", "'--bogus': unknown option"},
-        {"stray", "'stray': unexpected argument"},
         {"--first 4x0", "--first: '4x0' is not a frame number"},
-        {"--first=-3", "--first: '-3' is not a frame number"},
-        {"--last 100000", "--last: '100000' is not a frame number"},
         {"--first 104 --last 103", "--last: 103 is before --first 104"},
         {"--json", "--json: needs a value"},
-        {"--quiet=yes", "--quiet: takes no value"},
-        {"--mot", "--mot: needs a value"},
-        {"--first 0 --mot run.mot", "--mot: MOTChallenge frames start at 1"},
     };
     for (const auto& c : cases) {
         const ProgramResult result = Track(c.arguments);
