@@ -28,10 +28,14 @@ int Fail(const std::string& message) {
 struct Outputs {
     std::unique_ptr<std::ofstream> jsonFile;
     std::ostream* json = nullptr;
+    std::string jsonName;
     std::ofstream mot;
+    std::string motName;
     std::string overlayDir;
 
     bool Open(const TrackOptions& o, std::string& error) {
+        jsonName = o.jsonPath == "-" ? "standard output" : o.jsonPath;
+        motName = o.motPath;
         if (o.jsonPath == "-") {
             json = &std::cout;
         } else if (!o.jsonPath.empty()) {
@@ -58,14 +62,16 @@ struct Outputs {
     bool Write(int frame, const RunState& run, const AssociationRecord& record, bool grid, std::string& error) {
         if (json != nullptr) {
             WriteJsonFrame(*json, frame, run, record, grid);
-            if (!json->flush()) return Refuse("--json", "frame " + std::to_string(frame), "cannot be written", error);
+            if (!json->flush()) return Refuse("--json", jsonName, WriteFailure(frame).c_str(), error);
         }
         if (mot.is_open()) {
             WriteMotFrame(mot, frame, run);
-            if (!mot.flush()) return Refuse("--mot", "frame " + std::to_string(frame), "cannot be written", error);
+            if (!mot.flush()) return Refuse("--mot", motName, WriteFailure(frame).c_str(), error);
         }
         return overlayDir.empty() || WriteOverlays(overlayDir, frame, run, record, error);
     }
+
+    static std::string WriteFailure(int frame) { return "frame " + std::to_string(frame) + " cannot be written"; }
 
     static bool Refuse(const char* option, const std::string& path, const char* what, std::string& error) {
         error = std::string(option) + ": " + path + ": " + what;
@@ -103,8 +109,9 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const RunOutcome outcome = RunSequence(source, options.first, options.last, progress,
                                            [&](int frame, const RunState& run, const AssociationRecord& record) {
+                                               if (!outputs.Write(frame, run, record, options.grid, error)) return false;
                                                tracksSeen += NewTracks(run, record);
-                                               return outputs.Write(frame, run, record, options.grid, error);
+                                               return true;
                                            });
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
     std::cerr << "obstacle-track: " << outcome.frames << " frames processed, " << tracksSeen << " tracks seen, "
