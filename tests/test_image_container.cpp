@@ -248,6 +248,15 @@ TEST(ImageContainer, SizesBeyondSizeTPrintTheMessageAndStayEmpty) {
     }
     img.release();
 
+    if (sizeof(size_t) == 4) {
+        // 2^32 + 65536 bytes wrap to 64 KiB: a block that small must not be handed out.
+        testing::internal::CaptureStdout();
+        img.create(65536, 65537, SGBM_8UC1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), SIZE_MESSAGE);
+        ExpectCleanEmpty(img);
+        EXPECT_EQ(img.rows, 0);
+    }
+
     // A negative size never fits, on either target.
     testing::internal::CaptureStdout();
     img.create(-1, 5, SGBM_8UC1);

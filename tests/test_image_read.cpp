@@ -52,7 +52,7 @@ struct BmpFile {
     }
 };
 
-class BmpReader : public testing::Test {
+class ImageBmpReader : public testing::Test {
 protected:
     void TearDown() override {
         image.release();
@@ -77,7 +77,9 @@ protected:
         return error;
     }
 
-    std::string path = testing::TempDir() + "qim_bmp_reader_test.bmp";
+    // One file per test: CTest runs the tests of this fixture in parallel.
+    std::string path = testing::TempDir() + "qim_bmp_reader_" +
+                       testing::UnitTest::GetInstance()->current_test_info()->name() + ".bmp";
     qim::Image image;
 };
 
@@ -141,7 +143,7 @@ TEST(ImageRead, BottomUpGreyRowsFillTheFirstBytesOnly) {
     img.release();
 }
 
-TEST_F(BmpReader, ReadsPaddedTwentyFourBitRows) {
+TEST_F(ImageBmpReader, ReadsPaddedTwentyFourBitRows) {
     BmpFile bmp;
     bmp.width = 3;  // 9 bytes per row, 3 of padding
     bmp.height = 2;
@@ -163,7 +165,7 @@ TEST_F(BmpReader, ReadsPaddedTwentyFourBitRows) {
     EXPECT_EQ(image.data, block);
 }
 
-TEST_F(BmpReader, ReadsGreyFileAfterPaletteAndThirtyTwoBitFile) {
+TEST_F(ImageBmpReader, ReadsGreyFileAfterPaletteAndThirtyTwoBitFile) {
     BmpFile grey;
     grey.bitsPerPixel = 8;
     grey.width = 5;  // 3 bytes of padding per row
@@ -182,7 +184,9 @@ TEST_F(BmpReader, ReadsGreyFileAfterPaletteAndThirtyTwoBitFile) {
     colour.width = 2;
     colour.height = 3;
     colour.gap = 2000;  // more than a palette
-    Write(colour.Bytes());
+    std::vector<unsigned char> bytes = colour.Bytes();
+    PutLe(bytes, 30, 3, 4);  // bit fields, the usual masks
+    Write(bytes);
     ASSERT_TRUE(bmp_reader(path.c_str(), image));
     ASSERT_EQ(image.rows, 3);
     ASSERT_EQ(image.cols, 2);
@@ -193,7 +197,7 @@ TEST_F(BmpReader, ReadsGreyFileAfterPaletteAndThirtyTwoBitFile) {
     }
 }
 
-TEST_F(BmpReader, NegativeHeightMeansTopRowFirst) {
+TEST_F(ImageBmpReader, NegativeHeightMeansTopRowFirst) {
     BmpFile bmp;
     bmp.width = 1;
     bmp.height = -3;
@@ -205,7 +209,7 @@ TEST_F(BmpReader, NegativeHeightMeansTopRowFirst) {
     }
 }
 
-TEST_F(BmpReader, MissingFileGivesTheOpenMessage) {
+TEST_F(ImageBmpReader, MissingFileGivesTheOpenMessage) {
     const std::string missing = testing::TempDir() + "qim_no_such_file.bmp";
     image.create(2, 2, SGBM_8UC3);
     std::string error;
@@ -218,7 +222,7 @@ TEST_F(BmpReader, MissingFileGivesTheOpenMessage) {
     EXPECT_FALSE(bmp_reader(nullptr, image));
 }
 
-TEST_F(BmpReader, RefusesMalformedHeaders) {
+TEST_F(ImageBmpReader, RefusesMalformedHeaders) {
     BmpFile good;
     std::vector<unsigned char> bytes = good.Bytes();
 
@@ -231,6 +235,10 @@ TEST_F(BmpReader, RefusesMalformedHeaders) {
     bad = good;
     bad.bitsPerPixel = 16;
     EXPECT_TRUE(Contains(Refusal(bad.Bytes()), "16 bits per pixel"));
+
+    std::vector<unsigned char> compressed = bytes;
+    PutLe(compressed, 30, 1, 4);  // run-length coded
+    EXPECT_TRUE(Contains(Refusal(compressed), "compression 1"));
 
     bad = good;
     bad.width = 0;
@@ -250,7 +258,7 @@ TEST_F(BmpReader, RefusesMalformedHeaders) {
     EXPECT_TRUE(Contains(Refusal(absurd), "height -2147483648"));
 }
 
-TEST_F(BmpReader, RefusesPixelDataOutsideTheFile) {
+TEST_F(ImageBmpReader, RefusesPixelDataOutsideTheFile) {
     BmpFile good;  // 54 + 2 rows x 12 bytes = 78 bytes
     std::vector<unsigned char> bytes = good.Bytes();
     ASSERT_EQ(bytes.size(), 78u);

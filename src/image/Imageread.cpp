@@ -75,7 +75,13 @@ size_t PaddedRowBytes(int cols, int bitsPerPixel) {
     return (static_cast<size_t>(cols) * (bitsPerPixel / 8) + 3) & ~static_cast<size_t>(3);
 }
 
-using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+// Rows of the picture; a negative height marks rows stored top row first.
+int RowCount(const BitMap& h) { return h.Height < 0 ? -h.Height : h.Height; }
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Length of an open file in bytes, or -1 when it cannot be told.
 long FileLength(std::FILE* file) {
@@ -89,6 +95,10 @@ std::string CheckHeader(const BitMap& h, long fileLength) {
     if (h.BitsPerPixel != 8 && h.BitsPerPixel != 24 && h.BitsPerPixel != 32) {
         return "unsupported " + std::to_string(h.BitsPerPixel) + " bits per pixel (8, 24 or 32 are read)";
     }
+    // Bit fields (3) of a 32-bit file are taken to be the usual blue, green, red, alpha masks.
+    if (h.Compression != 0 && !(h.Compression == 3 && h.BitsPerPixel == 32)) {
+        return "compressed pixel data (compression " + std::to_string(h.Compression) + ") is not read";
+    }
     if (h.Width < 1 || h.Width > BMP_MAX_SIDE) {
         return "width " + std::to_string(h.Width) + " outside 1.." + std::to_string(BMP_MAX_SIDE);
     }
@@ -100,8 +110,7 @@ std::string CheckHeader(const BitMap& h, long fileLength) {
         return "pixel data offset " + std::to_string(h.DataOffSet) + " outside the file (header ends at " +
                std::to_string(HEADER_BYTES) + ", file has " + std::to_string(fileLength) + " bytes)";
     }
-    const int rows = h.Height < 0 ? -h.Height : h.Height;
-    const uint64_t needed = static_cast<uint64_t>(PaddedRowBytes(h.Width, h.BitsPerPixel)) * rows;
+    const uint64_t needed = static_cast<uint64_t>(PaddedRowBytes(h.Width, h.BitsPerPixel)) * RowCount(h);
     const uint64_t present = static_cast<uint64_t>(fileLength - h.DataOffSet);
     if (present < needed) {
         return "pixel data ends early (" + std::to_string(needed) + " bytes expected after offset " +
@@ -111,13 +120,15 @@ std::string CheckHeader(const BitMap& h, long fileLength) {
 }
 
 std::string ReadPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
-    const int rows = h.Height < 0 ? -h.Height : h.Height;
+    const int rows = RowCount(h);
     img.create(rows, h.Width, SGBM_8UC3);
     if (img.empty()) return "no memory for a " + std::to_string(rows) + " x " + std::to_string(h.Width) + " image";
     if (std::fseek(file, h.DataOffSet, SEEK_SET) != 0) return "cannot seek to the pixel data";
     std::vector<unsigned char> row(PaddedRowBytes(h.Width, h.BitsPerPixel));
     for (int i = 0; i < rows; ++i) {
-        if (std::fread(row.data(), 1, row.size(), file) != row.size()) return "read error in pixel row " + std::to_string(i);
+        if (std::fread(row.data(), 1, row.size(), file) != row.size()) {
+            return "read error in pixel row " + std::to_string(i);
+        }
         StoreRow(row.data(), h.Width, h.BitsPerPixel, h.Height < 0 ? i : rows - 1 - i, img);
     }
     return "";
@@ -125,7 +136,7 @@ std::string ReadPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
 
 // The reason the file cannot be read, or an empty text once the image holds its pixels.
 std::string ReadBmp(const char* File, qim::Image& img) {
-    FileHandle file(File == nullptr ? nullptr : std::fopen(File, "rb"), &std::fclose);
+    FileHandle file(File == nullptr ? nullptr : std::fopen(File, "rb"));
     if (!file) return BMP_OPEN_FAILURE + std::string(File == nullptr ? "" : File) + "\n";
     const std::string name = std::string(File) + ": ";
     const long length = FileLength(file.get());

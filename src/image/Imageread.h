@@ -30,13 +30,15 @@ constexpr int BMP_MAX_SIDE = 16384;
 // Text that starts the message for a file that cannot be opened; the file name follows on its own line.
 constexpr const char* BMP_OPEN_FAILURE = "\nCan not open input file\n";
 
-// Reads an uncompressed BMP file of 8 (grey, palette ignored), 24 or 32 bits per pixel, rows
-// bottom-up (positive height) or top-down (negative height), each row padded to 4 bytes.
+// Reads a BMP file of 8 (grey, palette ignored), 24 or 32 bits per pixel, uncompressed (32-bit
+// files may also declare the usual bit fields), rows bottom-up (positive height) or top-down
+// (negative height), each row padded to 4 bytes.
 // On success returns true. On failure returns false, leaves InputImage empty (its old block is
 // released) and, when `error` is given, stores a message for the caller to print:
 //   - the file cannot be opened: BMP_OPEN_FAILURE followed by the file name and a line end;
 //   - anything else: "<file name>: <what is wrong>", e.g. a bad signature, an unsupported bit
-//     depth, a width or height outside 1..BMP_MAX_SIDE, a pixel data offset before the end of
-//     the header or past the end of the file, or pixel data that ends early.
+//     depth, compressed pixel data, a width or height outside 1..BMP_MAX_SIDE, a pixel data
+//     offset before the end of the header or past the end of the file, or pixel data that ends
+//     early.
 // Nothing is printed and the process is never ended here.
 bool bmp_reader(const char* File, qim::Image& InputImage, std::string* error = nullptr);

@@ -1,0 +1,86 @@
+#include <algorithm>
+
+#include "ObjectDetection.h"
+#include "OccupancyGrid.h"
+
+namespace {
+
+constexpr int EXIST_OCCUPIED = 10;
+constexpr int MAX_COUNT = 5;
+
+// On the first frame every occupied cell starts its persistence.
+void StartCounts(Grid* newGrid) {
+    for (int i = 0; i < gridNum; ++i) {
+        if (newGrid[i].exist != EXIST_OCCUPIED) continue;
+        newGrid[i].count = 1;
+        newGrid[i].nowAveD = newGrid[i].aveD;
+    }
+}
+
+// Previous-frame cell of block uBl at levels d - 1, d, d + 1 with the largest count; on equal counts
+// level d is preferred to d - 1, and d - 1 to d + 1.
+const Grid& Predecessor(const Grid* grid, int uBl, int d) {
+    const Grid* pred = &grid[GRID(uBl, d)];
+    if (pred->count < grid[GRID(uBl, d - 1)].count) pred = &grid[GRID(uBl, d - 1)];
+    if (pred->count < grid[GRID(uBl, d + 1)].count) pred = &grid[GRID(uBl, d + 1)];
+    return *pred;
+}
+
+// A measured cell continues its predecessor: one more frame of persistence, and its disparity
+// averaged with the predecessor's last one or two measurements.
+void ContinueCell(Grid& cell, const Grid& pred) {
+    const double pre1AveD = pred.nowAveD;
+    const double pre2AveD = pred.preAveD;
+    cell.count = std::min(pred.count + 1, MAX_COUNT);
+    cell.nowAveD = cell.aveD;
+    cell.preAveD = pre1AveD;
+    if (cell.count == 1) return;
+    cell.aveD = cell.count == 2 ? (pre1AveD + cell.aveD) * 0.5 : ((pre1AveD + cell.aveD) + pre2AveD) / 3.0;
+    cell.z_m = BF_PIX / cell.aveD;
+}
+
+// A lost cell lives on as its previous self for as many frames as its count, counting down.
+void HoldCell(Grid& cell, const Grid& previous, int index) {
+    cell = previous;
+    cell.id = 0;
+    cell.ref = index;
+    cell.count -= 1;
+    if (cell.count < 0) {
+        cell.count = 0;
+        cell.exist = 0;
+    }
+}
+
+// A cell is held only when neither neighbour level of this frame is occupied; the lower neighbour may
+// already be a hold of this pass.
+bool ShouldHold(const Grid* newGrid, const Grid* grid, int index) {
+    return newGrid[index - totalBlkNumU].exist != EXIST_OCCUPIED &&
+           newGrid[index + totalBlkNumU].exist != EXIST_OCCUPIED && grid[index].exist == EXIST_OCCUPIED;
+}
+
+}  // namespace
+
+// Levels 0, 1 and LUT_NUM - 1 are left as measured: the neighbour levels d - 1 and d + 1 must exist.
+void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame) {
+    if (firstFrame) {
+        StartCounts(newGrid);
+        return;
+    }
+    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+        for (int d = 2; d < LUT_NUM - 1; ++d) {
+            const int index = GRID(uBl, d);
+            Grid& cell = newGrid[index];
+            if (cell.exist == EXIST_OCCUPIED) {
+                ContinueCell(cell, Predecessor(grid, uBl, d));
+            } else if (ShouldHold(newGrid, grid, index)) {
+                HoldCell(cell, grid[index], index);
+            }
+        }
+    }
+}
+
+void GridSmoothing(RunState& run) {
+    LinkToPreviousGrid(run.newGrid.data(), run.grid.data(), run.nonGridFlg);
+    run.grid = run.newGrid;
+    run.nonGridFlg = false;
+}

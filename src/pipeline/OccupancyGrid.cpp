@@ -1,0 +1,173 @@
+#include "OccupancyGrid.h"
+
+#include <algorithm>
+
+#include "ColorMap.h"
+#include "Geometry.h"
+#include "GridSearch.h"
+#include "Histogram.h"
+#include "ObjectDetection.h"
+
+namespace {
+
+constexpr int EXIST_EMPTY = 0;
+constexpr int EXIST_WEAK = 1;
+constexpr int EXIST_OCCUPIED = 10;
+constexpr int FIRST_GRID_LEVEL = 2;  // levels 0 and 1 stay empty
+constexpr int LAST_BLK_U = totalBlkNumU - 1;
+constexpr int FINE_BIN_NUM = 30;     // 0.1-wide bins covering (d - 1, d + 2)
+constexpr double FINE_BIN_WIDTH = 0.1;
+
+// Colour of pixel (u, v); a pixel outside the picture, or a picture without three colour bytes per
+// pixel, reads as black (no disparity) rather than past the picture's block.
+ColorSet PixelColor(const qim::Image& colorD, int u, int v) {
+    if (colorD.data == nullptr || colorD.channels() < 3 || u >= colorD.cols || v >= colorD.rows) {
+        return ColorSet{0, 0, 0};
+    }
+    const uchar* pixel = colorD.data + v * colorD.step[0] + u * colorD.channels();
+    return ColorSet{pixel[2], pixel[1], pixel[0]};
+}
+
+void BlankBlock(int u, int v, double* measuredDisparity) {
+    for (int j = 0; j < SHIFT_PITCH; ++j) {
+        std::fill_n(measuredDisparity + PIXEL(u, v + j), SHIFT_PITCH, 0.0);
+    }
+}
+
+// The block's first disparity lies more than MYCAR_HIGHT above the road at that disparity, and enough
+// farther measurements below it show that it is background seen over the obstacles.
+bool IsOverheadBlock(int u, int v, const int* ground, const double* measuredDisparity) {
+    const double d = FindDisparityInBlock(u, v, measuredDisparity);
+    const double dh = ComputeHeight(d, v, ground[TableLevel(d + 0.5)]);
+    return dh > MYCAR_HIGHT && d != 0.0 && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
+}
+
+// Most frequent 0.1-wide disparity bin of strip u0 among the values in (d - 1, d + 2), given by its
+// upper edge.
+double FineDisparity(const double* measuredDisparity, int u0, int d, const double* disparity) {
+    Histogram histogramShisa(FINE_BIN_NUM, FINE_BIN_WIDTH, disparity[d - 1]);
+    for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
+        for (int v = 0; v < TOTAL_V; ++v) {
+            const double mDisparity = measuredDisparity[PIXEL(u, v)];
+            if (d - 1 < mDisparity && mDisparity < d + 2) histogramShisa.AddData(mDisparity);
+        }
+    }
+    return disparity[d - 1] + histogramShisa.GetNumOfMax() * FINE_BIN_WIDTH;
+}
+
+void ClassifyCell(Grid& cell, int freq, const double* measuredDisparity, int u0, int d, const double* disparity,
+                  const double* threshold) {
+    if (freq < C_THRESHOLD1 * threshold[d]) {
+        cell.exist = EXIST_EMPTY;
+        return;
+    }
+    if (freq < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
+    cell.aveD = FineDisparity(measuredDisparity, u0, d, disparity);
+    cell.z_m = BF_PIX / cell.aveD;
+    cell.x_m = Img2RealX(u0, cell.z_m);
+}
+
+// Promotes the weak cells of row d from uBl up to the last occupied cell within XW metres of block
+// uBl (an occupied cell itself); returns that last occupied block.
+int PromoteWindow(Grid* row, int uBl) {
+    const int uWBl = uBl + static_cast<int>((row[uBl].aveD * XW) / (B_MM * SHIFT_PITCH));
+    const int lastBl = std::min(uWBl, LAST_BLK_U);
+    int eBl = uBl;
+    for (int sBl = uBl; sBl <= lastBl; ++sBl) {
+        if (row[sBl].exist == EXIST_OCCUPIED) eBl = sBl;
+    }
+    for (int sBl = uBl; sBl <= eBl; ++sBl) {
+        if (row[sBl].exist == EXIST_WEAK) row[sBl].exist = EXIST_OCCUPIED;
+    }
+    return eBl;
+}
+
+void MeasureCell(Grid& cell, const double* measuredDisparity, int uBl, int groundRow, int ceilingRow) {
+    if (cell.exist == EXIST_WEAK) {
+        cell.exist = EXIST_EMPTY;
+        return;
+    }
+    if (cell.exist != EXIST_OCCUPIED) return;
+    SearchHeightPixel(&cell, measuredDisparity, uBl * SHIFT_PITCH, groundRow, ceilingRow);
+    if (groundRow == cell.h_pix || cell.h_m < OBJECT_MIN_HEIGHT_M) cell.exist = EXIST_EMPTY;
+}
+
+}  // namespace
+
+int TableLevel(double disparity) {
+    if (!(disparity >= 0.0)) return 0;
+    if (disparity >= LUT_NUM - 1) return LUT_NUM - 1;
+    return static_cast<int>(disparity);
+}
+
+void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity) {
+    for (int u = 0; u < TOTAL_U; ++u) {
+        for (int v = 0; v < TOTAL_V; ++v) {
+            const ColorSet colorSet = PixelColor(colorD, u, v);
+            const double value = ColorToValue(&colorSet, 2);
+            measuredDisparity[PIXEL(u, v)] = blind[TableLevel(value)] < v ? 0.0 : value;
+        }
+    }
+}
+
+void RemoveOverheadBlocks(const int* ground, double* measuredDisparity) {
+    for (int u = 0; u < TOTAL_U; u += SHIFT_PITCH) {
+        for (int v = 0; v < TOTAL_V; v += SHIFT_PITCH) {
+            if (IsOverheadBlock(u, v, ground, measuredDisparity)) BlankBlock(u, v, measuredDisparity);
+        }
+    }
+}
+
+void InitializeGrid(std::vector<Grid>& newGrid) {
+    newGrid.assign(gridNum, Grid{});
+    for (int i = 0; i < gridNum; ++i) {
+        newGrid[i].ref = i;
+        if (i >= GRID(0, FIRST_GRID_LEVEL)) newGrid[i].exist = EXIST_OCCUPIED;
+    }
+}
+
+// Each strip's 1440 values are counted with a 0.5 offset, so bin d holds the disparities in
+// [d - 0.5, d + 0.5); zero pixels fall below the first bin.
+void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
+                    Grid* newGrid) {
+    Histogram histogram(LUT_NUM, 1.0, 1.0);
+    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+        const int u0 = uBl * SHIFT_PITCH;
+        for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
+            for (int v = 0; v < TOTAL_V; ++v) histogram.AddData(measuredDisparity[PIXEL(u, v)] + 0.5);
+        }
+        for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
+            ClassifyCell(newGrid[GRID(uBl, d)], histogram.GetFreqOfBin(d), measuredDisparity, u0, d, disparity,
+                         threshold);
+        }
+        histogram.Clear();
+    }
+}
+
+// An occupied cell that ends a window does not start one: the scan resumes after it.
+void PromoteWeakRuns(Grid* newGrid) {
+    for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
+        Grid* row = newGrid + GRID(0, d);
+        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+            if (row[uBl].exist == EXIST_OCCUPIED) uBl = PromoteWindow(row, uBl);
+        }
+    }
+}
+
+void MeasureHeights(const double* measuredDisparity, const int* ground, const int* ceiling, Grid* newGrid) {
+    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+        for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
+            MeasureCell(newGrid[GRID(uBl, d)], measuredDisparity, uBl, ground[d], ceiling[d]);
+        }
+    }
+}
+
+void OccupancyGrid(RunState& run) {
+    double* measuredDisparity = run.measuredDisparity.data();
+    DecodeObstacleDisparity(run.src_img_colorD, run.blind, measuredDisparity);
+    RemoveOverheadBlocks(run.ground, measuredDisparity);
+    InitializeGrid(run.newGrid);
+    ClassifyStrips(measuredDisparity, run.disparity, run.threshold, run.newGrid.data());
+    PromoteWeakRuns(run.newGrid.data());
+    MeasureHeights(measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
+}

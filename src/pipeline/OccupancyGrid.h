@@ -1,0 +1,41 @@
+// Steps of the occupancy grid stage and of the grid's temporal smoothing, in the order the frame runs
+// them. Buffers are the run's: measuredDisparity has TOTAL_PIXELS values, a grid gridNum cells, the
+// tables LUT_NUM entries.
+#pragma once
+
+#include <vector>
+
+#include "Config.h"
+#include "core.h"
+
+// Table entry for a disparity: truncated toward zero and held inside 0 .. LUT_NUM - 1, so that the
+// largest decodable disparity (100.0) and anything hostile use an existing entry.
+int TableLevel(double disparity);
+
+// Decodes every pixel of the colour-coded picture and drops the pixels lower in the picture than the
+// blind row (0.3 m above the road) of their own disparity. Pixels the picture does not have decode as
+// no disparity.
+void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity);
+
+// Blanks the 4 x 4 blocks standing more than MYCAR_HIGHT above the road with more than
+// THRESHOLD_FARBLOCK farther blocks below them (far background seen above the obstacles).
+void RemoveOverheadBlocks(const int* ground, double* measuredDisparity);
+
+// gridNum cells, all zero except ref (the cell's own index) and exist = 10 from disparity level 2 on.
+void InitializeGrid(std::vector<Grid>& newGrid);
+
+// Counts each strip's disparities against the thresholds (empty, weak or occupied) and measures the
+// fine disparity, distance and lateral position of the weak and occupied cells.
+void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
+                    Grid* newGrid);
+
+// Turns the weak cells lying between two occupied cells of one row, at most XW metres apart, into
+// occupied cells.
+void PromoteWeakRuns(Grid* newGrid);
+
+// Measures the top of every occupied cell, clears the cells without a matching row or lower than
+// OBJECT_MIN_HEIGHT_M, and clears every remaining weak cell.
+void MeasureHeights(const double* measuredDisparity, const int* ground, const int* ceiling, Grid* newGrid);
+
+// Temporal smoothing of newGrid against the previous frame's grid (unused on the first frame).
+void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame);

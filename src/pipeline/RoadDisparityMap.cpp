@@ -1,0 +1,131 @@
+// Road disparity map and V-disparity peaks: the road row of every disparity class is the row in
+// which that class is most frequent, once obstacle faces (a column's dominant disparities) are gone.
+#include <algorithm>
+
+#include "ColorMap.h"
+#include "ObjectDetection.h"
+#include "RoadStages.h"
+
+namespace {
+
+constexpr int X_START = U0 - DISPARITY_OFS_U;  // optical axis column: row scans start here
+constexpr int Y_START = 110;                   // rows above hold no road
+constexpr int SCAN_CAP = 100;                  // entries counted per side of a row scan
+constexpr int NO_ROAD_ROW = TOTAL_V - 1;
+constexpr int FOLD_FROM_CLASS = 16;            // from here on a class holds two rounded disparities
+
+// Count that separates few from many pixels of one class: a column with more is an obstacle face,
+// a row needs at least as many for a road peak. Folded classes hold two values, hence more.
+int CountLimit(int d) { return d < FOLD_FROM_CLASS ? 5 : 10; }
+
+double DecodePixel(const uchar* pixel) {
+    ColorSet colorSet;
+    colorSet.blue = pixel[0];
+    colorSet.green = pixel[1];
+    colorSet.red = pixel[2];
+    return ColorToValue(&colorSet, 2);
+}
+
+void ColumnHistogram(const double* road, int x, int histD_1v[LUT_NUM]) {
+    std::fill(histD_1v, histD_1v + LUT_NUM, 0);
+    for (int y = 0; y < TOTAL_V; y += 2) {
+        const double v = road[PIXEL(x, y)];
+        if (IsRoadDisparity(v)) ++histD_1v[DisparityClass(v)];
+    }
+}
+
+// Clears the entries of column x whose rounded disparity lies in first..last.
+void EraseColumnValues(double* road, int x, int first, int last) {
+    for (int y = 0; y < TOTAL_V; y += 2) {
+        double& v = road[PIXEL(x, y)];
+        if (!IsRoadDisparity(v)) continue;
+        const int rounded = RoundedDisparity(v);
+        if (rounded >= first && rounded <= last) v = 0.0;
+    }
+}
+
+struct PeakSearch {
+    int histDisparity[TOTAL_V / 2][LUT_NUM];  // V-disparity histogram, [row / 2][class]
+    int histMaxY[LUT_NUM];                    // best row count so far per class
+    int* MaxY;
+
+    // Counts the first SCAN_CAP road entries of row y met from X_START in direction step, up to
+    // (not including) column end.
+    void ScanRowSide(const double* road, int y, int step, int end) {
+        int counted = 0;
+        for (int x = X_START; x != end; x += step) {
+            const double v = road[PIXEL(x, y)];
+            if (!IsRoadDisparity(v)) continue;
+            if (++counted > SCAN_CAP) return;
+            Count(y, DisparityClass(v));
+        }
+    }
+
+    // A strictly greater count is needed, so among equal counts the topmost row wins.
+    void Count(int y, int d) {
+        const int n = ++histDisparity[y / 2][d];
+        if (n > histMaxY[d] && n >= CountLimit(d)) {
+            histMaxY[d] = n;
+            MaxY[d] = y;
+        }
+    }
+};
+
+// Folded odd classes never receive counts: they lie halfway between their even neighbours.
+void FillOddClasses(int MaxY[LUT_NUM]) {
+    for (int d = FOLD_FROM_CLASS + 1; d < LUT_NUM - 1; d += 2) MaxY[d] = (MaxY[d - 1] + MaxY[d + 1]) / 2;
+}
+
+}  // namespace
+
+bool IsRoadDisparity(double v) { return v >= ROAD_MIN_DISPARITY && v <= ROAD_MAX_DISPARITY; }
+
+int RoundedDisparity(double v) { return static_cast<int>(v + 0.5); }
+
+int DisparityClass(double v) {
+    const int rounded = RoundedDisparity(v);
+    return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
+}
+
+void DecodeRoadDisparities(const qim::Image& src, double* road) {
+    std::fill(road, road + TOTAL_PIXELS, 0.0);
+    if (src.data == nullptr || src.channels() < 3) return;
+    const int rows = std::min(src.rows, TOTAL_V);
+    const int cols = std::min(src.cols, TOTAL_U);
+    for (int y = 0; y < rows; y += 2) {
+        const uchar* line = src.ptr(y);
+        for (int x = 0; x < cols; ++x) {
+            const double v = DecodePixel(line + x * src.channels());
+            if (IsRoadDisparity(v)) road[PIXEL(x, y)] = v;
+        }
+    }
+}
+
+void EraseObstacleDisparities(double* road) {
+    int histD_1v[LUT_NUM];
+    for (int x = 0; x < TOTAL_U; ++x) {
+        ColumnHistogram(road, x, histD_1v);
+        for (int i = 0; i < LUT_NUM - 1; ++i) {
+            if (histD_1v[i] <= CountLimit(i)) continue;
+            EraseColumnValues(road, x, i, i < FOLD_FROM_CLASS ? i : i + 1);
+        }
+    }
+}
+
+void VDisparityPeaks(const double* road, int MaxY[LUT_NUM]) {
+    PeakSearch search{};
+    search.MaxY = MaxY;
+    std::fill(MaxY, MaxY + LUT_NUM, NO_ROAD_ROW);
+    for (int y = Y_START; y < TOTAL_V; y += 2) {
+        search.ScanRowSide(road, y, -1, 0);
+        search.ScanRowSide(road, y, +1, TOTAL_U - 1);
+    }
+    FillOddClasses(MaxY);
+}
+
+void RoadDisparityMap(RunState& run) {
+    double* road = run.measuredDisparityRoad.data();
+    DecodeRoadDisparities(run.src_img_colorD, road);
+    EraseObstacleDisparities(road);
+    VDisparityPeaks(road, run.MaxY);
+}

@@ -1,0 +1,54 @@
+// The steps of the road stages on plain tables, so that each can be run on its own: the road
+// disparity buffer and its V-disparity peaks, and the road profile derived from those peaks.
+#pragma once
+
+#include "Config.h"
+#include "core.h"
+
+// Decoded disparities outside this range are neither road nor obstacle candidates of the road
+// stage; keeping them out also keeps every disparity class below 41.
+constexpr double ROAD_MIN_DISPARITY = 2.0;
+constexpr double ROAD_MAX_DISPARITY = 40.0;
+
+bool IsRoadDisparity(double v);
+
+// Disparity rounded half up (v a road disparity).
+int RoundedDisparity(double v);
+
+// Histogram class of a road disparity: the rounded value, an odd value above 16 lowered by one.
+int DisparityClass(double v);
+
+// Decodes the even rows of a colour-coded disparity picture into road (TOTAL_PIXELS entries,
+// index PIXEL): road disparities are stored, every other entry is 0.0. Pixels the picture does not
+// have (a smaller or not three-channel picture) count as having no disparity.
+void DecodeRoadDisparities(const qim::Image& src, double* road);
+
+// Erases from every column of road the disparities that dominate it (obstacle faces).
+void EraseObstacleDisparities(double* road);
+
+// Finds for every disparity class the row of its V-disparity peak (359 where no row qualifies)
+// and fills the odd classes from 17 on from their neighbours. MaxY[99] stays 359.
+void VDisparityPeaks(const double* road, int MaxY[LUT_NUM]);
+
+// Smooths the peak rows (rows 0..TOTAL_V-1) along the disparity axis, near to far.
+void SmoothRoadRows(const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);
+
+// Walks the smoothed rows from near to far into a road row per disparity that never descends and
+// rises by a bounded step; fills ground[1..99].
+void WalkRoadProfile(const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
+
+// Whether ground[1..98] is a plausible road next to the profile in force.
+bool RoadProfileAcceptable(const int ground[LUT_NUM], const int pre_ground[LUT_NUM], bool bGndFixFlg);
+
+// Rows 0.3 m (blind) and 2.0 m (ceiling) above the road, entries 0..99, never negative.
+void RowsAboveRoad(const int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM]);
+
+// Raises the cell thresholds at disparities where the road row jumps.
+void RaiseStepThresholds(const int ground[LUT_NUM], double threshold[LUT_NUM]);
+
+// The whole road profile of one frame from its peak rows: fills ground, blind and ceiling (entries
+// 0..99; entry 0 repeats entry 1), raises threshold, and takes the profile into pre_ground and
+// sets bGndFixFlg when it is accepted. Returns whether it was accepted.
+bool RoadProfileFromPeaks(const int MaxY[LUT_NUM], int pre_ground[LUT_NUM], bool& bGndFixFlg,
+                          int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM],
+                          double threshold[LUT_NUM]);

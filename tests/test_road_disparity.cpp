@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "Config.h"
+#include "ObjectDetection.h"
+#include "RoadStages.h"
+#include "RunState.h"
+
+namespace {
+
+constexpr int NONE = TOTAL_V - 1;
+
+using Buffer = std::vector<double>;
+
+Buffer EmptyRoad() { return Buffer(TOTAL_PIXELS, 0.0); }
+
+// Writes value v into count columns of row y, starting at column x and moving by step.
+void PutRun(Buffer& road, int y, int x, int step, int count, double v) {
+    for (int k = 0; k < count; ++k) road[PIXEL(x + k * step, y)] = v;
+}
+
+// Writes the values down column x, one per even row from row 0.
+void PutColumn(Buffer& road, int x, const std::vector<double>& values) {
+    for (size_t k = 0; k < values.size(); ++k) road[PIXEL(x, 2 * static_cast<int>(k))] = values[k];
+}
+
+std::vector<double> ColumnValues(const Buffer& road, int x, int count) {
+    std::vector<double> values;
+    for (int k = 0; k < count; ++k) values.push_back(road[PIXEL(x, 2 * k)]);
+    return values;
+}
+
+void SetPixel(qim::Image& img, int x, int y, int blue, int green, int red) {
+    uchar* pixel = img.ptr(y) + x * img.channels();
+    pixel[0] = static_cast<uchar>(blue);
+    pixel[1] = static_cast<uchar>(green);
+    pixel[2] = static_cast<uchar>(red);
+}
+
+void FillPicture(qim::Image& img, int firstRow, int lastRow, int blue, int green, int red) {
+    for (int y = firstRow; y <= lastRow; ++y)
+        for (int x = 0; x < img.cols; ++x) SetPixel(img, x, y, blue, green, red);
+}
+
+}  // namespace
+
+TEST(RoadDisparityClass, RoundsHalfUpAndFoldsOddClassesAboveSixteen) {
+    EXPECT_TRUE(IsRoadDisparity(2.0));
+    EXPECT_TRUE(IsRoadDisparity(40.0));
+    EXPECT_FALSE(IsRoadDisparity(1.99));
+    EXPECT_FALSE(IsRoadDisparity(40.01));
+    EXPECT_FALSE(IsRoadDisparity(0.0));
+    EXPECT_FALSE(IsRoadDisparity(100.0));
+    EXPECT_FALSE(IsRoadDisparity(std::numeric_limits<double>::quiet_NaN()));
+
+    EXPECT_EQ(DisparityClass(15.4), 15);
+    EXPECT_EQ(DisparityClass(15.5), 16);
+    EXPECT_EQ(DisparityClass(16.4), 16);
+    EXPECT_EQ(DisparityClass(16.6), 16);
+    EXPECT_EQ(DisparityClass(17.4), 16);
+    EXPECT_EQ(DisparityClass(17.5), 18);
+    EXPECT_EQ(DisparityClass(18.5), 18);
+    EXPECT_EQ(DisparityClass(40.0), 40);
+    EXPECT_EQ(RoundedDisparity(18.5), 19);
+}
+
+TEST(RoadObstacleErasure, ClearsColumnsWhereOneClassDominates) {
+    Buffer road = EmptyRoad();
+    // Six of class 10 (rounded 10): all go; rounded 11 and 9 stay.
+    PutColumn(road, 10, {9.6, 10.0, 10.4, 9.5, 10.49, 10.2, 10.6, 9.4});
+    // Five of class 10 stay.
+    PutColumn(road, 11, {9.6, 10.0, 10.4, 9.5, 10.2});
+    // Six of class 15 go; six of class 16 stay, a folded class needs more than ten.
+    PutColumn(road, 12, {15.0, 15.0, 15.0, 15.0, 15.0, 15.0});
+    PutColumn(road, 13, {16.0, 16.0, 16.0, 16.0, 16.0, 16.0});
+    // Eleven of class 20, rounded 20 or 21: all go; rounded 19 (class 18) and 22 stay.
+    PutColumn(road, 20, {19.5, 20.0, 20.4, 20.5, 21.0, 21.4, 19.6, 20.2, 20.8, 21.2, 20.0, 19.4, 21.5});
+    // Ten of class 20 stay.
+    PutColumn(road, 21, {19.5, 20.0, 20.4, 20.5, 21.0, 21.4, 19.6, 20.2, 20.8, 21.2});
+    // Eleven of class 16 (six rounded 16, five rounded 17) go; 15.4 and 18.0 stay.
+    PutColumn(road, 22, {16.0, 16.0, 16.0, 16.0, 16.0, 16.0, 17.0, 17.0, 17.0, 17.0, 17.0, 15.4, 18.0});
+    // Twelve of class 18 go, with rounded 19 among them; rounded 17 belongs to class 16 and stays.
+    PutColumn(road, 23, {18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 19.2, 17.2});
+    const Buffer before = road;
+    EraseObstacleDisparities(road.data());
+
+    using V = std::vector<double>;
+    EXPECT_EQ(ColumnValues(road, 10, 8), (V{0, 0, 0, 0, 0, 0, 10.6, 9.4}));
+    EXPECT_EQ(ColumnValues(road, 11, 5), ColumnValues(before, 11, 5));
+    EXPECT_EQ(ColumnValues(road, 12, 6), V(6, 0.0));
+    EXPECT_EQ(ColumnValues(road, 13, 6), ColumnValues(before, 13, 6));
+    V expected20(11, 0.0);
+    expected20.push_back(19.4);
+    expected20.push_back(21.5);
+    EXPECT_EQ(ColumnValues(road, 20, 13), expected20);
+    EXPECT_EQ(ColumnValues(road, 21, 10), ColumnValues(before, 21, 10));
+    V expected22(11, 0.0);
+    expected22.push_back(15.4);
+    expected22.push_back(18.0);
+    EXPECT_EQ(ColumnValues(road, 22, 13), expected22);
+    V expected23(12, 0.0);
+    expected23.push_back(17.2);
+    EXPECT_EQ(ColumnValues(road, 23, 13), expected23);
+}
+
+TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
+    Buffer road = EmptyRoad();
+    const int X0 = 232;    // optical axis column, where both row scans start
+    const int L = X0 - 1;  // runs from here leftward are met by the left scan only
+    const double FILLER = 30.0;
+    int expected[LUT_NUM];
+    std::fill(expected, expected + LUT_NUM, NONE);
+
+    // Minimum counts: 5 below class 16, 10 from class 16 on.
+    PutRun(road, 250, L, -1, 5, 10.0);
+    expected[10] = 250;
+    PutRun(road, 252, L, -1, 4, 12.0);
+    PutRun(road, 254, X0 + 1, +1, 10, 20.0);
+    expected[20] = 254;
+    PutRun(road, 256, X0 + 1, +1, 9, 22.0);
+    // Equal best counts: the upper row; a larger count lower down wins.
+    PutRun(road, 160, L, -1, 6, 8.0);
+    PutRun(road, 170, L, -1, 6, 8.0);
+    expected[8] = 160;
+    PutRun(road, 180, L, -1, 6, 6.0);
+    PutRun(road, 190, L, -1, 7, 6.0);
+    expected[6] = 190;
+    // Folded classes: 17.0 counts as 16; 18.4 and 19.4 both count as 18.
+    PutRun(road, 200, L, -1, 10, 17.0);
+    expected[16] = 200;
+    PutRun(road, 204, L, -1, 5, 18.4);
+    PutRun(road, 204, L - 5, -1, 5, 19.4);
+    expected[18] = 204;
+    // Odd classes lie halfway between their even neighbours, truncated.
+    expected[17] = (200 + 204) / 2;
+    expected[19] = (204 + 254) / 2;
+    expected[21] = (254 + NONE) / 2;
+    // Rows from 110 on.
+    PutRun(road, 108, L, -1, 10, 14.0);
+    PutRun(road, 110, L, -1, 5, 13.0);
+    expected[13] = 110;
+    // Columns 0 and 559 are not scanned; column 232 is scanned from both sides.
+    PutRun(road, 300, 0, +1, 5, 11.0);
+    PutRun(road, 302, TOTAL_U - 1, -1, 5, 9.0);
+    PutRun(road, 310, X0 - 2, +1, 4, 7.0);
+    expected[7] = 310;
+    // At most 100 entries per side: 95 + 5 are all counted, 96 + 5 leave 4.
+    PutRun(road, 120, X0, -1, 95, FILLER);
+    PutRun(road, 120, X0 - 95, -1, 5, 5.0);
+    expected[5] = 120;
+    PutRun(road, 122, X0, -1, 96, FILLER);
+    PutRun(road, 122, X0 - 96, -1, 5, 4.0);
+    // Each side has its own cap.
+    PutRun(road, 126, X0, -1, 100, FILLER);
+    PutRun(road, 126, X0 - 100, -1, 10, 3.0);
+    PutRun(road, 126, X0 + 1, +1, 5, 2.0);
+    expected[2] = 126;
+    PutRun(road, 128, X0, +1, 100, FILLER);
+    PutRun(road, 128, X0 + 100, +1, 10, 3.0);
+    // Values no road disparity can have are not counted, whatever the buffer holds.
+    PutRun(road, 340, 100, +1, 10, 1.0);
+    PutRun(road, 340, 300, +1, 12, 100.0);
+    PutRun(road, 342, 100, +1, 12, 1e300);
+    PutRun(road, 342, 300, +1, 12, -20.0);
+    PutRun(road, 344, 100, +1, 12, std::numeric_limits<double>::quiet_NaN());
+
+    int MaxY[LUT_NUM];
+    VDisparityPeaks(road.data(), MaxY);
+    for (int d = 0; d < LUT_NUM; ++d) {
+        if (d >= 29 && d <= 31) continue;  // the filler's class and its neighbours
+        EXPECT_EQ(MaxY[d], expected[d]) << "class " << d;
+    }
+}
+
+TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {
+    qim::Image picture;
+    picture.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
+    FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);
+    SetPixel(picture, 5, 10, 255, 86, 0);   // 0.0235 * 86 = 2.021
+    SetPixel(picture, 6, 10, 255, 85, 0);   // 1.9975: too far
+    SetPixel(picture, 7, 10, 0, 219, 255);  // 100 - 0.2745 * 219 = 39.8845
+    SetPixel(picture, 8, 10, 0, 218, 255);  // 40.159: too near
+    SetPixel(picture, 9, 10, 0, 0, 255);    // 100: too near
+    SetPixel(picture, 11, 10, 128, 0, 0);   // 15 - 0.0353 * 128 = 10.4816
+    SetPixel(picture, 12, 10, 0, 86, 255);  // blue and red swapped: 76.39, too near
+    SetPixel(picture, 10, 11, 0, 255, 0);   // odd row: not decoded
+    SetPixel(picture, TOTAL_U - 1, TOTAL_V - 2, 0, 255, 0);  // 15.0
+
+    Buffer road(TOTAL_PIXELS, -1.0);
+    DecodeRoadDisparities(picture, road.data());
+    EXPECT_DOUBLE_EQ(road[PIXEL(5, 10)], 0.0235 * 86);
+    EXPECT_EQ(road[PIXEL(6, 10)], 0.0);
+    EXPECT_DOUBLE_EQ(road[PIXEL(7, 10)], 100.0 - 0.2745 * 219);
+    EXPECT_EQ(road[PIXEL(8, 10)], 0.0);
+    EXPECT_EQ(road[PIXEL(9, 10)], 0.0);
+    EXPECT_DOUBLE_EQ(road[PIXEL(11, 10)], 15.0 - 0.0353 * 128);
+    EXPECT_EQ(road[PIXEL(12, 10)], 0.0);
+    EXPECT_EQ(road[PIXEL(10, 11)], 0.0);
+    EXPECT_EQ(road[PIXEL(TOTAL_U - 1, TOTAL_V - 2)], 15.0);
+    int stored = 0;
+    for (double v : road) stored += v != 0.0;
+    EXPECT_EQ(stored, 4);
+    picture.release();
+
+    // A picture smaller than the frame fills what it covers; the rest has no disparity.
+    qim::Image small;
+    small.create(100, 50, SGBM_8UC3);
+    FillPicture(small, 0, 99, 0, 255, 0);
+    DecodeRoadDisparities(small, road.data());
+    EXPECT_EQ(road[PIXEL(49, 98)], 15.0);
+    EXPECT_EQ(road[PIXEL(49, 99)], 0.0);
+    EXPECT_EQ(road[PIXEL(50, 98)], 0.0);
+    EXPECT_EQ(road[PIXEL(0, 100)], 0.0);
+    small.release();
+
+    // A grey picture has no colours to decode.
+    qim::Image grey;
+    grey.create(TOTAL_V, TOTAL_U, SGBM_8UC1);
+    for (int y = 0; y < TOTAL_V; ++y)
+        for (int x = 0; x < TOTAL_U; ++x) grey.ptr(y)[x] = 255;
+    DecodeRoadDisparities(grey, road.data());
+    for (double v : road) ASSERT_EQ(v, 0.0);
+    grey.release();
+}
+
+TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreErased) {
+    RunState run;
+    run.src_img_colorD.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
+    qim::Image& picture = run.src_img_colorD;
+    FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);
+    // Rows 200..209 at 10.4816 (class 10): five even rows per column, kept; every row scan
+    // counts 100 per side, and the topmost of the equal rows is the peak.
+    FillPicture(picture, 200, 209, 128, 0, 0);
+    // Rows 300..311 at 15 - 0.0353 * 100 = 11.47 (class 11): six even rows per column, erased.
+    FillPicture(picture, 300, 311, 100, 0, 0);
+    RoadDisparityMap(run);
+    EXPECT_EQ(run.MaxY[10], 200);
+    EXPECT_EQ(run.MaxY[11], NONE);
+    EXPECT_DOUBLE_EQ(run.measuredDisparityRoad[PIXEL(0, 208)], 15.0 - 0.0353 * 128);
+    EXPECT_EQ(run.measuredDisparityRoad[PIXEL(0, 209)], 0.0);
+    EXPECT_EQ(run.measuredDisparityRoad[PIXEL(300, 300)], 0.0);
+
+    // The next frame starts from a clean buffer and clean peaks.
+    FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);
+    RoadDisparityMap(run);
+    for (double v : run.measuredDisparityRoad) ASSERT_EQ(v, 0.0);
+    for (int d = 0; d < LUT_NUM; ++d) EXPECT_EQ(run.MaxY[d], NONE) << d;
+}
