@@ -144,8 +144,6 @@ void ClassifyCell(Grid& cell, int freq, const double* measuredDisparity, int u0,
 
 // ---- Grouping ----
 
-bool TakesPart(const Grid& c) { return c.exist == EXIST_OCCUPIED && c.count > 0; }
-
 int GroupOf(const Grid& c) { return TakesPart(c) ? c.id : 0; }
 
 void ReferCandidates(Grid* grid, int uBl, int d) {
