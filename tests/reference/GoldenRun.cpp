@@ -11,16 +11,6 @@ namespace golden {
 namespace {
 
 constexpr uint64_t FNV_PRIME = 0x100000001B3ull;
-constexpr double FRAME_S = 1.0 / 30.0;
-
-struct Motion {
-    const char* box;
-    double vz_mps;  // rate of the distance, negative while approaching
-    double vx_mps;  // lateral, positive to the right
-};
-
-constexpr Motion MOTIONS[] = {{"car_ahead", -2.0, 0.0}, {"pedestrian", 0.0, 1.0}};
-
 template <size_t N> void AddInts(Digest& digest, const int (&values)[N]) {
     for (int v : values) digest.Add(static_cast<int32_t>(v));
 }
@@ -143,30 +133,15 @@ uint64_t RunFrame(RunState& run, const unsigned char* picture, DetectStages dete
     return digest.Value();
 }
 
-scene::Scene EmbeddedScene() {
+scene::Scene MovingScene() {
     scene::Scene description;
     std::string error;
-    if (!scene::LoadScene(SCENE_FILE, description, error)) throw std::runtime_error(error);
+    if (!scene::LoadScene(MOVING_SCENE_FILE, description, error)) throw std::runtime_error(error);
     return description;
 }
 
-scene::Scene MovingSceneAt(const scene::Scene& embedded, int frame) {
-    scene::Scene moved = embedded;
-    moved.seed = embedded.seed + static_cast<uint64_t>(frame);
-    const double t = frame * FRAME_S;
-    for (scene::Box& box : moved.boxes) {
-        for (const Motion& motion : MOTIONS) {
-            if (box.name != motion.box) continue;
-            box.z_m += motion.vz_mps * t;
-            box.left_m += motion.vx_mps * t;
-            box.right_m += motion.vx_mps * t;
-        }
-    }
-    return moved;
-}
-
-std::vector<unsigned char> MovingPicture(const scene::Scene& embedded, int frame) {
-    return scene::EncodeDisparity(scene::RenderDisparity(MovingSceneAt(embedded, frame)));
+std::vector<unsigned char> ScenePicture(const scene::Scene& moving, int frame) {
+    return scene::EncodeDisparity(scene::RenderDisparity(scene::SceneAtFrame(moving, frame)));
 }
 
 }  // namespace golden

@@ -45,13 +45,10 @@ void StartFrame(RunState& run, const unsigned char* picture);
 // digest.
 uint64_t RunFrame(RunState& run, const unsigned char* picture, DetectStages detect);
 
-// The embedded scene (data/scene.txt) in motion over MOVING_FRAMES frames at 30 frames per second:
-// the car ahead approaches at 2 m/s, the pedestrian walks across the lane to the right at 1 m/s,
-// and every frame draws noise and holes of its own.
-constexpr int MOVING_FRAMES = 60;
-scene::Scene EmbeddedScene();
-scene::Scene MovingSceneAt(const scene::Scene& embedded, int frame);
-// Frame `frame` of the moving scene, coded as the embedded picture is.
-std::vector<unsigned char> MovingPicture(const scene::Scene& embedded, int frame);
+// The moving scene of the golden record and the benchmark (moving_scene.txt beside this file):
+// the embedded road scene with the car ahead closing in and the pedestrian crossing.
+scene::Scene MovingScene();
+// Frame `frame` of a moving scene, coded as the embedded picture is.
+std::vector<unsigned char> ScenePicture(const scene::Scene& moving, int frame);
 
 }  // namespace golden
