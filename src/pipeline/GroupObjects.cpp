@@ -15,14 +15,34 @@ constexpr int FIRST_ROW = 2;  // disparity levels 0 and 1 are never occupied
 // Group number of a cell, 0 for a cell that takes no part.
 int GroupOf(const Grid& c) { return TakesPart(c) ? c.id : 0; }
 
-// Candidates lie in the base's own row (on both sides of it) and in every farther-indexed row;
-// the rows before it were compared when their own cells were the base.
-void ReferCandidates(Grid* grid, int uBl, int d) {
-    for (int rd = d; rd < LUT_NUM; ++rd) {
-        for (int ruBl = 0; ruBl < totalBlkNumU; ++ruBl) {
-            if ((rd == d && ruBl == uBl) || !TakesPart(grid[GRID(ruBl, rd)])) continue;
-            ReferGroup(grid, uBl, d, ruBl, rd);
+// The taking-part cells in grid order (row by row, each row left to right) and, per row, the
+// position of its first cell in that list (rows FIRST_ROW .. LUT_NUM; the last entry ends the list).
+struct TakingPartCells {
+    std::vector<int> cells;
+    int rowStart[LUT_NUM + 1];
+};
+
+TakingPartCells ListTakingPart(const Grid* grid) {
+    TakingPartCells list;
+    list.cells.reserve(gridNum);
+    for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
+        list.rowStart[d] = static_cast<int>(list.cells.size());
+        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+            if (TakesPart(grid[GRID(uBl, d)])) list.cells.push_back(GRID(uBl, d));
         }
+    }
+    list.rowStart[LUT_NUM] = static_cast<int>(list.cells.size());
+    return list;
+}
+
+// Candidates lie in the base's own row (on both sides of it) and in every farther-indexed row;
+// the rows before it were compared when their own cells were the base. Only taking-part cells
+// can be joined, so they are read from the list, which keeps the grid's order of the joins.
+void ReferCandidates(Grid* grid, const TakingPartCells& list, int uBl, int d) {
+    const int base = GRID(uBl, d);
+    for (int k = list.rowStart[d]; k < list.rowStart[LUT_NUM]; ++k) {
+        const int r = list.cells[k];
+        if (r != base) ReferGroup(grid, uBl, d, r % totalBlkNumU, r / totalBlkNumU);
     }
 }
 
@@ -89,13 +109,14 @@ bool WideEnough(const DetectedObject& gr) {
 bool TakesPart(const Grid& c) { return c.exist == OCCUPIED && c.count > 0; }
 
 int LabelCells(Grid* grid) {
+    const TakingPartCells list = ListTakingPart(grid);
     int groupNum = 1;
     for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
         for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
             Grid& b = grid[GRID(uBl, d)];
             if (!TakesPart(b)) continue;
             if (b.id == 0) b.id = groupNum++;
-            ReferCandidates(grid, uBl, d);
+            ReferCandidates(grid, list, uBl, d);
         }
     }
     return groupNum;

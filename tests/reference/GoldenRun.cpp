@@ -108,9 +108,17 @@ void AddDetection(Digest& digest, const RunState& run) {
     digest.Add(run.threshold);
     digest.Add(run.groundAccepted);
     digest.Add(run.bGndFixFlg);
-    for (const Grid& c : run.grid) AddCell(digest, c);
-    digest.Add(static_cast<int32_t>(run.newObject.size()));
-    for (const DetectedObject& o : run.newObject) AddObject(digest, o);
+    AddGrid(digest, run.grid);
+    AddDetections(digest, run.newObject);
+}
+
+void AddGrid(Digest& digest, const std::vector<Grid>& grid) {
+    for (const Grid& c : grid) AddCell(digest, c);
+}
+
+void AddDetections(Digest& digest, const std::vector<DetectedObject>& detections) {
+    digest.Add(static_cast<int32_t>(detections.size()));
+    for (const DetectedObject& o : detections) AddObject(digest, o);
 }
 
 void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks) {

@@ -32,6 +32,10 @@ private:
 // What the detection stages leave in the run: the V-disparity peaks, the road rows and flags, the
 // cell thresholds, every field of every grid cell, and the frame's detections.
 void AddDetection(Digest& digest, const RunState& run);
+// Every field of every grid cell, in index order.
+void AddGrid(Digest& digest, const std::vector<Grid>& grid);
+// Every field of every detection, in list order.
+void AddDetections(Digest& digest, const std::vector<DetectedObject>& detections);
 // Every field of every track, in list order.
 void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks);
 

@@ -304,16 +304,18 @@ int LabelCells(Grid* grid) {
     return groupNum;
 }
 
-void GroupObjects(RunState& run) {
-    Grid* grid = run.grid.data();
+std::vector<DetectedObject> ExtractObjects(Grid* grid) {
     const int orgGrNo = RenumberGroups(grid, reference::LabelCells(grid));
-    run.newObject.clear();
+    std::vector<DetectedObject> newObject;
     for (const SortNum& group : RankGroups(grid, orgGrNo)) {
         if (group.key < MIN_D) break;
         const DetectedObject gr = MeasureGroup(grid, group.num, group.key);
-        if (!(gr.rX_m - gr.lX_m < OBJECT_MIN_WIDTH_M || gr.E_u - gr.S_u < 0)) run.newObject.push_back(gr);
+        if (!(gr.rX_m - gr.lX_m < OBJECT_MIN_WIDTH_M || gr.E_u - gr.S_u < 0)) newObject.push_back(gr);
     }
+    return newObject;
 }
+
+void GroupObjects(RunState& run) { run.newObject = reference::ExtractObjects(run.grid.data()); }
 
 void DetectObstacles(RunState& run) {
     reference::RoadDisparityMap(run);

@@ -3,6 +3,8 @@
 // fast forms must match bit for bit, and the "before" of the benchmark.
 #pragma once
 
+#include <vector>
+
 #include "Config.h"
 #include "RunState.h"
 #include "core.h"
@@ -33,6 +35,7 @@ void GridSmoothing(RunState& run);
 
 // Grouping: every taking-part cell compared with every later cell of the grid.
 int LabelCells(Grid* grid);
+std::vector<DetectedObject> ExtractObjects(Grid* grid);
 void GroupObjects(RunState& run);
 
 // The detection stages of one frame, each in its straightforward form.
