@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "Geometry.h"
 #include "GoldenRun.h"
 #include "GroupObjects.h"
+#include "Histogram.h"
+#include "OccupancyGrid.h"
 #include "Random.h"
 #include "ReferenceStages.h"
 
@@ -57,7 +60,81 @@ std::vector<Grid> RandomGrid(scene::Random& random) {
     return grid;
 }
 
+// A value at, or one step beside, an edge of a fine or strip bin of level d, or of its window.
+double EdgeValue(scene::Random& random, int d) {
+    double edge;
+    switch (random.Below(4)) {
+        case 0: edge = (d - 1) + 0.1 * random.Below(31); break;  // a fine bin edge
+        case 1: edge = d - 0.5; break;                                      // a strip bin edge
+        case 2: edge = d + 2; break;                                        // the window's top
+        default: edge = d - 1; break;                                       // the window's bottom
+    }
+    const int side = random.Below(3);
+    return side == 0 ? edge : std::nextafter(edge, side == 1 ? 0.0 : 1000.0);
+}
+
+// A disparity buffer whose strips see a few surfaces each, each with its own spread, with empty
+// pixels between them and a share of values placed on bin edges.
+std::vector<double> RandomDisparities(scene::Random& random) {
+    std::vector<double> buffer(TOTAL_PIXELS, 0.0);
+    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+        double surfaces[4];
+        double spreads[4];
+        const int count = random.Below(5);
+        for (int s = 0; s < count; ++s) {
+            surfaces[s] = 101.0 * random.Uniform();
+            spreads[s] = 0.05 + 0.8 * random.Uniform();
+        }
+        for (int v = 0; v < TOTAL_V; ++v) {
+            for (int u = uBl * SHIFT_PITCH; u < (uBl + 1) * SHIFT_PITCH; ++u) {
+                if (count == 0 || random.Uniform() < 0.4) continue;
+                const int s = random.Below(count);
+                const double value = random.Uniform() < 0.2 ? EdgeValue(random, static_cast<int>(surfaces[s]))
+                                                            : surfaces[s] + spreads[s] * random.Normal();
+                buffer[PIXEL(u, v)] = std::max(value, 0.0);
+            }
+        }
+    }
+    return buffer;
+}
+
 }  // namespace
+
+TEST(GoldenStages, HistogramBinIsTheBinTheSearchFromTheFirstFinds) {
+    scene::Random random(3);
+    const double widths[] = {0.1, 1.0, 0.3, 0.0, -0.5, 1e-300};
+    for (int n = 0; n < 200000; ++n) {
+        const double width = random.Uniform() < 0.7 ? widths[random.Below(6)] : 3.0 * random.Normal();
+        const double first = random.Below(3) == 0 ? random.Below(100) : 100.0 * random.Normal();
+        const int bins = random.Below(120);
+        double x = first + width * (random.Below(bins + 3) - 1);  // on an edge
+        if (random.Below(3) == 0) x = std::nextafter(x, random.Below(2) == 0 ? -1e300 : 1e300);
+        if (random.Below(4) == 0) x = first + (bins + 2) * std::fabs(width) * random.Normal();
+        ASSERT_EQ(HistogramBin(x, first, width, bins), reference::LinearBin(x, first, width, bins))
+            << "x " << x << ", first " << first << ", width " << width << ", bins " << bins;
+    }
+}
+
+TEST(GoldenStages, StripClassificationMatchesTheStraightforwardFormOnRandomBuffers) {
+    scene::Random random(11);
+    for (int n = 0; n < RANDOM_CASES / 2; ++n) {
+        const std::vector<double> buffer = RandomDisparities(random);
+        double disparity[LUT_NUM];
+        double threshold[LUT_NUM];
+        const bool shifted = n % 3 == 2;  // fine histograms that start off the integer levels
+        for (int d = 0; d < LUT_NUM; ++d) {
+            disparity[d] = shifted ? d + 0.2 * random.Normal() : d;
+            threshold[d] = 2.0 + 30.0 * random.Uniform();
+        }
+        std::vector<Grid> fast;
+        std::vector<Grid> straight;
+        InitializeGrid(fast);
+        InitializeGrid(straight);
+        ClassifyStrips(buffer.data(), disparity, threshold, fast.data());
+        reference::ClassifyStrips(buffer.data(), disparity, threshold, straight.data());
+        ASSERT_EQ(GridDigest(fast), GridDigest(straight)) << "buffer " << n;
+    }
+}
 
 TEST(GoldenStages, GroupingMatchesTheStraightforwardFormOnRandomGrids) {
     scene::Random random(7);

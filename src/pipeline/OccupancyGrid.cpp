@@ -42,27 +42,65 @@ bool IsOverheadBlock(int u, int v, const int* ground, const double* measuredDisp
     return dh > MYCAR_HIGHT && d != 0.0 && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
 }
 
-// Most frequent 0.1-wide disparity bin of strip u0 among the values in (d - 1, d + 2), given by its
-// upper edge.
-double FineDisparity(const double* measuredDisparity, int u0, int d, const double* disparity) {
-    Histogram histogramShisa(FINE_BIN_NUM, FINE_BIN_WIDTH, disparity[d - 1]);
-    for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
-        for (int v = 0; v < TOTAL_V; ++v) {
-            const double mDisparity = measuredDisparity[PIXEL(u, v)];
-            if (d - 1 < mDisparity && mDisparity < d + 2) histogramShisa.AddData(mDisparity);
-        }
+// Bin counts of one strip: the strip histogram (values d + 0.5 in 100 bins of width 1.0 from 1.0,
+// so bin d counts the disparities in [d - 0.5, d + 0.5)) and, for every level d examined, the fine
+// histogram of the values in (d - 1, d + 2): 30 bins of width 0.1 from disparity[d - 1].
+struct StripCounts {
+    int freq[LUT_NUM];
+    bool examined[LUT_NUM];
+    int fine[LUT_NUM][FINE_BIN_NUM];
+};
+
+// The strip's pixels row by row; the order of the counts does not matter.
+template <typename Visit> void ForEachStripValue(const double* measuredDisparity, int u0, Visit visit) {
+    for (int v = 0; v < TOTAL_V; ++v) {
+        const double* row = measuredDisparity + PIXEL(u0, v);
+        for (int i = 0; i < SHIFT_PITCH; ++i) visit(row[i]);
     }
-    return disparity[d - 1] + histogramShisa.GetNumOfMax() * FINE_BIN_WIDTH;
 }
 
-void ClassifyCell(Grid& cell, int freq, const double* measuredDisparity, int u0, int d, const double* disparity,
+// A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d].
+bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * threshold); }
+
+// Counts all fine histograms of the strip in one pass: a value lies in the window of at most the
+// three levels around its integer part.
+void CountFineBins(const double* measuredDisparity, int u0, const double* disparity, StripCounts& counts) {
+    ForEachStripValue(measuredDisparity, u0, [&](double m) {
+        if (!(m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1)) return;
+        const int k = static_cast<int>(m);
+        for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= std::min(k + 1, LUT_NUM - 1); ++d) {
+            if (!counts.examined[d] || !(d - 1 < m && m < d + 2)) continue;
+            const int j = HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
+            if (j >= 0) ++counts.fine[d][j];
+        }
+    });
+}
+
+void CountStrip(const double* measuredDisparity, int u0, const double* disparity, const double* threshold,
+                StripCounts& counts) {
+    std::fill_n(counts.freq, LUT_NUM, 0);
+    ForEachStripValue(measuredDisparity, u0, [&](double m) {
+        const int j = HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM);
+        if (j >= 0) ++counts.freq[j];
+    });
+    bool anyExamined = false;
+    for (int d = 0; d < LUT_NUM; ++d) {
+        counts.examined[d] = d >= FIRST_GRID_LEVEL && Examined(counts.freq[d], threshold[d]);
+        if (counts.examined[d]) std::fill_n(counts.fine[d], FINE_BIN_NUM, 0);
+        anyExamined = anyExamined || counts.examined[d];
+    }
+    if (anyExamined) CountFineBins(measuredDisparity, u0, disparity, counts);
+}
+
+// The fine disparity is the upper edge of the fullest 0.1-wide bin.
+void ClassifyCell(Grid& cell, const StripCounts& counts, int u0, int d, const double* disparity,
                   const double* threshold) {
-    if (freq < C_THRESHOLD1 * threshold[d]) {
+    if (!counts.examined[d]) {
         cell.exist = EXIST_EMPTY;
         return;
     }
-    if (freq < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
-    cell.aveD = FineDisparity(measuredDisparity, u0, d, disparity);
+    if (counts.freq[d] < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
+    cell.aveD = disparity[d - 1] + FullestBin(counts.fine[d], FINE_BIN_NUM) * FINE_BIN_WIDTH;
     cell.z_m = BF_PIX / cell.aveD;
     cell.x_m = Img2RealX(u0, cell.z_m);
 }
@@ -126,21 +164,15 @@ void InitializeGrid(std::vector<Grid>& newGrid) {
     }
 }
 
-// Each strip's 1440 values are counted with a 0.5 offset, so bin d holds the disparities in
-// [d - 0.5, d + 0.5); zero pixels fall below the first bin.
 void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
                     Grid* newGrid) {
-    Histogram histogram(LUT_NUM, 1.0, 1.0);
+    StripCounts counts;
     for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
         const int u0 = uBl * SHIFT_PITCH;
-        for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
-            for (int v = 0; v < TOTAL_V; ++v) histogram.AddData(measuredDisparity[PIXEL(u, v)] + 0.5);
+        CountStrip(measuredDisparity, u0, disparity, threshold, counts);
+        for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
+            ClassifyCell(newGrid[GRID(uBl, d)], counts, u0, d, disparity, threshold);
         }
-        for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
-            ClassifyCell(newGrid[GRID(uBl, d)], histogram.GetFreqOfBin(d), measuredDisparity, u0, d, disparity,
-                         threshold);
-        }
-        histogram.Clear();
     }
 }
 

@@ -1,5 +1,29 @@
 #include "Histogram.h"
 
+// The bin edges firstBin + widthBin * j never decrease with j (and never exceed firstBin when
+// widthBin is negative), so "x lies below edge j" turns from false to true at most once: from any
+// start the two walks below end at the first true one.
+int HistogramBin(double x, double firstBin, double widthBin, int numBin) {
+    if (!(x >= firstBin)) return -1;
+    const double estimate = (x - firstBin) / widthBin;
+    int j = estimate >= 0.0 && estimate < numBin ? static_cast<int>(estimate) + 1 : numBin;
+    while (j > 0 && x < firstBin + widthBin * (j - 1)) --j;
+    while (j < numBin && !(x < firstBin + widthBin * j)) ++j;
+    return j < numBin ? j : -1;
+}
+
+int FullestBin(const int* bins, int numBin) {
+    int bestCount = 0;
+    int bestIndex = 0;
+    for (int i = 0; i < numBin; ++i) {
+        if (bins[i] > bestCount) {
+            bestCount = bins[i];
+            bestIndex = i;
+        }
+    }
+    return bestIndex;
+}
+
 Histogram::Histogram() = default;
 
 Histogram::Histogram(int n) : numBin(n) {}
@@ -18,14 +42,10 @@ void Histogram::CountHistogram() {
     histogram.assign(histogram.size(), 0);
     const int bins = static_cast<int>(histogram.size());
     for (double x : originalData) {
-        if (x < firstBin) continue;
-        for (int j = 0; j < bins; ++j) {
-            if (x < firstBin + widthBin * j) {
-                histogram[j] += 1;
-                numTotalData += 1;
-                break;
-            }
-        }
+        const int j = HistogramBin(x, firstBin, widthBin, bins);
+        if (j < 0) continue;
+        histogram[j] += 1;
+        numTotalData += 1;
     }
     counted = true;
 }
@@ -41,15 +61,7 @@ int Histogram::GetFreqOfBin(int i) {
 
 int Histogram::GetNumOfMax() {
     CountIfNeeded();
-    int bestCount = 0;
-    int bestIndex = 0;
-    for (int i = 0; i < static_cast<int>(histogram.size()); ++i) {
-        if (histogram[i] > bestCount) {
-            bestCount = histogram[i];
-            bestIndex = i;
-        }
-    }
-    return bestIndex;
+    return FullestBin(histogram.data(), static_cast<int>(histogram.size()));
 }
 
 void Histogram::Clear() {

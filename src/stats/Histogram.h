@@ -5,6 +5,14 @@
 
 #include <vector>
 
+// The bin counting puts x in: the smallest j in 0 .. numBin - 1 with x < firstBin + widthBin * j,
+// for x not below firstBin; -1 when there is none. The index is computed from x and then
+// confirmed with those very comparisons, so it is the bin a search from the first bin would find.
+int HistogramBin(double x, double firstBin, double widthBin, int numBin);
+
+// Index of the fullest of numBin bins, the lowest on a tie; 0 when all are empty.
+int FullestBin(const int* bins, int numBin);
+
 class Histogram {
 public:
     Histogram();
