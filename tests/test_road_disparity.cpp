@@ -17,6 +17,14 @@ using Buffer = std::vector<double>;
 
 Buffer EmptyRoad() { return Buffer(TOTAL_PIXELS, 0.0); }
 
+// The road stage's view of a picture: decoded once for the frame, then the road disparities of the
+// even rows.
+void DecodeRoadDisparities(const qim::Image& picture, double* road) {
+    Buffer decoded(TOTAL_PIXELS);
+    DecodePicture(picture, decoded.data());
+    SelectRoadDisparities(decoded.data(), road);
+}
+
 // Writes value v into count columns of row y, starting at column x and moving by step.
 void PutRun(Buffer& road, int y, int x, int step, int count, double v) {
     for (int k = 0; k < count; ++k) road[PIXEL(x + k * step, y)] = v;

@@ -18,16 +18,6 @@ constexpr int LAST_BLK_U = totalBlkNumU - 1;
 constexpr int FINE_BIN_NUM = 30;     // 0.1-wide bins covering (d - 1, d + 2)
 constexpr double FINE_BIN_WIDTH = 0.1;
 
-// Colour of pixel (u, v); a pixel outside the picture, or a picture without three colour bytes per
-// pixel, reads as black (no disparity) rather than past the picture's block.
-ColorSet PixelColor(const qim::Image& colorD, int u, int v) {
-    if (colorD.data == nullptr || colorD.channels() < 3 || u >= colorD.cols || v >= colorD.rows) {
-        return ColorSet{0, 0, 0};
-    }
-    const uchar* pixel = colorD.data + v * colorD.step[0] + u * colorD.channels();
-    return ColorSet{pixel[2], pixel[1], pixel[0]};
-}
-
 void BlankBlock(int u, int v, double* measuredDisparity) {
     for (int j = 0; j < SHIFT_PITCH; ++j) {
         std::fill_n(measuredDisparity + PIXEL(u, v + j), SHIFT_PITCH, 0.0);
@@ -42,54 +32,59 @@ bool IsOverheadBlock(int u, int v, const int* ground, const double* measuredDisp
     return dh > MYCAR_HIGHT && d != 0.0 && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
 }
 
+constexpr int STRIP_PIXELS = SHIFT_PITCH * TOTAL_V;
+
 // Bin counts of one strip: the strip histogram (values d + 0.5 in 100 bins of width 1.0 from 1.0,
 // so bin d counts the disparities in [d - 0.5, d + 0.5)) and, for every level d examined, the fine
-// histogram of the values in (d - 1, d + 2): 30 bins of width 0.1 from disparity[d - 1].
+// histogram of the values in (d - 1, d + 2): 30 bins of width 0.1 from disparity[d - 1]. The
+// strip's values that lie in any level's window are kept aside for the fine histograms.
 struct StripCounts {
     int freq[LUT_NUM];
     bool examined[LUT_NUM];
     int fine[LUT_NUM][FINE_BIN_NUM];
+    double windowed[STRIP_PIXELS];
+    int windowedCount;
 };
-
-// The strip's pixels row by row; the order of the counts does not matter.
-template <typename Visit> void ForEachStripValue(const double* measuredDisparity, int u0, Visit visit) {
-    for (int v = 0; v < TOTAL_V; ++v) {
-        const double* row = measuredDisparity + PIXEL(u0, v);
-        for (int i = 0; i < SHIFT_PITCH; ++i) visit(row[i]);
-    }
-}
 
 // A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d].
 bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * threshold); }
 
-// Counts all fine histograms of the strip in one pass: a value lies in the window of at most the
-// three levels around its integer part.
-void CountFineBins(const double* measuredDisparity, int u0, const double* disparity, StripCounts& counts) {
-    ForEachStripValue(measuredDisparity, u0, [&](double m) {
-        if (!(m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1)) return;
+// The windows of levels FIRST_GRID_LEVEL .. LUT_NUM - 1 together span (1, LUT_NUM + 1).
+bool InSomeWindow(double m) { return m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1; }
+
+// Counts all fine histograms of the strip in one pass over its windowed values: a value lies in
+// the window of at most the three levels around its integer part.
+void CountFineBins(const double* disparity, StripCounts& counts) {
+    for (int n = 0; n < counts.windowedCount; ++n) {
+        const double m = counts.windowed[n];
         const int k = static_cast<int>(m);
         for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= std::min(k + 1, LUT_NUM - 1); ++d) {
             if (!counts.examined[d] || !(d - 1 < m && m < d + 2)) continue;
             const int j = HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
             if (j >= 0) ++counts.fine[d][j];
         }
-    });
+    }
 }
 
+// The strip's pixels row by row; the order of the counts does not matter.
 void CountStrip(const double* measuredDisparity, int u0, const double* disparity, const double* threshold,
                 StripCounts& counts) {
     std::fill_n(counts.freq, LUT_NUM, 0);
-    ForEachStripValue(measuredDisparity, u0, [&](double m) {
-        const int j = HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM);
-        if (j >= 0) ++counts.freq[j];
-    });
-    bool anyExamined = false;
+    counts.windowedCount = 0;
+    for (int v = 0; v < TOTAL_V; ++v) {
+        const double* row = measuredDisparity + PIXEL(u0, v);
+        for (int i = 0; i < SHIFT_PITCH; ++i) {
+            const double m = row[i];
+            const int j = HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM);
+            if (j >= 0) ++counts.freq[j];
+            if (InSomeWindow(m)) counts.windowed[counts.windowedCount++] = m;
+        }
+    }
     for (int d = 0; d < LUT_NUM; ++d) {
         counts.examined[d] = d >= FIRST_GRID_LEVEL && Examined(counts.freq[d], threshold[d]);
         if (counts.examined[d]) std::fill_n(counts.fine[d], FINE_BIN_NUM, 0);
-        anyExamined = anyExamined || counts.examined[d];
     }
-    if (anyExamined) CountFineBins(measuredDisparity, u0, disparity, counts);
+    CountFineBins(disparity, counts);
 }
 
 // The fine disparity is the upper edge of the fullest 0.1-wide bin.
@@ -138,12 +133,11 @@ int TableLevel(double disparity) {
     return static_cast<int>(disparity);
 }
 
-void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity) {
-    for (int u = 0; u < TOTAL_U; ++u) {
-        for (int v = 0; v < TOTAL_V; ++v) {
-            const ColorSet colorSet = PixelColor(colorD, u, v);
-            const double value = ColorToValue(&colorSet, 2);
-            measuredDisparity[PIXEL(u, v)] = blind[TableLevel(value)] < v ? 0.0 : value;
+void DropBelowBlind(const int* blind, double* measuredDisparity) {
+    for (int v = 0; v < TOTAL_V; ++v) {
+        double* row = measuredDisparity + PIXEL(0, v);
+        for (int u = 0; u < TOTAL_U; ++u) {
+            if (blind[TableLevel(row[u])] < v) row[u] = 0.0;
         }
     }
 }
@@ -196,7 +190,7 @@ void MeasureHeights(const double* measuredDisparity, const int* ground, const in
 
 void OccupancyGrid(RunState& run) {
     double* measuredDisparity = run.measuredDisparity.data();
-    DecodeObstacleDisparity(run.src_img_colorD, run.blind, measuredDisparity);
+    DropBelowBlind(run.blind, measuredDisparity);
     RemoveOverheadBlocks(run.ground, measuredDisparity);
     InitializeGrid(run.newGrid);
     ClassifyStrips(measuredDisparity, run.disparity, run.threshold, run.newGrid.data());

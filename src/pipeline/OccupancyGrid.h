@@ -12,10 +12,9 @@
 // largest decodable disparity (100.0) and anything hostile use an existing entry.
 int TableLevel(double disparity);
 
-// Decodes every pixel of the colour-coded picture and drops the pixels lower in the picture than the
-// blind row (0.3 m above the road) of their own disparity. Pixels the picture does not have decode as
-// no disparity.
-void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity);
+// Drops from the decoded picture the pixels lower in the picture than the blind row (0.3 m above the
+// road) of their own disparity.
+void DropBelowBlind(const int* blind, double* measuredDisparity);
 
 // Blanks the 4 x 4 blocks standing more than MYCAR_HIGHT above the road with more than
 // THRESHOLD_FARBLOCK farther blocks below them (far background seen above the obstacles).

@@ -19,29 +19,23 @@ constexpr int FOLD_FROM_CLASS = 16;            // from here on a class holds two
 int CountLimit(int d) { return d < FOLD_FROM_CLASS ? 5 : 10; }
 
 double DecodePixel(const uchar* pixel) {
-    ColorSet colorSet;
-    colorSet.blue = pixel[0];
-    colorSet.green = pixel[1];
-    colorSet.red = pixel[2];
+    const ColorSet colorSet{pixel[2], pixel[1], pixel[0]};
     return ColorToValue(&colorSet, 2);
 }
 
-void ColumnHistogram(const double* road, int x, int histD_1v[LUT_NUM]) {
-    std::fill(histD_1v, histD_1v + LUT_NUM, 0);
+// Marks the classes that dominate column x: more entries than their count limit.
+bool DominantClasses(const double* road, int x, bool dominant[LUT_NUM]) {
+    int histD_1v[LUT_NUM] = {};
     for (int y = 0; y < TOTAL_V; y += 2) {
         const double v = road[PIXEL(x, y)];
         if (IsRoadDisparity(v)) ++histD_1v[DisparityClass(v)];
     }
-}
-
-// Clears the entries of column x whose rounded disparity lies in first..last.
-void EraseColumnValues(double* road, int x, int first, int last) {
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        double& v = road[PIXEL(x, y)];
-        if (!IsRoadDisparity(v)) continue;
-        const int rounded = RoundedDisparity(v);
-        if (rounded >= first && rounded <= last) v = 0.0;
+    bool any = false;
+    for (int i = 0; i < LUT_NUM; ++i) {
+        dominant[i] = histD_1v[i] > CountLimit(i);
+        any = any || dominant[i];
     }
+    return any;
 }
 
 struct PeakSearch {
@@ -87,27 +81,41 @@ int DisparityClass(double v) {
     return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
 }
 
-void DecodeRoadDisparities(const qim::Image& src, double* road) {
-    std::fill(road, road + TOTAL_PIXELS, 0.0);
-    if (src.data == nullptr || src.channels() < 3) return;
-    const int rows = std::min(src.rows, TOTAL_V);
-    const int cols = std::min(src.cols, TOTAL_U);
-    for (int y = 0; y < rows; y += 2) {
-        const uchar* line = src.ptr(y);
-        for (int x = 0; x < cols; ++x) {
-            const double v = DecodePixel(line + x * src.channels());
-            if (IsRoadDisparity(v)) road[PIXEL(x, y)] = v;
-        }
+void DecodePicture(const qim::Image& src, double* decoded) {
+    const bool colour = src.data != nullptr && src.channels() >= 3;
+    const int rows = colour ? std::min(src.rows, TOTAL_V) : 0;
+    const int cols = colour ? std::min(src.cols, TOTAL_U) : 0;
+    const int channels = src.channels();
+    for (int y = 0; y < TOTAL_V; ++y) {
+        double* out = decoded + PIXEL(0, y);
+        const int width = y < rows ? cols : 0;
+        const uchar* pixel = width > 0 ? src.ptr(y) : nullptr;
+        for (int x = 0; x < width; ++x, pixel += channels) out[x] = DecodePixel(pixel);
+        std::fill(out + width, out + TOTAL_U, 0.0);
     }
 }
 
+void SelectRoadDisparities(const double* decoded, double* road) {
+    for (int y = 0; y < TOTAL_V; ++y) {
+        double* out = road + PIXEL(0, y);
+        if (y % 2 == 1) {
+            std::fill(out, out + TOTAL_U, 0.0);
+            continue;
+        }
+        const double* in = decoded + PIXEL(0, y);
+        for (int x = 0; x < TOTAL_U; ++x) out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
+    }
+}
+
+// A dominant class i is erased through the rounded values folded into it (i, and i + 1 from the
+// folded classes on): exactly the entries whose own class is i.
 void EraseObstacleDisparities(double* road) {
-    int histD_1v[LUT_NUM];
+    bool dominant[LUT_NUM];
     for (int x = 0; x < TOTAL_U; ++x) {
-        ColumnHistogram(road, x, histD_1v);
-        for (int i = 0; i < LUT_NUM - 1; ++i) {
-            if (histD_1v[i] <= CountLimit(i)) continue;
-            EraseColumnValues(road, x, i, i < FOLD_FROM_CLASS ? i : i + 1);
+        if (!DominantClasses(road, x, dominant)) continue;
+        for (int y = 0; y < TOTAL_V; y += 2) {
+            double& v = road[PIXEL(x, y)];
+            if (IsRoadDisparity(v) && dominant[DisparityClass(v)]) v = 0.0;
         }
     }
 }
@@ -125,7 +133,8 @@ void VDisparityPeaks(const double* road, int MaxY[LUT_NUM]) {
 
 void RoadDisparityMap(RunState& run) {
     double* road = run.measuredDisparityRoad.data();
-    DecodeRoadDisparities(run.src_img_colorD, road);
+    DecodePicture(run.src_img_colorD, run.measuredDisparity.data());
+    SelectRoadDisparities(run.measuredDisparity.data(), road);
     EraseObstacleDisparities(road);
     VDisparityPeaks(road, run.MaxY);
 }

@@ -1,17 +1,5 @@
 #include "Histogram.h"
 
-// The bin edges firstBin + widthBin * j never decrease with j (and never exceed firstBin when
-// widthBin is negative), so "x lies below edge j" turns from false to true at most once: from any
-// start the two walks below end at the first true one.
-int HistogramBin(double x, double firstBin, double widthBin, int numBin) {
-    if (!(x >= firstBin)) return -1;
-    const double estimate = (x - firstBin) / widthBin;
-    int j = estimate >= 0.0 && estimate < numBin ? static_cast<int>(estimate) + 1 : numBin;
-    while (j > 0 && x < firstBin + widthBin * (j - 1)) --j;
-    while (j < numBin && !(x < firstBin + widthBin * j)) ++j;
-    return j < numBin ? j : -1;
-}
-
 int FullestBin(const int* bins, int numBin) {
     int bestCount = 0;
     int bestIndex = 0;
