@@ -4,15 +4,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "Geometry.h"
 #include "GoldenRun.h"
 #include "GroupObjects.h"
 #include "Histogram.h"
+#include "ObjectDetection.h"
 #include "OccupancyGrid.h"
 #include "Random.h"
 #include "ReferenceStages.h"
+#include "RoadStages.h"
+#include "RunDriver.h"
+#include "ColorMap.h"
+#include "Imageread.h"
 
 namespace {
 
@@ -98,7 +104,141 @@ std::vector<double> RandomDisparities(scene::Random& random) {
     return buffer;
 }
 
+uint64_t BufferDigest(const std::vector<double>& buffer) {
+    golden::Digest digest;
+    for (double v : buffer) digest.Add(v);
+    return digest.Value();
+}
+
+// A picture owned by a test, released at the end.
+struct Picture {
+    qim::Image image;
+    ~Picture() { image.release(); }
+};
+
+// Obstacles of random size, distance and speed on a road of random width, with random noise,
+// holes and speckles, over a few frames.
+scene::Scene RandomScene(scene::Random& random) {
+    scene::Scene s;
+    s.seed = random.Next();
+    s.noise_pix = 0.3 * random.Uniform();
+    s.holes = 0.2 * random.Uniform();
+    s.speckles = 0.05 * random.Uniform();
+    s.roadLeft_m = -2.0 - 8.0 * random.Uniform();
+    s.roadRight_m = 2.0 + 8.0 * random.Uniform();
+    s.frames = 4;
+    const int boxes = 1 + random.Below(6);
+    for (int b = 0; b < boxes; ++b) {
+        scene::Box box;
+        box.name = "box" + std::to_string(b);
+        box.left_m = -8.0 + 14.0 * random.Uniform();
+        box.right_m = box.left_m + 0.3 + 2.7 * random.Uniform();
+        box.z_m = 3.0 + 77.0 * random.Uniform();
+        box.height_m = 0.5 + 3.5 * random.Uniform();
+        box.vz_mps = -10.0 + 15.0 * random.Uniform();
+        box.vx_mps = -2.0 + 4.0 * random.Uniform();
+        s.boxes.push_back(box);
+    }
+    return s;
+}
+
+// A colour-coded picture of one of four kinds: random bytes (every branch of the colour decoding),
+// coloured rectangles on black, a rendered random scene, or a grey picture; now and then smaller or
+// larger than the frame.
+void RandomPicture(scene::Random& random, qim::Image& image) {
+    const int kind = random.Below(4);
+    const bool resized = random.Below(4) == 0;
+    const int rows = resized ? 1 + random.Below(2 * TOTAL_V) : TOTAL_V;
+    const int cols = resized ? 1 + random.Below(2 * TOTAL_U) : TOTAL_U;
+    image.create(rows, cols, kind == 3 ? SGBM_8UC1 : SGBM_8UC3);
+    const int channels = image.channels();
+    for (int v = 0; v < rows; ++v) {
+        for (int i = 0; i < cols * channels; ++i) image.ptr(v)[i] = kind == 1 ? 0 : static_cast<uchar>(random.Below(256));
+    }
+    if (kind == 1) {
+        for (int r = random.Below(40); r > 0; --r) {
+            ColorSet color{0, 0, 0};
+            SetColorMap(&color, 100.0 * random.Uniform());
+            const int v0 = random.Below(rows);
+            const int u0 = random.Below(cols);
+            for (int v = v0; v < std::min(rows, v0 + random.Below(200)); ++v) {
+                for (int u = u0; u < std::min(cols, u0 + 1 + random.Below(100)); ++u) {
+                    uchar* pixel = image.ptr(v) + 3 * u;
+                    pixel[0] = static_cast<uchar>(color.blue);
+                    pixel[1] = static_cast<uchar>(color.green);
+                    pixel[2] = static_cast<uchar>(color.red);
+                }
+            }
+        }
+    }
+    if (kind == 2 && !resized) {
+        const std::vector<unsigned char> bgra = golden::ScenePicture(RandomScene(random), 0);
+        StoreBottomUpRows(bgra.data(), TOTAL_V, TOTAL_U, 32, image);
+    }
+}
+
+// Road tables as the road stage makes them, or arbitrary rows, some outside the picture.
+void RandomRoadTables(scene::Random& random, RunState& run) {
+    const bool arbitrary = random.Below(3) == 0;
+    for (int d = 0; d < LUT_NUM; ++d) {
+        run.ground[d] = arbitrary ? random.Below(420) - 30 : std::min(180 + 4 * d, TOTAL_V);
+        run.blind[d] = arbitrary ? random.Below(420) - 30 : run.ground[d] - (3 * d) / 10;
+        run.ceiling[d] = arbitrary ? random.Below(420) - 30 : run.ground[d] - 2 * d;
+        run.disparity[d] = d;
+        run.threshold[d] = 2.0 + 30.0 * random.Uniform();
+    }
+}
+
+void CopyRoadTables(const RunState& from, RunState& to) {
+    std::copy(from.ground, from.ground + LUT_NUM, to.ground);
+    std::copy(from.blind, from.blind + LUT_NUM, to.blind);
+    std::copy(from.ceiling, from.ceiling + LUT_NUM, to.ceiling);
+    std::copy(from.disparity, from.disparity + LUT_NUM, to.disparity);
+    std::copy(from.threshold, from.threshold + LUT_NUM, to.threshold);
+}
+
 }  // namespace
+
+TEST(GoldenStages, RoadAndGridStagesMatchTheStraightforwardFormsOnRandomPictures) {
+    scene::Random random(5);
+    RunState fast;
+    RunState straight;
+    for (int n = 0; n < RANDOM_CASES / 2; ++n) {
+        RandomPicture(random, fast.src_img_colorD);
+        straight.src_img_colorD = fast.src_img_colorD;  // shares the pixels; released through `fast`
+        straight.src_img_colorD.refcount = 0;
+
+        RoadDisparityMap(fast);
+        reference::RoadDisparityMap(straight);
+        ASSERT_EQ(BufferDigest(fast.measuredDisparityRoad), BufferDigest(straight.measuredDisparityRoad))
+            << "road disparities of picture " << n;
+        ASSERT_TRUE(std::equal(fast.MaxY, fast.MaxY + LUT_NUM, straight.MaxY)) << "peaks of picture " << n;
+
+        RandomRoadTables(random, fast);
+        CopyRoadTables(fast, straight);
+        OccupancyGrid(fast);
+        reference::OccupancyGrid(straight);
+        ASSERT_EQ(BufferDigest(fast.measuredDisparity), BufferDigest(straight.measuredDisparity))
+            << "obstacle disparities of picture " << n;
+        ASSERT_EQ(GridDigest(fast.newGrid), GridDigest(straight.newGrid)) << "grid of picture " << n;
+    }
+    straight.src_img_colorD = qim::Image();
+}
+
+TEST(GoldenStages, WholeFramesMatchTheStraightforwardStagesOnRandomScenes) {
+    scene::Random random(13);
+    for (int n = 0; n < 6; ++n) {
+        const scene::Scene moving = RandomScene(random);
+        RunState fast;
+        RunState straight;
+        for (int k = 0; k < moving.frames; ++k) {
+            const std::vector<unsigned char> picture = golden::ScenePicture(moving, k);
+            ASSERT_EQ(golden::RunFrame(fast, picture.data(), DetectObstacles),
+                      golden::RunFrame(straight, picture.data(), reference::DetectObstacles))
+                << "scene " << n << ", frame " << k;
+        }
+    }
+}
 
 TEST(GoldenStages, HistogramBinIsTheBinTheSearchFromTheFirstFinds) {
     scene::Random random(3);
