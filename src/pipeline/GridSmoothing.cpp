@@ -79,8 +79,10 @@ void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame) {
     }
 }
 
+// The hand-over swaps the two grids instead of copying: the next frame builds its grid afresh in
+// the buffer that held this frame's previous grid.
 void GridSmoothing(RunState& run) {
     LinkToPreviousGrid(run.newGrid.data(), run.grid.data(), run.nonGridFlg);
-    run.grid = run.newGrid;
+    run.grid.swap(run.newGrid);
     run.nonGridFlg = false;
 }

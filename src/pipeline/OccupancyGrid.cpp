@@ -151,8 +151,9 @@ void RemoveOverheadBlocks(const int* ground, double* measuredDisparity) {
 }
 
 void InitializeGrid(std::vector<Grid>& newGrid) {
-    newGrid.assign(gridNum, Grid{});
+    newGrid.resize(gridNum);
     for (int i = 0; i < gridNum; ++i) {
+        newGrid[i] = Grid{};
         newGrid[i].ref = i;
         if (i >= GRID(0, FIRST_GRID_LEVEL)) newGrid[i].exist = EXIST_OCCUPIED;
     }

@@ -1,6 +1,7 @@
 // Road disparity map and V-disparity peaks: the road row of every disparity class is the row in
 // which that class is most frequent, once obstacle faces (a column's dominant disparities) are gone.
 #include <algorithm>
+#include <cstdint>
 
 #include "ColorMap.h"
 #include "ObjectDetection.h"
@@ -23,20 +24,12 @@ double DecodePixel(const uchar* pixel) {
     return ColorToValue(&colorSet, 2);
 }
 
-// Marks the classes that dominate column x: more entries than their count limit.
-bool DominantClasses(const double* road, int x, bool dominant[LUT_NUM]) {
-    int histD_1v[LUT_NUM] = {};
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        const double v = road[PIXEL(x, y)];
-        if (IsRoadDisparity(v)) ++histD_1v[DisparityClass(v)];
-    }
-    bool any = false;
-    for (int i = 0; i < LUT_NUM; ++i) {
-        dominant[i] = histD_1v[i] > CountLimit(i);
-        any = any || dominant[i];
-    }
-    return any;
-}
+// Classes of road disparities: 2.0 .. 40.0 round to at most 40.
+constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
+
+// Class counts of every column, histD_1v of column x at [x]; a column has TOTAL_V / 2 even rows.
+using ColumnCounts = uint8_t[TOTAL_U][ROAD_CLASSES];
+static_assert(TOTAL_V / 2 <= UINT8_MAX, "a column's count must fit its counter");
 
 struct PeakSearch {
     int histDisparity[TOTAL_V / 2][LUT_NUM];  // V-disparity histogram, [row / 2][class]
@@ -107,15 +100,23 @@ void SelectRoadDisparities(const double* decoded, double* road) {
     }
 }
 
-// A dominant class i is erased through the rounded values folded into it (i, and i + 1 from the
-// folded classes on): exactly the entries whose own class is i.
+// The column histograms are counted row by row, all columns at once. A dominant class i is erased
+// through the rounded values folded into it (i, and i + 1 from the folded classes on): exactly the
+// entries whose own class is i.
 void EraseObstacleDisparities(double* road) {
-    bool dominant[LUT_NUM];
-    for (int x = 0; x < TOTAL_U; ++x) {
-        if (!DominantClasses(road, x, dominant)) continue;
-        for (int y = 0; y < TOTAL_V; y += 2) {
-            double& v = road[PIXEL(x, y)];
-            if (IsRoadDisparity(v) && dominant[DisparityClass(v)]) v = 0.0;
+    ColumnCounts histD_1v = {};
+    for (int y = 0; y < TOTAL_V; y += 2) {
+        const double* row = road + PIXEL(0, y);
+        for (int x = 0; x < TOTAL_U; ++x) {
+            if (IsRoadDisparity(row[x])) ++histD_1v[x][DisparityClass(row[x])];
+        }
+    }
+    for (int y = 0; y < TOTAL_V; y += 2) {
+        double* row = road + PIXEL(0, y);
+        for (int x = 0; x < TOTAL_U; ++x) {
+            if (!IsRoadDisparity(row[x])) continue;
+            const int d = DisparityClass(row[x]);
+            if (histD_1v[x][d] > CountLimit(d)) row[x] = 0.0;
         }
     }
 }
