@@ -270,7 +270,7 @@ TEST(GoldenStages, StripClassificationMatchesTheStraightforwardFormOnRandomBuffe
         std::vector<Grid> straight;
         InitializeGrid(fast);
         InitializeGrid(straight);
-        ClassifyStrips(buffer.data(), disparity, threshold, fast.data());
+        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) ClassifyStrip(buffer.data(), uBl, disparity, threshold, fast.data());
         reference::ClassifyStrips(buffer.data(), disparity, threshold, straight.data());
         ASSERT_EQ(GridDigest(fast), GridDigest(straight)) << "buffer " << n;
     }

@@ -13,7 +13,7 @@ namespace {
 // rows dropped.
 void DecodeObstacleDisparity(const qim::Image& picture, const int* blind, double* decoded) {
     DecodePicture(picture, decoded);
-    DropBelowBlind(blind, decoded);
+    for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) DropStripBelowBlind(blind, u0, decoded);
 }
 
 // A black disparity picture of the given size.

@@ -39,12 +39,20 @@ constexpr int STRIP_PIXELS = SHIFT_PITCH * TOTAL_V;
 // histogram of the values in (d - 1, d + 2): 30 bins of width 0.1 from disparity[d - 1]. The
 // strip's values that lie in any level's window are kept aside for the fine histograms.
 struct StripCounts {
-    int freq[LUT_NUM];
+    int freq[LUT_NUM + 1];  // entry LUT_NUM gathers the values of no bin
     bool examined[LUT_NUM];
     int fine[LUT_NUM][FINE_BIN_NUM];
     double windowed[STRIP_PIXELS];
     int windowedCount;
 };
+
+// The strip histogram's bin of disparity m: HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM). Its edges
+// 1.0 + 1.0 * j are exact integers, so the bin rule's smallest j with m + 0.5 < 1 + j is the
+// integer part of m + 0.5. A value of no bin gets LUT_NUM.
+int StripBin(double m) {
+    const double x = m + 0.5;
+    return x >= 1.0 && x < LUT_NUM ? static_cast<int>(x) : LUT_NUM;
+}
 
 // A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d].
 bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * threshold); }
@@ -66,18 +74,20 @@ void CountFineBins(const double* disparity, StripCounts& counts) {
     }
 }
 
-// The strip's pixels row by row; the order of the counts does not matter.
+// The strip's pixels row by row; the order of the counts does not matter. The zeros of dropped and
+// empty pixels mix unpredictably with the rest, so every value is counted (those of no bin in the
+// extra entry) and written after the windowed values, where only a value of some window stays.
 void CountStrip(const double* measuredDisparity, int u0, const double* disparity, const double* threshold,
                 StripCounts& counts) {
-    std::fill_n(counts.freq, LUT_NUM, 0);
+    std::fill_n(counts.freq, LUT_NUM + 1, 0);
     counts.windowedCount = 0;
     for (int v = 0; v < TOTAL_V; ++v) {
         const double* row = measuredDisparity + PIXEL(u0, v);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const double m = row[i];
-            const int j = HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM);
-            if (j >= 0) ++counts.freq[j];
-            if (InSomeWindow(m)) counts.windowed[counts.windowedCount++] = m;
+            ++counts.freq[StripBin(m)];
+            counts.windowed[counts.windowedCount] = m;
+            counts.windowedCount += InSomeWindow(m);
         }
     }
     for (int d = 0; d < LUT_NUM; ++d) {
@@ -127,26 +137,27 @@ void MeasureCell(Grid& cell, const double* measuredDisparity, int uBl, int groun
 
 }  // namespace
 
+// Written as two selections rather than early returns: the grid stage asks once per pixel.
 int TableLevel(double disparity) {
-    if (!(disparity >= 0.0)) return 0;
-    if (disparity >= LUT_NUM - 1) return LUT_NUM - 1;
-    return static_cast<int>(disparity);
+    const double low = disparity >= 0.0 ? disparity : 0.0;
+    return static_cast<int>(low < LUT_NUM - 1 ? low : LUT_NUM - 1);
 }
 
-void DropBelowBlind(const int* blind, double* measuredDisparity) {
-    for (int v = 0; v < TOTAL_V; ++v) {
-        double* row = measuredDisparity + PIXEL(0, v);
-        for (int u = 0; u < TOTAL_U; ++u) {
-            if (blind[TableLevel(row[u])] < v) row[u] = 0.0;
+// No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
+// left as they are.
+void DropStripBelowBlind(const int* blind, int u0, double* measuredDisparity) {
+    const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
+    for (int v = firstDropRow; v < TOTAL_V; ++v) {
+        double* row = measuredDisparity + PIXEL(u0, v);
+        for (int i = 0; i < SHIFT_PITCH; ++i) {
+            row[i] = blind[TableLevel(row[i])] < v ? 0.0 : row[i];
         }
     }
 }
 
-void RemoveOverheadBlocks(const int* ground, double* measuredDisparity) {
-    for (int u = 0; u < TOTAL_U; u += SHIFT_PITCH) {
-        for (int v = 0; v < TOTAL_V; v += SHIFT_PITCH) {
-            if (IsOverheadBlock(u, v, ground, measuredDisparity)) BlankBlock(u, v, measuredDisparity);
-        }
+void RemoveStripOverheadBlocks(const int* ground, int u0, double* measuredDisparity) {
+    for (int v = 0; v < TOTAL_V; v += SHIFT_PITCH) {
+        if (IsOverheadBlock(u0, v, ground, measuredDisparity)) BlankBlock(u0, v, measuredDisparity);
     }
 }
 
@@ -159,15 +170,13 @@ void InitializeGrid(std::vector<Grid>& newGrid) {
     }
 }
 
-void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
-                    Grid* newGrid) {
+void ClassifyStrip(const double* measuredDisparity, int uBl, const double* disparity, const double* threshold,
+                   Grid* newGrid) {
+    const int u0 = uBl * SHIFT_PITCH;
     StripCounts counts;
-    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-        const int u0 = uBl * SHIFT_PITCH;
-        CountStrip(measuredDisparity, u0, disparity, threshold, counts);
-        for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-            ClassifyCell(newGrid[GRID(uBl, d)], counts, u0, d, disparity, threshold);
-        }
+    CountStrip(measuredDisparity, u0, disparity, threshold, counts);
+    for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
+        ClassifyCell(newGrid[GRID(uBl, d)], counts, u0, d, disparity, threshold);
     }
 }
 
@@ -189,12 +198,16 @@ void MeasureHeights(const double* measuredDisparity, const int* ground, const in
     }
 }
 
+// Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
+// through all three while its pixels are at hand; only the promotion works across strips.
 void OccupancyGrid(RunState& run) {
     double* measuredDisparity = run.measuredDisparity.data();
-    DropBelowBlind(run.blind, measuredDisparity);
-    RemoveOverheadBlocks(run.ground, measuredDisparity);
     InitializeGrid(run.newGrid);
-    ClassifyStrips(measuredDisparity, run.disparity, run.threshold, run.newGrid.data());
+    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+        DropStripBelowBlind(run.blind, uBl * SHIFT_PITCH, measuredDisparity);
+        RemoveStripOverheadBlocks(run.ground, uBl * SHIFT_PITCH, measuredDisparity);
+        ClassifyStrip(measuredDisparity, uBl, run.disparity, run.threshold, run.newGrid.data());
+    }
     PromoteWeakRuns(run.newGrid.data());
     MeasureHeights(measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
 }

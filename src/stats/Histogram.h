@@ -13,7 +13,7 @@
 // the two walks end at the first true one. Inline: the grid stage asks once per pixel.
 inline int HistogramBin(double x, double firstBin, double widthBin, int numBin) {
     if (!(x >= firstBin)) return -1;
-    const double estimate = (x - firstBin) / widthBin;
+    const double estimate = (x - firstBin) * (1.0 / widthBin);  // a constant factor once inlined
     int j = estimate >= 0.0 && estimate < numBin ? static_cast<int>(estimate) + 1 : numBin;
     while (j > 0 && x < firstBin + widthBin * (j - 1)) --j;
     while (j < numBin && !(x < firstBin + widthBin * j)) ++j;
