@@ -14,17 +14,16 @@ constexpr double FIRST_GAIN = 6.578125 / (6.578125 + 9.0);
 void Fill(int* table, int value) { std::fill(table, table + LUT_NUM, value); }
 
 // A road whose row falls 9 rows per disparity level toward the horizon: 96 + 9 i at disparity i,
-// off the picture (359) from 28 on. MaxY[27] is chosen so that the filter, seeded at 26 with the
-// step 330 - 348 = -18, predicts 330 + 0.5 * -18 = 321 = MaxY[25] and then follows the line
-// without innovation. MaxY[0..2] are never measured, so they carry other rows.
+// off the picture (359) from 28 on. Seeded at 26 with the step 330 - 339 = -9 per class, the
+// filter predicts 321 = MaxY[25] and follows the line without innovation: a seed that lagged
+// behind the slope would show here. MaxY[0..2] are never measured, so they carry other rows.
 void StraightRoad(int MaxY[LUT_NUM]) {
     Fill(MaxY, TOTAL_V - 1);
-    for (int i = 3; i <= 26; ++i) MaxY[i] = 96 + 9 * i;
-    MaxY[27] = 348;
+    for (int i = 3; i <= 27; ++i) MaxY[i] = 96 + 9 * i;
     MaxY[0] = MaxY[1] = MaxY[2] = 124;  // 124 is within the gate of the road's 114 at 2
 }
 
-int StraightRoadRow(int i) { return i <= 26 ? 96 + 9 * i : i == 27 ? 348 : TOTAL_V - 1; }
+int StraightRoadRow(int i) { return i <= 27 ? 96 + 9 * i : TOTAL_V - 1; }
 
 }  // namespace
 
@@ -35,7 +34,7 @@ TEST(RoadSmoothing, FollowsAnExactRoadAndExtrapolatesTheFarthestClasses) {
     SmoothRoadRows(MaxY, aveMaxY);
     for (int i = 0; i <= 98; ++i) EXPECT_EQ(aveMaxY[i], StraightRoadRow(i)) << "disparity " << i;
 
-    // Seeded at 2, the filter extrapolates 1 and 0 with its seed step (100 - 104) * 0.5 per class;
+    // Seeded at 2, the filter extrapolates 1 and 0 with its seed step of 100 - 104 per class;
     // 3 lacks a measured nearer class and keeps its raw row.
     Fill(MaxY, TOTAL_V - 1);
     MaxY[0] = 300;
@@ -45,8 +44,8 @@ TEST(RoadSmoothing, FollowsAnExactRoadAndExtrapolatesTheFarthestClasses) {
     SmoothRoadRows(MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[3], 104);
     EXPECT_EQ(aveMaxY[2], 100);
-    EXPECT_EQ(aveMaxY[1], 98);
-    EXPECT_EQ(aveMaxY[0], 96);
+    EXPECT_EQ(aveMaxY[1], 96);
+    EXPECT_EQ(aveMaxY[0], 92);
     EXPECT_EQ(aveMaxY[50], TOTAL_V - 1);
 }
 
@@ -67,13 +66,13 @@ TEST(RoadSmoothing, GatesPeaksEighteenRowsFromThePrediction) {
     SmoothRoadRows(MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[97], static_cast<int>(300 + FIRST_GAIN * 17));
 
-    // Seed 300 with step -1: the prediction is 299.5, so 317 lies 17.5 away and is used,
-    // 318 lies 18.5 away and is replaced by the prediction.
+    // Seed 300 with a step of -1 per class: the prediction is 299, so 316 lies 17 away and is
+    // used, 317 lies exactly 18 away and is replaced by the prediction.
     MaxY[99] = 301;
-    MaxY[97] = 317;
+    MaxY[97] = 316;
     SmoothRoadRows(MaxY, aveMaxY);
-    EXPECT_EQ(aveMaxY[97], 306);  // 299.5 + 0.4223 * 17.5 = 306.89
-    MaxY[97] = 318;
+    EXPECT_EQ(aveMaxY[97], static_cast<int>(299 + FIRST_GAIN * 17));
+    MaxY[97] = 317;
     SmoothRoadRows(MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[97], 299);
 }
@@ -263,8 +262,9 @@ TEST(RoadProfileFrame, AnAcceptedProfileBecomesTheProfileInForce) {
     EXPECT_EQ(blind[1], 105 - 2);
     EXPECT_EQ(blind[7], 159 - 14);  // the quotient's excess is lost next to 159
     EXPECT_EQ(ceiling[1], 105 - 13);
-    // The steepest step is 18 rows (330 to 348 at 27): no threshold is raised.
-    for (int i = 0; i < LUT_NUM; ++i) EXPECT_EQ(threshold[i], 12.0) << i;
+    // Steps are 9 rows except where the road leaves the picture: 339 to 359 at 28 doubles that
+    // threshold (a step above 19 from 17 on).
+    for (int i = 0; i < LUT_NUM; ++i) EXPECT_EQ(threshold[i], i == 28 ? 24.0 : 12.0) << i;
 
     // From now on the band is +-20: the same road 21 rows above the profile in force at one
     // disparity is rejected, and the profile in force stays.

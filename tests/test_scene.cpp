@@ -123,7 +123,7 @@ TEST(SceneFile, ReadsStatementsCommentsAndDefaults) {
 
 TEST(SceneFile, ErrorsNameTheLine) {
     EXPECT_EQ(ParseError("seed 1\n\nwall 1 2\n"), "test:3: unknown statement 'wall'");
-    EXPECT_EQ(ParseError("box a -1 1 15\n"), "test:1: box needs NAME LEFT RIGHT DISTANCE HEIGHT");
+    EXPECT_EQ(ParseError("box a -1 1 15\n"), "test:1: box needs NAME LEFT RIGHT DISTANCE HEIGHT [VZ VX]");
     EXPECT_EQ(ParseError("# c\nbox a -1 x1 15 1.5\n"), "test:2: 'x1' is not a number");
     EXPECT_EQ(ParseError("noise 0.1\nnoise 0.2\n"), "test:2: noise is given twice");
     EXPECT_EQ(ParseError("box a -1 1 15 1\nbox a 2 3 15 1\n"), "test:2: box a is given twice");

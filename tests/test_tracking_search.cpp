@@ -180,10 +180,11 @@ TEST(TrackSearch, OneSidedTooLongReportsTheCandidates) {
     EXPECT_EQ(t.m_OneSideCnt, 3);
 }
 
-TEST(TrackSearch, DetectableAreaNeedsAnEdgeInsideTheZone) {
+TEST(TrackSearch, DetectableAreaNeedsTheObstacleToOverlapTheZone) {
+    // Wider than the zone on both sides: kept.
     TrackingObject wide = MakeTrack(0.0, 4.0, 10.0, 1.0, 40, 100);
     List list{MakeDetection(-2.0, 2.0, 10.0, 1.0, 40, 100)};
-    ExpectResult(Search(wide, list), -1, -1, -1);
+    ExpectResult(Search(wide, list), 0, -1, -1);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_TRUE(list[0].bUsed);
 

@@ -12,8 +12,6 @@ namespace {
 constexpr int OCCUPIED = 10;
 constexpr int FIRST_ROW = 2;  // disparity levels 0 and 1 are never occupied
 
-bool TakesPart(const Grid& c) { return c.exist == OCCUPIED && c.count > 0; }
-
 // Group number of a cell, 0 for a cell that takes no part.
 int GroupOf(const Grid& c) { return TakesPart(c) ? c.id : 0; }
 
@@ -87,6 +85,8 @@ bool WideEnough(const DetectedObject& gr) {
 }
 
 }  // namespace
+
+bool TakesPart(const Grid& c) { return c.exist == OCCUPIED && c.count > 0; }
 
 int LabelCells(Grid* grid) {
     int groupNum = 1;

@@ -8,6 +8,9 @@
 
 #include "Config.h"
 
+// True for a cell that takes part: occupied and currently measured or held.
+bool TakesPart(const Grid& c);
+
 // Gives every taking-part cell a raw label (from 1) and records which labels belong together.
 // Returns one more than the largest raw label.
 int LabelCells(Grid* grid);

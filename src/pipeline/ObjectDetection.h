@@ -3,6 +3,8 @@
 
 #include "RunState.h"
 
+struct AssociationRecord;
+
 // Decodes the even rows of run.src_img_colorD into run.measuredDisparityRoad, erases each column's
 // dominant (obstacle) disparities and finds the V-disparity peak row run.MaxY per disparity class.
 void RoadDisparityMap(RunState& run);
@@ -23,5 +25,5 @@ void GridSmoothing(RunState& run);
 void GroupObjects(RunState& run);
 
 // Brings run.preObject up to date with run.newObject: update, restart, split, coast, delete,
-// create and merge tracks.
-void TrackAssociation(RunState& run);
+// create and merge tracks. When `record` is given it receives what the frame did (for reports).
+void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);

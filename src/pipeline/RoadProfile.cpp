@@ -16,7 +16,7 @@ constexpr int MEASURED_ROW_LIMIT = 350;  // peak rows from here down mark a clas
 constexpr double GATE_ROWS = 18.0;       // a peak this far from the prediction is an outlier
 constexpr int LAST_EXTRAPOLATED = 2;     // the farthest classes are extrapolated, never measured
 constexpr int NO_ROAD_ROW = TOTAL_V - 1;
-constexpr int LAST_OFF_PICTURE = 65;     // from here on the road lies below the picture
+constexpr int FIRST_BELOW_PICTURE = 65;  // from here on the road lies below the picture
 constexpr int MIN_ROAD_ROW = 70;         // a road row above this is implausible
 constexpr double BLIND_HEIGHT_M = 0.3;
 constexpr double CEILING_HEIGHT_M = 2.0;
@@ -35,10 +35,12 @@ KfData33 RoadFilterStart() {
 
 bool IsMeasuredRow(int row) { return row < MEASURED_ROW_LIMIT; }
 
-// Starts the filter at a measured row, with the step to the nearer class as its change.
+// Starts the filter at a measured row, with the step to the nearer class as its change. The
+// model advances DB_DELTA_T per class, so the rate is that step per DB_DELTA_T: seeded with the
+// bare step, the filter would start at half the road's slope and lag several rows behind it.
 KfData33 SeedFilter(KfData33 obj33, const KfConst33& sys33, int row, int nearerRow) {
     obj33.x[0] = row;
-    obj33.x[1] = static_cast<double>(row) - nearerRow;
+    obj33.x[1] = (static_cast<double>(row) - nearerRow) / DB_DELTA_T;
     obj33.x[2] = 0.0;
     return KfPrediction33(obj33, sys33);
 }
@@ -89,7 +91,7 @@ void WalkRoadProfile(const int aveMaxY[LUT_NUM], int ground[LUT_NUM]) {
     int pre_g = TOTAL_V;
     int g_dif = 0;
     for (int i = LUT_NUM - 1; i >= 1; --i) {
-        if (i >= LAST_OFF_PICTURE) {
+        if (i >= FIRST_BELOW_PICTURE) {
             g_dif = pre_g - NO_ROAD_ROW;
             pre_g = NO_ROAD_ROW;
         } else {

@@ -65,23 +65,44 @@ void DetectObstacles(RunState& run) {
     GroupObjects(run);
 }
 
-int RunEmbeddedSequence(std::ostream& out, int first, int last) {
+bool EmbeddedFrames::LoadDisparity(const FrameNames& names, int, qim::Image& img, std::string& error) {
+    bmp_reader_dsip_32bpp(names.iFileD, img);
+    if (!img.empty()) return true;
+    error = FILE_OPEN_ERROR_MESSAGE;
+    return false;
+}
+
+bool EmbeddedFrames::LoadGrey(const FrameNames& names, int, qim::Image& img, std::string&) {
+    bmp_reader_dsip_8ppp(names.iFileOriginal, img);
+    return true;
+}
+
+RunOutcome RunSequence(FrameSource& source, int first, int last, std::ostream* progress, const FrameSink& sink) {
+    RunOutcome outcome;
     RunState run;
+    AssociationRecord record;
     FrameNames names;
     InitialNames(names);
     bmp_reader_24bpp(names.iFile, run.src_img_topview);
     for (int frame = first; frame <= last; ++frame) {
         ResetFrameTables(run.disparity, run.threshold);
         FormFrameNames(names, frame);
-        out << "Frame=" << frame << std::endl;
-        bmp_reader_dsip_32bpp(names.iFileD, run.src_img_colorD);
-        if (run.src_img_colorD.empty()) {
-            out << FILE_OPEN_ERROR_MESSAGE << std::endl;
-            return -1;
-        }
+        if (progress != nullptr) *progress << "Frame=" << frame << std::endl;
+        if (!source.LoadDisparity(names, frame, run.src_img_colorD, outcome.error)) return outcome;
         DetectObstacles(run);
-        bmp_reader_dsip_8ppp(names.iFileOriginal, run.src_img_grayR);
-        TrackAssociation(run);
+        if (!source.LoadGrey(names, frame, run.src_img_grayR, outcome.error)) return outcome;
+        TrackAssociation(run, sink ? &record : nullptr);
+        if (sink && !sink(frame, run, record)) return outcome;
+        ++outcome.frames;
     }
-    return 0;
+    outcome.complete = true;
+    return outcome;
+}
+
+int RunEmbeddedSequence(std::ostream& out, int first, int last) {
+    EmbeddedFrames source;
+    const RunOutcome outcome = RunSequence(source, first, last, &out, nullptr);
+    if (outcome.complete) return 0;
+    out << outcome.error << std::endl;
+    return -1;
 }

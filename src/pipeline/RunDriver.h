@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <ostream>
+#include <string>
 
 #include "RunState.h"
+#include "TrackAssociation.h"
 
 constexpr size_t NAME_SIZE = 256;  // every name buffer, terminating zero included
 
@@ -40,6 +43,38 @@ constexpr const char* FILE_OPEN_ERROR_MESSAGE =
 
 // The stages from the frame's disparity picture to its detections run.newObject.
 void DetectObstacles(RunState& run);
+
+// Where a run's pictures come from. A loader fills `img` and returns true, or returns false with
+// the reason in `error`, which ends the run. A source without grey pictures leaves `img` empty.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual bool LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) = 0;
+    virtual bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) = 0;
+};
+
+// The pictures compiled into the program, the same for every frame.
+class EmbeddedFrames : public FrameSource {
+public:
+    bool LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
+    bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
+};
+
+// Receives each frame once its tracks are up to date: the run state and what association did.
+// Returning false ends the run (the receiver keeps its own reason).
+using FrameSink = std::function<bool(int frame, const RunState& run, const AssociationRecord& record)>;
+
+struct RunOutcome {
+    int frames = 0;         // frames completed (sink included)
+    bool complete = false;  // every frame of the range completed
+    std::string error;      // why a picture could not be loaded; empty when the sink ended the run
+};
+
+// Runs frames first..last: per frame the tables are reset, the names formed, "Frame=N" written to
+// `progress` (when given), the disparity picture loaded, the detection stages run, the grey picture
+// loaded, the tracks associated, and `sink` (when given) called. Stops at the first picture that
+// cannot be loaded or when the sink returns false.
+RunOutcome RunSequence(FrameSource& source, int first, int last, std::ostream* progress, const FrameSink& sink);
 
 // Runs frames first..last over the embedded pictures, writing "Frame=N" per frame to out.
 // Returns 0, or -1 when a frame's disparity picture has no pixels.

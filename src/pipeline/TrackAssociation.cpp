@@ -17,23 +17,31 @@ constexpr double SAME_W_M = 0.3;  // width tolerance of two tracks of one obstac
 using Tracks = std::vector<TrackingObject>;
 using Detections = std::vector<DetectedObject>;
 
-void Claim(TrackingObject& t, Detections& newObject, int n) {
+void NoteTaken(AssociationRecord* record, const TrackingObject& t, const DetectedObject& c) {
+    if (record != nullptr) record->taken.emplace_back(t.m_id, c);
+}
+
+void Claim(TrackingObject& t, Detections& newObject, int n, AssociationRecord* record) {
     t.Update(newObject, n);
+    NoteTaken(record, t, newObject[n]);
     newObject[n].bUsed = true;
 }
 
 // Appends a track with a fresh identifier, started on detection n.
-void StartTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int n, int count) {
+void StartTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int n, int count,
+                AssociationRecord* record) {
     preObject.push_back(TrackingObject());
     TrackingObject& t = preObject.back();
     t.m_id = idNum.Apply();
     t.m_count = count;
     t.Update(newObject, n);
+    NoteTaken(record, t, newObject[n]);
+    if (record != nullptr) record->started.push_back(t.m_id);
 }
 
 // The obstacle has come apart: the other side's detection gets a track of its own.
-void Split(Tracks& preObject, IdManager& idNum, Detections& newObject, int n2) {
-    StartTrack(preObject, idNum, newObject, n2, SPLIT_COUNT);
+void Split(Tracks& preObject, IdManager& idNum, Detections& newObject, int n2, AssociationRecord* record) {
+    StartTrack(preObject, idNum, newObject, n2, SPLIT_COUNT, record);
     newObject[n2].bUsed = true;
 }
 
@@ -53,24 +61,35 @@ bool Lose(Tracks& preObject, IdManager& idNum, int g) {
 
 // Searches, then updates, restarts, splits or loses track g. The track is looked up by index after
 // a split, since appending may move the list. Returns false when the track was deleted.
-bool VisitTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int g) {
+bool VisitTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int g, AssociationRecord* record) {
     const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE);
     if (objN.n != -1) {
         preObject[g].m_loss_co = 0;
-        Claim(preObject[g], newObject, objN.n);
+        Claim(preObject[g], newObject, objN.n, record);
         return true;
     }
-    if (objN.n2 != -1) Split(preObject, idNum, newObject, objN.n2);
+    if (objN.n2 != -1) Split(preObject, idNum, newObject, objN.n2, record);
     if (objN.n1 != -1) {
         // One side only for too long: restart on the better side, keeping identifier and count.
         TrackingObject& t = preObject[g];
         t.m_loss_co = 0;
         t.m_bIniBufKalmFlg = true;
-        Claim(t, newObject, objN.n1);
+        Claim(t, newObject, objN.n1, record);
         return true;
     }
     if (objN.n2 != -1) return true;
     return Lose(preObject, idNum, g);
+}
+
+// Equal values; a value that is not a number equals another that is not.
+bool Same(double a, double b) { return a == b || (a != a && b != b); }
+
+// The same measurement: every value a track takes from a detection, whatever the claim marks say.
+bool SameDetection(const DetectedObject& a, const DetectedObject& b) {
+    return Same(a.lX_m, b.lX_m) && Same(a.rX_m, b.rX_m) && Same(a.d_pix, b.d_pix) && Same(a.h_m, b.h_m) &&
+           a.S_u == b.S_u && a.E_u == b.E_u && Same(a.sigmaUD, b.sigmaUD) && Same(a.sigmaU, b.sigmaU) &&
+           Same(a.sigmaD, b.sigmaD) && Same(a.sigmaUU, b.sigmaUU) && a.iN == b.iN && Same(a.a, b.a) &&
+           Same(a.b, b.b);
 }
 
 bool SameObstacle(const TrackingObject& a, const TrackingObject& b) {
@@ -96,22 +115,37 @@ void MergeDuplicateTracks(Tracks& preObject, IdManager& idNum) {
     }
 }
 
-void AssociateTracks(Tracks& preObject, IdManager& idNum, Detections& newObject) {
+void AssociateTracks(Tracks& preObject, IdManager& idNum, Detections& newObject, AssociationRecord* record) {
+    if (record != nullptr) *record = AssociationRecord{};
     // Tracks split off during the visit are appended beyond numOfObject and not visited again.
     int numOfObject = static_cast<int>(preObject.size());
     for (int g = 0; g < numOfObject; ++g) {
-        if (!VisitTrack(preObject, idNum, newObject, g)) {
+        if (!VisitTrack(preObject, idNum, newObject, g, record)) {
             --numOfObject;
             --g;
         }
     }
     for (int g = 0; g < static_cast<int>(newObject.size()); ++g) {
         const DetectedObject& c = newObject[g];
-        if (!c.bUsed && InDetectableArea(c)) StartTrack(preObject, idNum, newObject, g, 0);
+        if (!c.bUsed && InDetectableArea(c)) StartTrack(preObject, idNum, newObject, g, 0, record);
     }
+    if (record != nullptr) record->detections = newObject;
     newObject.clear();
     std::sort(preObject.begin(), preObject.end(), compare_d);
     MergeDuplicateTracks(preObject, idNum);
 }
 
-void TrackAssociation(RunState& run) { AssociateTracks(run.preObject, run.idNum, run.newObject); }
+int TakenDetection(const AssociationRecord& record, const TrackingObject& track) {
+    for (const auto& taken : record.taken) {
+        if (taken.first != track.m_id) continue;
+        for (size_t i = 0; i < record.detections.size(); ++i) {
+            if (SameDetection(record.detections[i], taken.second)) return static_cast<int>(i);
+        }
+        return -1;
+    }
+    return -1;
+}
+
+void TrackAssociation(RunState& run, AssociationRecord* record) {
+    AssociateTracks(run.preObject, run.idNum, run.newObject, record);
+}

@@ -2,17 +2,36 @@
 // and the frame's detections (nearest first, none claimed yet).
 #pragma once
 
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "Config.h"
 #include "IdManager.h"
 #include "TrackingObject.h"
 
+// What association did with one frame's detections, kept for reporting the frame.
+struct AssociationRecord {
+    // The detections as association left them: pieces of one obstacle pooled, completions of
+    // one-sided matches appended.
+    std::vector<DetectedObject> detections;
+    // The detection each track was updated with, by identifier (unique among the live tracks).
+    std::vector<std::pair<int32_t, DetectedObject>> taken;
+    // Identifiers of the tracks started in the frame (new and split-off).
+    std::vector<int32_t> started;
+};
+
 // Updates, restarts, splits, coasts and deletes the tracks against the detections, starts tracks
 // for unclaimed detections in the detectable zone, sorts the tracks nearest first and merges
-// near-duplicates. The detections are consumed: the list is empty afterwards.
+// near-duplicates. The detections are consumed: the list is empty afterwards. When `record` is
+// given it receives what the frame did.
 void AssociateTracks(std::vector<TrackingObject>& preObject, IdManager& idNum,
-                     std::vector<DetectedObject>& newObject);
+                     std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr);
+
+// Index in record.detections of the detection the track was updated with in this frame, or -1
+// when it coasted or its detection is no longer listed as it took it (a later search pooled it
+// into another or removed it).
+int TakenDetection(const AssociationRecord& record, const TrackingObject& track);
 
 // Merges tracks that describe the same obstacle (distance within 5 %, centre within 0.5 m, width
 // within 0.3 m); the record with more updates survives, and the other's identifier is freed.

@@ -169,10 +169,10 @@ void FitDisparityLine(DetectedObject& obj) {
     obj.b = (obj.sigmaD * obj.sigmaUU - obj.sigmaUD * obj.sigmaU) / denominator;
 }
 
+// An obstacle reaches into the zone when its extent overlaps it: an edge inside, or both edges
+// beyond it on either side, so that an obstacle wider than the zone straight ahead is kept.
 bool InDetectableArea(const DetectedObject& obj) {
-    const bool left = DETECTABLE_AREA_L_M < obj.lX_m && obj.lX_m < DETECTABLE_AREA_R_M;
-    const bool right = DETECTABLE_AREA_L_M < obj.rX_m && obj.rX_m < DETECTABLE_AREA_R_M;
-    return left || right;
+    return obj.lX_m < DETECTABLE_AREA_R_M && obj.rX_m > DETECTABLE_AREA_L_M;
 }
 
 // The range argument is part of the agreed interface; the gates use fixed tolerances.

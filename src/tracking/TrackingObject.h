@@ -63,7 +63,8 @@ private:
 // in one column block the line is undefined: it becomes flat at the mean disparity d_pix.
 void FitDisparityLine(DetectedObject& obj);
 
-// True when the detection's left or right edge lies strictly inside the lateral detection zone.
+// True when the detection's lateral extent overlaps the detection zone (more than at a point),
+// including a detection wider than the zone on both sides.
 bool InDetectableArea(const DetectedObject& obj);
 
 // Sort order of the track list: largest filtered disparity (nearest) first.

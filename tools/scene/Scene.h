@@ -28,21 +28,32 @@ constexpr double TOPVIEW_M_PER_PIX = 0.125;
 constexpr int TOPVIEW_CENTRE_U = TOPVIEW_U / 2;
 constexpr double TOPVIEW_GRID_M = 5.0;         // distance lines every 5 m, brighter every 10 m
 
-// One upright obstacle: a box whose face, at distance z_m, looks at the camera.
+// Moving sequences: frame k (from 0) shows the scene k frame intervals after its description.
+constexpr double FRAME_INTERVAL_S = 1.0 / 30.0;
+constexpr int SEQUENCE_FIRST_FRAME = 1;  // file and truth number of frame k: SEQUENCE_FIRST_FRAME + k
+constexpr double VISIBLE_SHARE = 0.3;    // a box is visible when this share of its face is seen
+constexpr char FRAME_MARK[] = "XXXXX";   // stands for the frame number in a file name pattern
+
+// One upright obstacle: a box whose face, at distance z_m, looks at the camera. Its velocity is
+// relative to the camera and constant.
 struct Box {
     std::string name;
     double left_m = 0.0;    // lateral edges
     double right_m = 0.0;
     double z_m = 0.0;       // distance of the face
     double height_m = 0.0;  // height of the top above the road
+    double vz_mps = 0.0;    // rate of change of the distance: negative while coming nearer
+    double vx_mps = 0.0;    // lateral, positive to the right
 };
 
 // A scene description (data/scene.txt). Geometry and rendering expect the bounds that the
 // reader enforces: boxes 1.5 to 1000 m away, edges within 1000 m, heights up to 100 m.
 struct Scene {
-    uint64_t seed = 1;           // seed of the noise and holes
+    uint64_t seed = 1;           // seed of the noise, holes and speckles
     double noise_pix = 0.0;      // standard deviation of the disparity noise
     double holes = 0.0;          // fraction of pixels left without disparity
+    double speckles = 0.0;       // fraction of pixels given a spurious far disparity
+    int frames = 1;              // frames of a moving sequence
     double roadLeft_m = -1e9;    // lateral extent of the road surface (the whole width unless given)
     double roadRight_m = 1e9;
     std::vector<Box> boxes;
@@ -76,10 +87,27 @@ std::vector<unsigned char> EncodeDisparity(const std::vector<double>& disparity)
 std::vector<unsigned char> RenderGrey(const Scene& scene);     // 656 x 486, 1 byte, bottom row first
 std::vector<unsigned char> RenderTopView();                    // 200 x 480, 1 byte, bottom row first
 
-// Output. Both write under temporary names and rename, so a failure leaves no partial file.
+// Sequences. The scene at frame k: boxes moved by k frame intervals and a seed of its own, so
+// the noise, holes and speckles differ from frame to frame yet repeat with the description's seed.
+Box BoxAtFrame(const Box& box, int k);
+Scene SceneAtFrame(const Scene& scene, int k);
+// Share of box `index`'s face (its full extent, BoxExtent) that lies in the picture and is not
+// hidden by a nearer box; 0 for a face narrower than a column.
+double VisibleShare(const Scene& scene, size_t index);
+// The ground truth of every frame: the header
+//   frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible
+// then one row per frame per box, boxes numbered from 1 in description order.
+std::string TruthCsv(const Scene& scene);
+// The file a pattern names for a frame: "XXXXX" replaced by the five-digit frame number.
+std::string SequenceFramePath(const std::string& pattern, int frame);
+
+// Output. All write under temporary names and rename, so a failure leaves no partial file.
 // The C++ source defining the embedded picture arrays, rendered from `scene`.
 bool WriteEmbeddedSource(const Scene& scene, const std::string& path);
 // disparity.bmp (24-bit colour), grey.bmp (8-bit) and topview.bmp (8-bit) in directory `dir`.
 bool WriteSceneBmps(const Scene& scene, const std::string& dir);
+// One 24-bit colour-coded disparity BMP per frame at SequenceFramePath(pattern, frame) and the
+// truth CSV at `truthPath`. `pattern` must contain "XXXXX".
+bool WriteSequence(const Scene& scene, const std::string& pattern, const std::string& truthPath);
 
 }  // namespace scene

@@ -3,7 +3,11 @@
 //   noise SIGMA                              disparity noise, pixels
 //   holes FRACTION                           share of pixels without disparity
 //   road LEFT RIGHT                          lateral extent of the road surface, metres
-//   box NAME LEFT RIGHT DISTANCE HEIGHT      an upright obstacle, metres
+//   speckles FRACTION                        share of pixels covered by spurious far matches
+//   frames N                                 length of a moving sequence (1/30 s per frame)
+//   box NAME LEFT RIGHT DISTANCE HEIGHT [VZ VX]
+//                                            an upright obstacle, metres, moving at VZ (rate of
+//                                            change of its distance) and VX (to the right), m/s
 // Every statement leads with its keyword and fixed fields, so a statement can gain trailing
 // optional fields (such as a box's velocities for moving sequences) without breaking old files.
 #include <cerrno>
@@ -26,6 +30,9 @@ constexpr double MAX_LATERAL_M = 1000.0;
 constexpr double MAX_HEIGHT_M = 100.0;
 constexpr double MAX_NOISE_PIX = 1.0;
 constexpr double MAX_HOLES = 0.5;
+constexpr double MAX_SPECKLES = 0.2;
+constexpr int MAX_FRAMES = 10000;
+constexpr double MAX_SPEED_MPS = 100.0;
 
 std::vector<std::string> Tokens(const std::string& line) {
     std::istringstream fields(line.substr(0, line.find('#')));
@@ -61,21 +68,45 @@ class Parser {
 public:
     explicit Parser(Scene& scene) : scene_(scene) {}
 
-    // Applies one statement; returns an error text or "".
-    std::string Apply(const std::vector<std::string>& t) {
+    // Applies the statement of line `line`; returns an error text or "".
+    std::string Apply(const std::vector<std::string>& t, int line) {
+        line_ = line;
         const std::string& keyword = t[0];
         if (keyword == "box") return Box(t);
-        if (keyword != "seed" && keyword != "noise" && keyword != "holes" && keyword != "road") {
+        if (keyword != "seed" && keyword != "noise" && keyword != "holes" && keyword != "road" &&
+            keyword != "speckles" && keyword != "frames") {
             return "unknown statement '" + keyword + "'";
         }
         if (!given_.insert(keyword).second) return keyword + " is given twice";
         if (keyword == "seed") return Seed(t);
         if (keyword == "road") return Road(t);
+        if (keyword == "frames") return Frames(t);
         if (keyword == "noise") return Fraction(t, MAX_NOISE_PIX, scene_.noise_pix);
+        if (keyword == "speckles") return Fraction(t, MAX_SPECKLES, scene_.speckles);
         return Fraction(t, MAX_HOLES, scene_.holes);
     }
 
+    // Checks that every box stays within the bounds over the whole sequence (motion is linear,
+    // so its last frame is the other extreme); returns the box's line with an error text, or "".
+    std::string Finish(int& line) const {
+        for (size_t i = 0; i < scene_.boxes.size(); ++i) {
+            const std::string problem = Bounds(BoxAtFrame(scene_.boxes[i], scene_.frames - 1));
+            if (problem.empty()) continue;
+            line = boxLines_[i];
+            return problem + " by the last frame";
+        }
+        return "";
+    }
+
 private:
+    std::string Frames(const std::vector<std::string>& t) {
+        uint64_t frames = 0;
+        if (t.size() != 2) return "frames needs one value";
+        if (!ToSeed(t[1], frames) || frames < 1 || frames > MAX_FRAMES) return "frames must lie between 1 and 10000";
+        scene_.frames = static_cast<int>(frames);
+        return "";
+    }
+
     std::string Seed(const std::vector<std::string>& t) {
         if (t.size() != 2) return "seed needs one value";
         if (!ToSeed(t[1], scene_.seed)) return "'" + t[1] + "' is not an unsigned integer";
@@ -104,30 +135,45 @@ private:
         return "";
     }
 
+    static std::string Bounds(const scene::Box& box) {
+        const std::string self = "box " + box.name + ": ";
+        if (box.left_m < -MAX_LATERAL_M || box.right_m > MAX_LATERAL_M) return self + "LEFT and RIGHT must lie within 1000 m";
+        if (box.z_m < MIN_BOX_Z_M || box.z_m > MAX_BOX_Z_M) return self + "DISTANCE must lie between 1.5 and 1000 m";
+        return "";
+    }
+
     std::string Box(const std::vector<std::string>& t) {
-        if (t.size() != 6) return "box needs NAME LEFT RIGHT DISTANCE HEIGHT";
+        if (t.size() != 6 && t.size() != 8) return "box needs NAME LEFT RIGHT DISTANCE HEIGHT [VZ VX]";
         scene::Box box;
         box.name = t[1];
-        double v[4];
-        std::string problem = Numbers(t, 2, 4, v);
+        double v[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+        std::string problem = Numbers(t, 2, t.size() - 2, v);
         if (!problem.empty()) return problem;
         box.left_m = v[0];
         box.right_m = v[1];
         box.z_m = v[2];
         box.height_m = v[3];
+        box.vz_mps = v[4];
+        box.vx_mps = v[5];
         const std::string self = "box " + box.name + ": ";
         if (box.left_m >= box.right_m) return self + "LEFT must be less than RIGHT";
-        if (box.left_m < -MAX_LATERAL_M || box.right_m > MAX_LATERAL_M) return self + "LEFT and RIGHT must lie within 1000 m";
-        if (box.z_m < MIN_BOX_Z_M || box.z_m > MAX_BOX_Z_M) return self + "DISTANCE must lie between 1.5 and 1000 m";
+        problem = Bounds(box);
+        if (!problem.empty()) return problem;
         if (box.height_m <= 0.0 || box.height_m > MAX_HEIGHT_M) return self + "HEIGHT must lie above 0 and up to 100 m";
+        if (std::fabs(box.vz_mps) > MAX_SPEED_MPS || std::fabs(box.vx_mps) > MAX_SPEED_MPS) {
+            return self + "VZ and VX must lie within 100 m/s";
+        }
         if (!names_.insert(box.name).second) return "box " + box.name + " is given twice";
         scene_.boxes.push_back(box);
+        boxLines_.push_back(line_);
         return "";
     }
 
     Scene& scene_;
     std::set<std::string> given_;
     std::set<std::string> names_;
+    std::vector<int> boxLines_;
+    int line_ = 0;
 };
 
 }  // namespace
@@ -139,7 +185,7 @@ bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, s
     for (int number = 1; std::getline(in, line); ++number) {
         const std::vector<std::string> tokens = Tokens(line);
         if (tokens.empty()) continue;
-        const std::string problem = parser.Apply(tokens);
+        const std::string problem = parser.Apply(tokens, number);
         if (!problem.empty()) {
             error = sourceName + ":" + std::to_string(number) + ": " + problem;
             return false;
@@ -147,6 +193,12 @@ bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, s
     }
     if (in.bad()) {
         error = sourceName + ": read error";
+        return false;
+    }
+    int boxLine = 0;
+    const std::string problem = parser.Finish(boxLine);
+    if (!problem.empty()) {
+        error = sourceName + ":" + std::to_string(boxLine) + ": " + problem;
         return false;
     }
     scene = parsed;

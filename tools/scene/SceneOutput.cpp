@@ -55,4 +55,16 @@ bool WriteSceneBmps(const Scene& scene, const std::string& dir) {
            WriteBmp(dir + "/topview.bmp", RenderTopView().data(), TOPVIEW_U, TOPVIEW_V, 8);
 }
 
+bool WriteSequence(const Scene& scene, const std::string& pattern, const std::string& truthPath) {
+    if (pattern.find(FRAME_MARK) == std::string::npos) return false;
+    for (int k = 0; k < scene.frames; ++k) {
+        const std::vector<unsigned char> colour =
+            DropFourthBytes(EncodeDisparity(RenderDisparity(SceneAtFrame(scene, k))));
+        const std::string path = SequenceFramePath(pattern, SEQUENCE_FIRST_FRAME + k);
+        if (!WriteBmp(path, colour.data(), TOTAL_U, TOTAL_V, 24)) return false;
+    }
+    const std::string truth = TruthCsv(scene);
+    return WriteFileReplacing(truthPath, truth.data(), truth.size());
+}
+
 }  // namespace scene

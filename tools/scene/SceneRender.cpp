@@ -22,6 +22,15 @@ constexpr double MEAN_BLOB_PIXELS = 10.0;
 constexpr int MIN_BLOB = 2;
 constexpr int BLOB_SIZES = 4;
 
+// Speckles: spurious matches on far background, squares of 1 to 3 pixels with one disparity
+// between 0.5 and 3 pixels (285 to 47 m), drawn from a stream of their own so that a scene
+// without speckles renders as it did before they existed.
+constexpr double SPECKLE_MIN_D = 0.5;
+constexpr double SPECKLE_MAX_D = 3.0;
+constexpr int SPECKLE_SIDES = 3;
+constexpr double MEAN_SPECKLE_PIXELS = (1.0 + 4.0 + 9.0) / 3.0;
+constexpr uint64_t SPECKLE_STREAM = 0xBB67AE8584CAA73Bull;
+
 // Grey picture: shades of sky, verge, road, markings and obstacles, and the texture amplitude.
 constexpr int SKY_TOP = 235;           // sky darkens by one step every three rows
 constexpr int VERGE = 80;
@@ -113,6 +122,20 @@ std::vector<char> Holes(double fraction, Random& random) {
         }
     }
     return hole;
+}
+
+void AddSpeckles(std::vector<double>& disparity, double fraction, Random& random) {
+    const double start = fraction / MEAN_SPECKLE_PIXELS;
+    for (int v = 0; v < TOTAL_V; ++v) {
+        for (int u = 0; u < TOTAL_U; ++u) {
+            if (random.Uniform() >= start) continue;
+            const int side = 1 + random.Below(SPECKLE_SIDES);
+            const double d = SPECKLE_MIN_D + (SPECKLE_MAX_D - SPECKLE_MIN_D) * random.Uniform();
+            for (int sv = v; sv < v + side && sv < TOTAL_V; ++sv) {
+                for (int su = u; su < u + side && su < TOTAL_U; ++su) disparity[static_cast<size_t>(PIXEL(su, sv))] = d;
+            }
+        }
+    }
 }
 
 bool OnLine(double x_m, double lineX_m) {
@@ -212,7 +235,25 @@ std::vector<double> RenderDisparity(const Scene& scene) {
         d += scene.noise_pix * random.Normal();
         if (d < 0.0) d = 0.0;  // a match that noise pushes below zero is no match
     }
+    Random speckles(scene.seed ^ SPECKLE_STREAM);
+    AddSpeckles(disparity, scene.speckles, speckles);
     return disparity;
+}
+
+double VisibleShare(const Scene& scene, size_t index) {
+    const View view(scene);
+    const int box = static_cast<int>(index);
+    const BoxExtent& e = view.extent(box);
+    if (e.uRight < e.uLeft) return 0.0;
+    const double face = static_cast<double>(e.uRight - e.uLeft + 1) * static_cast<double>(e.vBottom - e.vTop + 1);
+    int seen = 0;
+    for (int v = e.vTop < 0 ? 0 : e.vTop; v <= e.vBottom && v < TOTAL_V; ++v) {
+        for (int u = e.uLeft < 0 ? 0 : e.uLeft; u <= e.uRight && u < TOTAL_U; ++u) {
+            const Surface s = view.At(u, v);
+            if (s.kind == Kind::Box && s.box == box) ++seen;
+        }
+    }
+    return seen / face;
 }
 
 std::vector<unsigned char> EncodeDisparity(const std::vector<double>& disparity) {

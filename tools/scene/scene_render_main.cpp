@@ -1,7 +1,9 @@
 // scene-render: renders the synthetic road scene described in a scene file.
-//   scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR]
+//   scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]
 // --embedded writes the C++ source of the detector's embedded pictures; --bmp writes
-// disparity.bmp, grey.bmp and topview.bmp into DIR (created if missing) for viewing.
+// disparity.bmp, grey.bmp and topview.bmp into DIR (created if missing) for viewing;
+// --sequence writes the moving scene's frames as disparity BMPs named by PATTERN ("XXXXX"
+// stands for the five-digit frame number, from 1) and --truth its ground-truth CSV.
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -10,12 +12,16 @@
 
 namespace {
 
-constexpr const char* USAGE = "usage: scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR]";
+constexpr const char* USAGE =
+    "usage: scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]\n"
+    "  PATTERN names one disparity BMP per frame, \"XXXXX\" standing for the frame number";
 
 struct Options {
     std::string scene;
     std::string embedded;
     std::string bmpDir;
+    std::string sequence;
+    std::string truth;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -25,11 +31,15 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         std::string* target = flag == "--scene" ? &options.scene
                               : flag == "--embedded" ? &options.embedded
                               : flag == "--bmp" ? &options.bmpDir
+                              : flag == "--sequence" ? &options.sequence
+                              : flag == "--truth" ? &options.truth
                               : nullptr;
         if (target == nullptr) return false;
         *target = argv[i + 1];
     }
-    return !options.scene.empty() && (!options.embedded.empty() || !options.bmpDir.empty());
+    const bool sequence = !options.sequence.empty() || !options.truth.empty();
+    if (sequence && (options.truth.empty() || options.sequence.find(scene::FRAME_MARK) == std::string::npos)) return false;
+    return !options.scene.empty() && (!options.embedded.empty() || !options.bmpDir.empty() || sequence);
 }
 
 }  // namespace
@@ -57,6 +67,10 @@ int main(int argc, char** argv) {
             std::cerr << "scene-render: cannot write the pictures into " << options.bmpDir << '\n';
             return 1;
         }
+    }
+    if (!options.sequence.empty() && !scene::WriteSequence(scene, options.sequence, options.truth)) {
+        std::cerr << "scene-render: cannot write the sequence " << options.sequence << " or " << options.truth << '\n';
+        return 1;
     }
     return 0;
 }

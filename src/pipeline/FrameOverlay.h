@@ -1,0 +1,27 @@
+// Pictures of a frame's findings: the camera view with the tracks and detections marked, and the
+// top view with each track at its lateral position and distance.
+#pragma once
+
+#include <string>
+
+#include "RunState.h"
+#include "TrackAssociation.h"
+
+// The embedded top-view background is drawn at this scale on both axes, its bottom row at
+// distance 0 and its middle column at lateral position 0.
+constexpr double TOPVIEW_M_PER_PIX = 0.125;
+
+// The frame's grey picture (the disparity picture is its window at DISPARITY_OFS_U, DISPARITY_OFS_V)
+// or, without one, the disparity picture in its colours at half brightness; each track's box (its column blocks from the road row up to
+// its height) outlined in its identifier's colour with the identifier above it, and each detection
+// that no track took outlined thin in white.
+void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim::Image& picture);
+
+// The top-view background with each track as a bar as wide as the track at its lateral position
+// and distance, in its identifier's colour, with the identifier beside it.
+void DrawTopView(const RunState& run, qim::Image& picture);
+
+// Writes dir/overlay_NNNNN.bmp and dir/topview_NNNNN.bmp (NNNNN the five-digit frame number).
+// Returns false with a message naming the file when one cannot be written; no partial file is left.
+bool WriteOverlays(const std::string& dir, int frame, const RunState& run, const AssociationRecord& record,
+                   std::string& error);

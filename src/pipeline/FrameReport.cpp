@@ -1,0 +1,122 @@
+#include "FrameReport.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "Geometry.h"
+#include "GroupObjects.h"
+
+namespace {
+
+constexpr double MAX_BOX_HEIGHT_M = 100.0;  // keeps the row arithmetic of a wild height in range
+constexpr int ESTABLISHED_COUNT = 3;        // updates after which a track is confirmed (MOT conf 1)
+
+int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
+
+// A disparity the road table can be read at: inside 0 .. LUT_NUM - 1, 0 when not a number.
+double TableDisparity(double d_pix) {
+    if (!(d_pix > 0.0)) return 0.0;
+    return d_pix > LUT_NUM - 1 ? LUT_NUM - 1 : d_pix;
+}
+
+double BoxHeight(double h_m) {
+    if (!(h_m > 0.0)) return 0.0;
+    return h_m > MAX_BOX_HEIGHT_M ? MAX_BOX_HEIGHT_M : h_m;
+}
+
+// Writes `items` as a JSON array, each through `write`.
+template <typename Items, typename Write>
+void JsonArray(std::ostream& out, const Items& items, Write write) {
+    out << '[';
+    bool first = true;
+    for (const auto& item : items) {
+        if (!first) out << ", ";
+        first = false;
+        write(item);
+    }
+    out << ']';
+}
+
+void WriteDetection(std::ostream& out, const DetectedObject& c) {
+    out << "{\"lX_m\": " << JsonNumber(c.lX_m) << ", \"rX_m\": " << JsonNumber(c.rX_m)
+        << ", \"d_pix\": " << JsonNumber(c.d_pix) << ", \"z_m\": " << JsonNumber(BF_PIX / c.d_pix)
+        << ", \"h_m\": " << JsonNumber(c.h_m) << ", \"S_u\": " << c.S_u << ", \"E_u\": " << c.E_u << '}';
+}
+
+void WriteTrack(std::ostream& out, const TrackingObject& t, int det) {
+    out << "{\"id\": " << t.m_id << ", \"count\": " << t.m_count << ", \"loss\": " << t.m_loss_co << ", \"det\": ";
+    if (det < 0) {
+        out << "null";
+    } else {
+        out << det;
+    }
+    out << ", \"z_m\": " << JsonNumber(t.m_Z_m) << ", \"x_m\": " << JsonNumber(t.m_X_m)
+        << ", \"w_m\": " << JsonNumber(t.m_w_m) << ", \"h_m\": " << JsonNumber(t.m_h_m)
+        << ", \"d_pix\": " << JsonNumber(t.m_D_pix) << ", \"vz_mps\": " << JsonNumber(t.GetVelocity())
+        << ", \"vx_mps\": " << JsonNumber(t.GetVelocityX()) << '}';
+}
+
+void WriteGrid(std::ostream& out, const std::vector<Grid>& grid) {
+    out << ", \"grid\": [";
+    bool first = true;
+    for (int d = 0; d < LUT_NUM; ++d) {
+        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+            const Grid& c = grid[GRID(uBl, d)];
+            if (!TakesPart(c)) continue;
+            if (!first) out << ", ";
+            first = false;
+            out << '[' << uBl << ", " << d << ", " << JsonNumber(c.aveD) << ", " << c.count << ']';
+        }
+    }
+    out << ']';
+}
+
+// A metre value for a MOT line: MOTChallenge marks an unknown world coordinate with -1.
+std::string MotNumber(double value) { return std::isfinite(value) ? JsonNumber(value) : "-1"; }
+
+}  // namespace
+
+PictureBox ObstacleBox(int S_u, int E_u, double d_pix, double h_m, const int ground[LUT_NUM]) {
+    const int first = Clamp(S_u < E_u ? S_u : E_u, 0, totalBlkNumU - 1);
+    const int last = Clamp(S_u < E_u ? E_u : S_u, 0, totalBlkNumU - 1);
+    const double dD = TableDisparity(d_pix);
+    const int road = Clamp(Real2ImgH_D(0.0, dD, ground), 0, TOTAL_V - 1);
+    const int top = Clamp(Real2ImgH_D(BoxHeight(h_m), dD, ground), 0, road);
+    return PictureBox{first * SHIFT_PITCH, top, (last + 1) * SHIFT_PITCH - 1, road};
+}
+
+PictureBox TrackBox(const TrackingObject& track, const int ground[LUT_NUM]) {
+    return ObstacleBox(track.m_S_u, track.m_E_u, track.m_D_pix, track.m_h_m, ground);
+}
+
+PictureBox DetectionBox(const DetectedObject& detection, const int ground[LUT_NUM]) {
+    return ObstacleBox(detection.S_u, detection.E_u, detection.d_pix, detection.h_m, ground);
+}
+
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,
+                    bool withGrid) {
+    out << "{\"frame\": " << frame << ", \"road\": {\"ground\": ";
+    JsonArray(out, run.ground, [&](int row) { out << row; });
+    out << ", \"accepted\": " << (run.groundAccepted ? "true" : "false") << "}, \"detections\": ";
+    JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c); });
+    out << ", \"tracks\": ";
+    JsonArray(out, run.preObject, [&](const TrackingObject& t) { WriteTrack(out, t, TakenDetection(record, t)); });
+    if (withGrid) WriteGrid(out, run.grid);
+    out << "}\n";
+}
+
+void WriteMotFrame(std::ostream& out, int frame, const RunState& run) {
+    for (const TrackingObject& t : run.preObject) {
+        const PictureBox box = TrackBox(t, run.ground);
+        out << frame << ',' << t.m_id << ',' << box.left << ',' << box.top << ',' << box.right - box.left + 1 << ','
+            << box.bottom - box.top + 1 << ',' << (t.m_count >= ESTABLISHED_COUNT ? 1 : 0) << ',' << MotNumber(t.m_X_m) << ','
+            << MotNumber(t.m_h_m) << ',' << MotNumber(t.m_Z_m) << '\n';
+    }
+}

@@ -1,0 +1,356 @@
+// obstacle-track driven as a person would: on a short sequence of BMP files rendered from a road
+// scene whose obstacles are known, with the JSON Lines, MOT and overlay outputs read back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "BmpWriter.h"
+#include "ColorMap.h"
+#include "FrameOverlay.h"
+#include "Imageread.h"
+#include "ProgramRunner.h"
+#include "Scene.h"
+
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+constexpr int FIRST = 100;
+constexpr int LAST = 104;
+constexpr double CAR_START_M = 15.0;
+constexpr double CAR_STEP_M = 0.3;  // the car ahead comes nearer by this much per frame
+constexpr double PEDESTRIAN_M = 8.0;
+
+scene::Box Car(int frame) { return {"car", -0.85, 0.85, CAR_START_M - CAR_STEP_M * (frame - FIRST), 1.5}; }
+scene::Box Pedestrian() { return {"pedestrian", -1.45, -0.85, PEDESTRIAN_M, 1.7}; }
+
+scene::Scene SceneOf(int frame) {
+    scene::Scene s;
+    s.seed = static_cast<uint64_t>(frame);
+    s.noise_pix = 0.05;
+    s.holes = 0.02;
+    s.roadLeft_m = -7.0;
+    s.roadRight_m = 7.0;
+    s.boxes = {Car(frame), Pedestrian()};
+    return s;
+}
+
+std::string Numbered(const std::string& prefix, int frame) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%05d", frame);
+    return prefix + number + ".bmp";
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<json> JsonLines(const std::string& path) {
+    std::vector<json> frames;
+    for (const std::string& line : Lines(ReadText(path))) frames.push_back(json::parse(line));
+    return frames;
+}
+
+// The detection nearest in distance to z that spans left..right within 0.15 m.
+const json* FindDetection(const json& frame, double left, double right, double z) {
+    for (const json& c : frame["detections"]) {
+        if (std::fabs(c["z_m"].get<double>() - z) < 0.03 * z && std::fabs(c["lX_m"].get<double>() - left) < 0.15 &&
+            std::fabs(c["rX_m"].get<double>() - right) < 0.15) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+const json* FindTrack(const json& frame, double z) {
+    for (const json& t : frame["tracks"]) {
+        if (std::fabs(t["z_m"].get<double>() - z) < 0.05 * z) return &t;
+    }
+    return nullptr;
+}
+
+class ObstacleTrackProgram : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/obstacle-track-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        fs::create_directories(dir + "/seq");
+        fs::create_directories(dir + "/seq24");
+        for (int frame = FIRST; frame <= LAST; ++frame) {
+            const scene::Scene s = SceneOf(frame);
+            const std::vector<unsigned char> bgra = scene::EncodeDisparity(scene::RenderDisparity(s));
+            std::vector<unsigned char> bgr;
+            for (size_t i = 0; i < bgra.size(); i += 4) bgr.insert(bgr.end(), {bgra[i], bgra[i + 1], bgra[i + 2]});
+            ASSERT_TRUE(WriteBmp(Numbered(dir + "/seq/disp_", frame), bgra.data(), TOTAL_U, TOTAL_V, 32));
+            ASSERT_TRUE(WriteBmp(Numbered(dir + "/seq24/disp_", frame), bgr.data(), TOTAL_U, TOTAL_V, 24));
+            ASSERT_TRUE(WriteBmp(Numbered(dir + "/seq/grey_", frame), scene::RenderGrey(s).data(), scene::GREY_U,
+                                 scene::GREY_V, 8));
+        }
+    }
+    static void TearDownTestSuite() { fs::remove_all(dir); }
+
+    // Runs obstacle-track with the sequence's disparity pattern and `arguments`; standard error
+    // goes to dir/stderr.txt.
+    static ProgramResult Track(const std::string& arguments, const std::string& disparity = "/seq/disp_XXXXX.bmp") {
+        return RunProgram(OBSTACLE_TRACK_EXE, "--disparity " + dir + disparity + " " + arguments + " 2>" + dir +
+                                                  "/stderr.txt");
+    }
+    static std::string Errors() { return ReadText(dir + "/stderr.txt"); }
+    static std::string Range(int first, int last) {
+        return "--first " + std::to_string(first) + " --last " + std::to_string(last);
+    }
+
+    static std::string dir;
+};
+
+std::string ObstacleTrackProgram::dir;
+
+}  // namespace
+
+TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
+    const ProgramResult result = Track(Range(FIRST, LAST) + " --quiet --json " + dir + "/run.jsonl");
+    ASSERT_EQ(result.status, 0) << Errors();
+    EXPECT_EQ(result.output, "");
+    EXPECT_NE(Errors().find("5 frames processed, 2 tracks seen"), std::string::npos) << Errors();
+    const std::vector<json> frames = JsonLines(dir + "/run.jsonl");
+    ASSERT_EQ(frames.size(), 5u);
+
+    int carId = 0;
+    for (int i = 0; i < 5; ++i) {
+        const json& f = frames[static_cast<size_t>(i)];
+        const double carZ = Car(FIRST + i).z_m;
+        EXPECT_EQ(f["frame"], FIRST + i);
+        EXPECT_EQ(f["road"]["ground"].size(), 100u);
+        EXPECT_NE(FindDetection(f, -0.85, 0.85, carZ), nullptr) << f.dump();
+        EXPECT_NE(FindDetection(f, -1.45, -0.85, PEDESTRIAN_M), nullptr) << f.dump();
+        ASSERT_EQ(f["tracks"].size(), 2u) << f.dump();
+        const json* car = FindTrack(f, carZ);
+        ASSERT_NE(car, nullptr) << f.dump();
+        if (i == 0) carId = (*car)["id"];
+        // The car keeps its identifier and gains one update per frame.
+        EXPECT_EQ((*car)["id"], carId);
+        EXPECT_EQ((*car)["count"], i + 1);
+        EXPECT_EQ((*car)["loss"], 0);
+        // Each track points at the detection it took, at the track's own disparity.
+        for (const json& t : f["tracks"]) {
+            ASSERT_TRUE(t["det"].is_number()) << t.dump();
+            const json& c = f["detections"][t["det"].get<size_t>()];
+            EXPECT_NEAR(c["d_pix"].get<double>(), t["d_pix"].get<double>(), 1.0);
+            EXPECT_DOUBLE_EQ(c["z_m"].get<double>(), BF_PIX / c["d_pix"].get<double>());
+        }
+    }
+    // A new track starts its filters at its detection: distance, centre and width are the measured ones.
+    for (const json& t : frames[0]["tracks"]) {
+        const json& c = frames[0]["detections"][t["det"].get<size_t>()];
+        const double lX = c["lX_m"], rX = c["rX_m"];
+        EXPECT_EQ(t["z_m"].get<double>(), c["z_m"].get<double>());
+        EXPECT_EQ(t["x_m"].get<double>(), (lX + rX) * 0.5);
+        EXPECT_EQ(t["w_m"].get<double>(), rX - lX);
+        EXPECT_EQ(t["vz_mps"].get<double>(), 0.0);
+    }
+    // The approaching car: its filtered distance falls and its rate of change turns negative.
+    const json* last = FindTrack(frames[4], Car(LAST).z_m);
+    ASSERT_NE(last, nullptr);
+    EXPECT_LT((*last)["z_m"].get<double>(), CAR_START_M - 0.6);
+    EXPECT_LT((*last)["vz_mps"].get<double>(), 0.0);
+}
+
+TEST_F(ObstacleTrackProgram, TwentyFourBitPicturesGiveTheSameFindings) {
+    ASSERT_EQ(Track(Range(FIRST, 102) + " --quiet --grid --json " + dir + "/bits32.jsonl").status, 0) << Errors();
+    ASSERT_EQ(Track(Range(FIRST, 102) + " --quiet --grid --json " + dir + "/bits24.jsonl", "/seq24/disp_XXXXX.bmp").status,
+              0)
+        << Errors();
+    const std::string bits32 = ReadText(dir + "/bits32.jsonl");
+    EXPECT_EQ(Lines(bits32).size(), 3u);
+    EXPECT_EQ(ReadText(dir + "/bits24.jsonl"), bits32);
+    // --grid lists occupied cells as [uBl, d, aveD, count].
+    const json f = json::parse(Lines(bits32)[0]);
+    ASSERT_FALSE(f["grid"].empty());
+    for (const json& cell : f["grid"]) {
+        ASSERT_EQ(cell.size(), 4u);
+        EXPECT_GE(cell[0].get<int>(), 0);
+        EXPECT_LT(cell[0].get<int>(), totalBlkNumU);
+        EXPECT_GE(cell[3].get<int>(), 1);
+    }
+}
+
+TEST_F(ObstacleTrackProgram, FirstAndLastSelectTheFramesAndProgressGivesWayToJson) {
+    ProgramResult result = Track(Range(101, 102) + " --json " + dir + "/range.jsonl");
+    ASSERT_EQ(result.status, 0) << Errors();
+    EXPECT_EQ(result.output, "Frame=101\nFrame=102\n");
+    std::vector<json> frames = JsonLines(dir + "/range.jsonl");
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0]["frame"], 101);
+    EXPECT_EQ(frames[1]["frame"], 102);
+
+    // With the JSON on standard output the progress lines move to standard error.
+    result = Track(Range(103, 103) + " --json -");
+    ASSERT_EQ(result.status, 0) << Errors();
+    ASSERT_EQ(Lines(result.output).size(), 1u);
+    EXPECT_EQ(json::parse(result.output)["frame"], 103);
+    EXPECT_EQ(Errors().rfind("Frame=103\nobstacle-track: 1 frames processed", 0), 0u) << Errors();
+
+    result = Track(Range(103, 103) + " --json - --quiet");
+    EXPECT_EQ(Errors().find("Frame="), std::string::npos);
+}
+
+TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
+    const struct {
+        const char* arguments;
+        const char* named;
+    } cases[] = {
+        {"--bogus", "'--bogus': unknown option"},
+        {"--first 4x0", "--first: '4x0' is not a frame number"},
+        {"--first 104 --last 103", "--last: 103 is before --first 104"},
+        {"--json", "--json: needs a value"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult result = Track(c.arguments);
+        EXPECT_EQ(result.status, 2) << c.arguments;
+        EXPECT_EQ(result.output, "") << c.arguments;
+        EXPECT_EQ(Errors().rfind(std::string("obstacle-track: ") + c.named, 0), 0u) << c.arguments << ": " << Errors();
+    }
+    const ProgramResult unwritable = Track("--json " + dir + "/no/such/folder/out.jsonl");
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_NE(Errors().find("--json: " + dir + "/no/such/folder/out.jsonl: cannot be created"), std::string::npos);
+}
+
+TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
+    fs::create_directories(dir + "/broken");
+    for (int frame = FIRST; frame <= 102; ++frame) {
+        fs::copy_file(Numbered(dir + "/seq/disp_", frame), Numbered(dir + "/broken/disp_", frame));
+    }
+    fs::resize_file(Numbered(dir + "/broken/disp_", 102), 1000);  // pixel data ends early
+    fs::copy_file(Numbered(dir + "/seq/grey_", FIRST), Numbered(dir + "/broken/disp_", 103));  // a grey picture
+
+    const struct {
+        int first;
+        int last;
+        const char* disparity;
+        const char* overlay;
+        size_t framesBefore;
+        std::string named;
+    } cases[] = {
+        {FIRST, 105, "/seq/disp_XXXXX.bmp", "/ov-missing", 5, "--disparity: " + dir + "/seq/disp_00105.bmp: cannot be opened"},
+        {FIRST, 102, "/broken/disp_XXXXX.bmp", "/ov-short", 2, "--disparity: " + dir + "/broken/disp_00102.bmp: pixel data ends early"},
+        {103, 103, "/broken/disp_XXXXX.bmp", "/ov-grey", 0, "--disparity: " + dir + "/broken/disp_00103.bmp: 8 bits per pixel"},
+    };
+    for (const auto& c : cases) {
+        const std::string jsonPath = dir + c.overlay + ".jsonl";
+        const ProgramResult result =
+            Track(Range(c.first, c.last) + " --quiet --json " + jsonPath + " --overlay " + dir + c.overlay, c.disparity);
+        EXPECT_EQ(result.status, 2) << c.named;
+        EXPECT_NE(Errors().find("obstacle-track: " + c.named), std::string::npos) << Errors();
+        // Every frame before the bad one is complete: its JSON line and both of its pictures.
+        const std::vector<json> frames = JsonLines(jsonPath);
+        ASSERT_EQ(frames.size(), c.framesBefore) << c.named;
+        for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]["frame"], c.first + static_cast<int>(i));
+        size_t pictures = 0;
+        for (const auto& entry : fs::directory_iterator(dir + c.overlay)) {
+            EXPECT_EQ(entry.path().extension(), ".bmp") << entry.path();
+            ++pictures;
+        }
+        EXPECT_EQ(pictures, 2 * c.framesBefore) << c.named;
+    }
+}
+
+TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAre) {
+    EXPECT_EQ(TOPVIEW_M_PER_PIX, scene::TOPVIEW_M_PER_PIX);
+    const std::string out = dir + "/overlays";
+    const ProgramResult result = Track(Range(FIRST, 102) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " +
+                                       out + " --mot " + dir + "/run.mot");
+    ASSERT_EQ(result.status, 0) << Errors();
+
+    qim::Image overlay, topview;
+    ASSERT_TRUE(bmp_reader((out + "/overlay_00102.bmp").c_str(), overlay));
+    ASSERT_TRUE(bmp_reader((out + "/topview_00102.bmp").c_str(), topview));
+    EXPECT_EQ(overlay.cols, scene::GREY_U);
+    EXPECT_EQ(overlay.rows, scene::GREY_V);
+    EXPECT_EQ(topview.cols, scene::TOPVIEW_U);
+    EXPECT_EQ(topview.rows, scene::TOPVIEW_V);
+    const auto colourAt = [](const qim::Image& img, int u, int v) {
+        const uchar* p = img.ptr(v) + 3 * u;
+        return ColorSet{p[2], p[1], p[0]};
+    };
+
+    // frame,id,bb_left,bb_top,bb_width,bb_height,conf,x,y,z: two tracks per frame, established at the third.
+    const std::vector<std::string> lines = Lines(ReadText(dir + "/run.mot"));
+    ASSERT_EQ(lines.size(), 6u);
+    for (const std::string& line : lines) {
+        std::istringstream fields(line);
+        int frame, id, left, top, width, height, conf;
+        double x, y, z;
+        char comma;
+        fields >> frame >> comma >> id >> comma >> left >> comma >> top >> comma >> width >> comma >> height >> comma >>
+            conf >> comma >> x >> comma >> y >> comma >> z;
+        ASSERT_TRUE(fields && fields.peek() == EOF) << line;
+        EXPECT_GE(id, 1);
+        EXPECT_EQ(conf, frame == 102 ? 1 : 0) << line;
+        // The box stands where the scene put the obstacle.
+        const scene::Box box = std::fabs(z - PEDESTRIAN_M) < 1.0 ? Pedestrian() : Car(frame);
+        const scene::BoxExtent extent = scene::Extent(box);
+        EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << line;
+        EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << line;
+        EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << line;
+        EXPECT_NEAR(top, extent.vTop, 12) << line;
+        EXPECT_NEAR(z, box.z_m, 0.05 * box.z_m) << line;
+        if (frame != 102) continue;
+
+        // In the overlay the box's left side, moved into the grey picture, has the identifier's colour.
+        ColorSet expected{0, 0, 0};
+        SetColorMapId(&expected, id);
+        const ColorSet side = colourAt(overlay, left + DISPARITY_OFS_U, top + height / 2 + DISPARITY_OFS_V);
+        EXPECT_EQ(side.red, expected.red) << line;
+        EXPECT_EQ(side.green, expected.green) << line;
+        EXPECT_EQ(side.blue, expected.blue) << line;
+        // In the top view the track's mark lies at its lateral position and distance.
+        const int u = scene::TOPVIEW_CENTRE_U + static_cast<int>(std::floor(x / scene::TOPVIEW_M_PER_PIX));
+        const int v = scene::TOPVIEW_V - 1 - static_cast<int>(std::floor(z / scene::TOPVIEW_M_PER_PIX));
+        const ColorSet mark = colourAt(topview, u, v);
+        EXPECT_EQ(mark.red, expected.red) << line;
+        EXPECT_EQ(mark.green, expected.green) << line;
+        EXPECT_EQ(mark.blue, expected.blue) << line;
+    }
+    overlay.release();
+    topview.release();
+
+    // Without grey pictures the overlay is drawn over the disparity picture.
+    ASSERT_EQ(Track(Range(FIRST, FIRST) + " --quiet --overlay " + out).status, 0) << Errors();
+    qim::Image plain;
+    ASSERT_TRUE(bmp_reader((out + "/overlay_00100.bmp").c_str(), plain));
+    EXPECT_EQ(plain.cols, TOTAL_U);
+    EXPECT_EQ(plain.rows, TOTAL_V);
+    plain.release();
+}
+
+TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
+    ProgramResult result = RunProgram(OBSTACLE_TRACK_EXE, "--help");
+    EXPECT_EQ(result.status, 0);
+    for (const char* option : {"--disparity", "--grey", "--first", "--last", "--json", "--mot", "--overlay", "--grid",
+                               "--quiet", "--version"}) {
+        EXPECT_NE(result.output.find(option), std::string::npos) << option;
+    }
+    result = RunProgram(OBSTACLE_TRACK_EXE, "--version");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output.rfind("obstacle-track ", 0), 0u);
+}

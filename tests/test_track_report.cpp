@@ -1,0 +1,352 @@
+// The pieces obstacle-track is made of: options, frame file names, the shared frame loop, the
+// record of what association did, the JSON Lines and MOT writers and the overlay drawing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "FileFrames.h"
+#include "FrameReport.h"
+#include "Imageread.h"
+#include "Overlay.h"
+#include "RunDriver.h"
+#include "TrackAssociation.h"
+#include "TrackOptions.h"
+#include "test_tracking_support.h"
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+bool Parse(std::vector<const char*> args, TrackOptions& options, std::string& error) {
+    args.insert(args.begin(), "obstacle-track");
+    return ParseTrackOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+// Road rows 150 + 2 d: a road that lies 2 rows lower for every pixel of disparity.
+void LinearRoad(int ground[LUT_NUM]) {
+    for (int d = 0; d < LUT_NUM; ++d) ground[d] = 150 + 2 * d;
+}
+
+// The embedded pictures, with frame `failAt` missing.
+class GapSource : public FrameSource {
+public:
+    explicit GapSource(int failAt) : failAt(failAt) {}
+    bool LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) override {
+        if (frame != failAt) return embedded.LoadDisparity(names, frame, img, error);
+        error = "frame " + std::to_string(frame) + " is missing";
+        return false;
+    }
+    bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override {
+        return embedded.LoadGrey(names, frame, img, error);
+    }
+
+private:
+    int failAt;
+    EmbeddedFrames embedded;
+};
+
+}  // namespace
+
+TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
+    TrackOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({}, o, error)) << error;
+    EXPECT_EQ(o.first, 410);
+    EXPECT_EQ(o.last, 610);
+    EXPECT_TRUE(o.disparityPattern.empty() && o.jsonPath.empty() && !o.grid && !o.quiet);
+
+    ASSERT_TRUE(Parse({"--disparity", "d/XXXXX.bmp", "--grey=g/XXXXX.bmp", "--first", "00007", "--last=9", "--json", "-",
+                       "--mot", "m.txt", "--overlay", "ov", "--grid", "--quiet"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.disparityPattern, "d/XXXXX.bmp");
+    EXPECT_EQ(o.greyPattern, "g/XXXXX.bmp");
+    EXPECT_EQ(o.first, 7);
+    EXPECT_EQ(o.last, 9);
+    EXPECT_EQ(o.jsonPath, "-");
+    EXPECT_EQ(o.motPath, "m.txt");
+    EXPECT_EQ(o.overlayDir, "ov");
+    EXPECT_TRUE(o.grid && o.quiet);
+
+    // A single frame and the ends of the five-digit range are accepted.
+    TrackOptions edge;
+    EXPECT_TRUE(Parse({"--first", "99999", "--last", "99999"}, edge, error)) << error;
+    EXPECT_TRUE(Parse({"--first", "0", "--last", "0"}, edge, error)) << error;
+}
+
+TEST(TrackOptions, RefusalsNameTheArgument) {
+    const struct {
+        std::vector<const char*> args;
+        const char* message;
+    } cases[] = {
+        {{"--frist", "3"}, "'--frist': unknown option"},
+        {{"-q"}, "'-q': unknown option"},
+        {{"410"}, "'410': unexpected argument"},
+        {{"--first", ""}, "--first: '' is not a frame number (0 to 99999)"},
+        {{"--first", "+4"}, "--first: '+4' is not a frame number (0 to 99999)"},
+        {{"--last", "123456789012"}, "--last: '123456789012' is not a frame number (0 to 99999)"},
+        {{"--last"}, "--last: needs a value"},
+        {{"--grey="}, "--grey: needs a value"},
+        {{"--grid=1"}, "--grid: takes no value"},
+        {{"--first", "700"}, "--last: 610 is before --first 700"},
+        {{"--first", "0", "--mot", "m"}, "--mot: MOTChallenge frames start at 1, so --first must be at least 1"},
+    };
+    for (const auto& c : cases) {
+        TrackOptions o;
+        std::string error;
+        EXPECT_FALSE(Parse(c.args, o, error)) << c.message;
+        EXPECT_EQ(error, c.message);
+    }
+}
+
+TEST(FramePath, PutsTheFiveDigitFrameNumberInPlaceOfXXXXX) {
+    EXPECT_EQ(FramePath("rec/disp_XXXXX.bmp", 410), "rec/disp_00410.bmp");
+    EXPECT_EQ(FramePath("XXXXX/XXXXX.bmp", 7), "00007/00007.bmp");
+    EXPECT_EQ(FramePath("a_XXXXXXX.bmp", 99999), "a_99999XX.bmp");
+    EXPECT_EQ(FramePath("fixed.bmp", 410), "fixed.bmp");
+}
+
+TEST(RunSequence, FeedsEverySinkFrameAndStopsAtAMissingPictureOrARefusingSink) {
+    GapSource source(3);
+    std::ostringstream progress;
+    std::vector<int> seen;
+    RunOutcome outcome = RunSequence(source, 1, 5, &progress, [&](int frame, const RunState& run, const AssociationRecord&) {
+        seen.push_back(frame);
+        EXPECT_EQ(run.src_img_colorD.cols, TOTAL_U);
+        return true;
+    });
+    EXPECT_FALSE(outcome.complete);
+    EXPECT_EQ(outcome.frames, 2);
+    EXPECT_EQ(outcome.error, "frame 3 is missing");
+    EXPECT_EQ(seen, (std::vector<int>{1, 2}));
+    EXPECT_EQ(progress.str(), "Frame=1\nFrame=2\nFrame=3\n");
+
+    seen.clear();
+    outcome = RunSequence(source, 1, 2, nullptr, [&](int frame, const RunState&, const AssociationRecord&) {
+        seen.push_back(frame);
+        return false;
+    });
+    EXPECT_FALSE(outcome.complete);
+    EXPECT_EQ(outcome.frames, 0);
+    EXPECT_EQ(outcome.error, "");
+    EXPECT_EQ(seen, (std::vector<int>{1}));
+
+    outcome = RunSequence(source, 4, 5, nullptr, nullptr);
+    EXPECT_TRUE(outcome.complete);
+    EXPECT_EQ(outcome.frames, 2);
+}
+
+// Track A takes a detection that track B's search then pools into its own and removes: A's
+// detection is no longer listed, B's is the pooled one, and a new track's is its own.
+TEST(AssociationRecord, TellsWhichListedDetectionEachTrackTook) {
+    std::vector<TrackingObject> tracks = {MakeTrack(0.6, 0.8, 10.0, 1.0, 62, 70), MakeTrack(0.0, 2.0, 10.0, 1.0, 50, 70)};
+    IdManager ids;
+    tracks[0].m_id = ids.Apply();
+    tracks[1].m_id = ids.Apply();
+    const DetectedObject leftPiece = MakeDetection(-1.0, -0.1, 10.0, 1.0, 50, 58);
+    const DetectedObject rightPiece = MakeDetection(0.2, 1.0, 10.0, 1.0, 62, 70);
+    const DetectedObject stranger = MakeDetection(0.5, 1.2, 20.0, 1.0, 100, 110);
+    std::vector<DetectedObject> detections = {leftPiece, rightPiece, stranger};
+    AssociationRecord record;
+    AssociateTracks(tracks, ids, detections, &record);
+
+    ASSERT_EQ(record.detections.size(), 2u);
+    EXPECT_EQ(record.detections[0].lX_m, -1.0);  // the two pieces pooled
+    EXPECT_EQ(record.detections[0].rX_m, 1.0);
+    EXPECT_EQ(record.detections[1].d_pix, 20.0);
+    ASSERT_EQ(tracks.size(), 3u);
+    EXPECT_EQ(record.started, (std::vector<int32_t>{3}));
+    for (const TrackingObject& t : tracks) {
+        const int expected = t.m_id == 1 ? -1 : (t.m_id == 2 ? 0 : 1);
+        EXPECT_EQ(TakenDetection(record, t), expected) << "track " << t.m_id;
+    }
+    // A track the record knows nothing of took nothing.
+    TrackingObject other = tracks[0];
+    other.m_id = 9;
+    EXPECT_EQ(TakenDetection(record, other), -1);
+}
+
+TEST(FrameReport, JsonNumbersReadBackExactlyAndNonFiniteIsNull) {
+    EXPECT_EQ(JsonNumber(0.1), "0.1");
+    EXPECT_EQ(JsonNumber(410.0), "410");
+    EXPECT_EQ(JsonNumber(-2.5e-7), "-2.5e-07");
+    const double third = 1.0 / 3.0;
+    EXPECT_EQ(std::stod(JsonNumber(third)), third);
+    EXPECT_EQ(JsonNumber(NaN), "null");
+    EXPECT_EQ(JsonNumber(std::numeric_limits<double>::infinity()), "null");
+    EXPECT_EQ(JsonNumber(-std::numeric_limits<double>::infinity()), "null");
+}
+
+TEST(FrameReport, BoxesSpanTheColumnBlocksFromTheRoadRowUpToTheHeight) {
+    int ground[LUT_NUM];
+    LinearRoad(ground);
+    // Road row at disparity 20: 190. Height 0.5 m at disparity 20: 0.5 x 20 / 0.15 = 66.7 rows.
+    PictureBox b = ObstacleBox(10, 12, 20.0, 0.5, ground);
+    EXPECT_EQ(b.left, 40);
+    EXPECT_EQ(b.right, 51);
+    EXPECT_EQ(b.bottom, 190);
+    EXPECT_EQ(b.top, 123);
+    // Between two levels the road row is interpolated: 20.5 lies at row 191.
+    EXPECT_EQ(ObstacleBox(10, 12, 20.5, 0.0, ground).bottom, 191);
+
+    // Whatever the values, the box stays inside the picture.
+    b = ObstacleBox(139, -4, NaN, NaN, ground);
+    EXPECT_EQ(b.left, 0);
+    EXPECT_EQ(b.right, TOTAL_U - 1);
+    EXPECT_EQ(b.bottom, ground[0]);
+    EXPECT_EQ(b.top, ground[0]);
+    b = ObstacleBox(500, 600, 1e300, 1e300, ground);
+    EXPECT_EQ(b.left, 139 * SHIFT_PITCH);
+    EXPECT_EQ(b.right, TOTAL_U - 1);
+    EXPECT_EQ(b.bottom, ground[LUT_NUM - 1]);
+    EXPECT_EQ(b.top, 0);
+    ground[LUT_NUM - 1] = 5000;  // a road row below the picture
+    EXPECT_EQ(ObstacleBox(10, 12, 1e300, 0.0, ground).bottom, TOTAL_V - 1);
+    b = ObstacleBox(10, 12, -3.0, -1.0, ground);
+    EXPECT_EQ(b.top, b.bottom);
+}
+
+TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
+    RunState run;
+    LinearRoad(run.ground);
+    run.groundAccepted = true;
+    TrackingObject young = MakeTrack(0.25, 1.0, 20.0, 0.5, 10, 12);
+    young.m_id = 4;
+    young.m_count = 2;
+    young.m_Z_m = BF_PIX / 20.0;
+    young.m_X_m = 0.25;
+    TrackingObject lost = young;
+    lost.m_id = 7;
+    lost.m_count = 3;
+    lost.m_loss_co = 2;
+    lost.m_X_m = NaN;
+    run.preObject = {young, lost};
+    AssociationRecord record;
+    record.detections = {MakeDetection(-0.25, 0.75, 20.0, 0.5, 10, 12)};
+    record.taken = {{4, record.detections[0]}};
+    Grid& cell = run.grid[GRID(11, 20)];
+    cell.exist = 10;
+    cell.count = 2;
+    cell.aveD = 20.25;
+    run.grid[GRID(30, 40)].exist = 10;  // held out: count 0
+
+    std::ostringstream line;
+    WriteJsonFrame(line, 412, run, record, true);
+    ASSERT_EQ(line.str().back(), '\n');
+    ASSERT_EQ(line.str().find('\n'), line.str().size() - 1);
+    const nlohmann::json f = nlohmann::json::parse(line.str());
+    EXPECT_EQ(f["frame"], 412);
+    EXPECT_EQ(f["road"]["ground"][20], 190);
+    EXPECT_EQ(f["road"]["accepted"], true);
+    ASSERT_EQ(f["detections"].size(), 1u);
+    EXPECT_EQ(f["detections"][0]["z_m"].get<double>(), BF_PIX / 20.0);
+    EXPECT_EQ(f["detections"][0]["E_u"], 12);
+    ASSERT_EQ(f["tracks"].size(), 2u);
+    EXPECT_EQ(f["tracks"][0]["det"], 0);
+    EXPECT_EQ(f["tracks"][0]["x_m"], 0.25);
+    EXPECT_EQ(f["tracks"][0]["count"], 2);
+    EXPECT_TRUE(f["tracks"][1]["det"].is_null());
+    EXPECT_TRUE(f["tracks"][1]["x_m"].is_null());
+    EXPECT_EQ(f["tracks"][1]["loss"], 2);
+    EXPECT_EQ(f["grid"], nlohmann::json::parse("[[11, 20, 20.25, 2]]"));
+
+    std::ostringstream mot;
+    WriteMotFrame(mot, 412, run);
+    const std::string z = JsonNumber(BF_PIX / 20.0);
+    EXPECT_EQ(mot.str(), "412,4,40,123,12,68,0,0.25,0.5," + z + "\n412,7,40,123,12,68,1,-1,0.5," + z + "\n");
+}
+
+TEST(Overlay, OutlinesFillsAndNumbersStayInTheirBoxes) {
+    InkLayer layer(12, 10);
+    layer.Outline(2, 2, 5, 4, 3, 1);
+    int inked = 0;
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            const bool edge = (x == 2 || x == 5 || y == 2 || y == 4) && x >= 2 && x <= 5 && y >= 2 && y <= 4;
+            EXPECT_EQ(layer.At(x, y), edge ? 3 : 0) << x << "," << y;
+            inked += layer.At(x, y) != 0;
+        }
+    }
+    EXPECT_EQ(inked, 10);  // every pixel of the outline, its far corner included
+
+    InkLayer thick(12, 10);
+    thick.Outline(1, 1, 8, 8, NEUTRAL_INK, 2);
+    EXPECT_EQ(thick.At(2, 2), NEUTRAL_INK);
+    EXPECT_EQ(thick.At(7, 7), NEUTRAL_INK);
+    EXPECT_EQ(thick.At(3, 3), 0);
+    thick.Fill(-1000000, 5, 1000000, 5, 9);  // reaching far outside: only the inside is inked
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(thick.At(x, 5), 9);
+
+    InkLayer digits(40, 20);
+    digits.Number(3, 4, 1234567890, 5, 1);
+    const int width = InkLayer::NumberWidth(1234567890, 1);
+    EXPECT_EQ(width, 10 * 3 + 9);  // ten digits of three cells, a cell between each two
+    int outside = 0;
+    std::vector<int> perDigit(10, 0);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            if (digits.At(x, y) == 0) continue;
+            const bool inside = x >= 3 && x < 3 + width && y >= 4 && y < 4 + InkLayer::NumberHeight(1);
+            if (!inside) ++outside;
+            if (inside) ++perDigit[static_cast<size_t>((x - 3) / 4)];
+        }
+    }
+    EXPECT_EQ(outside, 0);
+    for (int count : perDigit) EXPECT_GT(count, 0);
+}
+
+TEST(Overlay, IdentifiersTakeThePaletteColoursWithoutGaps) {
+    EXPECT_EQ(IdentifierInk(1), 1);
+    EXPECT_EQ(IdentifierInk(20), 20);
+    EXPECT_EQ(IdentifierInk(21), 1);
+    EXPECT_EQ(IdentifierInk(40), 20);  // the palette lookup alone gives 40 no colour
+    EXPECT_EQ(IdentifierInk(0), NEUTRAL_INK);
+    const ColorSet first = InkColour(1);
+    EXPECT_EQ(first.red, 63);
+    EXPECT_EQ(first.green, 63);
+    EXPECT_EQ(first.blue, 255);
+    const ColorSet twentieth = InkColour(IdentifierInk(40));
+    EXPECT_EQ(twentieth.red, 255);
+    EXPECT_EQ(twentieth.green, 255);
+    EXPECT_EQ(twentieth.blue, 63);
+    const ColorSet neutral = InkColour(NEUTRAL_INK);
+    EXPECT_EQ(neutral.red + neutral.green + neutral.blue, 3 * 255);
+}
+
+TEST(Overlay, PicturesReachTheFileTopRowFirstWithTheirColours) {
+    unsigned char greyBytes[3 * 2] = {10, 20, 30, 40, 50, 60};
+    const qim::Image grey(2, 3, SGBM_8UC1, greyBytes);
+    qim::Image picture;
+    GreyToColour(grey, picture);
+    ASSERT_EQ(picture.cols, 3);
+    ASSERT_EQ(picture.rows, 2);
+    EXPECT_EQ(picture.ptr(1)[3 * 2], 60);
+    EXPECT_EQ(picture.ptr(1)[3 * 2 + 2], 60);
+
+    InkLayer layer(3, 2);
+    layer.Fill(0, 0, 0, 0, IdentifierInk(4));  // (255, 63, 63)
+    layer.PaintOnto(picture);
+    const std::string path = testing::TempDir() + "overlay_roundtrip.bmp";
+    ASSERT_TRUE(WriteColourBmp(path, picture));
+    qim::Image back;
+    ASSERT_TRUE(bmp_reader(path.c_str(), back));
+    ASSERT_EQ(back.cols, 3);
+    ASSERT_EQ(back.rows, 2);
+    EXPECT_EQ(back.ptr(0)[0], 63);   // blue
+    EXPECT_EQ(back.ptr(0)[2], 255);  // red
+    EXPECT_EQ(back.ptr(0)[3], 20);
+    EXPECT_EQ(back.ptr(1)[3 * 2 + 1], 60);
+    std::remove(path.c_str());
+    back.release();
+    picture.release();
+
+    qim::Image none;
+    EXPECT_FALSE(WriteColourBmp(path, none));
+}

@@ -1,0 +1,203 @@
+#include "Evaluation.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "Assignment.h"
+#include "Config.h"
+
+namespace {
+
+bool Eligible(const TruthRow& truth) {
+    return truth.visible && truth.z_m < COUNTED_RANGE_M && truth.xLeft_m < DETECTABLE_AREA_R_M &&
+           truth.xRight_m > DETECTABLE_AREA_L_M;
+}
+
+// The current unbroken run of eligible frames of one obstacle.
+struct EligibleRun {
+    long long lastFrame = LLONG_MIN;
+    int length = 0;
+};
+
+bool NearerTruth(const TruthRow* a, const TruthRow* b) {
+    return a->z_m != b->z_m ? a->z_m < b->z_m : a->id < b->id;
+}
+
+// Nearest first: each truth, nearest first, takes the free matching track of least distance
+// error. Returns (truth index, track index) pairs and marks the tracks taken.
+std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const TruthRow*>& truths,
+                                                         const std::vector<const TrackReport*>& tracks,
+                                                         std::vector<bool>& taken) {
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t g = 0; g < truths.size(); ++g) {
+        size_t best = tracks.size();
+        for (size_t t = 0; t < tracks.size(); ++t) {
+            if (taken[t] || !TrackMatchesTruth(*tracks[t], *truths[g])) continue;
+            if (best == tracks.size()) {
+                best = t;
+                continue;
+            }
+            const double error = std::fabs(tracks[t]->z_m - truths[g]->z_m);
+            const double bestError = std::fabs(tracks[best]->z_m - truths[g]->z_m);
+            if (error < bestError || (error == bestError && tracks[t]->id < tracks[best]->id)) best = t;
+        }
+        if (best == tracks.size()) continue;
+        taken[best] = true;
+        pairs.emplace_back(g, best);
+    }
+    return pairs;
+}
+
+// Everything gathered over the frames before the scores are formed.
+struct Tally {
+    Scores scores;
+    std::vector<double> distanceRel, distanceAbs, lateral, width, vz;
+    std::map<int, int> lastTrackOf;                   // obstacle id -> track id of its last counted match
+    std::map<std::pair<int, int>, long long> overlap; // (obstacle id, track id) -> frames passing the test
+};
+
+void TallyMatch(Tally& tally, const TruthRow& truth, const TrackReport& track) {
+    const double distanceError = std::fabs(track.z_m - truth.z_m);
+    tally.distanceAbs.push_back(distanceError);
+    tally.distanceRel.push_back(distanceError / truth.z_m);
+    tally.lateral.push_back(std::fabs(track.x_m - truth.xCenter_m));
+    tally.width.push_back(std::fabs(track.w_m - (truth.xRight_m - truth.xLeft_m)));
+    if (track.count >= VELOCITY_SETTLED_COUNT) {
+        tally.vz.push_back(std::isfinite(track.vz_mps) ? std::fabs(track.vz_mps - truth.vz_mps)
+                                                       : std::numeric_limits<double>::infinity());
+    }
+    const auto last = tally.lastTrackOf.find(truth.id);
+    if (last != tally.lastTrackOf.end() && last->second != track.id) ++tally.scores.switches;
+    tally.lastTrackOf[truth.id] = track.id;
+}
+
+void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const std::vector<const TruthRow*>& excused,
+                const std::vector<const TrackReport*>& output) {
+    std::vector<bool> taken(output.size(), false);
+    const auto pairs = MatchNearestFirst(counted, output, taken);
+    const std::vector<bool> onCounted = taken;
+    MatchNearestFirst(excused, output, taken);
+    Scores& s = tally.scores;
+    s.counted += static_cast<int>(counted.size());
+    s.matches += static_cast<int>(pairs.size());
+    s.misses += static_cast<int>(counted.size() - pairs.size());
+    for (const auto& pair : pairs) TallyMatch(tally, *counted[pair.first], *output[pair.second]);
+    for (size_t t = 0; t < output.size(); ++t) {
+        if (!taken[t]) ++s.falseTracks;
+        if (taken[t] && !onCounted[t]) continue;  // excused
+        ++s.trackReports;
+        for (const TruthRow* truth : counted) {
+            if (TrackMatchesTruth(*output[t], *truth)) ++tally.overlap[{truth->id, output[t]->id}];
+        }
+    }
+}
+
+long long IdentityTruePositives(const std::map<std::pair<int, int>, long long>& overlap) {
+    std::map<int, int> rowOf, colOf;
+    for (const auto& entry : overlap) {
+        rowOf.emplace(entry.first.first, static_cast<int>(rowOf.size()));
+        colOf.emplace(entry.first.second, static_cast<int>(colOf.size()));
+    }
+    std::vector<std::vector<long long>> weight(rowOf.size(), std::vector<long long>(colOf.size(), 0));
+    for (const auto& entry : overlap) weight[rowOf[entry.first.first]][colOf[entry.first.second]] = entry.second;
+    const std::vector<int> assigned = AssignMaxWeight(weight);
+    long long total = 0;
+    for (size_t r = 0; r < assigned.size(); ++r) {
+        if (assigned[r] >= 0) total += weight[r][assigned[r]];
+    }
+    return total;
+}
+
+std::optional<double> Ratio(double numerator, double denominator) {
+    if (denominator == 0.0) return std::nullopt;
+    return numerator / denominator;
+}
+
+std::optional<double> MaybePercentile(const std::vector<double>& values, double fraction) {
+    if (values.empty()) return std::nullopt;
+    return Percentile(values, fraction);
+}
+
+Scores FinalScores(const Tally& tally) {
+    Scores s = tally.scores;
+    s.vzSamples = static_cast<int>(tally.vz.size());
+    s.idTruePositives = IdentityTruePositives(tally.overlap);
+    s.recall = Ratio(s.matches, s.counted);
+    s.falseTracksPerFrame = Ratio(s.falseTracks, s.frames);
+    s.distanceErrorMedian = MaybePercentile(tally.distanceRel, 0.5);
+    s.distanceErrorP95 = MaybePercentile(tally.distanceRel, 0.95);
+    s.lateralErrorMedian_m = MaybePercentile(tally.lateral, 0.5);
+    s.widthErrorMedian_m = MaybePercentile(tally.width, 0.5);
+    s.vzErrorMedian_mps = MaybePercentile(tally.vz, 0.5);
+    const std::optional<double> errorRate = Ratio(s.misses + s.falseTracks + s.switches, s.counted);
+    if (errorRate) s.mota = 1.0 - *errorRate;
+    double distanceSum = 0.0;
+    for (double d : tally.distanceAbs) distanceSum += d;
+    s.motp_m = Ratio(distanceSum, s.matches);
+    s.idf1 = Ratio(2.0 * static_cast<double>(s.idTruePositives), s.counted + s.trackReports);
+    return s;
+}
+
+}  // namespace
+
+bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth) {
+    const double gate = std::max(DISTANCE_GATE_M, DISTANCE_GATE_FRACTION * truth.z_m);
+    if (!(std::fabs(track.z_m - truth.z_m) <= gate)) return false;
+    const double left = track.x_m - track.w_m / 2.0;
+    const double right = track.x_m + track.w_m / 2.0;
+    return left < truth.xRight_m && truth.xLeft_m < right;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    const double position = fraction * static_cast<double>(values.size() - 1);
+    const size_t below = static_cast<size_t>(position);
+    const double above = position - static_cast<double>(below);
+    if (above == 0.0 || values[below] == values[below + 1]) return values[below];
+    return values[below] + above * (values[below + 1] - values[below]);
+}
+
+Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results) {
+    std::vector<const FrameResult*> frames;
+    std::set<int> resultFrames;
+    for (const FrameResult& r : results) {
+        frames.push_back(&r);
+        resultFrames.insert(r.frame);
+    }
+    std::sort(frames.begin(), frames.end(), [](const FrameResult* a, const FrameResult* b) { return a->frame < b->frame; });
+    std::map<int, std::vector<const TruthRow*>> truthOf;
+    for (const TruthRow& row : truth) {
+        if (resultFrames.count(row.frame) == 0) {
+            throw EvaluationError("the truth has frame " + std::to_string(row.frame) + " but the results do not");
+        }
+        truthOf[row.frame].push_back(&row);
+    }
+    Tally tally;
+    tally.scores.frames = static_cast<int>(frames.size());
+    std::map<int, EligibleRun> runs;
+    for (const FrameResult* frame : frames) {
+        std::vector<const TruthRow*> counted, excused;
+        for (const TruthRow* row : truthOf[frame->frame]) {
+            EligibleRun& run = runs[row->id];
+            const bool eligible = Eligible(*row);
+            if (eligible) {
+                run.length = run.lastFrame == static_cast<long long>(frame->frame) - 1 ? run.length + 1 : 1;
+                run.lastFrame = frame->frame;
+            }
+            (eligible && run.length >= COUNTED_FROM_FRAME ? counted : excused).push_back(row);
+        }
+        std::sort(counted.begin(), counted.end(), NearerTruth);
+        std::sort(excused.begin(), excused.end(), NearerTruth);
+        std::vector<const TrackReport*> output;
+        for (const TrackReport& track : frame->tracks) {
+            if (track.count >= ESTABLISHED_COUNT) output.push_back(&track);
+        }
+        TallyFrame(tally, counted, excused, output);
+    }
+    return FinalScores(tally);
+}

@@ -1,0 +1,91 @@
+// Scores a tracker's per-frame results against the ground truth of a rendered sequence, the
+// way multi-object tracking evaluators do (CLEAR MOT and identity measures).
+//
+// Frames: the frames of the results are the sequence; every truth row must fall on one of them.
+//
+// Matching, frame by frame: a track and a true obstacle match when the track's distance lies
+// within max(1.0 m, 10 % of the true distance) of the truth and its lateral extent
+// x_m +- w_m / 2 overlaps the obstacle's [x_left_m, x_right_m] by more than a point. Only
+// established tracks (count >= 3) take part: they are the tracker's output. Each truth and each
+// track is matched at most once, nearest first: truths in order of their true distance (then
+// id), each taking the still free matching track of least distance error (then lowest id).
+// Counted truths are matched first; the tracks left over are then matched the same way to the
+// truths that are not counted, and a track so matched is excused: neither a false track nor
+// part of any score (a track on a hidden or far obstacle is not wrong, only not judged).
+//
+// Counted truths: an obstacle is eligible in a frame when it is visible, nearer than 40 m and
+// its extent reaches into the detectable zone (x_left_m < DETECTABLE_AREA_R_M and x_right_m >
+// DETECTABLE_AREA_L_M, so one spanning the whole zone counts). It is counted from the fourth
+// frame of an unbroken run of eligible frames (the tracker needs three updates to establish a
+// track); a frame in which it is not eligible, or has no row, starts a new run.
+//
+// Scores:
+// - recall: counted truths matched / counted truths.
+// - false tracks: established tracks matching nothing (and not excused); also per frame.
+// - distance error: |z_m - true z| / true z over the matches of counted truths; median and
+//   95th percentile. Percentiles interpolate linearly between the closest ranks (the
+//   median of an even count is the mean of the middle two).
+// - lateral-centre error |x_m - x_center_m| and width error |w_m - (x_right_m - x_left_m)|,
+//   medians over the same matches.
+// - vz error |vz_mps - true vz_mps| over those matches whose track had its tenth update
+//   (count >= 10); a track reporting no finite vz_mps there counts as an infinite error.
+// - identifier switches: a counted truth matched to another track id than at its previous
+//   match as a counted truth (gaps in between do not reset this).
+// - MOTA = 1 - (misses + false tracks + switches) / counted truths.
+// - MOTP: mean |z_m - true z| of the matches, metres.
+// - IDF1 = 2 IDTP / (counted truths + judged track reports), where the judged track reports
+//   are the established, not excused tracks of all frames, and IDTP is the largest number of
+//   frames in which a truth and a track pass the matching test, summed over a one-to-one
+//   assignment of track ids to obstacle ids kept over the whole sequence (Hungarian algorithm
+//   on the identity-overlap counts).
+// A score whose denominator is zero (no counted truth, no match, no frame) is absent.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "SequenceFiles.h"
+
+constexpr double COUNTED_RANGE_M = 40.0;       // obstacles from here on are not judged
+constexpr int COUNTED_FROM_FRAME = 4;           // counted from this frame of an eligible run
+constexpr int ESTABLISHED_COUNT = 3;            // tracks with at least this many updates are output
+constexpr int VELOCITY_SETTLED_COUNT = 10;      // vz judged from this update on
+constexpr double DISTANCE_GATE_M = 1.0;         // matching gate on distance: at least this ...
+constexpr double DISTANCE_GATE_FRACTION = 0.1;  // ... or this fraction of the true distance
+
+struct Scores {
+    int frames = 0;
+    int counted = 0;         // counted truths over all frames
+    int matches = 0;
+    int misses = 0;
+    int falseTracks = 0;
+    int switches = 0;
+    int vzSamples = 0;
+    int trackReports = 0;    // judged track reports (IDF1 denominator part)
+    long long idTruePositives = 0;
+    std::optional<double> recall;
+    std::optional<double> falseTracksPerFrame;
+    std::optional<double> distanceErrorMedian;  // relative
+    std::optional<double> distanceErrorP95;     // relative
+    std::optional<double> lateralErrorMedian_m;
+    std::optional<double> widthErrorMedian_m;
+    std::optional<double> vzErrorMedian_mps;
+    std::optional<double> mota;
+    std::optional<double> motp_m;
+    std::optional<double> idf1;
+};
+
+// Truth and results that do not belong together (a truth frame without results).
+class EvaluationError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth);
+
+// Linear-interpolation percentile, 0 <= fraction <= 1; `values` need not be sorted and must
+// not be empty.
+double Percentile(std::vector<double> values, double fraction);
+
+Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results);

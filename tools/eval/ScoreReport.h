@@ -1,0 +1,10 @@
+// The two ways obstacle-eval prints its scores: a table for people and one JSON object for
+// programs (absent and non-finite scores as null).
+#pragma once
+
+#include <ostream>
+
+#include "Evaluation.h"
+
+void PrintScoreTable(std::ostream& out, const Scores& scores);
+void PrintScoreJson(std::ostream& out, const Scores& scores);

@@ -1,0 +1,57 @@
+// The two inputs of the evaluation: the ground truth that the scene renderer writes and the
+// per-frame results that obstacle-track writes.
+//
+// Truth CSV: the header line
+//   frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible
+// then one row per frame per obstacle. Distances in metres, velocities in metres per second
+// (vz_mps is the rate of change of the distance: negative while the obstacle comes nearer),
+// visible 1 or 0. Blank lines are skipped.
+//
+// Results JSON Lines: one object per frame with an integer "frame" and an array "tracks" of
+// objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
+// for a value that is not finite). Other members are ignored. Blank lines are skipped.
+#pragma once
+
+#include <istream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct TruthRow {
+    int frame;
+    int id;
+    double z_m;
+    double xLeft_m;
+    double xRight_m;
+    double xCenter_m;
+    double height_m;
+    double vz_mps;
+    double vx_mps;
+    bool visible;
+};
+
+// One track as the results report it; a null value reads as NaN.
+struct TrackReport {
+    int id;
+    int count;
+    double z_m;
+    double x_m;
+    double w_m;
+    double vz_mps;
+};
+
+struct FrameResult {
+    int frame;
+    std::vector<TrackReport> tracks;
+};
+
+// A fault in an input; the message names the file and, where there is one, the line.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// `name` is the file name used in messages. Frames and (frame, id) pairs must be unique; the
+// results must hold at least one frame (a tracker run always has one).
+std::vector<TruthRow> ReadTruthCsv(std::istream& in, const std::string& name);
+std::vector<FrameResult> ReadResultsJsonl(std::istream& in, const std::string& name);
