@@ -1,5 +1,6 @@
 // Any bytes as a BMP file. The reader must refuse what it cannot read, and what it accepts must
-// fill exactly the picture its header declares.
+// fill exactly the picture its header declares. obstacle-track's frame loaders, which check the
+// size and depth a run needs, read the same file as a disparity and as a grey picture.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "FileFrames.h"
 #include "Imageread.h"
 
 namespace {
@@ -67,5 +69,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     img.release();
+
+    FrameNames names;
+    InitialNames(names);
+    for (const bool grey : {false, true}) {
+        FileFrames frames(grey ? "" : ScratchFile(), grey ? ScratchFile() : "");
+        std::string problem;
+        const bool loaded = grey ? frames.LoadGrey(names, 0, img, problem) : frames.LoadDisparity(names, 0, img, problem);
+        const int rows = grey ? CAMERA_ROWS : TOTAL_V;
+        const int cols = grey ? CAMERA_COLS : TOTAL_U;
+        if (loaded ? (img.rows != rows || img.cols != cols || !problem.empty()) : (!img.empty() || problem.empty())) {
+            std::abort();
+        }
+        img.release();
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 // Any bytes as the colour-coded disparity picture of several frames in a row, so that the grid,
-// the road rows and the tracks carry hostile state from one frame to the next.
+// the road rows and the tracks carry hostile state from one frame to the next. Each frame's
+// findings are also written out as obstacle-track writes them (JSON, MOT, overlay pictures).
 //
 // Input: byte 0 picks the number of frames (2 to 4), byte 1 how many pixels the picture moves
 // sideways (wrapping round) from one frame to the next. The remaining bytes are rows of 560 pixels
@@ -9,7 +10,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <set>
+#include <sstream>
 
+#include "FrameOverlay.h"
+#include "FrameReport.h"
+#include "Imageread.h"
 #include "ObjectDetection.h"
 #include "RunDriver.h"
 
@@ -40,6 +45,16 @@ void CheckTracks(const RunState& run) {
     }
 }
 
+void WriteFindings(int frame, const RunState& run, const AssociationRecord& record) {
+    std::ostringstream text;
+    WriteJsonFrame(text, frame, run, record, true);
+    WriteMotFrame(text, frame + 1, run);
+    qim::Image picture;
+    DrawFrameOverlay(run, record, picture);
+    DrawTopView(run, picture);
+    picture.release();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -50,14 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t count = size - 2;
 
     RunState run;
+    bmp_reader_24bpp("embedded", run.src_img_topview);
     for (int frame = 0; frame < frames; ++frame) {
         ResetFrameTables(run.disparity, run.threshold);
         run.src_img_colorD.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
         if (run.src_img_colorD.empty()) std::abort();
         Paint(run.src_img_colorD, pixels, count, frame * shiftBytes);
         DetectObstacles(run);
-        TrackAssociation(run);
+        AssociationRecord record;
+        TrackAssociation(run, &record);
         CheckTracks(run);
+        WriteFindings(frame, run, record);
     }
     return 0;
 }
