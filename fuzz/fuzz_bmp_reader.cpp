@@ -15,13 +15,18 @@ namespace {
 
 volatile unsigned checksumSink;  // keeps the pixel reads from being optimised away
 
-// One scratch file per fuzzing process, rewritten for every input.
+// One scratch file per fuzzing process, rewritten for every input and removed at exit.
+struct Scratch {
+    std::string path;
+    ~Scratch() { std::remove(path.c_str()); }
+};
+
 const std::string& ScratchFile() {
-    static const std::string path = [] {
+    static const Scratch scratch{[] {
         const char* dir = std::getenv("TMPDIR");
         return std::string(dir != nullptr ? dir : "/tmp") + "/fuzz_bmp_reader." + std::to_string(getpid()) + ".bmp";
-    }();
-    return path;
+    }()};
+    return scratch.path;
 }
 
 bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
