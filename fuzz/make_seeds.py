@@ -59,13 +59,13 @@ ROW_PIXELS = 560
 
 def pipeline_seeds():
     # Byte 0: frames - 2 (mod 3); byte 1: sideways move per frame (pixels); then the picture.
-    write("frame_pipeline", "black.bin", bytes((3, 0)) + colour(0))
-    write("frame_pipeline", "largest_disparity.bin", bytes((3, 0)) + colour(100))
+    write("frame_pipeline", "black.bin", bytes((2, 0)) + colour(0))
+    write("frame_pipeline", "largest_disparity.bin", bytes((2, 0)) + colour(100))
     stripes = b"".join(colour(40 if (x // 8) % 2 else 4) for x in range(ROW_PIXELS))
-    write("frame_pipeline", "near_far_stripes.bin", bytes((3, 0)) + stripes)
+    write("frame_pipeline", "near_far_stripes.bin", bytes((2, 0)) + stripes)
     walls = b"".join(colour(20) if 200 <= x < 260 else colour(8) if 330 <= x < 380 else colour(0)
                      for x in range(ROW_PIXELS))
-    write("frame_pipeline", "moving_walls.bin", bytes((3, 2)) + walls)
+    write("frame_pipeline", "moving_walls.bin", bytes((2, 2)) + walls)
     # Twelve rows of 30 picture rows each: sky, then a road whose disparity grows toward the bottom,
     # with a car (disparity 12) standing on it in the middle.
     rows = []
@@ -74,7 +74,7 @@ def pipeline_seeds():
         road = max(0, round(1 + (v - 117) / 8.9)) if v > 117 else 0
         car = 150 <= v < 230
         rows.append(b"".join(colour(12) if car and 260 <= x < 320 else colour(road) for x in range(ROW_PIXELS)))
-    write("frame_pipeline", "road_and_car.bin", bytes((3, 1)) + b"".join(rows))
+    write("frame_pipeline", "road_and_car.bin", bytes((2, 1)) + b"".join(rows))
 
 
 if __name__ == "__main__":
