@@ -130,12 +130,20 @@ TEST(ImageContainer, ThreeDimensionsUseADimensionBlock) {
     EXPECT_EQ(img.elemSize(), 1u);
     EXPECT_TRUE(img.isContinuous());
 
-    const qim::Image copy(img);
+    qim::Image copy(img);
     EXPECT_NE(copy.step.p, img.step.p);
     EXPECT_EQ(copy.dims, 3);
     EXPECT_EQ(copy.size[1], 3);
     EXPECT_EQ(copy.step[1], 4u);
     EXPECT_EQ(copy.data, img.data);
+    // The copy's dimension block is its own: released without the pixels, which img owns, it
+    // goes back to the empty two-dimensional header.
+    copy.refcount = 0;
+    copy.release();
+    EXPECT_EQ(copy.dims, 0);
+    EXPECT_EQ(copy.step.p, copy.step.buf);
+    EXPECT_EQ(copy.size.p, &copy.rows);
+    EXPECT_TRUE(copy.empty());
 
     uchar* const block = img.data;
     img.create(3, sizes, SGBM_8UC1);

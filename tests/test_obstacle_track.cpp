@@ -45,7 +45,7 @@ scene::Scene SceneOf(int frame) {
 }
 
 std::string Numbered(const std::string& prefix, int frame) {
-    char number[8];
+    char number[16];  // room for any int, not just five digits
     std::snprintf(number, sizeof number, "%05d", frame);
     return prefix + number + ".bmp";
 }

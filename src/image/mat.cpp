@@ -133,6 +133,12 @@ void Image::release() {
     data = nullptr;
     size.p[0] = 0;
     refcount = 0;
+    if (dims > 2) {
+        // The dimension block is this header's own; with no destructor, release is the last
+        // chance to return it. The header goes back to the empty two-dimensional form.
+        setSize(*this, 0, nullptr, false);
+        rows = cols = 0;
+    }
 }
 
 void Image::setSize(Image& m, int dims_, const int* sz, bool autoSteps) {

@@ -1,0 +1,92 @@
+// Any bytes as a BMP file. The reader must refuse what it cannot read, and what it accepts must
+// fill exactly the picture its header declares. obstacle-track's frame loaders, which check the
+// size and depth a run needs, read the same file as a disparity and as a grey picture.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "FileFrames.h"
+#include "Imageread.h"
+
+namespace {
+
+volatile unsigned checksumSink;  // keeps the pixel reads from being optimised away
+
+// One scratch file per fuzzing process, rewritten for every input and removed at exit.
+struct Scratch {
+    std::string path;
+    ~Scratch() { std::remove(path.c_str()); }
+};
+
+const std::string& ScratchFile() {
+    static const Scratch scratch{[] {
+        const char* dir = std::getenv("TMPDIR");
+        return std::string(dir != nullptr ? dir : "/tmp") + "/fuzz_bmp_reader." + std::to_string(getpid()) + ".bmp";
+    }()};
+    return scratch.path;
+}
+
+bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
+}
+
+int32_t Int32At(const uint8_t* data, int offset) {
+    return static_cast<int32_t>(static_cast<uint32_t>(data[offset]) | static_cast<uint32_t>(data[offset + 1]) << 8 |
+                                static_cast<uint32_t>(data[offset + 2]) << 16 |
+                                static_cast<uint32_t>(data[offset + 3]) << 24);
+}
+
+// Reads every byte the image claims, so that a block smaller than its header is caught.
+unsigned Checksum(const qim::Image& img) {
+    unsigned sum = 0;
+    for (int y = 0; y < img.rows; ++y) {
+        const uchar* row = img.ptr(y);
+        for (size_t x = 0; x < img.step[0]; ++x) sum += row[x];
+    }
+    return sum;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!WriteFile(ScratchFile(), data, size)) std::abort();
+    // The image starts with a block of another shape, as when a reader is called again.
+    qim::Image img;
+    img.create(2, 3, SGBM_8UC3);
+    std::string error;
+    const bool read = bmp_reader(ScratchFile().c_str(), img, &error);
+    if (read) {
+        const int32_t width = Int32At(data, 18);
+        const int32_t height = Int32At(data, 22);
+        const bool shapeMatches = img.cols == width && img.rows == (height < 0 ? -height : height);
+        if (!shapeMatches || img.type() != SGBM_8UC3 || img.step[0] != static_cast<size_t>(width) * 3 ||
+            !error.empty()) {
+            std::abort();
+        }
+        checksumSink = Checksum(img);
+    } else if (!img.empty() || error.empty()) {
+        std::abort();
+    }
+    img.release();
+
+    FrameNames names;
+    InitialNames(names);
+    for (const bool grey : {false, true}) {
+        FileFrames frames(grey ? "" : ScratchFile(), grey ? ScratchFile() : "");
+        std::string problem;
+        const bool loaded = grey ? frames.LoadGrey(names, 0, img, problem) : frames.LoadDisparity(names, 0, img, problem);
+        const int rows = grey ? CAMERA_ROWS : TOTAL_V;
+        const int cols = grey ? CAMERA_COLS : TOTAL_U;
+        if (loaded ? (img.rows != rows || img.cols != cols || !problem.empty()) : (!img.empty() || problem.empty())) {
+            std::abort();
+        }
+        img.release();
+    }
+    return 0;
+}
