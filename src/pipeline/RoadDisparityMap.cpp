@@ -60,12 +60,20 @@ double DecodePixel(const uchar* pixel, const SegmentTables& t) {
     return blue == 255 ? t.blueFull[green] : blueOther;
 }
 
-// Classes of road disparities: 2.0 .. 40.0 round to at most 40.
+// Classes of road disparities: 2.0 .. 40.0 round to at most 40. The column histograms count the
+// entries of no road disparity too, in one more class, NO_CLASS, which is never erased.
 constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
+constexpr int NO_CLASS = ROAD_CLASSES;
 
 // Class counts of every column, histD_1v of column x at [x]; a column has TOTAL_V / 2 even rows.
-using ColumnCounts = uint8_t[TOTAL_U][ROAD_CLASSES];
+using ColumnCounts = uint8_t[TOTAL_U][ROAD_CLASSES + 1];
 static_assert(TOTAL_V / 2 <= UINT8_MAX, "a column's count must fit its counter");
+
+// The erasure's class of every rounded road disparity, and its count limit per class.
+struct ErasureTables {
+    int classOf[ROAD_CLASSES];  // [rounded disparity]; 0 and 1 only ever come from non-road entries
+    int eraseAbove[ROAD_CLASSES + 1];
+};
 
 struct PeakSearch {
     int histDisparity[TOTAL_V / 2][LUT_NUM];  // V-disparity histogram, [row / 2][class]
@@ -137,23 +145,47 @@ void SelectRoadDisparities(const double* decoded, double* road) {
     }
 }
 
+namespace {
+
+ErasureTables FillErasureTables() {
+    ErasureTables t{};
+    for (int rounded = 0; rounded < ROAD_CLASSES; ++rounded) {
+        t.classOf[rounded] = rounded < ROAD_MIN_DISPARITY ? NO_CLASS : DisparityClass(rounded);
+        t.eraseAbove[rounded] = CountLimit(rounded);
+    }
+    t.eraseAbove[NO_CLASS] = TOTAL_V;
+    return t;
+}
+
+// Road and other entries mix unpredictably, so a non-road entry is read as 0.0, whose class is
+// NO_CLASS, instead of being skipped by a branch.
+int EntryClass(double v, const ErasureTables& t) {
+    return t.classOf[RoundedDisparity(IsRoadDisparity(v) ? v : 0.0)];
+}
+
+}  // namespace
+
 // The column histograms are counted row by row, all columns at once. A dominant class i is erased
 // through the rounded values folded into it (i, and i + 1 from the folded classes on): exactly the
-// entries whose own class is i.
+// entries whose own class is i. Only the columns with a dominant class are visited again.
 void EraseObstacleDisparities(double* road) {
+    static const ErasureTables tables = FillErasureTables();
     ColumnCounts histD_1v = {};
     for (int y = 0; y < TOTAL_V; y += 2) {
         const double* row = road + PIXEL(0, y);
-        for (int x = 0; x < TOTAL_U; ++x) {
-            if (IsRoadDisparity(row[x])) ++histD_1v[x][DisparityClass(row[x])];
-        }
+        for (int x = 0; x < TOTAL_U; ++x) ++histD_1v[x][EntryClass(row[x], tables)];
+    }
+    bool dominated[TOTAL_U];
+    for (int x = 0; x < TOTAL_U; ++x) {
+        dominated[x] = false;
+        for (int d = 0; d < ROAD_CLASSES; ++d) dominated[x] = dominated[x] || histD_1v[x][d] > tables.eraseAbove[d];
     }
     for (int y = 0; y < TOTAL_V; y += 2) {
         double* row = road + PIXEL(0, y);
         for (int x = 0; x < TOTAL_U; ++x) {
-            if (!IsRoadDisparity(row[x])) continue;
-            const int d = DisparityClass(row[x]);
-            if (histD_1v[x][d] > CountLimit(d)) row[x] = 0.0;
+            if (!dominated[x]) continue;
+            const int d = EntryClass(row[x], tables);
+            if (histD_1v[x][d] > tables.eraseAbove[d]) row[x] = 0.0;
         }
     }
 }
