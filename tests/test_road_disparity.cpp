@@ -210,6 +210,7 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
                 << "colour r" << rgb.red << " g" << rgb.green << " b" << rgb.blue;
         }
     }
+    picture.release();
 }
 
 TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {

@@ -85,6 +85,7 @@ void CountStrip(const double* measuredDisparity, int u0, const double* disparity
         const double* row = measuredDisparity + PIXEL(u0, v);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const double m = row[i];
+            if (m == 0.0) continue;  // no disparity: empty and dropped pixels come in long runs
             ++counts.freq[StripBin(m)];
             counts.windowed[counts.windowedCount] = m;
             counts.windowedCount += InSomeWindow(m);
