@@ -55,6 +55,7 @@ double DecodePixel(const uchar* pixel, const SegmentTables& t) {
     const int blue = pixel[0];
     const int green = pixel[1];
     const int red = pixel[2];
+    if ((blue | green | red) == 0) return 0.0;  // holes and the sky are black over long runs
     const double blueZero = green == 255 ? t.greenFull[red] : (green == 0 && red == 0 ? 0.0 : t.greenRamp[green]);
     const double blueOther = blue == 0 ? blueZero : t.blueRamp[blue];
     return blue == 255 ? t.blueFull[green] : blueOther;
