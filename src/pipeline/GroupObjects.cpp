@@ -12,9 +12,6 @@ namespace {
 constexpr int OCCUPIED = 10;
 constexpr int FIRST_ROW = 2;  // disparity levels 0 and 1 are never occupied
 
-// Group number of a cell, 0 for a cell that takes no part.
-int GroupOf(const Grid& c) { return TakesPart(c) ? c.id : 0; }
-
 // The taking-part cells in grid order (row by row, each row left to right) and, per row, the
 // position of its first cell in that list (rows FIRST_ROW .. LUT_NUM; the last entry ends the list).
 struct TakingPartCells {
@@ -47,17 +44,13 @@ void ReferCandidates(Grid* grid, const TakingPartCells& list, int uBl, int d) {
 }
 
 // Mean disparity of every group, ranked nearest (largest) first.
-std::vector<SortNum> RankGroups(const Grid* grid, int orgGrNo) {
+std::vector<SortNum> RankGroups(const Grid* grid, const TakingPartCells& list, int orgGrNo) {
     std::vector<double> sumD(orgGrNo, 0.0);
     std::vector<int> cells(orgGrNo, 0);
-    for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const Grid& c = grid[GRID(uBl, d)];
-            const int g = GroupOf(c);
-            if (g == 0) continue;
-            sumD[g] += c.aveD;
-            cells[g] += 1;
-        }
+    for (int index : list.cells) {
+        const Grid& c = grid[index];
+        sumD[c.id] += c.aveD;
+        cells[c.id] += 1;
     }
     std::vector<SortNum> data;
     for (int g = 1; g < orgGrNo; ++g) data.push_back(SortNum{g, sumD[g] / cells[g]});
@@ -77,24 +70,23 @@ DetectedObject EmptyObject(double meanD) {
 }
 
 // Extent, height, column span and line-fit sums of one group's cells. The sums run in the same
-// order as the group's mean, so d_pix equals sigmaD / iN.
-DetectedObject MeasureGroup(const Grid* grid, int num, double meanD) {
+// order as the group's mean (the list keeps the grid's order), so d_pix equals sigmaD / iN.
+DetectedObject MeasureGroup(const Grid* grid, const TakingPartCells& list, int num, double meanD) {
     DetectedObject gr = EmptyObject(meanD);
-    for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const Grid& c = grid[GRID(uBl, d)];
-            if (GroupOf(c) != num) continue;
-            gr.h_m = std::max(gr.h_m, c.h_m);
-            gr.lX_m = std::min(gr.lX_m, c.x_m);
-            gr.rX_m = std::max(gr.rX_m, c.x_m);
-            gr.S_u = std::min(gr.S_u, uBl);
-            gr.E_u = std::max(gr.E_u, uBl);
-            gr.sigmaUD += c.aveD * uBl;
-            gr.sigmaU += uBl;
-            gr.sigmaD += c.aveD;
-            gr.sigmaUU += uBl * uBl;
-            gr.iN += 1;
-        }
+    for (int index : list.cells) {
+        const Grid& c = grid[index];
+        if (c.id != num) continue;
+        const int uBl = index % totalBlkNumU;
+        gr.h_m = std::max(gr.h_m, c.h_m);
+        gr.lX_m = std::min(gr.lX_m, c.x_m);
+        gr.rX_m = std::max(gr.rX_m, c.x_m);
+        gr.S_u = std::min(gr.S_u, uBl);
+        gr.E_u = std::max(gr.E_u, uBl);
+        gr.sigmaUD += c.aveD * uBl;
+        gr.sigmaU += uBl;
+        gr.sigmaD += c.aveD;
+        gr.sigmaUU += uBl * uBl;
+        gr.iN += 1;
     }
     FitDisparityLine(gr);
     return gr;
@@ -141,10 +133,11 @@ int RenumberGroups(Grid* grid, int groupNum) {
 
 std::vector<DetectedObject> ExtractObjects(Grid* grid) {
     const int orgGrNo = RenumberGroups(grid, LabelCells(grid));
+    const TakingPartCells list = ListTakingPart(grid);  // labelling leaves who takes part unchanged
     std::vector<DetectedObject> newObject;
-    for (const SortNum& group : RankGroups(grid, orgGrNo)) {
+    for (const SortNum& group : RankGroups(grid, list, orgGrNo)) {
         if (group.key < MIN_D) break;
-        const DetectedObject gr = MeasureGroup(grid, group.num, group.key);
+        const DetectedObject gr = MeasureGroup(grid, list, group.num, group.key);
         if (WideEnough(gr)) newObject.push_back(gr);
     }
     return newObject;
