@@ -28,8 +28,9 @@ void BlankBlock(int u, int v, double* measuredDisparity) {
 // farther measurements below it show that it is background seen over the obstacles.
 bool IsOverheadBlock(int u, int v, const int* ground, const double* measuredDisparity) {
     const double d = FindDisparityInBlock(u, v, measuredDisparity);
+    if (d == 0.0) return false;  // an empty block: most of them
     const double dh = ComputeHeight(d, v, ground[TableLevel(d + 0.5)]);
-    return dh > MYCAR_HIGHT && d != 0.0 && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
+    return dh > MYCAR_HIGHT && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
 }
 
 constexpr int STRIP_PIXELS = SHIFT_PITCH * TOTAL_V;
