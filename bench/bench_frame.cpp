@@ -149,14 +149,16 @@ void RegisterAll() {
     }
 }
 
-// Collects the processor time per frame of every run for the summary.
+// Collects the processor time per frame of every run for the summary; with repetitions, their
+// median, which comes after them.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     SummaryReporter() : ConsoleReporter(OO_Tabular) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) msPerFrame[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Iteration || median) msPerFrame[run.run_name.str()] = run.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
