@@ -66,14 +66,16 @@ double DecodePixel(const uchar* pixel, const SegmentTables& t) {
 constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
 constexpr int NO_CLASS = ROAD_CLASSES;
 
-// Class counts of every column, histD_1v of column x at [x]; a column has TOTAL_V / 2 even rows.
-using ColumnCounts = uint8_t[TOTAL_U][ROAD_CLASSES + 1];
+// Class counts of every column, histD_1v of column x from [CLASS_SLOTS * x]; a column has
+// TOTAL_V / 2 even rows.
+constexpr int CLASS_SLOTS = ROAD_CLASSES + 1;
+using ColumnCounts = uint8_t[TOTAL_U * CLASS_SLOTS];
 static_assert(TOTAL_V / 2 <= UINT8_MAX, "a column's count must fit its counter");
 
 // The erasure's class of every rounded road disparity, and its count limit per class.
 struct ErasureTables {
     int classOf[ROAD_CLASSES];  // [rounded disparity]; 0 and 1 only ever come from non-road entries
-    int eraseAbove[ROAD_CLASSES + 1];
+    int eraseAbove[CLASS_SLOTS];
 };
 
 struct PeakSearch {
@@ -174,19 +176,20 @@ void EraseObstacleDisparities(double* road) {
     ColumnCounts histD_1v = {};
     for (int y = 0; y < TOTAL_V; y += 2) {
         const double* row = road + PIXEL(0, y);
-        for (int x = 0; x < TOTAL_U; ++x) ++histD_1v[x][EntryClass(row[x], tables)];
+        uint8_t* counts = histD_1v;
+        for (int x = 0; x < TOTAL_U; ++x, counts += CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
     }
     bool dominated[TOTAL_U];
     for (int x = 0; x < TOTAL_U; ++x) {
         dominated[x] = false;
-        for (int d = 0; d < ROAD_CLASSES; ++d) dominated[x] = dominated[x] || histD_1v[x][d] > tables.eraseAbove[d];
+        for (int d = 0; d < ROAD_CLASSES; ++d) dominated[x] = dominated[x] || histD_1v[CLASS_SLOTS * x + d] > tables.eraseAbove[d];
     }
     for (int y = 0; y < TOTAL_V; y += 2) {
         double* row = road + PIXEL(0, y);
         for (int x = 0; x < TOTAL_U; ++x) {
             if (!dominated[x]) continue;
             const int d = EntryClass(row[x], tables);
-            if (histD_1v[x][d] > tables.eraseAbove[d]) row[x] = 0.0;
+            if (histD_1v[CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = 0.0;
         }
     }
 }
