@@ -29,6 +29,10 @@ struct DisparityBuffer {
     }
 };
 
+void RemoveOverheadBlocksEverywhere(const int* ground, DisparityBuffer& buf) {
+    for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) RemoveStripOverheadBlocks(ground, u0, buf.values.data());
+}
+
 // Per-disparity tables with one extra entry past the end holding a value that would change the
 // result if it were read.
 struct Tables {
@@ -53,7 +57,9 @@ Grid& Cell(std::vector<Grid>& grid, int uBl, int d) { return grid[GRID(uBl, d)];
 std::vector<Grid> ClassifiedGrid(const DisparityBuffer& buf, const Tables& tables) {
     std::vector<Grid> grid;
     InitializeGrid(grid);
-    ClassifyStrips(buf.values.data(), tables.disparity, tables.threshold, grid.data());
+    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+        ClassifyStrip(buf.values.data(), uBl, tables.disparity, tables.threshold, grid.data());
+    }
     return grid;
 }
 
@@ -110,7 +116,7 @@ TEST(GridOccupancy, OverheadBlocksWithMoreThanFiveFartherBlocksAreBlanked) {
     buf.at(57, 0) = 60.0;
     for (int k = 0; k < 6; ++k) buf.FillBlock(56, 100 + 4 * k, 5.0);
 
-    RemoveOverheadBlocks(tables.ground, buf.values.data());
+    RemoveOverheadBlocksEverywhere(tables.ground, buf);
     EXPECT_FALSE(buf.BlockIsEmpty(40, 0));
     EXPECT_TRUE(buf.BlockIsEmpty(44, 0));
     EXPECT_FALSE(buf.BlockIsEmpty(44, 60));
@@ -130,12 +136,12 @@ TEST(GridOccupancy, BlockRoundingToLevel100UsesTheRoadRowOfLevel99) {
     for (int u : {0, 4}) {
         for (int k = 0; k < 6; ++k) buf.FillBlock(u, 100 + 4 * k, 5.0);
     }
-    RemoveOverheadBlocks(tables.ground, buf.values.data());
+    RemoveOverheadBlocksEverywhere(tables.ground, buf);
     EXPECT_FALSE(buf.BlockIsEmpty(0, 0));  // 359 x 0.15 / 99.6 = 0.54 m
     EXPECT_FALSE(buf.BlockIsEmpty(4, 0));
     // The entry of level 99 is the one compared.
     tables.ground[99] = 100000;
-    RemoveOverheadBlocks(tables.ground, buf.values.data());
+    RemoveOverheadBlocksEverywhere(tables.ground, buf);
     EXPECT_TRUE(buf.BlockIsEmpty(0, 0));
     EXPECT_TRUE(buf.BlockIsEmpty(4, 0));
 }

@@ -5,8 +5,16 @@
 #include "ColorMap.h"
 #include "ObjectDetection.h"
 #include "OccupancyGrid.h"
+#include "RoadStages.h"
 
 namespace {
+
+// The grid stage's view of a picture: decoded once for the frame, then the pixels below the blind
+// rows dropped.
+void DecodeObstacleDisparity(const qim::Image& picture, const int* blind, double* decoded) {
+    DecodePicture(picture, decoded);
+    for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) DropStripBelowBlind(blind, u0, decoded);
+}
 
 // A black disparity picture of the given size.
 void CreateBlack(qim::Image& image, int rows = TOTAL_V, int cols = TOTAL_U) {
@@ -101,6 +109,7 @@ TEST(GridStage, AnUprightObstacleOccupiesItsStripsAtItsDisparity) {
     PaintDisparity(run.src_img_colorD, 300, 339, 295, 359, 20.0);
     FlatRoad(run, 300, 290);
 
+    RoadDisparityMap(run);  // decodes the picture for the grid stage
     OccupancyGrid(run);
     for (int d = 0; d < LUT_NUM; ++d) {
         for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
@@ -127,6 +136,7 @@ TEST(GridStage, AnUprightObstacleOccupiesItsStripsAtItsDisparity) {
     EXPECT_EQ(run.grid[GRID(24, 20)].exist, 0);
     // Lost in the next frame, the cell is held once, with count 0.
     PaintDisparity(run.src_img_colorD, 100, 139, 150, 250, 0.0);
+    RoadDisparityMap(run);
     OccupancyGrid(run);
     GridSmoothing(run);
     EXPECT_EQ(run.grid[GRID(25, 20)].exist, 10);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
+#include "ColorMap.h"
 #include "Config.h"
 #include "ObjectDetection.h"
 #include "RoadStages.h"
@@ -16,6 +18,14 @@ constexpr int NONE = TOTAL_V - 1;
 using Buffer = std::vector<double>;
 
 Buffer EmptyRoad() { return Buffer(TOTAL_PIXELS, 0.0); }
+
+// The road stage's view of a picture: decoded once for the frame, then the road disparities of the
+// even rows.
+void DecodeRoadDisparities(const qim::Image& picture, double* road) {
+    Buffer decoded(TOTAL_PIXELS);
+    DecodePicture(picture, decoded.data());
+    SelectRoadDisparities(decoded.data(), road);
+}
 
 // Writes value v into count columns of row y, starting at column x and moving by step.
 void PutRun(Buffer& road, int y, int x, int step, int count, double v) {
@@ -173,6 +183,34 @@ TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
         if (d >= 29 && d <= 31) continue;  // the filler's class and its neighbours
         EXPECT_EQ(MaxY[d], expected[d]) << "class " << d;
     }
+}
+
+// The decode chooses among per-segment tables; every one of the 2^24 colours must still decode to
+// exactly what the colour map's own decoding gives, bit for bit.
+TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
+    qim::Image picture;
+    picture.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
+    Buffer decoded(TOTAL_PIXELS);
+    const long colours = 1L << 24;
+    for (long first = 0; first < colours; first += TOTAL_PIXELS) {
+        for (int k = 0; k < TOTAL_PIXELS; ++k) {
+            const long colour = (first + k) % colours;
+            uchar* pixel = picture.ptr(k / TOTAL_U) + 3 * (k % TOTAL_U);
+            pixel[0] = static_cast<uchar>(colour & 0xff);          // blue
+            pixel[1] = static_cast<uchar>((colour >> 8) & 0xff);   // green
+            pixel[2] = static_cast<uchar>((colour >> 16) & 0xff);  // red
+        }
+        DecodePicture(picture, decoded.data());
+        for (int k = 0; k < TOTAL_PIXELS; ++k) {
+            const long colour = (first + k) % colours;
+            const ColorSet rgb{static_cast<int>(colour >> 16), static_cast<int>((colour >> 8) & 0xff),
+                               static_cast<int>(colour & 0xff)};
+            const double expected = ColorToValue(&rgb, 2);
+            ASSERT_EQ(std::memcmp(&decoded[k], &expected, sizeof expected), 0)
+                << "colour r" << rgb.red << " g" << rgb.green << " b" << rgb.blue;
+        }
+    }
+    picture.release();
 }
 
 TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {

@@ -153,12 +153,12 @@ std::string ReadBmp(const char* File, qim::Image& img) {
 
 }  // namespace
 
+// Every pixel but the last is copied as four bytes at once; the fourth lands on the next pixel's
+// first byte, which that pixel's own copy then overwrites, so nothing past the row is written.
 void BGRA2BGR_8u_C4C3R(const unsigned char* bgra, unsigned char* bgr, unsigned int width) {
-    for (unsigned int x = 0; x < width; ++x, bgra += 4, bgr += 3) {
-        bgr[0] = bgra[0];
-        bgr[1] = bgra[1];
-        bgr[2] = bgra[2];
-    }
+    if (width == 0) return;
+    for (unsigned int x = 0; x + 1 < width; ++x, bgra += 4, bgr += 3) std::memcpy(bgr, bgra, 4);
+    std::memcpy(bgr, bgra, 3);
 }
 
 void StoreBottomUpRows(const unsigned char* src, int rows, int cols, int bitsPerPixel, qim::Image& InputImage) {

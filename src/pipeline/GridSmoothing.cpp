@@ -54,20 +54,22 @@ void HoldCell(Grid& cell, const Grid& previous, int index) {
 // A cell is held only when neither neighbour level of this frame is occupied; the lower neighbour may
 // already be a hold of this pass.
 bool ShouldHold(const Grid* newGrid, const Grid* grid, int index) {
-    return newGrid[index - totalBlkNumU].exist != EXIST_OCCUPIED &&
-           newGrid[index + totalBlkNumU].exist != EXIST_OCCUPIED && grid[index].exist == EXIST_OCCUPIED;
+    return grid[index].exist == EXIST_OCCUPIED && newGrid[index - totalBlkNumU].exist != EXIST_OCCUPIED &&
+           newGrid[index + totalBlkNumU].exist != EXIST_OCCUPIED;
 }
 
 }  // namespace
 
 // Levels 0, 1 and LUT_NUM - 1 are left as measured: the neighbour levels d - 1 and d + 1 must exist.
+// A cell reads only its own block's neighbour levels of this pass, so walking the grid row by row
+// (in memory order) finds every lower neighbour already done, as a walk up each block would.
 void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame) {
     if (firstFrame) {
         StartCounts(newGrid);
         return;
     }
-    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-        for (int d = 2; d < LUT_NUM - 1; ++d) {
+    for (int d = 2; d < LUT_NUM - 1; ++d) {
+        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
             const int index = GRID(uBl, d);
             Grid& cell = newGrid[index];
             if (cell.exist == EXIST_OCCUPIED) {
@@ -79,8 +81,10 @@ void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame) {
     }
 }
 
+// The hand-over swaps the two grids instead of copying: the next frame builds its grid afresh in
+// the buffer that held this frame's previous grid.
 void GridSmoothing(RunState& run) {
     LinkToPreviousGrid(run.newGrid.data(), run.grid.data(), run.nonGridFlg);
-    run.grid = run.newGrid;
+    run.grid.swap(run.newGrid);
     run.nonGridFlg = false;
 }

@@ -12,32 +12,45 @@ namespace {
 constexpr int OCCUPIED = 10;
 constexpr int FIRST_ROW = 2;  // disparity levels 0 and 1 are never occupied
 
-// Group number of a cell, 0 for a cell that takes no part.
-int GroupOf(const Grid& c) { return TakesPart(c) ? c.id : 0; }
+// The taking-part cells in grid order (row by row, each row left to right) and, per row, the
+// position of its first cell in that list (rows FIRST_ROW .. LUT_NUM; the last entry ends the list).
+struct TakingPartCells {
+    std::vector<int> cells;
+    int rowStart[LUT_NUM + 1];
+};
+
+TakingPartCells ListTakingPart(const Grid* grid) {
+    TakingPartCells list;
+    list.cells.reserve(gridNum);
+    for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
+        list.rowStart[d] = static_cast<int>(list.cells.size());
+        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+            if (TakesPart(grid[GRID(uBl, d)])) list.cells.push_back(GRID(uBl, d));
+        }
+    }
+    list.rowStart[LUT_NUM] = static_cast<int>(list.cells.size());
+    return list;
+}
 
 // Candidates lie in the base's own row (on both sides of it) and in every farther-indexed row;
-// the rows before it were compared when their own cells were the base.
-void ReferCandidates(Grid* grid, int uBl, int d) {
-    for (int rd = d; rd < LUT_NUM; ++rd) {
-        for (int ruBl = 0; ruBl < totalBlkNumU; ++ruBl) {
-            if ((rd == d && ruBl == uBl) || !TakesPart(grid[GRID(ruBl, rd)])) continue;
-            ReferGroup(grid, uBl, d, ruBl, rd);
-        }
+// the rows before it were compared when their own cells were the base. Only taking-part cells
+// can be joined, so they are read from the list, which keeps the grid's order of the joins.
+void ReferCandidates(Grid* grid, const TakingPartCells& list, int uBl, int d) {
+    const int base = GRID(uBl, d);
+    for (int k = list.rowStart[d]; k < list.rowStart[LUT_NUM]; ++k) {
+        const int r = list.cells[k];
+        if (r != base) ReferGroup(grid, uBl, d, r % totalBlkNumU, r / totalBlkNumU);
     }
 }
 
 // Mean disparity of every group, ranked nearest (largest) first.
-std::vector<SortNum> RankGroups(const Grid* grid, int orgGrNo) {
+std::vector<SortNum> RankGroups(const Grid* grid, const TakingPartCells& list, int orgGrNo) {
     std::vector<double> sumD(orgGrNo, 0.0);
     std::vector<int> cells(orgGrNo, 0);
-    for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const Grid& c = grid[GRID(uBl, d)];
-            const int g = GroupOf(c);
-            if (g == 0) continue;
-            sumD[g] += c.aveD;
-            cells[g] += 1;
-        }
+    for (int index : list.cells) {
+        const Grid& c = grid[index];
+        sumD[c.id] += c.aveD;
+        cells[c.id] += 1;
     }
     std::vector<SortNum> data;
     for (int g = 1; g < orgGrNo; ++g) data.push_back(SortNum{g, sumD[g] / cells[g]});
@@ -57,24 +70,23 @@ DetectedObject EmptyObject(double meanD) {
 }
 
 // Extent, height, column span and line-fit sums of one group's cells. The sums run in the same
-// order as the group's mean, so d_pix equals sigmaD / iN.
-DetectedObject MeasureGroup(const Grid* grid, int num, double meanD) {
+// order as the group's mean (the list keeps the grid's order), so d_pix equals sigmaD / iN.
+DetectedObject MeasureGroup(const Grid* grid, const TakingPartCells& list, int num, double meanD) {
     DetectedObject gr = EmptyObject(meanD);
-    for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const Grid& c = grid[GRID(uBl, d)];
-            if (GroupOf(c) != num) continue;
-            gr.h_m = std::max(gr.h_m, c.h_m);
-            gr.lX_m = std::min(gr.lX_m, c.x_m);
-            gr.rX_m = std::max(gr.rX_m, c.x_m);
-            gr.S_u = std::min(gr.S_u, uBl);
-            gr.E_u = std::max(gr.E_u, uBl);
-            gr.sigmaUD += c.aveD * uBl;
-            gr.sigmaU += uBl;
-            gr.sigmaD += c.aveD;
-            gr.sigmaUU += uBl * uBl;
-            gr.iN += 1;
-        }
+    for (int index : list.cells) {
+        const Grid& c = grid[index];
+        if (c.id != num) continue;
+        const int uBl = index % totalBlkNumU;
+        gr.h_m = std::max(gr.h_m, c.h_m);
+        gr.lX_m = std::min(gr.lX_m, c.x_m);
+        gr.rX_m = std::max(gr.rX_m, c.x_m);
+        gr.S_u = std::min(gr.S_u, uBl);
+        gr.E_u = std::max(gr.E_u, uBl);
+        gr.sigmaUD += c.aveD * uBl;
+        gr.sigmaU += uBl;
+        gr.sigmaD += c.aveD;
+        gr.sigmaUU += uBl * uBl;
+        gr.iN += 1;
     }
     FitDisparityLine(gr);
     return gr;
@@ -89,13 +101,14 @@ bool WideEnough(const DetectedObject& gr) {
 bool TakesPart(const Grid& c) { return c.exist == OCCUPIED && c.count > 0; }
 
 int LabelCells(Grid* grid) {
+    const TakingPartCells list = ListTakingPart(grid);
     int groupNum = 1;
     for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
         for (int d = FIRST_ROW; d < LUT_NUM; ++d) {
             Grid& b = grid[GRID(uBl, d)];
             if (!TakesPart(b)) continue;
             if (b.id == 0) b.id = groupNum++;
-            ReferCandidates(grid, uBl, d);
+            ReferCandidates(grid, list, uBl, d);
         }
     }
     return groupNum;
@@ -120,10 +133,11 @@ int RenumberGroups(Grid* grid, int groupNum) {
 
 std::vector<DetectedObject> ExtractObjects(Grid* grid) {
     const int orgGrNo = RenumberGroups(grid, LabelCells(grid));
+    const TakingPartCells list = ListTakingPart(grid);  // labelling leaves who takes part unchanged
     std::vector<DetectedObject> newObject;
-    for (const SortNum& group : RankGroups(grid, orgGrNo)) {
+    for (const SortNum& group : RankGroups(grid, list, orgGrNo)) {
         if (group.key < MIN_D) break;
-        const DetectedObject gr = MeasureGroup(grid, group.num, group.key);
+        const DetectedObject gr = MeasureGroup(grid, list, group.num, group.key);
         if (WideEnough(gr)) newObject.push_back(gr);
     }
     return newObject;

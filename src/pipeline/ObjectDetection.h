@@ -5,7 +5,8 @@
 
 struct AssociationRecord;
 
-// Decodes the even rows of run.src_img_colorD into run.measuredDisparityRoad, erases each column's
+// Decodes every pixel of run.src_img_colorD into run.measuredDisparity (the frame's only decode),
+// takes the road disparities of its even rows into run.measuredDisparityRoad, erases each column's
 // dominant (obstacle) disparities and finds the V-disparity peak row run.MaxY per disparity class.
 void RoadDisparityMap(RunState& run);
 
@@ -14,8 +15,8 @@ void RoadDisparityMap(RunState& run);
 // run.pre_ground when it passes its check.
 void RoadProfile(RunState& run);
 
-// Decodes every pixel into run.measuredDisparity, removes the road and overhead background, and
-// classifies the cells of run.newGrid.
+// Removes the road and overhead background from the picture that RoadDisparityMap decoded into
+// run.measuredDisparity, and classifies the cells of run.newGrid.
 void OccupancyGrid(RunState& run);
 
 // Links run.newGrid to the previous frame's run.grid (persistence, averaging, holds) and hands it over.

@@ -18,16 +18,6 @@ constexpr int LAST_BLK_U = totalBlkNumU - 1;
 constexpr int FINE_BIN_NUM = 30;     // 0.1-wide bins covering (d - 1, d + 2)
 constexpr double FINE_BIN_WIDTH = 0.1;
 
-// Colour of pixel (u, v); a pixel outside the picture, or a picture without three colour bytes per
-// pixel, reads as black (no disparity) rather than past the picture's block.
-ColorSet PixelColor(const qim::Image& colorD, int u, int v) {
-    if (colorD.data == nullptr || colorD.channels() < 3 || u >= colorD.cols || v >= colorD.rows) {
-        return ColorSet{0, 0, 0};
-    }
-    const uchar* pixel = colorD.data + v * colorD.step[0] + u * colorD.channels();
-    return ColorSet{pixel[2], pixel[1], pixel[0]};
-}
-
 void BlankBlock(int u, int v, double* measuredDisparity) {
     for (int j = 0; j < SHIFT_PITCH; ++j) {
         std::fill_n(measuredDisparity + PIXEL(u, v + j), SHIFT_PITCH, 0.0);
@@ -38,31 +28,86 @@ void BlankBlock(int u, int v, double* measuredDisparity) {
 // farther measurements below it show that it is background seen over the obstacles.
 bool IsOverheadBlock(int u, int v, const int* ground, const double* measuredDisparity) {
     const double d = FindDisparityInBlock(u, v, measuredDisparity);
+    if (d == 0.0) return false;  // an empty block: most of them
     const double dh = ComputeHeight(d, v, ground[TableLevel(d + 0.5)]);
-    return dh > MYCAR_HIGHT && d != 0.0 && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
+    return dh > MYCAR_HIGHT && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
 }
 
-// Most frequent 0.1-wide disparity bin of strip u0 among the values in (d - 1, d + 2), given by its
-// upper edge.
-double FineDisparity(const double* measuredDisparity, int u0, int d, const double* disparity) {
-    Histogram histogramShisa(FINE_BIN_NUM, FINE_BIN_WIDTH, disparity[d - 1]);
-    for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
-        for (int v = 0; v < TOTAL_V; ++v) {
-            const double mDisparity = measuredDisparity[PIXEL(u, v)];
-            if (d - 1 < mDisparity && mDisparity < d + 2) histogramShisa.AddData(mDisparity);
+constexpr int STRIP_PIXELS = SHIFT_PITCH * TOTAL_V;
+
+// Bin counts of one strip: the strip histogram (values d + 0.5 in 100 bins of width 1.0 from 1.0,
+// so bin d counts the disparities in [d - 0.5, d + 0.5)) and, for every level d examined, the fine
+// histogram of the values in (d - 1, d + 2): 30 bins of width 0.1 from disparity[d - 1]. The
+// strip's values that lie in any level's window are kept aside for the fine histograms.
+struct StripCounts {
+    int freq[LUT_NUM + 1];  // entry LUT_NUM gathers the values of no bin
+    bool examined[LUT_NUM];
+    int fine[LUT_NUM][FINE_BIN_NUM];
+    double windowed[STRIP_PIXELS];
+    int windowedCount;
+};
+
+// The strip histogram's bin of disparity m: HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM). Its edges
+// 1.0 + 1.0 * j are exact integers, so the bin rule's smallest j with m + 0.5 < 1 + j is the
+// integer part of m + 0.5. A value of no bin gets LUT_NUM.
+int StripBin(double m) {
+    const double x = m + 0.5;
+    return x >= 1.0 && x < LUT_NUM ? static_cast<int>(x) : LUT_NUM;
+}
+
+// A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d].
+bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * threshold); }
+
+// The windows of levels FIRST_GRID_LEVEL .. LUT_NUM - 1 together span (1, LUT_NUM + 1).
+bool InSomeWindow(double m) { return m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1; }
+
+// Counts all fine histograms of the strip in one pass over its windowed values: a value lies in
+// the window of at most the three levels around its integer part.
+void CountFineBins(const double* disparity, StripCounts& counts) {
+    for (int n = 0; n < counts.windowedCount; ++n) {
+        const double m = counts.windowed[n];
+        const int k = static_cast<int>(m);
+        for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= std::min(k + 1, LUT_NUM - 1); ++d) {
+            if (!counts.examined[d] || !(d - 1 < m && m < d + 2)) continue;
+            const int j = HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
+            if (j >= 0) ++counts.fine[d][j];
         }
     }
-    return disparity[d - 1] + histogramShisa.GetNumOfMax() * FINE_BIN_WIDTH;
 }
 
-void ClassifyCell(Grid& cell, int freq, const double* measuredDisparity, int u0, int d, const double* disparity,
+// The strip's pixels row by row; the order of the counts does not matter. The zeros of dropped and
+// empty pixels mix unpredictably with the rest, so every value is counted (those of no bin in the
+// extra entry) and written after the windowed values, where only a value of some window stays.
+void CountStrip(const double* measuredDisparity, int u0, const double* disparity, const double* threshold,
+                StripCounts& counts) {
+    std::fill_n(counts.freq, LUT_NUM + 1, 0);
+    counts.windowedCount = 0;
+    for (int v = 0; v < TOTAL_V; ++v) {
+        const double* row = measuredDisparity + PIXEL(u0, v);
+        for (int i = 0; i < SHIFT_PITCH; ++i) {
+            const double m = row[i];
+            if (m == 0.0) continue;  // no disparity: empty and dropped pixels come in long runs
+            ++counts.freq[StripBin(m)];
+            counts.windowed[counts.windowedCount] = m;
+            counts.windowedCount += InSomeWindow(m);
+        }
+    }
+    for (int d = 0; d < LUT_NUM; ++d) {
+        counts.examined[d] = d >= FIRST_GRID_LEVEL && Examined(counts.freq[d], threshold[d]);
+        if (counts.examined[d]) std::fill_n(counts.fine[d], FINE_BIN_NUM, 0);
+    }
+    CountFineBins(disparity, counts);
+}
+
+// The fine disparity is the upper edge of the fullest 0.1-wide bin.
+void ClassifyCell(Grid& cell, const StripCounts& counts, int u0, int d, const double* disparity,
                   const double* threshold) {
-    if (freq < C_THRESHOLD1 * threshold[d]) {
+    if (!counts.examined[d]) {
         cell.exist = EXIST_EMPTY;
         return;
     }
-    if (freq < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
-    cell.aveD = FineDisparity(measuredDisparity, u0, d, disparity);
+    if (counts.freq[d] < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
+    cell.aveD = disparity[d - 1] + FullestBin(counts.fine[d], FINE_BIN_NUM) * FINE_BIN_WIDTH;
     cell.z_m = BF_PIX / cell.aveD;
     cell.x_m = Img2RealX(u0, cell.z_m);
 }
@@ -94,53 +139,46 @@ void MeasureCell(Grid& cell, const double* measuredDisparity, int uBl, int groun
 
 }  // namespace
 
+// Written as two selections rather than early returns: the grid stage asks once per pixel.
 int TableLevel(double disparity) {
-    if (!(disparity >= 0.0)) return 0;
-    if (disparity >= LUT_NUM - 1) return LUT_NUM - 1;
-    return static_cast<int>(disparity);
+    const double low = disparity >= 0.0 ? disparity : 0.0;
+    return static_cast<int>(low < LUT_NUM - 1 ? low : LUT_NUM - 1);
 }
 
-void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity) {
-    for (int u = 0; u < TOTAL_U; ++u) {
-        for (int v = 0; v < TOTAL_V; ++v) {
-            const ColorSet colorSet = PixelColor(colorD, u, v);
-            const double value = ColorToValue(&colorSet, 2);
-            measuredDisparity[PIXEL(u, v)] = blind[TableLevel(value)] < v ? 0.0 : value;
+// No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
+// left as they are.
+void DropStripBelowBlind(const int* blind, int u0, double* measuredDisparity) {
+    const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
+    for (int v = firstDropRow; v < TOTAL_V; ++v) {
+        double* row = measuredDisparity + PIXEL(u0, v);
+        for (int i = 0; i < SHIFT_PITCH; ++i) {
+            row[i] = blind[TableLevel(row[i])] < v ? 0.0 : row[i];
         }
     }
 }
 
-void RemoveOverheadBlocks(const int* ground, double* measuredDisparity) {
-    for (int u = 0; u < TOTAL_U; u += SHIFT_PITCH) {
-        for (int v = 0; v < TOTAL_V; v += SHIFT_PITCH) {
-            if (IsOverheadBlock(u, v, ground, measuredDisparity)) BlankBlock(u, v, measuredDisparity);
-        }
+void RemoveStripOverheadBlocks(const int* ground, int u0, double* measuredDisparity) {
+    for (int v = 0; v < TOTAL_V; v += SHIFT_PITCH) {
+        if (IsOverheadBlock(u0, v, ground, measuredDisparity)) BlankBlock(u0, v, measuredDisparity);
     }
 }
 
 void InitializeGrid(std::vector<Grid>& newGrid) {
-    newGrid.assign(gridNum, Grid{});
+    newGrid.resize(gridNum);
     for (int i = 0; i < gridNum; ++i) {
+        newGrid[i] = Grid{};
         newGrid[i].ref = i;
         if (i >= GRID(0, FIRST_GRID_LEVEL)) newGrid[i].exist = EXIST_OCCUPIED;
     }
 }
 
-// Each strip's 1440 values are counted with a 0.5 offset, so bin d holds the disparities in
-// [d - 0.5, d + 0.5); zero pixels fall below the first bin.
-void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
-                    Grid* newGrid) {
-    Histogram histogram(LUT_NUM, 1.0, 1.0);
-    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-        const int u0 = uBl * SHIFT_PITCH;
-        for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
-            for (int v = 0; v < TOTAL_V; ++v) histogram.AddData(measuredDisparity[PIXEL(u, v)] + 0.5);
-        }
-        for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
-            ClassifyCell(newGrid[GRID(uBl, d)], histogram.GetFreqOfBin(d), measuredDisparity, u0, d, disparity,
-                         threshold);
-        }
-        histogram.Clear();
+void ClassifyStrip(const double* measuredDisparity, int uBl, const double* disparity, const double* threshold,
+                   Grid* newGrid) {
+    const int u0 = uBl * SHIFT_PITCH;
+    StripCounts counts;
+    CountStrip(measuredDisparity, u0, disparity, threshold, counts);
+    for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
+        ClassifyCell(newGrid[GRID(uBl, d)], counts, u0, d, disparity, threshold);
     }
 }
 
@@ -162,12 +200,16 @@ void MeasureHeights(const double* measuredDisparity, const int* ground, const in
     }
 }
 
+// Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
+// through all three while its pixels are at hand; only the promotion works across strips.
 void OccupancyGrid(RunState& run) {
     double* measuredDisparity = run.measuredDisparity.data();
-    DecodeObstacleDisparity(run.src_img_colorD, run.blind, measuredDisparity);
-    RemoveOverheadBlocks(run.ground, measuredDisparity);
     InitializeGrid(run.newGrid);
-    ClassifyStrips(measuredDisparity, run.disparity, run.threshold, run.newGrid.data());
+    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+        DropStripBelowBlind(run.blind, uBl * SHIFT_PITCH, measuredDisparity);
+        RemoveStripOverheadBlocks(run.ground, uBl * SHIFT_PITCH, measuredDisparity);
+        ClassifyStrip(measuredDisparity, uBl, run.disparity, run.threshold, run.newGrid.data());
+    }
     PromoteWeakRuns(run.newGrid.data());
     MeasureHeights(measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
 }

@@ -12,22 +12,25 @@
 // largest decodable disparity (100.0) and anything hostile use an existing entry.
 int TableLevel(double disparity);
 
-// Decodes every pixel of the colour-coded picture and drops the pixels lower in the picture than the
-// blind row (0.3 m above the road) of their own disparity. Pixels the picture does not have decode as
-// no disparity.
-void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity);
+// The first three steps work on one strip of SHIFT_PITCH columns, from column u0 (uBl blocks in),
+// and read or change nothing outside it.
 
-// Blanks the 4 x 4 blocks standing more than MYCAR_HIGHT above the road with more than
+// Drops from the strip of the decoded picture the pixels lower in the picture than the blind row
+// (0.3 m above the road) of their own disparity.
+void DropStripBelowBlind(const int* blind, int u0, double* measuredDisparity);
+
+// Blanks the 4 x 4 blocks of the strip standing more than MYCAR_HIGHT above the road with more than
 // THRESHOLD_FARBLOCK farther blocks below them (far background seen above the obstacles).
-void RemoveOverheadBlocks(const int* ground, double* measuredDisparity);
+void RemoveStripOverheadBlocks(const int* ground, int u0, double* measuredDisparity);
 
 // gridNum cells, all zero except ref (the cell's own index) and exist = 10 from disparity level 2 on.
 void InitializeGrid(std::vector<Grid>& newGrid);
 
-// Counts each strip's disparities against the thresholds (empty, weak or occupied) and measures the
-// fine disparity, distance and lateral position of the weak and occupied cells.
-void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
-                    Grid* newGrid);
+// Counts the strip's disparities against the thresholds (its cells of column block uBl: empty, weak
+// or occupied) and measures the fine disparity, distance and lateral position of the weak and
+// occupied cells.
+void ClassifyStrip(const double* measuredDisparity, int uBl, const double* disparity, const double* threshold,
+                   Grid* newGrid);
 
 // Turns the weak cells lying between two occupied cells of one row, at most XW metres apart, into
 // occupied cells.

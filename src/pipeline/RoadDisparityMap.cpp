@@ -1,6 +1,7 @@
 // Road disparity map and V-disparity peaks: the road row of every disparity class is the row in
 // which that class is most frequent, once obstacle faces (a column's dominant disparities) are gone.
 #include <algorithm>
+#include <cstdint>
 
 #include "ColorMap.h"
 #include "ObjectDetection.h"
@@ -18,31 +19,64 @@ constexpr int FOLD_FROM_CLASS = 16;            // from here on a class holds two
 // a row needs at least as many for a road peak. Folded classes hold two values, hence more.
 int CountLimit(int d) { return d < FOLD_FROM_CLASS ? 5 : 10; }
 
-double DecodePixel(const uchar* pixel) {
-    ColorSet colorSet;
-    colorSet.blue = pixel[0];
-    colorSet.green = pixel[1];
-    colorSet.red = pixel[2];
+// ColorToValue reads one channel once it knows the segment of the colour, so its value on each
+// segment is a table of that channel, filled by ColorToValue itself. A picture mixes segments
+// unpredictably; choosing among the four table entries by selection instead of by branches makes
+// the decode several times cheaper, with the very same values.
+struct SegmentTables {
+    double blueFull[256];    // blue 255: by green
+    double greenFull[256];   // blue 0, green 255: by red
+    double greenRamp[256];   // blue 0, green below 255, not black: by green
+    double blueRamp[256];    // blue 1 .. 254: by blue
+};
+
+double Decode(int red, int green, int blue) {
+    const ColorSet colorSet{red, green, blue};
     return ColorToValue(&colorSet, 2);
 }
 
-void ColumnHistogram(const double* road, int x, int histD_1v[LUT_NUM]) {
-    std::fill(histD_1v, histD_1v + LUT_NUM, 0);
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        const double v = road[PIXEL(x, y)];
-        if (IsRoadDisparity(v)) ++histD_1v[DisparityClass(v)];
+SegmentTables FillSegmentTables() {
+    SegmentTables t{};
+    for (int c = 0; c < 256; ++c) {
+        t.blueFull[c] = Decode(0, c, 255);
+        t.greenFull[c] = Decode(c, 255, 0);
+        t.greenRamp[c] = Decode(1, c, 0);
+        t.blueRamp[c] = Decode(0, 0, c);
     }
+    return t;
 }
 
-// Clears the entries of column x whose rounded disparity lies in first..last.
-void EraseColumnValues(double* road, int x, int first, int last) {
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        double& v = road[PIXEL(x, y)];
-        if (!IsRoadDisparity(v)) continue;
-        const int rounded = RoundedDisparity(v);
-        if (rounded >= first && rounded <= last) v = 0.0;
-    }
+const SegmentTables& Segments() {
+    static const SegmentTables tables = FillSegmentTables();
+    return tables;
 }
+
+double DecodePixel(const uchar* pixel, const SegmentTables& t) {
+    const int blue = pixel[0];
+    const int green = pixel[1];
+    const int red = pixel[2];
+    if ((blue | green | red) == 0) return 0.0;  // holes and the sky are black over long runs
+    const double blueZero = green == 255 ? t.greenFull[red] : (green == 0 && red == 0 ? 0.0 : t.greenRamp[green]);
+    const double blueOther = blue == 0 ? blueZero : t.blueRamp[blue];
+    return blue == 255 ? t.blueFull[green] : blueOther;
+}
+
+// Classes of road disparities: 2.0 .. 40.0 round to at most 40. The column histograms count the
+// entries of no road disparity too, in one more class, NO_CLASS, which is never erased.
+constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
+constexpr int NO_CLASS = ROAD_CLASSES;
+
+// Class counts of every column, histD_1v of column x from [CLASS_SLOTS * x]; a column has
+// TOTAL_V / 2 even rows.
+constexpr int CLASS_SLOTS = ROAD_CLASSES + 1;
+using ColumnCounts = uint8_t[TOTAL_U * CLASS_SLOTS];
+static_assert(TOTAL_V / 2 <= UINT8_MAX, "a column's count must fit its counter");
+
+// The erasure's class of every rounded road disparity, and its count limit per class.
+struct ErasureTables {
+    int classOf[ROAD_CLASSES];  // [rounded disparity]; 0 and 1 only ever come from non-road entries
+    int eraseAbove[CLASS_SLOTS];
+};
 
 struct PeakSearch {
     int histDisparity[TOTAL_V / 2][LUT_NUM];  // V-disparity histogram, [row / 2][class]
@@ -87,27 +121,75 @@ int DisparityClass(double v) {
     return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
 }
 
-void DecodeRoadDisparities(const qim::Image& src, double* road) {
-    std::fill(road, road + TOTAL_PIXELS, 0.0);
-    if (src.data == nullptr || src.channels() < 3) return;
-    const int rows = std::min(src.rows, TOTAL_V);
-    const int cols = std::min(src.cols, TOTAL_U);
-    for (int y = 0; y < rows; y += 2) {
-        const uchar* line = src.ptr(y);
-        for (int x = 0; x < cols; ++x) {
-            const double v = DecodePixel(line + x * src.channels());
-            if (IsRoadDisparity(v)) road[PIXEL(x, y)] = v;
-        }
+void DecodePicture(const qim::Image& src, double* decoded) {
+    const bool colour = src.data != nullptr && src.channels() >= 3;
+    const int rows = colour ? std::min(src.rows, TOTAL_V) : 0;
+    const int cols = colour ? std::min(src.cols, TOTAL_U) : 0;
+    const int channels = src.channels();
+    const SegmentTables& segments = Segments();
+    for (int y = 0; y < TOTAL_V; ++y) {
+        double* out = decoded + PIXEL(0, y);
+        const int width = y < rows ? cols : 0;
+        const uchar* pixel = width > 0 ? src.ptr(y) : nullptr;
+        for (int x = 0; x < width; ++x, pixel += channels) out[x] = DecodePixel(pixel, segments);
+        std::fill(out + width, out + TOTAL_U, 0.0);
     }
 }
 
+void SelectRoadDisparities(const double* decoded, double* road) {
+    for (int y = 0; y < TOTAL_V; ++y) {
+        double* out = road + PIXEL(0, y);
+        if (y % 2 == 1) {
+            std::fill(out, out + TOTAL_U, 0.0);
+            continue;
+        }
+        const double* in = decoded + PIXEL(0, y);
+        for (int x = 0; x < TOTAL_U; ++x) out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
+    }
+}
+
+namespace {
+
+ErasureTables FillErasureTables() {
+    ErasureTables t{};
+    for (int rounded = 0; rounded < ROAD_CLASSES; ++rounded) {
+        t.classOf[rounded] = rounded < ROAD_MIN_DISPARITY ? NO_CLASS : DisparityClass(rounded);
+        t.eraseAbove[rounded] = CountLimit(rounded);
+    }
+    t.eraseAbove[NO_CLASS] = TOTAL_V;
+    return t;
+}
+
+// Road and other entries mix unpredictably, so a non-road entry is read as 0.0, whose class is
+// NO_CLASS, instead of being skipped by a branch.
+int EntryClass(double v, const ErasureTables& t) {
+    return t.classOf[RoundedDisparity(IsRoadDisparity(v) ? v : 0.0)];
+}
+
+}  // namespace
+
+// The column histograms are counted row by row, all columns at once. A dominant class i is erased
+// through the rounded values folded into it (i, and i + 1 from the folded classes on): exactly the
+// entries whose own class is i. Only the columns with a dominant class are visited again.
 void EraseObstacleDisparities(double* road) {
-    int histD_1v[LUT_NUM];
+    static const ErasureTables tables = FillErasureTables();
+    ColumnCounts histD_1v = {};
+    for (int y = 0; y < TOTAL_V; y += 2) {
+        const double* row = road + PIXEL(0, y);
+        uint8_t* counts = histD_1v;
+        for (int x = 0; x < TOTAL_U; ++x, counts += CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
+    }
+    bool dominated[TOTAL_U];
     for (int x = 0; x < TOTAL_U; ++x) {
-        ColumnHistogram(road, x, histD_1v);
-        for (int i = 0; i < LUT_NUM - 1; ++i) {
-            if (histD_1v[i] <= CountLimit(i)) continue;
-            EraseColumnValues(road, x, i, i < FOLD_FROM_CLASS ? i : i + 1);
+        dominated[x] = false;
+        for (int d = 0; d < ROAD_CLASSES; ++d) dominated[x] = dominated[x] || histD_1v[CLASS_SLOTS * x + d] > tables.eraseAbove[d];
+    }
+    for (int y = 0; y < TOTAL_V; y += 2) {
+        double* row = road + PIXEL(0, y);
+        for (int x = 0; x < TOTAL_U; ++x) {
+            if (!dominated[x]) continue;
+            const int d = EntryClass(row[x], tables);
+            if (histD_1v[CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = 0.0;
         }
     }
 }
@@ -125,7 +207,8 @@ void VDisparityPeaks(const double* road, int MaxY[LUT_NUM]) {
 
 void RoadDisparityMap(RunState& run) {
     double* road = run.measuredDisparityRoad.data();
-    DecodeRoadDisparities(run.src_img_colorD, road);
+    DecodePicture(run.src_img_colorD, run.measuredDisparity.data());
+    SelectRoadDisparities(run.measuredDisparity.data(), road);
     EraseObstacleDisparities(road);
     VDisparityPeaks(road, run.MaxY);
 }

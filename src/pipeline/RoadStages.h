@@ -18,10 +18,15 @@ int RoundedDisparity(double v);
 // Histogram class of a road disparity: the rounded value, an odd value above 16 lowered by one.
 int DisparityClass(double v);
 
-// Decodes the even rows of a colour-coded disparity picture into road (TOTAL_PIXELS entries,
-// index PIXEL): road disparities are stored, every other entry is 0.0. Pixels the picture does not
-// have (a smaller or not three-channel picture) count as having no disparity.
-void DecodeRoadDisparities(const qim::Image& src, double* road);
+// Decodes every pixel of a colour-coded disparity picture, row by row, into decoded (TOTAL_PIXELS
+// entries, index PIXEL). Pixels the picture does not have (a smaller or not three-channel picture)
+// decode as 0.0, no disparity. The frame decodes its picture once: the road stage and the grid
+// stage both start from this buffer.
+void DecodePicture(const qim::Image& src, double* decoded);
+
+// The road candidates of a decoded picture: the road disparities of its even rows are kept in
+// road, every other entry is 0.0.
+void SelectRoadDisparities(const double* decoded, double* road);
 
 // Erases from every column of road the disparities that dominate it (obstacle faces).
 void EraseObstacleDisparities(double* road);

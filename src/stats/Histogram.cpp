@@ -1,5 +1,17 @@
 #include "Histogram.h"
 
+int FullestBin(const int* bins, int numBin) {
+    int bestCount = 0;
+    int bestIndex = 0;
+    for (int i = 0; i < numBin; ++i) {
+        if (bins[i] > bestCount) {
+            bestCount = bins[i];
+            bestIndex = i;
+        }
+    }
+    return bestIndex;
+}
+
 Histogram::Histogram() = default;
 
 Histogram::Histogram(int n) : numBin(n) {}
@@ -18,14 +30,10 @@ void Histogram::CountHistogram() {
     histogram.assign(histogram.size(), 0);
     const int bins = static_cast<int>(histogram.size());
     for (double x : originalData) {
-        if (x < firstBin) continue;
-        for (int j = 0; j < bins; ++j) {
-            if (x < firstBin + widthBin * j) {
-                histogram[j] += 1;
-                numTotalData += 1;
-                break;
-            }
-        }
+        const int j = HistogramBin(x, firstBin, widthBin, bins);
+        if (j < 0) continue;
+        histogram[j] += 1;
+        numTotalData += 1;
     }
     counted = true;
 }
@@ -41,15 +49,7 @@ int Histogram::GetFreqOfBin(int i) {
 
 int Histogram::GetNumOfMax() {
     CountIfNeeded();
-    int bestCount = 0;
-    int bestIndex = 0;
-    for (int i = 0; i < static_cast<int>(histogram.size()); ++i) {
-        if (histogram[i] > bestCount) {
-            bestCount = histogram[i];
-            bestIndex = i;
-        }
-    }
-    return bestIndex;
+    return FullestBin(histogram.data(), static_cast<int>(histogram.size()));
 }
 
 void Histogram::Clear() {

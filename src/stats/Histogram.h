@@ -5,6 +5,24 @@
 
 #include <vector>
 
+// The bin counting puts x in: the smallest j in 0 .. numBin - 1 with x < firstBin + widthBin * j,
+// for x not below firstBin; -1 when there is none. The index is computed from x and then
+// confirmed with those very comparisons, so it is the bin a search from the first bin would find:
+// the edges firstBin + widthBin * j never decrease with j (and never exceed firstBin when widthBin
+// is negative), so "x lies below edge j" turns from false to true at most once, and from any start
+// the two walks end at the first true one. Inline: the grid stage asks once per pixel.
+inline int HistogramBin(double x, double firstBin, double widthBin, int numBin) {
+    if (!(x >= firstBin)) return -1;
+    const double estimate = (x - firstBin) * (1.0 / widthBin);  // a constant factor once inlined
+    int j = estimate >= 0.0 && estimate < numBin ? static_cast<int>(estimate) + 1 : numBin;
+    while (j > 0 && x < firstBin + widthBin * (j - 1)) --j;
+    while (j < numBin && !(x < firstBin + widthBin * j)) ++j;
+    return j < numBin ? j : -1;
+}
+
+// Index of the fullest of numBin bins, the lowest on a tie; 0 when all are empty.
+int FullestBin(const int* bins, int numBin);
+
 class Histogram {
 public:
     Histogram();

@@ -1,0 +1,205 @@
+// Time per frame of the detector, stage by stage and whole, beside the straightforward stages it
+// must match, on the embedded scene (one picture, every frame) and on the moving scene; and the
+// floor: one row-major pass that decodes every pixel of the picture once.
+//
+//   ./build/bench/obstacle-bench
+//
+// Every benchmark iteration is one frame. After the table a summary gives each whole frame as
+// milliseconds, frames per second and a multiple of the floor, and the speed-up of the fast frame.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <ctime>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ColorMap.h"
+#include "GoldenRun.h"
+#include "ObjectDetection.h"
+#include "ReferenceStages.h"
+#include "images.h"
+
+namespace {
+
+using Pictures = std::vector<std::vector<unsigned char>>;
+
+const Pictures& EmbeddedPictures() {
+    static const Pictures pictures{std::vector<unsigned char>(bmpdata_disparity, bmpdata_disparity + sizeof bmpdata_disparity)};
+    return pictures;
+}
+
+const Pictures& MovingPictures() {
+    static const Pictures pictures = [] {
+        const scene::Scene moving = golden::MovingScene();
+        Pictures all;
+        for (int k = 0; k < moving.frames; ++k) all.push_back(golden::ScenePicture(moving, k));
+        return all;
+    }();
+    return pictures;
+}
+
+const Pictures& ScenePictures(int scene) { return scene == 0 ? EmbeddedPictures() : MovingPictures(); }
+
+const char* const SCENE_NAMES[] = {"embedded", "moving"};
+
+constexpr int STAGE_COUNT = 6;
+using Stage = void (*)(RunState&);
+const char* const STAGE_NAMES[STAGE_COUNT] = {"RoadDisparityMap", "RoadProfile",  "OccupancyGrid",
+                                              "GridSmoothing",    "GroupObjects", "TrackAssociation"};
+void Associate(RunState& run) { TrackAssociation(run); }
+
+const Stage FAST_STAGES[STAGE_COUNT] = {RoadDisparityMap, RoadProfile,  OccupancyGrid,
+                                        GridSmoothing,    GroupObjects, Associate};
+const Stage STRAIGHT_STAGES[STAGE_COUNT] = {reference::RoadDisparityMap, RoadProfile,
+                                            reference::OccupancyGrid,    reference::GridSmoothing,
+                                            reference::GroupObjects,     Associate};
+
+// Frames per stage benchmark: a stage of a few microseconds would otherwise run whole frames
+// until its own time added up to the minimum.
+constexpr int STAGE_FRAMES = 120;
+
+const Stage* StagesOf(bool fast) { return fast ? FAST_STAGES : STRAIGHT_STAGES; }
+
+void CountFrames(benchmark::State& state) {
+    state.counters["fps"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The whole frame: start (reset and picture), the detection stages, track association. The
+// pictures repeat in a loop; the tracks run on across the jump back to the first picture.
+void Frame(benchmark::State& state, int scene, bool fast) {
+    const Pictures& pictures = ScenePictures(scene);
+    const Stage* stages = StagesOf(fast);
+    RunState run;
+    size_t k = 0;
+    for (auto _ : state) {
+        golden::StartFrame(run, pictures[k].data());
+        for (int s = 0; s < STAGE_COUNT; ++s) stages[s](run);
+        k = (k + 1) % pictures.size();
+    }
+    CountFrames(state);
+}
+
+// Processor time of this thread in seconds: the stages are timed as the whole frames are, without
+// the time other processes take from the shared machine.
+double ThreadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+// One stage timed inside whole frames, so that it always sees what the earlier stages left.
+void OneStage(benchmark::State& state, int scene, bool fast, int stage) {
+    const Pictures& pictures = ScenePictures(scene);
+    const Stage* stages = StagesOf(fast);
+    RunState run;
+    size_t k = 0;
+    for (auto _ : state) {
+        golden::StartFrame(run, pictures[k].data());
+        for (int s = 0; s < stage; ++s) stages[s](run);
+        const double start = ThreadSeconds();
+        stages[stage](run);
+        state.SetIterationTime(ThreadSeconds() - start);
+        for (int s = stage + 1; s < STAGE_COUNT; ++s) stages[s](run);
+        k = (k + 1) % pictures.size();
+    }
+    CountFrames(state);
+}
+
+// The unavoidable work of a frame: every pixel decoded once, row by row, into a reused buffer.
+void Floor(benchmark::State& state, int scene) {
+    const Pictures& pictures = ScenePictures(scene);
+    RunState run;
+    std::vector<double> decoded(TOTAL_PIXELS);
+    size_t k = 0;
+    for (auto _ : state) {
+        golden::StartFrame(run, pictures[k].data());
+        for (int v = 0; v < TOTAL_V; ++v) {
+            const uchar* pixel = run.src_img_colorD.ptr(v);
+            for (int u = 0; u < TOTAL_U; ++u, pixel += 3) {
+                const ColorSet colorSet{pixel[2], pixel[1], pixel[0]};
+                decoded[PIXEL(u, v)] = ColorToValue(&colorSet, 2);
+            }
+        }
+        benchmark::DoNotOptimize(decoded.data());
+        k = (k + 1) % pictures.size();
+    }
+    CountFrames(state);
+}
+
+std::string Name(const char* what, int scene, bool fast) {
+    return std::string(what) + "/" + SCENE_NAMES[scene] + (fast ? "/fast" : "/straightforward");
+}
+
+void RegisterAll() {
+    for (int scene = 0; scene < 2; ++scene) {
+        benchmark::RegisterBenchmark((std::string("Floor/") + SCENE_NAMES[scene]).c_str(), Floor, scene)
+            ->Unit(benchmark::kMillisecond);
+        for (bool fast : {false, true}) {
+            benchmark::RegisterBenchmark(Name("Frame", scene, fast).c_str(), Frame, scene, fast)
+                ->Unit(benchmark::kMillisecond);
+            for (int stage = 0; stage < STAGE_COUNT; ++stage) {
+                benchmark::RegisterBenchmark(Name(STAGE_NAMES[stage], scene, fast).c_str(), OneStage, scene, fast,
+                                             stage)
+                    ->UseManualTime()
+                    ->Iterations(STAGE_FRAMES)
+                    ->Unit(benchmark::kMillisecond);
+            }
+        }
+    }
+}
+
+// Collects the processor time per frame of every run for the summary; with repetitions, their
+// median, which comes after them.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    SummaryReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Iteration || median) msPerFrame[run.run_name.str()] = run.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // Each whole frame in milliseconds, frames per second, as a multiple of the floor, and the
+    // fast frame's speed-up over the straightforward one.
+    void PrintSummary() const {
+        std::printf("\n%-10s %-16s %10s %8s %9s %9s\n", "scene", "frame", "ms/frame", "fps", "x floor", "speed-up");
+        for (int scene = 0; scene < 2; ++scene) {
+            const double floor = Find("Floor/" + std::string(SCENE_NAMES[scene]));
+            const double straight = Find(Name("Frame", scene, false));
+            for (bool fast : {false, true}) {
+                const double frame = Find(Name("Frame", scene, fast));
+                if (!(frame > 0.0)) continue;
+                std::printf("%-10s %-16s %10.3f %8.1f %9.1f", SCENE_NAMES[scene], fast ? "fast" : "straightforward",
+                            frame, 1000.0 / frame, frame / floor);
+                if (fast) std::printf(" %9.2f", straight / frame);
+                std::printf("\n");
+            }
+        }
+    }
+
+private:
+    // The time of a run, not a number when it did not run.
+    double Find(const std::string& name) const {
+        const auto run = msPerFrame.find(name);
+        return run == msPerFrame.end() ? std::nan("") : run->second;
+    }
+
+    std::map<std::string, double> msPerFrame;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RegisterAll();
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,58 @@
+// Golden runs: a digest of everything a frame produces, a moving version of the embedded road
+// scene, and a frame runner that feeds either scene through a chosen set of detection stages.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "RunState.h"
+#include "Scene.h"
+
+namespace golden {
+
+// FNV-1a over 64 bits, fed field by field in a fixed order with fixed-width little-endian bytes,
+// so that neither the targets' record layout and padding nor their word size enter the value.
+class Digest {
+public:
+    void Add(int32_t value);
+    void Add(bool value);
+    void Add(double value);  // its bit pattern
+    void Add(uint64_t value);
+    template <size_t N> void Add(const double (&values)[N]) {
+        for (double v : values) Add(v);
+    }
+    uint64_t Value() const { return hash_; }
+
+private:
+    void AddBytes(uint64_t bits, int bytes);
+    uint64_t hash_ = 0xCBF29CE484222325ull;
+};
+
+// What the detection stages leave in the run: the V-disparity peaks, the road rows and flags, the
+// cell thresholds, every field of every grid cell, and the frame's detections.
+void AddDetection(Digest& digest, const RunState& run);
+// Every field of every grid cell, in index order.
+void AddGrid(Digest& digest, const std::vector<Grid>& grid);
+// Every field of every detection, in list order.
+void AddDetections(Digest& digest, const std::vector<DetectedObject>& detections);
+// Every field of every track, in list order.
+void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks);
+
+using DetectStages = void (*)(RunState&);
+
+// The start of a frame as the frame loop runs it: the per-frame reset, then the disparity picture
+// (360 rows of 560 pixels of blue, green, red, unused, bottom row first, as embedded).
+void StartFrame(RunState& run, const unsigned char* picture);
+
+// One whole frame: its start, the detection stages, then track association. Returns the frame's
+// digest.
+uint64_t RunFrame(RunState& run, const unsigned char* picture, DetectStages detect);
+
+// The moving scene of the golden record and the benchmark (moving_scene.txt beside this file):
+// the embedded road scene with the car ahead closing in and the pedestrian crossing.
+scene::Scene MovingScene();
+// Frame `frame` of a moving scene, coded as the embedded picture is.
+std::vector<unsigned char> ScenePicture(const scene::Scene& moving, int frame);
+
+}  // namespace golden

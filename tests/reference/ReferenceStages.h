@@ -1,0 +1,44 @@
+// The straightforward forms of the stages that the detector runs in a faster form: each one does
+// exactly what its description says, pixel by pixel and cell by cell. They are the references the
+// fast forms must match bit for bit, and the "before" of the benchmark.
+#pragma once
+
+#include <vector>
+
+#include "Config.h"
+#include "RunState.h"
+#include "core.h"
+
+namespace reference {
+
+// The bin a histogram counts x in, found by trying the bins from the first: the smallest j in
+// 0 .. numBin - 1 with x < firstBin + widthBin * j, for x not below firstBin; -1 when none.
+int LinearBin(double x, double firstBin, double widthBin, int numBin);
+
+// Road disparity map, column by column: every even row decoded, each column's dominant classes
+// erased by one pass over the column per class, then the V-disparity peaks.
+void DecodeRoadDisparities(const qim::Image& src, double* road);
+void EraseObstacleDisparities(double* road);
+void RoadDisparityMap(RunState& run);
+
+// Occupancy grid: the picture decoded column by column, each overhead block checked against
+// every block below it, a strip histogram found by trying every bin, and one fine histogram per
+// examined cell over the strip's 1,440 pixels.
+void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity);
+void RemoveOverheadBlocks(const int* ground, double* measuredDisparity);
+void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
+                    Grid* newGrid);
+void OccupancyGrid(RunState& run);
+
+// Grid smoothing with the hand-over as a copy of the whole grid.
+void GridSmoothing(RunState& run);
+
+// Grouping: every taking-part cell compared with every later cell of the grid.
+int LabelCells(Grid* grid);
+std::vector<DetectedObject> ExtractObjects(Grid* grid);
+void GroupObjects(RunState& run);
+
+// The detection stages of one frame, each in its straightforward form.
+void DetectObstacles(RunState& run);
+
+}  // namespace reference
