@@ -18,7 +18,6 @@ namespace {
 
 constexpr int EXIST_EMPTY = 0;
 constexpr int EXIST_WEAK = 1;
-constexpr int EXIST_OCCUPIED = 10;
 constexpr int FIRST_GRID_LEVEL = 2;
 constexpr int FOLD_FROM_CLASS = 16;
 constexpr int FINE_BIN_NUM = 30;
