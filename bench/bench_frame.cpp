@@ -66,19 +66,27 @@ void CountFrames(benchmark::State& state) {
     state.counters["fps"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// The whole frame: start (reset and picture), the detection stages, track association. The
-// pictures repeat in a loop; the tracks run on across the jump back to the first picture.
-void Frame(benchmark::State& state, int scene, bool fast) {
+// Whole frames, one per iteration: start (reset and picture), then runStages. The pictures repeat
+// in a loop; the tracks run on across the jump back to the first picture.
+template <typename RunStages>
+void EveryFrame(benchmark::State& state, int scene, RunStages runStages) {
     const Pictures& pictures = ScenePictures(scene);
-    const Stage* stages = StagesOf(fast);
     RunState run;
     size_t k = 0;
     for (auto _ : state) {
         golden::StartFrame(run, pictures[k].data());
-        for (int s = 0; s < STAGE_COUNT; ++s) stages[s](run);
+        runStages(run);
         k = (k + 1) % pictures.size();
     }
     CountFrames(state);
+}
+
+// The whole frame: the detection stages and track association.
+void Frame(benchmark::State& state, int scene, bool fast) {
+    const Stage* stages = StagesOf(fast);
+    EveryFrame(state, scene, [&](RunState& run) {
+        for (int s = 0; s < STAGE_COUNT; ++s) stages[s](run);
+    });
 }
 
 // Processor time of this thread in seconds: the stages are timed as the whole frames are, without
@@ -91,30 +99,20 @@ double ThreadSeconds() {
 
 // One stage timed inside whole frames, so that it always sees what the earlier stages left.
 void OneStage(benchmark::State& state, int scene, bool fast, int stage) {
-    const Pictures& pictures = ScenePictures(scene);
     const Stage* stages = StagesOf(fast);
-    RunState run;
-    size_t k = 0;
-    for (auto _ : state) {
-        golden::StartFrame(run, pictures[k].data());
+    EveryFrame(state, scene, [&](RunState& run) {
         for (int s = 0; s < stage; ++s) stages[s](run);
         const double start = ThreadSeconds();
         stages[stage](run);
         state.SetIterationTime(ThreadSeconds() - start);
         for (int s = stage + 1; s < STAGE_COUNT; ++s) stages[s](run);
-        k = (k + 1) % pictures.size();
-    }
-    CountFrames(state);
+    });
 }
 
 // The unavoidable work of a frame: every pixel decoded once, row by row, into a reused buffer.
 void Floor(benchmark::State& state, int scene) {
-    const Pictures& pictures = ScenePictures(scene);
-    RunState run;
     std::vector<double> decoded(TOTAL_PIXELS);
-    size_t k = 0;
-    for (auto _ : state) {
-        golden::StartFrame(run, pictures[k].data());
+    EveryFrame(state, scene, [&](RunState& run) {
         for (int v = 0; v < TOTAL_V; ++v) {
             const uchar* pixel = run.src_img_colorD.ptr(v);
             for (int u = 0; u < TOTAL_U; ++u, pixel += 3) {
@@ -123,9 +121,7 @@ void Floor(benchmark::State& state, int scene) {
             }
         }
         benchmark::DoNotOptimize(decoded.data());
-        k = (k + 1) % pictures.size();
-    }
-    CountFrames(state);
+    });
 }
 
 std::string Name(const char* what, int scene, bool fast) {
