@@ -75,9 +75,10 @@ void CountFineBins(const double* disparity, StripCounts& counts) {
     }
 }
 
-// The strip's pixels row by row; the order of the counts does not matter. The zeros of dropped and
-// empty pixels mix unpredictably with the rest, so every value is counted (those of no bin in the
-// extra entry) and written after the windowed values, where only a value of some window stays.
+// The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
+// are skipped: they come in long runs, so the test costs little. Every other value is counted (one
+// of no bin in the extra entry) and written after the windowed values, where only a value of some
+// window stays.
 void CountStrip(const double* measuredDisparity, int u0, const double* disparity, const double* threshold,
                 StripCounts& counts) {
     std::fill_n(counts.freq, LUT_NUM + 1, 0);

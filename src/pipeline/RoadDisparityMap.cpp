@@ -160,8 +160,8 @@ ErasureTables FillErasureTables() {
     return t;
 }
 
-// Road and other entries mix unpredictably, so a non-road entry is read as 0.0, whose class is
-// NO_CLASS, instead of being skipped by a branch.
+// A non-road entry is read as 0.0, whose class is NO_CLASS, so that both passes treat every entry
+// alike through one table.
 int EntryClass(double v, const ErasureTables& t) {
     return t.classOf[RoundedDisparity(IsRoadDisparity(v) ? v : 0.0)];
 }
