@@ -29,6 +29,8 @@ constexpr double F_PIX = 949.1;       // focal length (pixel)
 constexpr int U0 = 328;               // principal point column in the camera picture (pixel)
 constexpr int V0 = 243;               // principal point row in the camera picture (pixel)
 constexpr double DELTA_T = 0.03333;   // frame interval (second)
+constexpr double CAM_H_M = 1.32;      // camera height above the road (metre)
+constexpr double TAN_CAM_ANGLE = 0.075; // downward pitch of the optical axis, as its tangent
 
 // Detection.
 constexpr double C_THRESHOLD1 = 2.0;         // below C_THRESHOLD1 x threshold[d] pixels a cell is empty

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "Camera.h"
 #include "Config.h"
 #include "IdManager.h"
 #include "TrackingObject.h"
@@ -15,6 +16,8 @@ struct RunState {
     ~RunState();
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
+
+    Camera camera = DEFAULT_CAMERA;             // the rig the frames come from
 
     // Per-run buffers, allocated once and reused by every frame.
     std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v); 0.0 = none

@@ -1,0 +1,32 @@
+// The stereo rig a run sees through: its calibration, its mounting on the car, its frame rate and
+// the lateral zone in which obstacles become tracks. The run holds one camera, and the stages
+// read it; the default camera is the one the constants of Config.h describe.
+#pragma once
+
+#include "Config.h"
+
+struct Camera {
+    double f_pix;            // focal length (pixel)
+    double baseline_m;       // stereo baseline (metre)
+    double bf_pix;           // focal length x baseline (metre x pixel): distance = bf_pix / disparity
+    double u0_pix;           // principal point column in the disparity picture (pixel)
+    double v0_pix;           // principal point row in the disparity picture (pixel)
+    int width_pix;           // disparity picture width (pixel)
+    int height_pix;          // disparity picture height (pixel)
+    double camHeight_m;      // height of the camera above the road (metre)
+    double tanPitch;         // downward pitch of the optical axis, as the tangent the road formula uses
+    double frameInterval_s;  // time from one frame to the next (second)
+    double zoneL_m;          // left bound of the lateral detection zone (metre)
+    double zoneR_m;          // right bound of the lateral detection zone (metre)
+};
+
+// The camera of the constants. Its f x B is BF_PIX as stated (142.366), not F_PIX x B_MM (142.365);
+// for a calibrated rig bf_pix is the product of its focal length and baseline.
+constexpr Camera DEFAULT_CAMERA = {
+    F_PIX, B_MM, BF_PIX,
+    U0 - DISPARITY_OFS_U, V0 - DISPARITY_OFS_V,
+    TOTAL_U, TOTAL_V,
+    CAM_H_M, TAN_CAM_ANGLE,
+    DELTA_T,
+    DETECTABLE_AREA_L_M, DETECTABLE_AREA_R_M,
+};
