@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     std::ostream* progress = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     int tracksSeen = 0;
     const auto start = std::chrono::steady_clock::now();
-    const RunOutcome outcome = RunSequence(source, options.first, options.last, progress,
+    const RunOutcome outcome = RunSequence(DEFAULT_CAMERA, source, options.first, options.last, progress,
                                            [&](int frame, const RunState& run, const AssociationRecord& record) {
                                                if (!outputs.Write(frame, run, record, options.grid, error)) return false;
                                                tracksSeen += NewTracks(run, record);

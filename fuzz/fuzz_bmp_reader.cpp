@@ -77,16 +77,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FrameNames names;
     InitialNames(names);
+    static RunState run;  // its buffers are allocated once, not per input
     for (const bool grey : {false, true}) {
         FileFrames frames(grey ? "" : ScratchFile(), grey ? ScratchFile() : "");
         std::string problem;
-        const bool loaded = grey ? frames.LoadGrey(names, 0, img, problem) : frames.LoadDisparity(names, 0, img, problem);
+        qim::Image& picture = grey ? img : run.src_img_colorD;
+        const bool loaded = grey ? frames.LoadGrey(names, 0, img, problem) : frames.LoadDisparity(names, 0, run, problem);
         const int rows = grey ? CAMERA_ROWS : TOTAL_V;
         const int cols = grey ? CAMERA_COLS : TOTAL_U;
-        if (loaded ? (img.rows != rows || img.cols != cols || !problem.empty()) : (!img.empty() || problem.empty())) {
+        if (loaded ? (picture.rows != rows || picture.cols != cols || !problem.empty())
+                   : (!picture.empty() || problem.empty())) {
             std::abort();
         }
-        img.release();
+        picture.release();
     }
     return 0;
 }

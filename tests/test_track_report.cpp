@@ -38,8 +38,8 @@ void LinearRoad(int ground[LUT_NUM]) {
 class GapSource : public FrameSource {
 public:
     explicit GapSource(int failAt) : failAt(failAt) {}
-    bool LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) override {
-        if (frame != failAt) return embedded.LoadDisparity(names, frame, img, error);
+    bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override {
+        if (frame != failAt) return embedded.LoadDisparity(names, frame, run, error);
         error = "frame " + std::to_string(frame) + " is missing";
         return false;
     }
@@ -117,7 +117,7 @@ TEST(RunSequence, FeedsEverySinkFrameAndStopsAtAMissingPictureOrARefusingSink) {
     GapSource source(3);
     std::ostringstream progress;
     std::vector<int> seen;
-    RunOutcome outcome = RunSequence(source, 1, 5, &progress, [&](int frame, const RunState& run, const AssociationRecord&) {
+    RunOutcome outcome = RunSequence(DEFAULT_CAMERA, source, 1, 5, &progress, [&](int frame, const RunState& run, const AssociationRecord&) {
         seen.push_back(frame);
         EXPECT_EQ(run.src_img_colorD.cols, TOTAL_U);
         return true;
@@ -129,7 +129,7 @@ TEST(RunSequence, FeedsEverySinkFrameAndStopsAtAMissingPictureOrARefusingSink) {
     EXPECT_EQ(progress.str(), "Frame=1\nFrame=2\nFrame=3\n");
 
     seen.clear();
-    outcome = RunSequence(source, 1, 2, nullptr, [&](int frame, const RunState&, const AssociationRecord&) {
+    outcome = RunSequence(DEFAULT_CAMERA, source, 1, 2, nullptr, [&](int frame, const RunState&, const AssociationRecord&) {
         seen.push_back(frame);
         return false;
     });
@@ -138,7 +138,7 @@ TEST(RunSequence, FeedsEverySinkFrameAndStopsAtAMissingPictureOrARefusingSink) {
     EXPECT_EQ(outcome.error, "");
     EXPECT_EQ(seen, (std::vector<int>{1}));
 
-    outcome = RunSequence(source, 4, 5, nullptr, nullptr);
+    outcome = RunSequence(DEFAULT_CAMERA, source, 4, 5, nullptr, nullptr);
     EXPECT_TRUE(outcome.complete);
     EXPECT_EQ(outcome.frames, 2);
 }

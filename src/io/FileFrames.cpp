@@ -59,9 +59,11 @@ std::string FramePath(const std::string& pattern, int frame) {
 FileFrames::FileFrames(std::string disparity, std::string grey)
     : disparityPattern(std::move(disparity)), greyPattern(std::move(grey)) {}
 
-bool FileFrames::LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) {
-    if (disparityPattern.empty()) return embedded.LoadDisparity(names, frame, img, error);
-    return LoadPicture("--disparity", FramePath(disparityPattern, frame), TOTAL_U, TOTAL_V, true, img, error);
+bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
+    if (disparityPattern.empty()) return embedded.LoadDisparity(names, frame, run, error);
+    run.disparityValuesGiven = false;
+    return LoadPicture("--disparity", FramePath(disparityPattern, frame), TOTAL_U, TOTAL_V, true, run.src_img_colorD,
+                       error);
 }
 
 bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::string& error) {

@@ -21,7 +21,7 @@ std::string FramePath(const std::string& pattern, int frame);
 class FileFrames : public FrameSource {
 public:
     FileFrames(std::string disparityPattern, std::string greyPattern);
-    bool LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
+    bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 
 private:

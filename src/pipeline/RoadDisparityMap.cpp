@@ -207,7 +207,7 @@ void VDisparityPeaks(const double* road, int MaxY[LUT_NUM]) {
 
 void RoadDisparityMap(RunState& run) {
     double* road = run.measuredDisparityRoad.data();
-    DecodePicture(run.src_img_colorD, run.measuredDisparity.data());
+    if (!run.disparityValuesGiven) DecodePicture(run.src_img_colorD, run.measuredDisparity.data());
     SelectRoadDisparities(run.measuredDisparity.data(), road);
     EraseObstacleDisparities(road);
     VDisparityPeaks(road, run.MaxY);

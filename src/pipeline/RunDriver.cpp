@@ -65,9 +65,10 @@ void DetectObstacles(RunState& run) {
     GroupObjects(run);
 }
 
-bool EmbeddedFrames::LoadDisparity(const FrameNames& names, int, qim::Image& img, std::string& error) {
-    bmp_reader_dsip_32bpp(names.iFileD, img);
-    if (!img.empty()) return true;
+bool EmbeddedFrames::LoadDisparity(const FrameNames& names, int, RunState& run, std::string& error) {
+    run.disparityValuesGiven = false;
+    bmp_reader_dsip_32bpp(names.iFileD, run.src_img_colorD);
+    if (!run.src_img_colorD.empty()) return true;
     error = FILE_OPEN_ERROR_MESSAGE;
     return false;
 }
@@ -77,9 +78,10 @@ bool EmbeddedFrames::LoadGrey(const FrameNames& names, int, qim::Image& img, std
     return true;
 }
 
-RunOutcome RunSequence(FrameSource& source, int first, int last, std::ostream* progress, const FrameSink& sink) {
+RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int last, std::ostream* progress,
+                       const FrameSink& sink) {
     RunOutcome outcome;
-    RunState run;
+    RunState run(camera);
     AssociationRecord record;
     FrameNames names;
     InitialNames(names);
@@ -88,7 +90,7 @@ RunOutcome RunSequence(FrameSource& source, int first, int last, std::ostream* p
         ResetFrameTables(run.disparity, run.threshold);
         FormFrameNames(names, frame);
         if (progress != nullptr) *progress << "Frame=" << frame << std::endl;
-        if (!source.LoadDisparity(names, frame, run.src_img_colorD, outcome.error)) return outcome;
+        if (!source.LoadDisparity(names, frame, run, outcome.error)) return outcome;
         DetectObstacles(run);
         if (!source.LoadGrey(names, frame, run.src_img_grayR, outcome.error)) return outcome;
         TrackAssociation(run, sink ? &record : nullptr);
@@ -101,7 +103,7 @@ RunOutcome RunSequence(FrameSource& source, int first, int last, std::ostream* p
 
 int RunEmbeddedSequence(std::ostream& out, int first, int last) {
     EmbeddedFrames source;
-    const RunOutcome outcome = RunSequence(source, first, last, &out, nullptr);
+    const RunOutcome outcome = RunSequence(DEFAULT_CAMERA, source, first, last, &out, nullptr);
     if (outcome.complete) return 0;
     out << outcome.error << std::endl;
     return -1;

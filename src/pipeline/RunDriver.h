@@ -44,19 +44,21 @@ constexpr const char* FILE_OPEN_ERROR_MESSAGE =
 // The stages from the frame's disparity picture to its detections run.newObject.
 void DetectObstacles(RunState& run);
 
-// Where a run's pictures come from. A loader fills `img` and returns true, or returns false with
-// the reason in `error`, which ends the run. A source without grey pictures leaves `img` empty.
+// Where a run's pictures come from. A loader fills what it loads and returns true, or returns false
+// with the reason in `error`, which ends the run. LoadDisparity puts a colour-coded picture into
+// run.src_img_colorD, or disparity values into run.measuredDisparity with run.disparityValuesGiven
+// set. LoadGrey fills `img`; a source without grey pictures leaves it empty.
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
-    virtual bool LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) = 0;
+    virtual bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) = 0;
     virtual bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) = 0;
 };
 
 // The pictures compiled into the program, the same for every frame.
 class EmbeddedFrames : public FrameSource {
 public:
-    bool LoadDisparity(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
+    bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 };
 
@@ -70,11 +72,12 @@ struct RunOutcome {
     std::string error;      // why a picture could not be loaded; empty when the sink ended the run
 };
 
-// Runs frames first..last: per frame the tables are reset, the names formed, "Frame=N" written to
+// Runs frames first..last through `camera`: per frame the tables are reset, the names formed, "Frame=N" written to
 // `progress` (when given), the disparity picture loaded, the detection stages run, the grey picture
 // loaded, the tracks associated, and `sink` (when given) called. Stops at the first picture that
 // cannot be loaded or when the sink returns false.
-RunOutcome RunSequence(FrameSource& source, int first, int last, std::ostream* progress, const FrameSink& sink);
+RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int last, std::ostream* progress,
+                       const FrameSink& sink);
 
 // Runs frames first..last over the embedded pictures, writing "Frame=N" per frame to out.
 // Returns 0, or -1 when a frame's disparity picture has no pixels.

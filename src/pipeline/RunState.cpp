@@ -1,7 +1,8 @@
 #include "RunState.h"
 
-RunState::RunState()
-    : measuredDisparity(TOTAL_PIXELS, 0.0),
+RunState::RunState(const Camera& camera)
+    : camera(camera),
+      measuredDisparity(TOTAL_PIXELS, 0.0),
       measuredDisparityRoad(TOTAL_PIXELS, 0.0),
       grid(gridNum, Grid{}),
       newGrid(gridNum, Grid{}) {

@@ -12,12 +12,12 @@
 #include "core.h"
 
 struct RunState {
-    RunState();
+    explicit RunState(const Camera& camera = DEFAULT_CAMERA);
     ~RunState();
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
-    Camera camera = DEFAULT_CAMERA;             // the rig the frames come from
+    const Camera camera;                        // the rig the frames come from
 
     // Per-run buffers, allocated once and reused by every frame.
     std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v); 0.0 = none
@@ -42,7 +42,10 @@ struct RunState {
     bool bGndFixFlg = false;      // set at the first accepted road profile, never cleared
     bool groundAccepted = false;  // this frame's road profile passed its check
 
+    // A frame's disparities arrive either as a colour-coded picture, which the road stage decodes
+    // into measuredDisparity, or as values a frame source has put into measuredDisparity itself.
     qim::Image src_img_colorD;    // this frame's colour-coded disparity picture (560 x 360)
+    bool disparityValuesGiven = false;  // this frame's measuredDisparity came from the source
     qim::Image src_img_grayR;     // this frame's grey camera picture (656 x 486)
     qim::Image src_img_topview;   // top-view background, loaded once
 };
