@@ -45,7 +45,8 @@ public:
 private:
     void CountIfNeeded();
 
-    int numTotalData = 0;  // values counted into bins since construction or Initialize
+    int numTotalData = 0;  // values counting has placed since construction or the last Initialize
+    int placedByLastCount = 0;  // of those, the ones the last count placed, which a recount replaces
     int numBin = 0;
     bool counted = false;  // the bins reflect the stored values
     double widthBin = 0.0;
