@@ -98,7 +98,7 @@ protected:
         fs::create_directories(dir + "/seq24");
         for (int frame = FIRST; frame <= LAST; ++frame) {
             const scene::Scene s = SceneOf(frame);
-            const std::vector<unsigned char> bgra = scene::EncodeDisparity(scene::RenderDisparity(s));
+            const std::vector<unsigned char> bgra = scene::EncodeDisparity(DEFAULT_CAMERA, scene::RenderDisparity(s));
             std::vector<unsigned char> bgr;
             for (size_t i = 0; i < bgra.size(); i += 4) bgr.insert(bgr.end(), {bgra[i], bgra[i + 1], bgra[i + 2]});
             ASSERT_TRUE(WriteBmp(Numbered(dir + "/seq/disp_", frame), bgra.data(), TOTAL_U, TOTAL_V, 32));
@@ -308,7 +308,7 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
         EXPECT_EQ(conf, frame == 102 ? 1 : 0) << line;
         // The box stands where the scene put the obstacle.
         const scene::Box box = std::fabs(z - PEDESTRIAN_M) < 1.0 ? Pedestrian() : Car(frame);
-        const scene::BoxExtent extent = scene::Extent(box);
+        const scene::BoxExtent extent = scene::Extent(DEFAULT_CAMERA, box);
         EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << line;
         EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << line;
         EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << line;

@@ -1,6 +1,7 @@
 // Compile-time configuration of the detector and the records its stages exchange.
 // Lengths are metres unless a name ends in _PIX; disparities are pixels; u is the column
-// and v the row of the 560 x 360 disparity picture, counted from its top-left corner.
+// and v the row of the disparity picture, counted from its top-left corner. The camera
+// constants and sizes describe the default camera (Camera.h); a run reads its own camera.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +64,12 @@ struct ColorSet {
     int32_t green;
     int32_t blue;
 };
+
+// Occupancy levels of a grid cell (Grid::exist), and the first disparity level a cell can occupy.
+constexpr int32_t EXIST_EMPTY = 0;
+constexpr int32_t EXIST_WEAK = 1;       // a candidate, inside the grid stage only
+constexpr int32_t EXIST_OCCUPIED = 10;
+constexpr int FIRST_GRID_LEVEL = 2;     // levels 0 and 1 are never occupied
 
 // One cell of the occupancy grid (column block x disparity level).
 struct Grid {

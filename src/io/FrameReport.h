@@ -18,9 +18,10 @@ struct PictureBox {
     int bottom;
 };
 
-PictureBox ObstacleBox(int S_u, int E_u, double d_pix, double h_m, const int ground[LUT_NUM]);
-PictureBox TrackBox(const TrackingObject& track, const int ground[LUT_NUM]);
-PictureBox DetectionBox(const DetectedObject& detection, const int ground[LUT_NUM]);
+PictureBox ObstacleBox(const StageGeometry& geometry, int S_u, int E_u, double d_pix, double h_m,
+                       const int ground[LUT_NUM]);
+PictureBox TrackBox(const StageGeometry& geometry, const TrackingObject& track, const int ground[LUT_NUM]);
+PictureBox DetectionBox(const StageGeometry& geometry, const DetectedObject& detection, const int ground[LUT_NUM]);
 
 // The shortest text that reads back as the same double; "null" for a value that is not finite.
 std::string JsonNumber(double value);
