@@ -179,8 +179,7 @@ TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
     PutRun(road, 344, 100, +1, 12, std::numeric_limits<double>::quiet_NaN());
 
     int MaxY[LUT_NUM];
-    StageScratch scratch(DefaultGeometry());
-    VDisparityPeaks(DefaultGeometry(), scratch, road.data(), MaxY);
+    VDisparityPeaks(DefaultGeometry(), road.data(), MaxY);
     for (int d = 0; d < LUT_NUM; ++d) {
         if (d >= 29 && d <= 31) continue;  // the filler's class and its neighbours
         EXPECT_EQ(MaxY[d], expected[d]) << "class " << d;

@@ -18,11 +18,12 @@ struct TakingPartCells {
 
 TakingPartCells ListTakingPart(const StageGeometry& g, const Grid* grid) {
     TakingPartCells list;
+    const int blocksU = g.blocksU;
     list.cells.reserve(static_cast<size_t>(g.gridCells));
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         list.rowStart[d] = static_cast<int>(list.cells.size());
-        for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-            if (TakesPart(grid[GRID(uBl, d, g.blocksU)])) list.cells.push_back(GRID(uBl, d, g.blocksU));
+        for (int uBl = 0; uBl < blocksU; ++uBl) {
+            if (TakesPart(grid[GRID(uBl, d, blocksU)])) list.cells.push_back(GRID(uBl, d, blocksU));
         }
     }
     list.rowStart[LUT_NUM] = static_cast<int>(list.cells.size());
@@ -33,10 +34,11 @@ TakingPartCells ListTakingPart(const StageGeometry& g, const Grid* grid) {
 // the rows before it were compared when their own cells were the base. Only taking-part cells
 // can be joined, so they are read from the list, which keeps the grid's order of the joins.
 void ReferCandidates(const StageGeometry& g, Grid* grid, const TakingPartCells& list, int uBl, int d) {
-    const int base = GRID(uBl, d, g.blocksU);
+    const int blocksU = g.blocksU;
+    const int base = GRID(uBl, d, blocksU);
     for (int k = list.rowStart[d]; k < list.rowStart[LUT_NUM]; ++k) {
         const int r = list.cells[k];
-        if (r != base) ReferGroup(g, grid, uBl, d, r % g.blocksU, r / g.blocksU);
+        if (r != base) ReferGroup(g, grid, uBl, d, r % blocksU, r / blocksU);
     }
 }
 
@@ -99,10 +101,11 @@ bool TakesPart(const Grid& c) { return c.exist == EXIST_OCCUPIED && c.count > 0;
 
 int LabelCells(const StageGeometry& g, Grid* grid) {
     const TakingPartCells list = ListTakingPart(g, grid);
+    const int blocksU = g.blocksU;
     int groupNum = 1;
-    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+    for (int uBl = 0; uBl < blocksU; ++uBl) {
         for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-            Grid& b = grid[GRID(uBl, d, g.blocksU)];
+            Grid& b = grid[GRID(uBl, d, blocksU)];
             if (!TakesPart(b)) continue;
             if (b.id == 0) b.id = groupNum++;
             ReferCandidates(g, grid, list, uBl, d);

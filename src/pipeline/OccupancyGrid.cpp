@@ -74,10 +74,12 @@ void CountFineBins(const double* disparity, StripCounts& counts) {
 // window stays.
 void CountStrip(const StageGeometry& g, const double* measuredDisparity, int u0, const double* disparity,
                 const double* threshold, StripCounts& counts) {
+    const int width = g.width;
+    const int height = g.height;
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
     counts.windowedCount = 0;
-    for (int v = 0; v < g.height; ++v) {
-        const double* row = measuredDisparity + PIXEL(u0, v, g.width);
+    for (int v = 0; v < height; ++v) {
+        const double* row = measuredDisparity + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const double m = row[i];
             if (m == 0.0) continue;  // no disparity: empty and dropped pixels come in long runs
@@ -144,8 +146,9 @@ int TableLevel(double disparity) {
 // left as they are.
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
+    const int width = g.width;
     for (int v = firstDropRow; v < g.height; ++v) {
-        double* row = measuredDisparity + PIXEL(u0, v, g.width);
+        double* row = measuredDisparity + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             row[i] = blind[TableLevel(row[i])] < v ? 0.0 : row[i];
         }

@@ -69,30 +69,41 @@ struct ErasureTables {
     int eraseAbove[ROAD_CLASS_SLOTS];
 };
 
+// The V-disparity histogram counts each row's entries per class, and an entry of row y is read
+// and written only while row y is scanned: the search holds one row of it at a time.
 struct PeakSearch {
-    const StageGeometry& g;
-    int* histDisparity;      // V-disparity histogram, [row / 2][class]
+    int axisU;
+    int width;
+    int scanCap;
+    int rowCounts[LUT_NUM];  // the histogram's row being scanned: entries per class
     int histMaxY[LUT_NUM];   // best row count so far per class
     int peakMin[LUT_NUM];    // fewest entries of a road peak per class
     int* MaxY;
 
+    void ScanRow(const double* road, int y) {
+        std::fill_n(rowCounts, LUT_NUM, 0);
+        const double* row = road + PIXEL(0, y, width);
+        ScanRowSide(row, y, -1, axisU);
+        ScanRowSide(row, y, +1, width - 1 - axisU);
+    }
+
     // Counts the first scanCap road entries of row y met from the axis column in direction step,
-    // up to the picture's first column (left) or its last (right), neither included.
-    void ScanRowSide(const double* road, int y, int step) {
-        const double* row = road + PIXEL(0, y, g.width);
-        const int columns = step < 0 ? g.axisU : g.width - 1 - g.axisU;
+    // up to the picture's first column (left) or its last (right), neither included: `columns`
+    // columns in all.
+    void ScanRowSide(const double* row, int y, int step, int columns) {
+        const int cap = scanCap;
         int counted = 0;
-        for (int k = 0, x = g.axisU; k < columns; ++k, x += step) {
+        for (int k = 0, x = axisU; k < columns; ++k, x += step) {
             const double v = row[x];
             if (!IsRoadDisparity(v)) continue;
-            if (++counted > g.scanCap) return;
+            if (++counted > cap) return;
             Count(y, DisparityClass(v));
         }
     }
 
     // A strictly greater count is needed, so among equal counts the topmost row wins.
     void Count(int y, int d) {
-        const int n = ++histDisparity[(y / 2) * LUT_NUM + d];
+        const int n = ++rowCounts[d];
         if (n > histMaxY[d] && n >= peakMin[d]) {
             histMaxY[d] = n;
             MaxY[d] = y;
@@ -138,15 +149,17 @@ void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
     }
 }
 
+// Row by row in pairs: an even row and the odd row below it, cleared in the same pass.
 void SelectRoadDisparities(const StageGeometry& g, const double* decoded, double* road) {
-    for (int y = 0; y < g.height; ++y) {
-        double* out = road + PIXEL(0, y, g.width);
-        if (y % 2 == 1) {
-            std::fill(out, out + g.width, 0.0);
-            continue;
+    const int width = g.width;
+    for (int y = 0; y < g.height; y += 2) {
+        const double* in = decoded + PIXEL(0, y, width);
+        double* out = road + PIXEL(0, y, width);
+        double* odd = y + 1 < g.height ? out + width : out;
+        for (int x = 0; x < width; ++x) {
+            odd[x] = 0.0;
+            out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
         }
-        const double* in = decoded + PIXEL(0, y, g.width);
-        for (int x = 0; x < g.width; ++x) out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
     }
 }
 
@@ -199,15 +212,11 @@ void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, dou
     }
 }
 
-void VDisparityPeaks(const StageGeometry& g, StageScratch& scratch, const double* road, int MaxY[LUT_NUM]) {
-    std::fill(scratch.histDisparity.begin(), scratch.histDisparity.end(), 0);
-    PeakSearch search{g, scratch.histDisparity.data(), {}, {}, MaxY};
+void VDisparityPeaks(const StageGeometry& g, const double* road, int MaxY[LUT_NUM]) {
+    PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
     for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
     std::fill(MaxY, MaxY + LUT_NUM, g.noRoadRow);
-    for (int y = g.roadFirstRow; y < g.height; y += 2) {
-        search.ScanRowSide(road, y, -1);
-        search.ScanRowSide(road, y, +1);
-    }
+    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(road, y);
     FillOddClasses(MaxY);
 }
 
@@ -221,5 +230,5 @@ void RoadDisparityMap(RunState& run) {
     }
     SelectRoadDisparities(g, run.measuredDisparity.data(), road);
     EraseObstacleDisparities(g, run.scratch, road);
-    VDisparityPeaks(g, run.scratch, road, run.MaxY);
+    VDisparityPeaks(g, road, run.MaxY);
 }

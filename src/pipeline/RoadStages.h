@@ -47,7 +47,7 @@ void EraseObstacleDisparities(const StageGeometry& geometry, StageScratch& scrat
 
 // Finds for every disparity class the row of its V-disparity peak (geometry.noRoadRow where no row
 // qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays noRoadRow.
-void VDisparityPeaks(const StageGeometry& geometry, StageScratch& scratch, const double* road, int MaxY[LUT_NUM]);
+void VDisparityPeaks(const StageGeometry& geometry, const double* road, int MaxY[LUT_NUM]);
 
 // Smooths the peak rows along the disparity axis, near to far.
 void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);

@@ -7,7 +7,6 @@
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
       dominated(static_cast<size_t>(g.width)),
-      histDisparity(static_cast<size_t>((g.height + 1) / 2) * LUT_NUM),
       stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
 
 RunState::RunState(const Camera& cam)

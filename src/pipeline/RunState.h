@@ -19,7 +19,6 @@ struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
     std::vector<uint16_t> columnCounts;  // road stage: class counts of every column
     std::vector<char> dominated;         // road stage: columns with a dominant class
-    std::vector<int> histDisparity;      // road stage: V-disparity histogram, [row / 2][class]
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
 };
 

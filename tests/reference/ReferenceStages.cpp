@@ -234,7 +234,7 @@ void RoadDisparityMap(RunState& run) {
     double* road = run.measuredDisparityRoad.data();
     reference::DecodeRoadDisparities(run.geometry, run.src_img_colorD, road);
     reference::EraseObstacleDisparities(run.geometry, road);
-    VDisparityPeaks(run.geometry, run.scratch, road, run.MaxY);
+    VDisparityPeaks(run.geometry, road, run.MaxY);
 }
 
 void DecodeObstacleDisparity(const StageGeometry& g, const qim::Image& colorD, const int* blind,
