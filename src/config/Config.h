@@ -33,6 +33,12 @@ constexpr double DELTA_T = 0.03333;   // frame interval (second)
 constexpr double CAM_H_M = 1.32;      // camera height above the road (metre)
 constexpr double TAN_CAM_ANGLE = 0.075; // downward pitch of the optical axis, as its tangent
 
+// Decoded disparities outside this range are neither road nor obstacle candidates of the road
+// stage; keeping them out also keeps every road disparity class below ROAD_CLASSES = 41.
+constexpr double ROAD_MIN_DISPARITY = 2.0;
+constexpr double ROAD_MAX_DISPARITY = 40.0;
+constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
+
 // Detection.
 constexpr double C_THRESHOLD1 = 2.0;         // below C_THRESHOLD1 x threshold[d] pixels a cell is empty
 constexpr double C_THRESHOLD2 = 5.0;         // below C_THRESHOLD2 x threshold[d] a cell is only a weak candidate

@@ -55,31 +55,38 @@ StageGeometry::StageGeometry(const Camera& cam)
       gridCells(cam.width_pix / SHIFT_PITCH * LUT_NUM),
       axisU(static_cast<int>(std::clamp(cam.u0_pix, 0.0, cam.width_pix - 1.0))),
       rowScale(B_MM / cam.baseline_m),
-      columnScale(cam.f_pix / F_PIX) {
+      columnScale(cam.f_pix / F_PIX),
+      roadRowScale((cam.camHeight_m / cam.baseline_m) / (CAM_H_M / B_MM)) {
     // The default horizon lies at row 108.8: the road rows are counted from row 110.
     roadFirstRow = FirstRoadRow(cam);
     // 100 entries span a road 100 z / F_PIX metres wide at distance z, f / F_PIX as many columns here.
     scanCap = AtMost(ROAD_SCAN_CAP, columnScale);
-    // A face of a class is a run of rows of one disparity: h d / B rows, every second one entered.
-    faceLimitSingle = static_cast<int>(FACE_LIMIT_SINGLE * rowScale);
-    faceLimitFolded = static_cast<int>(FACE_LIMIT_FOLDED * rowScale);
+    // A column holds h_cam / B road rows per unit of disparity (every second one entered): more of
+    // one class is an obstacle face.
+    faceLimitSingle = static_cast<int>(FACE_LIMIT_SINGLE * roadRowScale);
+    faceLimitFolded = static_cast<int>(FACE_LIMIT_FOLDED * roadRowScale);
     // A road peak is a run of columns of one disparity along a row: f w / z columns.
     peakMinSingle = AtLeast(FACE_LIMIT_SINGLE, columnScale);
     peakMinFolded = AtLeast(FACE_LIMIT_FOLDED, columnScale);
 
     noRoadRow = cam.height_pix - 1;
+    // Levels beyond the road classes are never counted; where the flat road lies inside the picture
+    // there (a camera that sees the road nearer than ROAD_MAX_DISPARITY), its row stands for the peak.
+    for (int d = 0; d < LUT_NUM; ++d) {
+        uncountedRoadRow[d] = d < ROAD_CLASSES ? noRoadRow : std::min(FlatRoadRowInPicture(cam, d), noRoadRow);
+    }
     // Rows 350 and 70 of 360: near the picture's bottom and high above the horizon.
     measuredRowLimit = PictureRows(MEASURED_ROW_LIMIT, cam.height_pix);
     minRoadRow = PictureRows(MIN_ROAD_ROW, cam.height_pix);
-    // A road row off by a height e at level d is e d / B rows off: every road tolerance is a row count.
-    gateRows = GATE_ROWS * rowScale;
-    stepLimitNear = STEP_LIMIT_NEAR * rowScale;
-    stepLimitFar = STEP_LIMIT_FAR * rowScale;
-    bandFixed = BAND_FIXED * rowScale;
-    bandBelowFirst = BAND_BELOW_FIRST * rowScale;
-    bandAboveFirst = BAND_ABOVE_FIRST * rowScale;
-    raiseStepNear = RAISE_STEP_NEAR * rowScale;
-    raiseStepFar = RAISE_STEP_FAR * rowScale;
+    // The road profile's tolerances are counts of the rows the road rises per level, h_cam / B.
+    gateRows = GATE_ROWS * roadRowScale;
+    stepLimitNear = STEP_LIMIT_NEAR * roadRowScale;
+    stepLimitFar = STEP_LIMIT_FAR * roadRowScale;
+    bandFixed = BAND_FIXED * roadRowScale;
+    bandBelowFirst = BAND_BELOW_FIRST * roadRowScale;
+    bandAboveFirst = BAND_ABOVE_FIRST * roadRowScale;
+    raiseStepNear = RAISE_STEP_NEAR * roadRowScale;
+    raiseStepFar = RAISE_STEP_FAR * roadRowScale;
 
     // A strip is SHIFT_PITCH columns wide at every camera; its pixels at level i are rows: h i / B.
     for (int i = 0; i < LUT_NUM; ++i) threshold[i] = DefaultThreshold(i) * rowScale;

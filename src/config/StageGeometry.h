@@ -5,8 +5,10 @@
 //   a height h at disparity d spans h d / B rows, so a row count scales by rowScale = B_MM / B;
 //   a width w at distance z spans f w / z columns, so a column count scales by columnScale = f / F_PIX;
 //   a share of the picture scales with its height.
+//   the flat road rises h_cam / B rows per unit of disparity, so a count of road rows per level
+//   scales by roadRowScale = (h_cam / B) / (CAM_H_M / B_MM);
 // The disparity levels themselves (LUT_NUM integer levels, the class and table breakpoints) stay.
-// With the default camera both factors are exactly 1.0 and every value below is the default's.
+// With the default camera the three factors are exactly 1.0 and every value below is the default's.
 #pragma once
 
 #include "Camera.h"
@@ -26,8 +28,9 @@ struct StageGeometry {
     int blocksU;        // SHIFT_PITCH-wide column blocks the width holds; columns left over are ignored
     int gridCells;      // cells of a grid, index GRID(uBl, d, blocksU)
     int axisU;          // column of the optical axis, truncated, inside the picture
-    double rowScale;    // B_MM / baseline
-    double columnScale; // f / F_PIX
+    double rowScale;     // B_MM / baseline
+    double columnScale;  // f / F_PIX
+    double roadRowScale; // (camHeight / baseline) / (CAM_H_M / B_MM)
 
     // Road disparity map and V-disparity peaks.
     int roadFirstRow;        // first even row below the horizon: the rows above it see no road
@@ -39,6 +42,8 @@ struct StageGeometry {
 
     // Road profile.
     int noRoadRow;           // the row of a class without road: the picture's last row
+    int uncountedRoadRow[LUT_NUM];  // peak row of a level the road stage never counts: the flat road's
+                                    // row nearer than ROAD_MAX_DISPARITY, else noRoadRow
     int measuredRowLimit;    // peak rows from here down mark a class without road
     int minRoadRow;          // a road row above this one is implausible
     double gateRows;         // a peak this far from the filter's prediction is an outlier

@@ -215,7 +215,7 @@ void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, dou
 void VDisparityPeaks(const StageGeometry& g, const double* road, int MaxY[LUT_NUM]) {
     PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
     for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
-    std::fill(MaxY, MaxY + LUT_NUM, g.noRoadRow);
+    std::copy(g.uncountedRoadRow, g.uncountedRoadRow + LUT_NUM, MaxY);
     for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(road, y);
     FillOddClasses(MaxY);
 }

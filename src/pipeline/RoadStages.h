@@ -7,11 +7,6 @@
 #include "StageGeometry.h"
 #include "core.h"
 
-// Decoded disparities outside this range are neither road nor obstacle candidates of the road
-// stage; keeping them out also keeps every disparity class below 41.
-constexpr double ROAD_MIN_DISPARITY = 2.0;
-constexpr double ROAD_MAX_DISPARITY = 40.0;
-
 bool IsRoadDisparity(double v);
 
 // Disparity rounded half up (v a road disparity).
@@ -20,9 +15,8 @@ int RoundedDisparity(double v);
 // Histogram class of a road disparity: the rounded value, an odd value above 16 lowered by one.
 int DisparityClass(double v);
 
-// Classes of road disparities: 2.0 .. 40.0 round to at most 40. The column counts of the erasure
-// have one more class, for the entries of no road disparity, which are never erased.
-constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
+// The column counts of the erasure have one class more than the road classes, for the entries of
+// no road disparity, which are never erased.
 constexpr int ROAD_CLASS_SLOTS = ROAD_CLASSES + 1;
 
 // The buffers below are the camera's pictures: geometry.pixels entries, index PIXEL(u, v, width).
@@ -45,8 +39,9 @@ void SelectRoadDisparities(const StageGeometry& geometry, const double* decoded,
 // Erases from every column of road the disparities that dominate it (obstacle faces).
 void EraseObstacleDisparities(const StageGeometry& geometry, StageScratch& scratch, double* road);
 
-// Finds for every disparity class the row of its V-disparity peak (geometry.noRoadRow where no row
-// qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays noRoadRow.
+// Finds for every disparity class the row of its V-disparity peak (geometry.uncountedRoadRow where no
+// row qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays
+// uncountedRoadRow[99].
 void VDisparityPeaks(const StageGeometry& geometry, const double* road, int MaxY[LUT_NUM]);
 
 // Smooths the peak rows along the disparity axis, near to far.
