@@ -166,19 +166,35 @@ TEST(SceneFile, ProjectSceneHoldsTheRequiredObstacles) {
 }
 
 TEST(SceneGeometry, BoxStandsOnItsRoadRow) {
-    // A car 1.5 m high at 15 m: disparity 9.4911, road row 180 + 949.1 x 0.195 / 14.901 = 192.42,
-    // 1.5 x 9.4911 / 0.15 = 94.9 rows high, columns 232 +- 0.85 x 949.1 / 15 = 232 +- 53.78.
-    scene::Box car;
-    car.left_m = -0.85;
-    car.right_m = 0.85;
-    car.z_m = 15.0;
-    car.height_m = 1.5;
-    const scene::BoxExtent e = scene::Extent(DEFAULT_CAMERA, car);
-    EXPECT_NEAR(e.d_pix, 9.49107, 1e-5);
-    EXPECT_EQ(e.uLeft, 179);
-    EXPECT_EQ(e.uRight, 285);
-    EXPECT_EQ(e.vBottom, 192);
-    EXPECT_EQ(e.vTop, 97);
+    constexpr Camera KITTI_LIKE = {707.09, 0.537, 707.09 * 0.537, 601.9, 183.1, 1226, 370, 1.65, 0.0, 0.1, -1.5, 1.5};
+    struct Case {
+        Camera camera;
+        double half_m, z_m, height_m;
+        double d_pix;
+        int uLeft, uRight, vBottom, vTop;
+    };
+    const Case cases[] = {
+        // A car 1.5 m high at 15 m: disparity 9.4911, road row 180 + 949.1 x 0.195 / 14.901 = 192.42,
+        // 1.5 x 9.4911 / 0.15 = 94.9 rows high, columns 232 +- 0.85 x 949.1 / 15 = 232 +- 53.78.
+        {DEFAULT_CAMERA, 0.85, 15.0, 1.5, 9.49107, 179, 285, 192, 97},
+        // KITTI's level rig, a box 1 m wide and 1.5 m high at 10 m: disparity 37.970, road row
+        // 183.1 + 1.65 x 707.09 / 10 = 299.77, 1.5 x 37.97 / 0.537 = 106.1 rows high, columns
+        // 601.9 +- 0.5 x 707.09 / 10 = 601.9 +- 35.35.
+        {KITTI_LIKE, 0.5, 10.0, 1.5, 37.97073, 567, 637, 299, 193},
+    };
+    for (const Case& c : cases) {
+        scene::Box box;
+        box.left_m = -c.half_m;
+        box.right_m = c.half_m;
+        box.z_m = c.z_m;
+        box.height_m = c.height_m;
+        const scene::BoxExtent e = scene::Extent(c.camera, box);
+        EXPECT_NEAR(e.d_pix, c.d_pix, 1e-5);
+        EXPECT_EQ(e.uLeft, c.uLeft);
+        EXPECT_EQ(e.uRight, c.uRight);
+        EXPECT_EQ(e.vBottom, c.vBottom);
+        EXPECT_EQ(e.vTop, c.vTop);
+    }
 }
 
 TEST(SceneGeometry, ExactPictureShowsRoadSkyAndNearestBox) {

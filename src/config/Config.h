@@ -25,7 +25,7 @@ constexpr int GRID(int uBl, int d) { return uBl + (d * totalBlkNumU); }
 
 // Camera model.
 constexpr double BF_PIX = 142.366;    // baseline x focal length (metre x pixel): distance = BF_PIX / disparity
-constexpr double B_MM = 0.15;         // stereo baseline (metre, whatever the name says)
+constexpr double B_MM = 0.15;         // stereo baseline (metre)
 constexpr double F_PIX = 949.1;       // focal length (pixel)
 constexpr int U0 = 328;               // principal point column in the camera picture (pixel)
 constexpr int V0 = 243;               // principal point row in the camera picture (pixel)

@@ -19,8 +19,8 @@ int PeakMin(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.peak
 
 // ColorToValue reads one channel once it knows the segment of the colour, so its value on each
 // segment is a table of that channel, filled by ColorToValue itself. A picture mixes segments
-// unpredictably; choosing among the four table entries by selection instead of by branches makes
-// the decode several times cheaper, with the very same values.
+// unpredictably: choosing among the four table entries by selection instead of by branches keeps
+// the decode cheap.
 struct SegmentTables {
     double blueFull[256];    // blue 255: by green
     double greenFull[256];   // blue 0, green 255: by red
