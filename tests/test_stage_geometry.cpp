@@ -3,6 +3,7 @@
 // conversions and the renderer follow the camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -152,4 +153,23 @@ TEST(StageGeometry, GivenDisparitiesBeyondTheLastLevelAreTheLargestCodedOne) {
     };
     EXPECT_EQ(digestOf(130.0), digestOf(100.0));
     EXPECT_NE(digestOf(99.0), digestOf(100.0));
+}
+
+// A column of a tall picture can hold more entries of one class than a byte counts: a face of 260
+// even rows is still a face.
+TEST(StageGeometry, TallPictureCountsEveryEntryOfAColumn) {
+    for (const int rows : {360, 600}) {
+        Camera tall = DEFAULT_CAMERA;
+        tall.width_pix = 8;
+        tall.height_pix = rows;
+        const StageGeometry g(tall);
+        StageScratch scratch(g);
+        std::vector<double> road(static_cast<size_t>(g.pixels), 0.0);
+        const int faceRows = std::min(260, rows / 2);
+        for (int k = 0; k < faceRows; ++k) road[PIXEL(3, 2 * k, g.width)] = 10.0;
+        road[PIXEL(5, 0, g.width)] = 10.0;  // a lone entry of another column stays
+        EraseObstacleDisparities(g, scratch, road.data());
+        for (int k = 0; k < faceRows; ++k) ASSERT_EQ(road[PIXEL(3, 2 * k, g.width)], 0.0) << rows << " rows, row " << 2 * k;
+        EXPECT_EQ(road[PIXEL(5, 0, g.width)], 10.0);
+    }
 }

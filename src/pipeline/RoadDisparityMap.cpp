@@ -186,29 +186,45 @@ int EntryClass(double v, const ErasureTables& t) {
 // The column histograms are counted row by row, all columns at once. A dominant class i is erased
 // through the rounded values folded into it (i, and i + 1 from the folded classes on): exactly the
 // entries whose own class is i. Only the columns with a dominant class are visited again.
-void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, double* road) {
-    const ErasureTables tables = FillErasureTables(g);
-    uint16_t* histD_1v = scratch.columnCounts.data();
-    std::fill(scratch.columnCounts.begin(), scratch.columnCounts.end(), 0);
+namespace {
+
+// The erasure with column counters of one type: the smallest that holds a column's even rows
+// keeps the counts of all columns close at hand (a byte each for a picture of up to 511 rows).
+template <typename Counter>
+void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* histD_1v, char* dominated,
+                  double* road) {
+    const int width = g.width;
+    std::fill_n(histD_1v, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, Counter{0});
     for (int y = 0; y < g.height; y += 2) {
-        const double* row = road + PIXEL(0, y, g.width);
-        uint16_t* counts = histD_1v;
-        for (int x = 0; x < g.width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
+        const double* row = road + PIXEL(0, y, width);
+        Counter* counts = histD_1v;
+        for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
     }
-    char* dominated = scratch.dominated.data();
-    for (int x = 0; x < g.width; ++x) {
+    for (int x = 0; x < width; ++x) {
         dominated[x] = false;
         for (int d = 0; d < ROAD_CLASSES; ++d) {
             dominated[x] = dominated[x] || histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d];
         }
     }
     for (int y = 0; y < g.height; y += 2) {
-        double* row = road + PIXEL(0, y, g.width);
-        for (int x = 0; x < g.width; ++x) {
+        double* row = road + PIXEL(0, y, width);
+        for (int x = 0; x < width; ++x) {
             if (!dominated[x]) continue;
             const int d = EntryClass(row[x], tables);
             if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = 0.0;
         }
+    }
+}
+
+}  // namespace
+
+void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, double* road) {
+    const ErasureTables tables = FillErasureTables(g);
+    char* dominated = scratch.dominated.data();
+    if ((g.height + 1) / 2 <= UINT8_MAX) {
+        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, road);
+    } else {
+        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, road);
     }
 }
 

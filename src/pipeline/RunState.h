@@ -17,7 +17,7 @@
 // Working buffers of the stages, sized for the camera once per run; each frame overwrites them.
 struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
-    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column
+    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (bytes when they fit)
     std::vector<char> dominated;         // road stage: columns with a dominant class
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
 };
