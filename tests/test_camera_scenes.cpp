@@ -156,7 +156,8 @@ TEST(CameraScenes, KittiRigSeesTheRoadTheObstaclesAndTheirSpeeds) {
         EXPECT_EQ(r.falseTracks, 0);
         for (const auto& [b, ids] : r.identifiers) {
             const std::string box = moving.boxes[b].name;
-            EXPECT_TRUE(std::all_of(ids.begin(), ids.end(), [&](int id) { return id == ids[0]; })) << box;
+            const int first = ids.front();
+            EXPECT_TRUE(std::all_of(ids.begin(), ids.end(), [first](int id) { return id == first; })) << box;
             EXPECT_LE(r.worstDistanceError.at(b), 0.05) << box;
             EXPECT_LE(r.worstLateralError_m.at(b), 0.3) << box;
             ASSERT_GT(r.vzError_mps.count(b), 0u) << box;
