@@ -106,11 +106,15 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
     }
 }
 
-TEST(FramePath, PutsTheFiveDigitFrameNumberInPlaceOfXXXXX) {
+TEST(FramePath, PutsTheZeroPaddedFrameNumberInPlaceOfEachRunOfX) {
     EXPECT_EQ(FramePath("rec/disp_XXXXX.bmp", 410), "rec/disp_00410.bmp");
     EXPECT_EQ(FramePath("XXXXX/XXXXX.bmp", 7), "00007/00007.bmp");
-    EXPECT_EQ(FramePath("a_XXXXXXX.bmp", 99999), "a_99999XX.bmp");
+    EXPECT_EQ(FramePath("a_XXXXXXX.bmp", 99999), "a_0099999.bmp");
     EXPECT_EQ(FramePath("fixed.bmp", 410), "fixed.bmp");
+    // KITTI's six digits, runs of different lengths in one name, and a number wider than its run.
+    EXPECT_EQ(FramePath("disp_sgbm/XXXXXX.png", 42), "disp_sgbm/000042.png");
+    EXPECT_EQ(FramePath("dX_XXX_XXXXXXXXXXXX.pfm", 7), "d7_007_000000000007.pfm");
+    EXPECT_EQ(FramePath("XX.png", 1234), "1234.png");
 }
 
 TEST(RunSequence, FeedsEverySinkFrameAndStopsAtAMissingPictureOrARefusingSink) {

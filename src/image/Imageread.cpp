@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "Config.h"
 #include "format10bmpdata.h"
 #include "images.h"
 #include "inputbmpdatab8bpp.h"
@@ -14,8 +15,6 @@ namespace {
 
 constexpr int DISPARITY_ROWS = 360;
 constexpr int DISPARITY_COLS = 560;
-constexpr int GREY_ROWS = 486;
-constexpr int GREY_COLS = 656;
 constexpr int TOPVIEW_ROWS = 480;
 constexpr int TOPVIEW_COLS = 200;
 constexpr int HEADER_BYTES = 54;
@@ -173,7 +172,7 @@ void bmp_reader_dsip_32bpp(const char*, qim::Image& InputImage) {
 }
 
 void bmp_reader_dsip_8ppp(const char*, qim::Image& InputImage) {
-    StoreBottomUpRows(bmpdata_8bpp, GREY_ROWS, GREY_COLS, 8, InputImage);
+    StoreBottomUpRows(bmpdata_8bpp, CAMERA_ROWS, CAMERA_COLS, 8, InputImage);
 }
 
 void bmp_reader_24bpp(const char*, qim::Image& InputImage) {

@@ -46,16 +46,6 @@ bool LoadPicture(const std::string& option, const std::string& path, int cols, i
 
 }  // namespace
 
-std::string FramePath(const std::string& pattern, int frame) {
-    char number[16];
-    std::snprintf(number, sizeof number, "%05d", frame);
-    // Room for the pattern with every "XXXXX" replaced by a number of up to five digits.
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    strchg(buf.data(), buf.size(), "XXXXX", number);
-    return buf.data();
-}
-
 FileFrames::FileFrames(std::string disparity, std::string grey)
     : disparityPattern(std::move(disparity)), greyPattern(std::move(grey)) {}
 

@@ -6,14 +6,6 @@
 
 #include "RunDriver.h"
 
-// Size of the grey camera picture; the disparity picture is its TOTAL_U x TOTAL_V window at
-// (DISPARITY_OFS_U, DISPARITY_OFS_V).
-constexpr int CAMERA_COLS = 656;
-constexpr int CAMERA_ROWS = 486;
-
-// The file a pattern names for one frame (0 to 99999).
-std::string FramePath(const std::string& pattern, int frame);
-
 // Colour-coded disparity pictures (32 or 24 bits per pixel, 560 x 360) from `disparityPattern`, or
 // the embedded picture when it is empty; grey camera pictures (8 bits per pixel, 656 x 486) from
 // `greyPattern`, or none when it is empty. A missing file, a file that is no readable BMP and a
