@@ -14,6 +14,7 @@
 #include "FrameReport.h"
 #include "RunDriver.h"
 #include "TrackOptions.h"
+#include "TrackSetup.h"
 
 namespace {
 
@@ -100,14 +101,19 @@ int main(int argc, char** argv) {
         std::cout << "obstacle-track " << PROJECT_VERSION << '\n';
         return 0;
     }
+    Camera camera = DEFAULT_CAMERA;
+    if (!SettleTrackRun(options, camera, std::cerr, error)) return Fail(error);
     Outputs outputs;
     if (!outputs.Open(options, error)) return Fail(error);
 
-    FileFrames source(options.disparityPattern, options.greyPattern);
+    // Overlays drawn without grey pictures show the disparity picture, which PNG and PFM sources
+    // then colour-code as well.
+    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty();
+    FileFrames source(camera, {options.disparityPattern, options.greyPattern, options.disparityScale, colourPicture});
     std::ostream* progress = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     int tracksSeen = 0;
     const auto start = std::chrono::steady_clock::now();
-    const RunOutcome outcome = RunSequence(DEFAULT_CAMERA, source, options.first, options.last, progress,
+    const RunOutcome outcome = RunSequence(camera, source, options.first, options.last, progress,
                                            [&](int frame, const RunState& run, const AssociationRecord& record) {
                                                if (!outputs.Write(frame, run, record, options.grid, error)) return false;
                                                tracksSeen += NewTracks(run, record);

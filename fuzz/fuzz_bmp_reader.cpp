@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InitialNames(names);
     static RunState run;  // its buffers are allocated once, not per input
     for (const bool grey : {false, true}) {
-        FileFrames frames(grey ? "" : ScratchFile(), grey ? ScratchFile() : "");
+        FileFrames frames(DEFAULT_CAMERA, {grey ? "" : ScratchFile(), grey ? ScratchFile() : "", {}, false});
         std::string problem;
         qim::Image& picture = grey ? img : run.src_img_colorD;
         const bool loaded = grey ? frames.LoadGrey(names, 0, img, problem) : frames.LoadDisparity(names, 0, run, problem);

@@ -11,7 +11,7 @@
 // distance 0 and its middle column at lateral position 0.
 constexpr double TOPVIEW_M_PER_PIX = 0.125;
 
-// The frame's grey picture (the disparity picture is its window at DISPARITY_OFS_U, DISPARITY_OFS_V)
+// The frame's grey picture (the disparity picture is its window at GreyPictureOf(run.camera))
 // or, without one, the disparity picture in its colours at half brightness; each track's box (its column blocks from the road row up to
 // its height) outlined in its identifier's colour with the identifier above it, and each detection
 // that no track took outlined thin in white.
