@@ -12,9 +12,10 @@ struct ProgramResult {
     std::string output;  // standard output
 };
 
-inline ProgramResult RunProgram(const std::string& program, const std::string& arguments) {
+// `before` goes in front of the command in the shell line: "timeout 60", "ulimit -v 400000;".
+inline ProgramResult RunProgram(const std::string& program, const std::string& arguments, const std::string& before = "") {
     const std::string emulator = EMULATOR;
-    const std::string command = (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
+    const std::string command = before + " " + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
     ProgramResult result{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;

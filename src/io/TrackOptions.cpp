@@ -112,7 +112,7 @@ bool ParseValue(TrackOptions& o, const std::string& name, const std::string& val
 }  // namespace
 
 bool RangeFromDisk(const TrackOptions& o) {
-    return !o.disparityPattern.empty() && LongestXRun(o.disparityPattern) > 0 && !(o.firstGiven && o.lastGiven);
+    return !o.disparityPattern.empty() && FrameDigits(o.disparityPattern) > 0 && !(o.firstGiven && o.lastGiven);
 }
 
 bool CheckFrameRange(const TrackOptions& o, std::string& error) {

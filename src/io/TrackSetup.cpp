@@ -14,24 +14,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file name pattern cut into its literal text and its runs of X.
+// A file name pattern cut into its literal text and the runs of X of its frame number.
 struct NamePiece {
     std::string literal;  // empty for a run
     size_t run = 0;       // digits of a run
 };
 
-std::vector<NamePiece> NamePieces(const std::string& name) {
+std::vector<NamePiece> NamePieces(const std::string& name, size_t digits) {
+    const std::string run(digits, 'X');
     std::vector<NamePiece> pieces;
-    for (size_t i = 0; i < name.size();) {
-        const size_t end = name[i] == 'X' ? name.find_first_not_of('X', i) : name.find('X', i);
-        const size_t stop = end == std::string::npos ? name.size() : end;
-        if (name[i] == 'X') {
-            pieces.push_back({"", stop - i});
-        } else {
-            pieces.push_back({name.substr(i, stop - i), 0});
-        }
-        i = stop;
+    size_t i = 0;
+    for (size_t hit; (hit = name.find(run, i)) != std::string::npos; i = hit + digits) {
+        if (hit > i) pieces.push_back({name.substr(i, hit - i), 0});
+        pieces.push_back({"", digits});
     }
+    if (i < name.size()) pieces.push_back({name.substr(i), 0});
     return pieces;
 }
 
@@ -87,12 +84,17 @@ bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std
     const size_t slash = pattern.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pattern.substr(0, slash);
     const std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-    if (slash != std::string::npos && LongestXRun(folder) > 0) {
+    const size_t digits = static_cast<size_t>(FrameDigits(pattern));
+    if (digits == 0) {
+        error = PatternProblem(pattern, "holds no frame number");
+        return false;
+    }
+    if (slash != std::string::npos && folder.find(std::string(digits, 'X')) != std::string::npos) {
         error = PatternProblem(pattern, "the frame number stands in a folder's name, so the frames cannot be looked up: "
                                         "give --first and --last");
         return false;
     }
-    const std::vector<NamePiece> pieces = NamePieces(name);
+    const std::vector<NamePiece> pieces = NamePieces(name, digits);
     std::error_code failure;
     frames.clear();
     for (fs::directory_iterator entry(folder, failure), end; !failure && entry != end; entry.increment(failure)) {

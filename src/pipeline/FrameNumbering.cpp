@@ -22,24 +22,23 @@ bool strchg(char* buf, size_t bufSize, const char* str1, const char* str2) {
     return false;
 }
 
-int LongestXRun(const std::string& text) {
+int FrameDigits(const std::string& name) {
     int longest = 0;
     int run = 0;
-    for (char c : text) {
+    for (char c : name) {
         run = c == 'X' ? run + 1 : 0;
         longest = std::max(longest, run);
     }
-    return longest;
+    return longest >= MIN_FRAME_DIGITS ? longest : 0;
 }
 
 bool SubstituteFrameNumber(char* buf, size_t bufSize, int frame) {
-    for (int n = LongestXRun(buf); n > 0; --n) {
-        const std::string run(static_cast<size_t>(n), 'X');
-        std::string digits = std::to_string(frame);
-        if (digits.size() < run.size()) digits.insert(0, run.size() - digits.size(), '0');
-        if (!strchg(buf, bufSize, run.c_str(), digits.c_str())) return false;
-    }
-    return true;
+    const size_t n = static_cast<size_t>(FrameDigits(buf));
+    if (n == 0) return true;
+    // No run is longer, so each occurrence of n X is a whole run.
+    std::string digits = std::to_string(frame);
+    if (digits.size() < n) digits.insert(0, n - digits.size(), '0');
+    return strchg(buf, bufSize, std::string(n, 'X').c_str(), digits.c_str());
 }
 
 std::string FramePath(const std::string& pattern, int frame) {

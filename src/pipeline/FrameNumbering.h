@@ -11,14 +11,20 @@
 // which would never end.
 bool strchg(char* buf, size_t bufSize, const char* str1, const char* str2);
 
-// Frame numbers in names: a run of n 'X' stands for the frame number zero-padded to n digits
-// (a number of more digits is written whole). Replaces every run in buf (bufSize bytes) through
-// strchg, longest runs first, so that a shorter run is never found inside a longer one. Returns
-// false when the grown name would not fit.
+// Frame numbers in names: the longest run of 'X' in a name, when it is at least MIN_FRAME_DIGITS
+// long, stands for the frame number zero-padded to its n digits (a number of more digits is
+// written whole), and so does every other run of that length; shorter runs are the name's own
+// text, so that a folder such as "X1" or a name with a capital X keeps it.
+constexpr int MIN_FRAME_DIGITS = 3;
+
+// The digits of the frame number in a name: the length of its longest run of 'X', or 0 when that
+// is shorter than MIN_FRAME_DIGITS (the name holds no frame number).
+int FrameDigits(const std::string& name);
+
+// Replaces the frame number's runs in buf (bufSize bytes) through strchg. Returns false when the
+// grown name would not fit.
 bool SubstituteFrameNumber(char* buf, size_t bufSize, int frame);
 
-// The file a name pattern stands for at `frame` (0 or more); a pattern without 'X' names one file.
+// The file a name pattern stands for at `frame` (0 or more); a pattern without a frame number
+// names one file.
 std::string FramePath(const std::string& pattern, int frame);
-
-// Length of the longest run of 'X' in `text`: the digits a pattern gives the frame number; 0 for none.
-int LongestXRun(const std::string& text);
