@@ -1,5 +1,6 @@
 // Runs one of the project's programs (under the cross emulator when there is one) and collects
-// its standard output and exit status.
+// its standard output and exit status. `environment` holds shell assignments for the program
+// ("NAME=value ...").
 #pragma once
 
 #include <sys/wait.h>
@@ -12,10 +13,11 @@ struct ProgramResult {
     std::string output;  // standard output
 };
 
-// `before` goes in front of the command in the shell line: "timeout 60", "ulimit -v 400000;".
-inline ProgramResult RunProgram(const std::string& program, const std::string& arguments, const std::string& before = "") {
+inline ProgramResult RunProgram(const std::string& program, const std::string& arguments,
+                                const std::string& environment = "") {
     const std::string emulator = EMULATOR;
-    const std::string command = before + " " + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
+    const std::string command =
+        environment + " " + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
     ProgramResult result{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "FileFrames.h"
+#include "PictureBytes.h"
 #include "ProgramRunner.h"
 #include "TrackSetup.h"
 
@@ -26,64 +26,6 @@ constexpr int COLS = 6;
 constexpr int ROWS = 4;
 constexpr float INF = std::numeric_limits<float>::infinity();
 constexpr float NAN_VALUE = std::numeric_limits<float>::quiet_NaN();
-
-std::string Bytes(const std::vector<uint32_t>& values, int width, bool bigEndian) {
-    std::string out;
-    for (uint32_t v : values) {
-        for (int i = 0; i < width; ++i) out += static_cast<char>(v >> (8 * (bigEndian ? width - 1 - i : i)));
-    }
-    return out;
-}
-
-uint32_t Crc32(const std::string& bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char b : bytes) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-std::string Chunk(const std::string& type, const std::string& data) {
-    return Bytes({static_cast<uint32_t>(data.size())}, 4, true) + type + data + Bytes({Crc32(type + data)}, 4, true);
-}
-
-// A PNG of one sample per pixel (top row first, `channels` copies of it), its picture data in
-// stored (uncompressed) deflate blocks: truth that owes nothing to a PNG library.
-std::string Png(int cols, int rows, int bits, int colourType, const std::vector<uint32_t>& samples, int channels = 1) {
-    std::string raw;
-    for (int v = 0; v < rows; ++v) {
-        raw += '\0';  // no filter
-        for (int u = 0; u < cols; ++u) {
-            for (int c = 0; c < channels; ++c) raw += Bytes({samples[static_cast<size_t>(v * cols + u)]}, bits / 8, true);
-        }
-    }
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    const uint16_t length = static_cast<uint16_t>(raw.size());
-    const std::string zlib = std::string("\x78\x01\x01", 3) + Bytes({length, static_cast<uint16_t>(~length)}, 2, false) +
-                             raw + Bytes({b << 16 | a}, 4, true);
-    const std::string ihdr = Bytes({static_cast<uint32_t>(cols), static_cast<uint32_t>(rows)}, 4, true) +
-                             static_cast<char>(bits) + static_cast<char>(colourType) + std::string(3, '\0');
-    return "\x89PNG\r\n\x1a\n" + Chunk("IHDR", ihdr) + Chunk("IDAT", zlib) + Chunk("IEND", "");
-}
-
-// A grey PFM of `values` (top row first), stored bottom row first in the byte order its scale says.
-std::string Pfm(int cols, int rows, const std::vector<float>& values, bool bigEndian, const std::string& sig = "Pf") {
-    std::vector<uint32_t> bits;
-    for (int i = rows - 1; i >= 0; --i) {
-        for (int u = 0; u < cols; ++u) {
-            uint32_t word = 0;
-            std::memcpy(&word, &values[static_cast<size_t>(i * cols + u)], sizeof word);
-            bits.push_back(word);
-        }
-    }
-    return sig + "\n" + std::to_string(cols) + " " + std::to_string(rows) + "\n" + (bigEndian ? "1.0" : "-1.0") + "\n" +
-           Bytes(bits, 4, bigEndian);
-}
 
 Camera SmallCamera() {
     Camera camera = DEFAULT_CAMERA;

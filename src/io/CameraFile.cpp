@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "FrameReport.h"
-#include "InputFile.h"
+#include "RegularFile.h"
 #include "NumberParsing.h"
 
 namespace {
@@ -241,7 +241,7 @@ bool ParseCameraFile(const std::string& text, const std::string& name, CameraFil
 
 bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& error) {
     std::string problem;
-    InputFile input = OpenInputFile(path, CAMERA_FILE_MAX_BYTES, problem);
+    RegularFile input = OpenRegularFile(path, CAMERA_FILE_MAX_BYTES, problem);
     if (!input.file) {
         error = path + ": " + problem;
         return false;

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "ColorMap.h"
-#include "PictureFiles.h"
+#include "PictureReader.h"
 
 namespace {
 
@@ -17,18 +17,18 @@ std::string SizeProblem(const PictureHeader& h, int cols, int rows) {
            std::to_string(rows) + " needed";
 }
 
-bool IsValuePicture(const PictureHeader& h) { return h.format != PictureFormat::BMP; }
+bool IsValuePicture(const PictureHeader& h) { return h.coding != PictureCoding::BMP; }
 
 // Why a file cannot be a disparity picture, by its header: its kind, then its size.
 std::string DisparityProblem(const PictureHeader& h, const Camera& camera) {
-    switch (h.format) {
-        case PictureFormat::BMP:
+    switch (h.coding) {
+        case PictureCoding::BMP:
             if (h.bits != 24 && h.bits != 32) return PictureKind(h) + ", 24 or 32 needed";
             break;
-        case PictureFormat::PNG:
+        case PictureCoding::PNG:
             if (!h.grey || h.bits != 16) return PictureKind(h) + ", 16-bit grey needed";
             break;
-        case PictureFormat::PFM:
+        case PictureCoding::PFM:
             if (!h.grey) return PictureKind(h) + ", grey (Pf) needed";
             break;
     }
@@ -36,15 +36,15 @@ std::string DisparityProblem(const PictureHeader& h, const Camera& camera) {
 }
 
 std::string GreyProblem(const PictureHeader& h, const GreyWindow& window) {
-    const bool greyBmp = h.format == PictureFormat::BMP && h.bits == 8;
-    const bool greyPng = h.format == PictureFormat::PNG && h.grey && h.bits == 8;
-    if (h.format == PictureFormat::BMP && !greyBmp) return PictureKind(h) + ", 8 needed";
+    const bool greyBmp = h.coding == PictureCoding::BMP && h.bits == 8;
+    const bool greyPng = h.coding == PictureCoding::PNG && h.grey && h.bits == 8;
+    if (h.coding == PictureCoding::BMP && !greyBmp) return PictureKind(h) + ", 8 needed";
     if (!greyBmp && !greyPng) return PictureKind(h) + ", 8-bit grey BMP or PNG needed";
     return SizeProblem(h, window.cols, window.rows);
 }
 
 // Opens a frame's file; a file that cannot be opened at all is named as such.
-bool OpenFrame(const std::string& option, const std::string& path, PictureFile& file, std::string& error) {
+bool OpenFrame(const std::string& option, const std::string& path, PictureReader& file, std::string& error) {
     std::string problem;
     if (file.Open(path, problem)) return true;
     error = Describe(option, path, problem);
@@ -81,7 +81,7 @@ FileFrames::FileFrames(const Camera& camera, FramePatterns patterns) : camera(ca
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
     if (patterns.disparity.empty()) return embedded.LoadDisparity(names, frame, run, error);
     const std::string path = FramePath(patterns.disparity, frame);
-    PictureFile file;
+    PictureReader file;
     if (!OpenFrame("--disparity", path, file, error)) return false;
     const PictureHeader& h = file.Header();
     std::string problem = DisparityProblem(h, camera);
@@ -97,7 +97,7 @@ bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run
     if (problem.empty() && !run.disparityValuesGiven) {
         file.ReadBmp(run.src_img_colorD, problem);
     } else if (problem.empty()) {
-        const double scale = patterns.disparityScale.value_or(h.format == PictureFormat::PNG ? PNG_DISPARITY_SCALE : 1.0);
+        const double scale = patterns.disparityScale.value_or(h.coding == PictureCoding::PNG ? PNG_DISPARITY_SCALE : 1.0);
         file.ReadValues(scale, run.measuredDisparity.data(), scratch, problem);
         run.src_img_colorD.release();
         if (problem.empty() && patterns.colourPicture) {
@@ -116,7 +116,7 @@ bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::st
         return true;
     }
     const std::string path = FramePath(patterns.grey, frame);
-    PictureFile file;
+    PictureReader file;
     if (!OpenFrame("--grey", path, file, error)) {
         img.release();
         return false;
@@ -124,7 +124,7 @@ bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::st
     const PictureHeader& h = file.Header();
     std::string problem = GreyProblem(h, GreyPictureOf(camera));
     if (problem.empty()) {
-        if (h.format == PictureFormat::BMP) {
+        if (h.coding == PictureCoding::BMP) {
             file.ReadBmp(img, problem);
         } else {
             file.ReadGreyPng(img, problem);
@@ -137,7 +137,7 @@ bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::st
 }
 
 bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error) {
-    PictureFile file;
+    PictureReader file;
     if (!OpenFrame("--disparity", path, file, error)) return false;
     cols = file.Header().cols;
     rows = file.Header().rows;

@@ -11,17 +11,16 @@
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
-using InputHandle = std::unique_ptr<std::FILE, FileCloser>;
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-struct InputFile {
-    InputHandle file;     // open for reading at its start; null when refused
+struct RegularFile {
+    FileHandle file;      // open for reading at its start; null when refused
     uint64_t length = 0;  // bytes in the file
 };
 
 // Opens `path` for reading. Returns a null handle with the problem in `problem` (without the file
 // name) when the file cannot be opened, is not a regular file, or holds more than maxBytes.
-InputFile OpenInputFile(const std::string& path, uint64_t maxBytes, std::string& problem);
+RegularFile OpenRegularFile(const std::string& path, uint64_t maxBytes, std::string& problem);
 
-// Problems that open the text naming a file that cannot be opened at all; readers of frames tell
-// a missing frame by it.
+// The problem of a file that cannot be opened at all.
 constexpr const char* CANNOT_BE_OPENED = "cannot be opened (missing or unreadable)";

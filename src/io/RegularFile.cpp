@@ -1,4 +1,4 @@
-#include "InputFile.h"
+#include "RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,8 +16,8 @@ const char* Kind(mode_t mode) {
 
 }  // namespace
 
-InputFile OpenInputFile(const std::string& path, uint64_t maxBytes, std::string& problem) {
-    InputFile input;
+RegularFile OpenRegularFile(const std::string& path, uint64_t maxBytes, std::string& problem) {
+    RegularFile input;
     // Without O_NONBLOCK, opening a FIFO waits for a writer; the mode is looked at before any read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

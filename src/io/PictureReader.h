@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "Imageread.h"
-#include "InputFile.h"
+#include "RegularFile.h"
 
-enum class PictureFormat { BMP, PNG, PFM };
+enum class PictureCoding { BMP, PNG, PFM };
 
 // What a file declares about its picture, from its header.
 struct PictureHeader {
-    PictureFormat format = PictureFormat::BMP;
+    PictureCoding coding = PictureCoding::BMP;
     int cols = 0;
     int rows = 0;
     int bits = 0;              // bits per pixel (BMP), per sample (PNG), 32 (PFM)
@@ -38,7 +38,7 @@ struct SpngContextFree {
     void operator()(struct spng_ctx* ctx) const;
 };
 
-class PictureFile {
+class PictureReader {
 public:
     // Opens `path` (a regular file) and reads its header. False with the problem (without the file
     // name): cannot be opened, not a regular file, neither BMP, PNG nor PFM, a malformed header.
@@ -63,7 +63,7 @@ private:
     bool DecodePng(void* out, size_t bytes, std::string& problem);
     bool ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
 
-    InputFile input;
+    RegularFile input;
     PictureHeader header;
     std::unique_ptr<struct spng_ctx, SpngContextFree> png;
 };

@@ -1,4 +1,4 @@
-#include "PictureFiles.h"
+#include "PictureReader.h"
 
 #include <spng.h>
 
@@ -73,10 +73,10 @@ const char* PngColourName(int colourType) {
 
 void SpngContextFree::operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 
-bool PictureFile::Open(const std::string& path, std::string& problem) {
+bool PictureReader::Open(const std::string& path, std::string& problem) {
     header = PictureHeader{};
     png.reset();
-    input = OpenInputFile(path, PICTURE_MAX_FILE_BYTES, problem);
+    input = OpenRegularFile(path, PICTURE_MAX_FILE_BYTES, problem);
     if (!input.file) return false;
     unsigned char start[BMP_HEADER_BYTES] = {};
     const size_t got = std::fread(start, 1, sizeof start, input.file.get());
@@ -85,7 +85,7 @@ bool PictureFile::Open(const std::string& path, std::string& problem) {
             problem = "shorter than the " + std::to_string(BMP_HEADER_BYTES) + "-byte BMP header";
             return false;
         }
-        header.format = PictureFormat::BMP;
+        header.coding = PictureCoding::BMP;
         header.bmp = ParseBmpHeader(start);
         header.cols = header.bmp.Width;
         header.rows = BmpRows(header.bmp);
@@ -99,8 +99,8 @@ bool PictureFile::Open(const std::string& path, std::string& problem) {
     return false;
 }
 
-bool PictureFile::OpenPng(std::string& problem) {
-    header.format = PictureFormat::PNG;
+bool PictureReader::OpenPng(std::string& problem) {
+    header.coding = PictureCoding::PNG;
     png.reset(spng_ctx_new(0));
     spng_ihdr ihdr{};
     int status = png ? 0 : SPNG_EMEM;
@@ -121,8 +121,8 @@ bool PictureFile::OpenPng(std::string& problem) {
     return true;
 }
 
-bool PictureFile::OpenPfm(std::string& problem) {
-    header.format = PictureFormat::PFM;
+bool PictureReader::OpenPfm(std::string& problem) {
+    header.coding = PictureCoding::PFM;
     header.bits = PFM_SAMPLE_BYTES * 8;
     unsigned char bytes[PFM_MAX_HEADER_BYTES];
     const size_t size = std::fseek(input.file.get(), 0, SEEK_SET) == 0
@@ -151,8 +151,8 @@ bool PictureFile::OpenPfm(std::string& problem) {
     return true;
 }
 
-bool PictureFile::ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
-    if (header.format == PictureFormat::PFM) return ReadPfmValues(scale, out, scratch, problem);
+bool PictureReader::ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
+    if (header.coding == PictureCoding::PFM) return ReadPfmValues(scale, out, scratch, problem);
     const size_t count = static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows);
     scratch.resize(count * sizeof(uint16_t));
     if (!DecodePng(scratch.data(), scratch.size(), problem)) return false;
@@ -164,7 +164,7 @@ bool PictureFile::ReadValues(double scale, double* out, std::vector<unsigned cha
     return true;
 }
 
-bool PictureFile::ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
+bool PictureReader::ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
     const uint64_t rowBytes = static_cast<uint64_t>(header.cols) * PFM_SAMPLE_BYTES;
     const uint64_t expected = rowBytes * static_cast<uint64_t>(header.rows);
     const uint64_t present = input.length - header.pixelOffset;
@@ -193,7 +193,7 @@ bool PictureFile::ReadPfmValues(double scale, double* out, std::vector<unsigned 
     return true;
 }
 
-bool PictureFile::DecodePng(void* out, size_t bytes, std::string& problem) {
+bool PictureReader::DecodePng(void* out, size_t bytes, std::string& problem) {
     size_t decoded = 0;
     int status = spng_decoded_image_size(png.get(), SPNG_FMT_PNG, &decoded);
     if (status == 0 && decoded != bytes) status = SPNG_EINTERNAL;
@@ -203,7 +203,7 @@ bool PictureFile::DecodePng(void* out, size_t bytes, std::string& problem) {
     return false;
 }
 
-bool PictureFile::ReadBmp(qim::Image& img, std::string& problem) {
+bool PictureReader::ReadBmp(qim::Image& img, std::string& problem) {
     problem = CheckBmpHeader(header.bmp, input.length);
     if (problem.empty()) problem = ReadBmpPixels(input.file.get(), header.bmp, img);
     if (problem.empty()) return true;
@@ -211,7 +211,7 @@ bool PictureFile::ReadBmp(qim::Image& img, std::string& problem) {
     return false;
 }
 
-bool PictureFile::ReadGreyPng(qim::Image& img, std::string& problem) {
+bool PictureReader::ReadGreyPng(qim::Image& img, std::string& problem) {
     img.create(header.rows, header.cols, SGBM_8UC3);
     if (img.empty()) {
         problem = "no memory for a " + std::to_string(header.rows) + " x " + std::to_string(header.cols) + " image";
@@ -223,12 +223,12 @@ bool PictureFile::ReadGreyPng(qim::Image& img, std::string& problem) {
 }
 
 std::string PictureKind(const PictureHeader& header) {
-    switch (header.format) {
-        case PictureFormat::BMP:
+    switch (header.coding) {
+        case PictureCoding::BMP:
             return std::to_string(header.bits) + " bits per pixel";
-        case PictureFormat::PNG:
+        case PictureCoding::PNG:
             return std::to_string(header.bits) + "-bit " + PngColourName(header.colourType) + " PNG";
-        case PictureFormat::PFM:
+        case PictureCoding::PFM:
             break;
     }
     return header.grey ? "grey PFM" : "colour PFM";
