@@ -87,7 +87,7 @@ TEST(CameraFile, KittiCalibrationsInBothLayouts) {
     const std::string p0 = "700 0 600.5 0 0 700 180.25 0 0 0 1 0";
     const std::string p1 = "700 0 600.5 -350 0 700 180.25 0 0 0 1 0";
     const std::string layouts[] = {
-        p0 + "\n" + p1 + "\n" + p0 + "\n",                                           // bare rows, a third ignored
+        p0 + "\n\v\f\n" + p1 + "\n" + p0 + "\n",                                   // bare rows, a third ignored
         "P1: " + p1 + "\nR0_rect: 1 0 0\n\nP0: " + p0 + "\nTr: " + p0 + "\n",        // labelled, in any order
     };
     for (const std::string& text : layouts) {

@@ -79,9 +79,10 @@ std::string ValueProblem(CameraKey key, double value) {
 }
 
 std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
+    const char* const blanks = " \t\r\v\f";
+    const size_t first = text.find_first_not_of(blanks);
     if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 // The lines of a text without their comments and surrounding blanks (empty lines kept, so that
@@ -161,6 +162,7 @@ struct Parse {
         std::istringstream in(line);
         std::vector<std::string> tokens;
         for (std::string token; in >> token;) tokens.push_back(token);
+        if (tokens.empty()) return true;
         std::string label;
         if (tokens.front().back() == ':') {
             label = tokens.front().substr(0, tokens.front().size() - 1);
