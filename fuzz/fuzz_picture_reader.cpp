@@ -10,35 +10,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "FileFrames.h"
 #include "PictureReader.h"
+#include "ScratchFile.h"
 
 namespace {
 
+const std::string& ScratchFile() { return FuzzScratchFile("fuzz_picture_reader", ""); }
+
 constexpr int MAX_SIDE = 256;
-
-// One scratch file per fuzzing process, rewritten for every input and removed at exit.
-struct Scratch {
-    std::string path;
-    ~Scratch() { std::remove(path.c_str()); }
-};
-
-const std::string& ScratchFile() {
-    static const Scratch scratch{[] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir != nullptr ? dir : "/tmp") + "/fuzz_picture_reader." + std::to_string(getpid());
-    }()};
-    return scratch.path;
-}
-
-bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
-}
 
 void CheckRefusal(bool loaded, const std::string& option, const std::string& error, const qim::Image& picture) {
     if (loaded) return;
@@ -49,7 +30,7 @@ void CheckRefusal(bool loaded, const std::string& option, const std::string& err
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!WriteFile(ScratchFile(), data, size)) std::abort();
+    WriteScratch(ScratchFile(), data, size);
     Camera camera = DEFAULT_CAMERA;
     PictureReader header;
     std::string problem;
