@@ -241,6 +241,13 @@ TEST_F(ObstacleTrackProgram, TheCameraARunWritesRepeatsIt) {
         << Errors();
     EXPECT_EQ(Errors().find("gives no"), std::string::npos) << Errors();
     EXPECT_EQ(ReadText(dir + "/again.jsonl"), ReadText(dir + "/first.jsonl"));
+    // The camera is never written over an input of the run.
+    const std::string frame = Numbered(dir + "/seq/disp_", 101);
+    const std::string before = ReadText(frame);
+    EXPECT_EQ(Track(Range(FIRST, 102) + " --quiet --camera-out " + frame).status, 2);
+    EXPECT_NE(Errors().find("--camera-out: " + frame + ": is the --disparity picture of frame 101"), std::string::npos)
+        << Errors();
+    EXPECT_EQ(ReadText(frame), before);
     // A KITTI calibration takes its picture size from the disparity pictures.
     WriteBytes(dir + "/calib.txt", "P0: 949.1 0 232 0 0 949.1 180 0 0 0 1 0\nP1: 949.1 0 232 -142.365 0 949.1 180 0 0 0 1 0\n");
     ASSERT_EQ(Track(Range(FIRST, FIRST) + " --quiet --camera " + dir + "/calib.txt --camera-out " + dir + "/kitti.cam").status, 0)

@@ -78,6 +78,22 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, failure);
 }
 
+// The input of the run that `path` is (one of the frames' pictures, the camera file), or an empty text.
+std::string InputAt(const TrackOptions& o, const std::string& path) {
+    std::error_code failure;
+    if (!fs::exists(path, failure)) return "";
+    if (!o.cameraPath.empty() && SameFile(o.cameraPath, path)) return "the --camera file";
+    for (const std::string* pattern : {&o.disparityPattern, &o.greyPattern}) {
+        for (int frame = o.first; !pattern->empty() && frame <= o.last; ++frame) {
+            if (SameFile(FramePath(*pattern, frame), path)) {
+                return (pattern == &o.greyPattern ? "the --grey picture of frame " : "the --disparity picture of frame ") +
+                       std::to_string(frame);
+            }
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error) {
@@ -182,8 +198,9 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
 bool SettleTrackRun(TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error) {
     if (!ResolveFrameRange(o, error) || !ResolveCamera(o, camera, warnings, error)) return false;
     if (o.cameraOutPath.empty()) return true;
-    if (!o.cameraPath.empty() && SameFile(o.cameraPath, o.cameraOutPath)) {
-        error = "--camera-out: " + o.cameraOutPath + ": is the --camera file itself";
+    const std::string input = InputAt(o, o.cameraOutPath);
+    if (!input.empty()) {
+        error = "--camera-out: " + o.cameraOutPath + ": is " + input + ", which the run reads";
         return false;
     }
     const std::string text = CameraFileText(camera);
