@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "ColorMap.h"
-#include "PictureReader.h"
 
 namespace {
 
@@ -43,7 +42,7 @@ std::string GreyProblem(const PictureHeader& h, const GreyWindow& window) {
     return SizeProblem(h, window.cols, window.rows);
 }
 
-// Opens a frame's file; a file that cannot be opened at all is named as such.
+// Opens a frame's file and reads its header; a refusal names the option and the file.
 bool OpenFrame(const std::string& option, const std::string& path, PictureReader& file, std::string& error) {
     std::string problem;
     if (file.Open(path, problem)) return true;
@@ -83,31 +82,36 @@ bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run
     const std::string path = FramePath(patterns.disparity, frame);
     PictureReader file;
     if (!OpenFrame("--disparity", path, file, error)) return false;
-    const PictureHeader& h = file.Header();
-    std::string problem = DisparityProblem(h, camera);
-    const size_t pixels = static_cast<size_t>(camera.width_pix) * static_cast<size_t>(camera.height_pix);
-    if (problem.empty() && IsValuePicture(h) && run.measuredDisparity.size() < pixels) {
-        problem = "the run's disparity buffer holds " + std::to_string(run.measuredDisparity.size()) + " values, fewer than the picture's";
-    }
-    if (problem.empty() && !IsValuePicture(h) && patterns.disparityScale) {
-        error = Describe("--disparity-scale", path, "a colour-coded BMP, whose colours are not scaled");
-        return false;
-    }
-    run.disparityValuesGiven = IsValuePicture(h);
-    if (problem.empty() && !run.disparityValuesGiven) {
-        file.ReadBmp(run.src_img_colorD, problem);
-    } else if (problem.empty()) {
-        const double scale = patterns.disparityScale.value_or(h.coding == PictureCoding::PNG ? PNG_DISPARITY_SCALE : 1.0);
-        file.ReadValues(scale, run.measuredDisparity.data(), scratch, problem);
-        run.src_img_colorD.release();
-        if (problem.empty() && patterns.colourPicture) {
-            CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
-        }
-    }
+    std::string problem = DisparityProblem(file.Header(), camera);
+    if (problem.empty()) problem = FitProblem(file.Header(), run);
+    if (problem.empty()) problem = ReadDisparity(file, run);
     if (problem.empty()) return true;
     run.src_img_colorD.release();
     error = Describe("--disparity", path, problem);
     return false;
+}
+
+std::string FileFrames::FitProblem(const PictureHeader& h, const RunState& run) const {
+    const size_t pixels = static_cast<size_t>(camera.width_pix) * static_cast<size_t>(camera.height_pix);
+    if (!IsValuePicture(h)) return patterns.disparityScale ? "a colour-coded BMP, which --disparity-scale does not scale" : "";
+    if (run.measuredDisparity.size() >= pixels) return "";
+    return "the run's disparity buffer holds " + std::to_string(run.measuredDisparity.size()) + " values, fewer than the picture's";
+}
+
+std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
+    const PictureHeader& h = file.Header();
+    std::string problem;
+    run.disparityValuesGiven = IsValuePicture(h);
+    if (!run.disparityValuesGiven) {
+        file.ReadBmp(run.src_img_colorD, problem);
+        return problem;
+    }
+    const double scale = patterns.disparityScale.value_or(h.coding == PictureCoding::PNG ? PNG_DISPARITY_SCALE : 1.0);
+    run.src_img_colorD.release();
+    if (file.ReadValues(scale, run.measuredDisparity.data(), scratch, problem) && patterns.colourPicture) {
+        CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
+    }
+    return problem;
 }
 
 bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::string& error) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "PictureReader.h"
 #include "RunDriver.h"
 
 // The grey picture a camera's frames come with, and where the disparity picture lies in it.
@@ -44,6 +45,11 @@ public:
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 
 private:
+    // Why a picture whose header suits the camera still cannot be this run's disparities.
+    std::string FitProblem(const PictureHeader& h, const RunState& run) const;
+    // Reads the pixels: a colour-coded picture into run.src_img_colorD, values into run.measuredDisparity.
+    std::string ReadDisparity(PictureReader& file, RunState& run);
+
     const Camera camera;
     FramePatterns patterns;
     std::vector<unsigned char> scratch;
