@@ -432,7 +432,8 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     ProgramResult result = RunProgram(OBSTACLE_TRACK_EXE, "--help");
     EXPECT_EQ(result.status, 0);
     for (const char* option : {"--disparity", "--grey", "--first", "--last", "--json", "--mot", "--overlay", "--grid",
-                               "--quiet", "--version"}) {
+                               "--quiet", "--version", "--camera", "--camera-height", "--pitch", "--fps", "--zone",
+                               "--disparity-scale", "--camera-out"}) {
         EXPECT_NE(result.output.find(option), std::string::npos) << option;
     }
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");
