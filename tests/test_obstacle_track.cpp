@@ -275,7 +275,6 @@ TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
 }
 
 TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAre) {
-    EXPECT_EQ(TOPVIEW_M_PER_PIX, scene::TOPVIEW_M_PER_PIX);
     const std::string out = dir + "/overlays";
     const ProgramResult result = Track(Range(FIRST, 102) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " +
                                        out + " --mot " + dir + "/run.mot");

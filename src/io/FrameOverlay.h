@@ -6,10 +6,7 @@
 
 #include "RunState.h"
 #include "TrackAssociation.h"
-
-// The embedded top-view background is drawn at this scale on both axes, its bottom row at
-// distance 0 and its middle column at lateral position 0.
-constexpr double TOPVIEW_M_PER_PIX = 0.125;
+#include "format10bmpdata.h"
 
 // The frame's grey picture (the disparity picture is its window at DISPARITY_OFS_U, DISPARITY_OFS_V)
 // or, without one, the disparity picture in its colours at half brightness; each track's box (its column blocks from the road row up to

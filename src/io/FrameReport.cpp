@@ -9,7 +9,6 @@
 namespace {
 
 constexpr double MAX_BOX_HEIGHT_M = 100.0;  // keeps the row arithmetic of a wild height in range
-constexpr int ESTABLISHED_COUNT = 3;        // updates after which a track is confirmed (MOT conf 1)
 
 int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
 
