@@ -131,7 +131,7 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
     const ProgramResult result = Track(Range(FIRST, LAST) + " --quiet --json " + dir + "/run.jsonl");
     ASSERT_EQ(result.status, 0) << Errors();
     EXPECT_EQ(result.output, "");
-    EXPECT_NE(Errors().find("5 frames processed, 2 tracks seen"), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find("5 frames processed, 2 trajectories"), std::string::npos) << Errors();
     const std::vector<json> frames = JsonLines(dir + "/run.jsonl");
     ASSERT_EQ(frames.size(), 5u);
 
@@ -230,7 +230,7 @@ TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
         EXPECT_EQ(result.output, "") << c.arguments;
         EXPECT_EQ(Errors().rfind(std::string("obstacle-track: ") + c.named, 0), 0u) << c.arguments << ": " << Errors();
     }
-    const ProgramResult unwritable = Track("--json " + dir + "/no/such/folder/out.jsonl");
+    const ProgramResult unwritable = Track(Range(FIRST, FIRST) + " --json " + dir + "/no/such/folder/out.jsonl");
     EXPECT_EQ(unwritable.status, 2);
     EXPECT_NE(Errors().find("--json: " + dir + "/no/such/folder/out.jsonl: cannot be created"), std::string::npos);
 }
@@ -265,6 +265,10 @@ TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
         const std::vector<json> frames = JsonLines(jsonPath);
         ASSERT_EQ(frames.size(), c.framesBefore) << c.named;
         for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]["frame"], c.first + static_cast<int>(i));
+        // Nothing is created before the first frame's pictures have been read.
+        EXPECT_EQ(fs::exists(jsonPath), c.framesBefore > 0) << c.named;
+        ASSERT_EQ(fs::exists(dir + c.overlay), c.framesBefore > 0) << c.named;
+        if (c.framesBefore == 0) continue;
         size_t pictures = 0;
         for (const auto& entry : fs::directory_iterator(dir + c.overlay)) {
             EXPECT_EQ(entry.path().extension(), ".bmp") << entry.path();
