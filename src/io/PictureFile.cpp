@@ -11,6 +11,10 @@
 
 namespace {
 
+// zlib's fastest level: a frame's two pictures take a third less time than at its default level,
+// for files a quarter larger.
+constexpr int PNG_COMPRESSION_LEVEL = 1;
+
 struct ContextFree {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
@@ -34,7 +38,10 @@ bool WritePng(const std::string& path, const qim::Image& picture, std::string& p
     if (picture.empty()) return false;
     std::vector<unsigned char> rgb = RgbRows(picture);
     const std::unique_ptr<spng_ctx, ContextFree> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!ctx || spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1) != 0) return false;
+    if (!ctx || spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1) != 0 ||
+        spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, PNG_COMPRESSION_LEVEL) != 0) {
+        return false;
+    }
     spng_ihdr header{};
     header.width = static_cast<uint32_t>(picture.cols);
     header.height = static_cast<uint32_t>(picture.rows);
