@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <spng.h>
 
 #include "BmpWriter.h"
 #include "ColorMap.h"
@@ -79,6 +80,38 @@ const json* FindDetection(const json& frame, double left, double right, double z
         }
     }
     return nullptr;
+}
+
+// A PNG file decoded by libspng into red, green, blue rows, top row first; empty when it does not decode.
+std::vector<unsigned char> DecodePng(const std::string& path, uint32_t& width, uint32_t& height) {
+    const std::string bytes = ReadText(path);
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_ihdr header{};
+    size_t size = 0;
+    std::vector<unsigned char> rgb;
+    if (spng_set_png_buffer(ctx, bytes.data(), bytes.size()) == 0 && spng_get_ihdr(ctx, &header) == 0 &&
+        spng_decoded_image_size(ctx, SPNG_FMT_RGB8, &size) == 0) {
+        rgb.resize(size);
+        if (spng_decode_image(ctx, rgb.data(), size, SPNG_FMT_RGB8, 0) != 0) rgb.clear();
+    }
+    spng_ctx_free(ctx);
+    width = header.width;
+    height = header.height;
+    return rgb;
+}
+
+// The box of a detection or MOT line, [left, top, width, height], stands where the scene put the box.
+void ExpectPictureBox(int left, int top, int width, int height, const scene::Box& box) {
+    const scene::BoxExtent extent = scene::Extent(box);
+    EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << box.name;
+    EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << box.name;
+    EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << box.name;
+    EXPECT_NEAR(top, extent.vTop, 12) << box.name;
+}
+
+void WriteDisparityPicture(const std::string& path, const scene::Scene& s) {
+    const std::vector<unsigned char> bgra = scene::EncodeDisparity(scene::RenderDisparity(s));
+    ASSERT_TRUE(WriteBmp(path, bgra.data(), TOTAL_U, TOTAL_V, 32));
 }
 
 const json* FindTrack(const json& frame, double z) {
@@ -311,11 +344,7 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
         EXPECT_EQ(conf, frame == 102 ? 1 : 0) << line;
         // The box stands where the scene put the obstacle.
         const scene::Box box = std::fabs(z - PEDESTRIAN_M) < 1.0 ? Pedestrian() : Car(frame);
-        const scene::BoxExtent extent = scene::Extent(box);
-        EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << line;
-        EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << line;
-        EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << line;
-        EXPECT_NEAR(top, extent.vTop, 12) << line;
+        ExpectPictureBox(left, top, width, height, box);
         EXPECT_NEAR(z, box.z_m, 0.05 * box.z_m) << line;
         if (frame != 102) continue;
 
@@ -356,4 +385,129 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.output.rfind("obstacle-track ", 0), 0u);
+}
+
+// The pool hands a freed identifier to the next new track; the trajectory number tells the two
+// apart, in the JSON beside the identifier and in the MOT file in its place.
+TEST_F(ObstacleTrackProgram, ANewTrajectoryUnderAReusedIdentifierGetsANewNumber) {
+    // The car for four frames, the empty road for ten (long enough for the grid to let the car go
+    // and for its track to coast and be deleted), then the car again.
+    constexpr int CAR_AGAIN = 15;
+    constexpr int END = 18;
+    const std::string gap = dir + "/gap";
+    fs::create_directories(gap);
+    scene::Scene car = SceneOf(FIRST);
+    car.boxes = {Car(FIRST)};
+    scene::Scene road = car;
+    road.boxes.clear();
+    for (int frame = 1; frame <= END; ++frame) {
+        WriteDisparityPicture(Numbered(gap + "/d_", frame), frame <= 4 || frame >= CAR_AGAIN ? car : road);
+    }
+    ASSERT_EQ(Track("--first 1 --last " + std::to_string(END) + " --quiet --json " + gap + ".jsonl --mot " + gap + ".mot",
+                    "/gap/d_XXXXX.bmp")
+                  .status,
+              0)
+        << Errors();
+    EXPECT_NE(Errors().find(std::to_string(END) + " frames processed, 2 trajectories"), std::string::npos) << Errors();
+
+    // One track in each frame but those between the track's deletion and the car's return.
+    const std::vector<json> frames = JsonLines(gap + ".jsonl");
+    ASSERT_EQ(frames.size(), static_cast<size_t>(END));
+    int deleted = 0;  // the first frame without a track
+    const int id = frames[0]["tracks"][0]["id"];
+    for (int frame = 1; frame <= END; ++frame) {
+        const json& tracks = frames[static_cast<size_t>(frame - 1)]["tracks"];
+        if (tracks.empty() && deleted == 0) deleted = frame;
+        if (tracks.empty()) continue;
+        ASSERT_EQ(tracks.size(), 1u) << frame << tracks.dump();
+        EXPECT_EQ(tracks[0]["id"], id) << frame;
+        EXPECT_EQ(tracks[0]["track"], deleted == 0 ? 1 : 2) << frame;
+    }
+    EXPECT_GT(deleted, 4);
+    EXPECT_LT(deleted, CAR_AGAIN);
+    EXPECT_FALSE(frames.back()["tracks"].empty());
+    for (const std::string& line : Lines(ReadText(gap + ".mot"))) {
+        const int frame = std::atoi(line.c_str());
+        EXPECT_EQ(std::atoi(line.c_str() + line.find(',') + 1), frame < deleted ? 1 : 2) << line;
+    }
+    const json& detection = frames[0]["detections"][0];
+    ExpectPictureBox(detection["bb_left"], detection["bb_top"], detection["bb_width"], detection["bb_height"], Car(FIRST));
+}
+
+TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefused) {
+    const std::string same = dir + "/same";
+    const std::string victim = same + "/victim.bmp";
+    const std::string held = same + "/ov/overlay_00100.bmp";  // in the overlay folder, as an input
+    fs::create_directories(same + "/ov");
+    fs::copy_file(Numbered(dir + "/seq/disp_", FIRST), victim);
+    fs::copy_file(victim, held);
+    fs::create_symlink("victim.bmp", same + "/link.bmp");
+    fs::create_hard_link(victim, same + "/hard.bmp");
+    const std::string recording = ReadText(victim);
+    const std::string json = same + "/new.jsonl";
+    const struct {
+        std::string arguments;
+        const char* disparity;
+        std::string named;
+    } cases[] = {
+        {"--json " + victim, "/same/victim.bmp", "--json " + victim + ": is the same file as --disparity " + victim},
+        {"--mot " + same + "/link.bmp", "/same/victim.bmp", "--mot " + same + "/link.bmp: is the same file as --disparity " + victim},
+        {"--json " + same + "/hard.bmp", "/same/victim.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
+        {"--json " + json + " --mot " + same + "/../same/new.jsonl", "/same/victim.bmp",
+         "--mot " + same + "/../same/new.jsonl: is the same file as --json " + json},
+        {"--json " + same + "/out.jsonl >>" + same + "/out.jsonl", "/same/victim.bmp",
+         "standard output: is the same file as --json " + same + "/out.jsonl"},
+        {"--overlay " + same + "/ov", "/same/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Track(Range(FIRST, FIRST) + " " + c.arguments, c.disparity).status, 2) << c.arguments;
+        EXPECT_EQ(Errors(), "obstacle-track: " + c.named + "\n");
+        EXPECT_TRUE(ReadText(victim) == recording && ReadText(held) == recording) << c.arguments;
+        EXPECT_FALSE(fs::exists(json)) << c.arguments;
+    }
+}
+
+TEST_F(ObstacleTrackProgram, PngOverlaysHoldTheBmpPicturesAndTheTopViewItsScale) {
+    for (const char* format : {"bmp", "png"}) {
+        ASSERT_EQ(Track(Range(FIRST, 101) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " + dir + "/pictures-" +
+                        format + " --overlay-format " + format)
+                      .status,
+                  0)
+            << Errors();
+    }
+    std::vector<unsigned char> top;
+    for (const char* name : {"/overlay_00101", "/topview_00101"}) {
+        qim::Image bmp;
+        ASSERT_TRUE(bmp_reader((dir + "/pictures-bmp" + name + ".bmp").c_str(), bmp)) << name;
+        uint32_t width = 0, height = 0;
+        const std::vector<unsigned char> rgb = DecodePng(dir + "/pictures-png" + name + ".png", width, height);
+        ASSERT_EQ(rgb.size(), static_cast<size_t>(bmp.cols) * bmp.rows * 3) << name;
+        EXPECT_EQ(width, static_cast<uint32_t>(bmp.cols));
+        size_t differ = 0;
+        for (size_t i = 0; i < rgb.size(); ++i) differ += rgb[i] != bmp.ptr(0)[i / 3 * 3 + 2 - i % 3];
+        EXPECT_EQ(differ, 0u) << name;
+        bmp.release();
+        top = rgb;
+    }
+    // 0.125 m per pixel, distance 0 on the bottom row (479) and lateral 0 on column 100: a white
+    // mark every 10 m at the left edge with its number beside it, none half-way, and the detection
+    // zone's edges at +-1.5 m (columns 88 and 112) white over the whole height.
+    const auto white = [&](int u, int v) {
+        const unsigned char* p = &top[(static_cast<size_t>(v) * scene::TOPVIEW_U + u) * 3];
+        return p[0] == 255 && p[1] == 255 && p[2] == 255;
+    };
+    const auto inked = [&](int u0, int u1, int v0, int v1) {
+        int count = 0;
+        for (int v = v0; v <= v1; ++v) {
+            for (int u = u0; u <= u1; ++u) count += white(u, v);
+        }
+        return count;
+    };
+    for (int metres = 10; metres <= 50; metres += 10) {
+        const int row = scene::TOPVIEW_V - 1 - metres * 8;
+        EXPECT_EQ(inked(0, 5, row, row), 6) << metres;
+        EXPECT_GT(inked(7, 30, row - 6, row + 6), 10) << metres;
+        EXPECT_EQ(inked(0, 30, row + 34, row + 46), 0) << metres;
+    }
+    for (int row : {10, 200, 470}) EXPECT_TRUE(white(88, row) && white(112, row)) << row;
 }
