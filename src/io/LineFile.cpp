@@ -42,7 +42,8 @@ bool LineFile::Append(const std::string& lines, std::string& problem) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0 || (regular && static_cast<size_t>(n) < lines.size())) {
             problem = n < 0 ? std::strerror(errno)
-                            : "only " + std::to_string(n) + " of " + std::to_string(lines.size()) + " bytes taken";
+                            : "only " + std::to_string(n) + " of " + std::to_string(lines.size()) +
+                                  " bytes fit: the disk is full or the file at its size limit";
             if (regular && !CutBack(end)) problem += "; the file cannot be cut back to its last whole line";
             return false;
         }
