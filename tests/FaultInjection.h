@@ -13,10 +13,12 @@
 
 // Assignments for RunProgram that load the fault injector with `settings` ("FAULT_PATH=... ...")
 // into the program: through LD_PRELOAD natively, through qemu-user's QEMU_SET_ENV under the
-// emulator, whose own loader must not see the target's library.
+// emulator, whose own loader must not see the target's library. A program built with
+// AddressSanitizer is told to accept a library loaded before its runtime.
 inline std::string FaultEnvironment(const std::string& settings) {
     const std::string emulator = EMULATOR;
-    return std::string(emulator.empty() ? "LD_PRELOAD=" : "QEMU_SET_ENV=LD_PRELOAD=") + FAULT_SHIM + " " + settings;
+    return std::string(emulator.empty() ? "LD_PRELOAD=" : "QEMU_SET_ENV=LD_PRELOAD=") + FAULT_SHIM +
+           " ASAN_OPTIONS=verify_asan_link_order=0 " + settings;
 }
 
 // A tmpfs of `bytes` mounted on a new folder for the object's life. Mounting needs the right to

@@ -9,7 +9,9 @@
 //                 it moves only the bytes up to it, and the fault strikes at the next call
 //   FAULT_SIGNAL  a striking call raises this signal (9 SIGKILL, 15 SIGTERM) instead of failing
 //   FAULT_ERRNO   the failing calls' error (default ENOSPC for writes, EIO for reads and renames)
-// Once struck, every later watched call fails too, as a full or broken disk keeps failing.
+// Once struck, every later watched call fails too, as a full or broken disk keeps failing. Only
+// the calls a program makes itself are seen (the C++ streams' included), not those the C library
+// makes inside its own functions (fwrite's writes).
 #include <dlfcn.h>
 #include <sys/uio.h>
 #include <unistd.h>
