@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -22,16 +21,13 @@ inline std::string FaultEnvironment(const std::string& settings) {
 }
 
 // A tmpfs of `bytes` mounted on a new folder for the object's life. Mounting needs the right to
-// (root, as in CI); where it is missing, Mounted() is false and Why() says so.
-class SmallFileSystem {
-public:
+// (root, as in CI); without it `mounted` is false and `why` says so.
+struct SmallFileSystem {
     explicit SmallFileSystem(long bytes) {
         char pattern[] = "/tmp/obstacle-full-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) return;
-        folder = pattern;
-        const std::string size = "size=" + std::to_string(bytes);
-        mounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) == 0;
-        if (!mounted) why = "a tmpfs cannot be mounted here (" + std::string(std::strerror(errno)) + ")";
+        folder = mkdtemp(pattern) != nullptr ? pattern : "";
+        mounted = !folder.empty() && mount("tmpfs", pattern, "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) == 0;
+        why = "a tmpfs cannot be mounted here (" + std::string(std::strerror(errno)) + ")";
     }
     ~SmallFileSystem() {
         if (mounted) umount(folder.c_str());
@@ -40,12 +36,7 @@ public:
     SmallFileSystem(const SmallFileSystem&) = delete;
     SmallFileSystem& operator=(const SmallFileSystem&) = delete;
 
-    bool Mounted() const { return mounted; }
-    const std::string& Why() const { return why; }
-    const std::string& Folder() const { return folder; }
-
-private:
     std::string folder;
     bool mounted = false;
-    std::string why = "no folder for the mount";
+    std::string why;
 };

@@ -25,32 +25,24 @@
 
 namespace {
 
-struct Plan {
-    const char* path = std::getenv("FAULT_PATH");
-    const char* op = std::getenv("FAULT_OP") != nullptr ? std::getenv("FAULT_OP") : "write";
-    long long call = Number("FAULT_CALL", 0);
-    long long byte = Number("FAULT_BYTE", -1);
-    int signal = static_cast<int>(Number("FAULT_SIGNAL", 0));
-    int error = static_cast<int>(Number("FAULT_ERRNO", std::strcmp(op, "write") == 0 ? ENOSPC : EIO));
-
-    static long long Number(const char* name, long long otherwise) {
-        const char* text = std::getenv(name);
-        return text != nullptr ? std::atoll(text) : otherwise;
-    }
-};
-
-const Plan& ThePlan() {
-    static const Plan plan;
-    return plan;
+long long Setting(const char* name, long long otherwise) {
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::atoll(text) : otherwise;
 }
+
+const char* const PATH = std::getenv("FAULT_PATH");
+const char* const OP = std::getenv("FAULT_OP") != nullptr ? std::getenv("FAULT_OP") : "write";
+const long long CALL = Setting("FAULT_CALL", 0);
+const long long BYTE = Setting("FAULT_BYTE", -1);
+const int SIGNAL = static_cast<int>(Setting("FAULT_SIGNAL", 0));
+const int ERROR = static_cast<int>(Setting("FAULT_ERRNO", std::strcmp(OP, "write") == 0 ? ENOSPC : EIO));
 
 long long calls = 0;
 long long passed = 0;
 bool struck = false;
 
 bool Watched(const char* op, const char* name) {
-    const Plan& plan = ThePlan();
-    return plan.path != nullptr && std::strcmp(plan.op, op) == 0 && std::strstr(name, plan.path) != nullptr;
+    return PATH != nullptr && std::strcmp(OP, op) == 0 && std::strstr(name, PATH) != nullptr;
 }
 
 bool WatchedDescriptor(const char* op, int fd) {
@@ -65,25 +57,24 @@ bool WatchedDescriptor(const char* op, int fd) {
 
 long long Strike() {
     struck = true;
-    if (ThePlan().signal != 0) kill(getpid(), ThePlan().signal);
-    errno = ThePlan().error;
+    if (SIGNAL != 0) kill(getpid(), SIGNAL);
+    errno = ERROR;
     return -1;
 }
 
 // How many of `size` bytes a watched call may move; -1 when it fails.
 long long Allowed(size_t size) {
-    const Plan& plan = ThePlan();
-    if (struck || ++calls == plan.call) return Strike();
+    if (struck || ++calls == CALL) return Strike();
     const long long wanted = static_cast<long long>(size);
-    if (plan.byte >= 0 && passed + wanted > plan.byte) {
-        const long long room = plan.byte - passed;
-        if (room <= 0) return Strike();
-        struck = true;
-        passed += room;
-        return room;
+    if (BYTE < 0 || passed + wanted <= BYTE) {
+        passed += wanted;
+        return wanted;
     }
-    passed += wanted;
-    return wanted;
+    if (passed >= BYTE) return Strike();
+    struck = true;
+    const long long room = BYTE - passed;
+    passed = BYTE;
+    return room;
 }
 
 template <typename Function> Function Real(const char* name) {
@@ -101,32 +92,26 @@ ssize_t RealWrite(int fd, const void* bytes, size_t size) {
 }  // namespace
 
 extern "C" ssize_t write(int fd, const void* bytes, size_t size) {
-    if (!WatchedDescriptor("write", fd)) return RealWrite(fd, bytes, size);
-    const long long allowed = Allowed(size);
+    const long long allowed = WatchedDescriptor("write", fd) ? Allowed(size) : static_cast<long long>(size);
     return allowed < 0 ? -1 : RealWrite(fd, bytes, static_cast<size_t>(allowed));
 }
 
 extern "C" ssize_t writev(int fd, const struct iovec* parts, int count) {
-    static const auto real = Real<ssize_t (*)(int, const struct iovec*, int)>("writev");
-    if (!WatchedDescriptor("write", fd)) return real(fd, parts, count);
     std::vector<char> joined;
     for (int i = 0; i < count; ++i) {
         const char* from = static_cast<const char*>(parts[i].iov_base);
         joined.insert(joined.end(), from, from + parts[i].iov_len);
     }
-    const long long allowed = Allowed(joined.size());
-    return allowed < 0 ? -1 : RealWrite(fd, joined.data(), static_cast<size_t>(allowed));
+    return write(fd, joined.data(), joined.size());
 }
 
 extern "C" ssize_t read(int fd, void* bytes, size_t size) {
     static const auto real = Real<ssize_t (*)(int, void*, size_t)>("read");
-    if (!WatchedDescriptor("read", fd)) return real(fd, bytes, size);
-    const long long allowed = Allowed(size);
+    const long long allowed = WatchedDescriptor("read", fd) ? Allowed(size) : static_cast<long long>(size);
     return allowed < 0 ? -1 : real(fd, bytes, static_cast<size_t>(allowed));
 }
 
 extern "C" int rename(const char* from, const char* to) {
     static const auto real = Real<int (*)(const char*, const char*)>("rename");
-    if (Watched("rename", from) && Allowed(0) < 0) return -1;
-    return real(from, to);
+    return Watched("rename", from) && Allowed(0) < 0 ? -1 : real(from, to);
 }
