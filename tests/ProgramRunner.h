@@ -9,7 +9,7 @@
 #include <string>
 
 struct ProgramResult {
-    int status;          // exit status, or -1 when the program could not be run
+    int status;          // exit status, or -1 when the program could not be run or was killed
     std::string output;  // standard output
 };
 

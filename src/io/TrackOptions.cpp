@@ -62,6 +62,15 @@ bool ParseZone(const std::string& text, TrackOptions& o, std::string& error) {
     return true;
 }
 
+bool ParseFormat(const std::string& option, const std::string& text, PictureFormat& format, std::string& error) {
+    if (text != "bmp" && text != "png") {
+        error = option + ": '" + text + "' is not a picture format (bmp or png)";
+        return false;
+    }
+    format = text == "png" ? PictureFormat::PNG : PictureFormat::BMP;
+    return true;
+}
+
 bool* Flag(TrackOptions& o, const std::string& name) {
     if (name == "--grid") return &o.grid;
     if (name == "--quiet") return &o.quiet;
@@ -87,15 +96,21 @@ int* Number(TrackOptions& o, const std::string& name) {
     return nullptr;
 }
 
+PictureFormat* Format(TrackOptions& o, const std::string& name) {
+    return name == "--overlay-format" ? &o.overlayFormat : nullptr;
+}
+
 bool TakesValue(const std::string& name) {
     TrackOptions o;
-    return Real(name) != nullptr || name == "--zone" || Number(o, name) != nullptr || Text(o, name) != nullptr;
+    return Real(name) != nullptr || name == "--zone" || Number(o, name) != nullptr || Format(o, name) != nullptr ||
+           Text(o, name) != nullptr;
 }
 
 // Parses the value of an option that takes one.
 bool ParseValue(TrackOptions& o, const std::string& name, const std::string& value, std::string& error) {
     if (const RealOption* real = Real(name)) return ParseReal(*real, value, o, error);
     if (name == "--zone") return ParseZone(value, o, error);
+    if (PictureFormat* format = Format(o, name)) return ParseFormat(name, value, *format, error);
     if (int* number = Number(o, name)) {
         (name == "--first" ? o.firstGiven : o.lastGiven) = true;
         return ParseFrame(name, value, *number, error);
@@ -161,7 +176,8 @@ const char* const TRACK_USAGE =
     "Usage: obstacle-track [--disparity PATTERN] [--grey PATTERN] [--first N] [--last N]\n"
     "                      [--camera FILE] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
     "                      [--disparity-scale S] [--camera-out FILE]\n"
-    "                      [--json PATH] [--mot PATH] [--overlay DIR] [--grid] [--quiet] [--help] [--version]\n"
+    "                      [--json PATH] [--mot PATH] [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
+    "                      [--quiet] [--help] [--version]\n"
     "\n"
     "Runs the obstacle detector and tracker on a sequence of frames and writes what it finds.\n"
     "\n"
@@ -183,9 +199,11 @@ const char* const TRACK_USAGE =
     "  --json PATH          one JSON object per frame and line; '-' for standard output\n"
     "  --mot PATH           the tracks in the MOTChallenge text format\n"
     "  --overlay DIR        per frame DIR/overlay_NNNNN.bmp and DIR/topview_NNNNN.bmp\n"
+    "  --overlay-format F   bmp (default) or png: the overlay pictures' format and name ending\n"
     "  --grid               list each frame's occupied grid cells in the JSON\n"
     "  --quiet              no Frame=N progress lines\n"
     "  --help, --version    print this text or the version and stop\n"
     "\n"
     "Progress goes to standard output, or to standard error when the JSON goes to standard output;\n"
-    "a summary line ends the run on standard error. Exit status 0, or 2 on a bad argument or file.\n";
+    "a summary line ends the run on standard error. Exit status 0, or 2 on a bad argument or file,\n"
+    "an output that would overwrite an input or another output, or an output that cannot be written.\n";

@@ -73,27 +73,6 @@ void TakeDefault(bool given, const std::string& camera, const char* what, const 
              << " is taken (" << option << " sets it)\n";
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code failure;
-    return fs::equivalent(a, b, failure);
-}
-
-// The input of the run that `path` is (one of the frames' pictures, the camera file), or an empty text.
-std::string InputAt(const TrackOptions& o, const std::string& path) {
-    std::error_code failure;
-    if (!fs::exists(path, failure)) return "";
-    if (!o.cameraPath.empty() && SameFile(o.cameraPath, path)) return "the --camera file";
-    for (const std::string* pattern : {&o.disparityPattern, &o.greyPattern}) {
-        for (int frame = o.first; !pattern->empty() && frame <= o.last; ++frame) {
-            if (SameFile(FramePath(*pattern, frame), path)) {
-                return (pattern == &o.greyPattern ? "the --grey picture of frame " : "the --disparity picture of frame ") +
-                       std::to_string(frame);
-            }
-        }
-    }
-    return "";
-}
-
 }  // namespace
 
 bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error) {
@@ -196,15 +175,13 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
 }
 
 bool SettleTrackRun(TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error) {
-    if (!ResolveFrameRange(o, error) || !ResolveCamera(o, camera, warnings, error)) return false;
-    if (o.cameraOutPath.empty()) return true;
-    const std::string input = InputAt(o, o.cameraOutPath);
-    if (!input.empty()) {
-        error = "--camera-out: " + o.cameraOutPath + ": is " + input + ", which the run reads";
-        return false;
-    }
+    return ResolveFrameRange(o, error) && ResolveCamera(o, camera, warnings, error);
+}
+
+bool WriteCameraOut(const std::string& path, const Camera& camera, std::string& error) {
     const std::string text = CameraFileText(camera);
-    if (WriteFileReplacing(o.cameraOutPath, text.data(), text.size())) return true;
-    error = "--camera-out: " + o.cameraOutPath + ": cannot be written";
+    std::string problem;
+    if (WriteFileReplacing(path, text.data(), text.size(), &problem)) return true;
+    error = "--camera-out: " + path + ": " + problem;
     return false;
 }

@@ -25,5 +25,9 @@ bool ResolveFrameRange(TrackOptions& options, std::string& error);
 // an option gives is the default camera's, with a line on `warnings` saying so.
 bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
 
-// The frame range and the camera, and --camera-out written.
+// The frame range and the camera.
 bool SettleTrackRun(TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
+
+// Writes the camera in the camera file format (--camera-out), replacing the file only once it is
+// complete; false with a message naming the file.
+bool WriteCameraOut(const std::string& path, const Camera& camera, std::string& error);
