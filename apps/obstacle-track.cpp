@@ -10,6 +10,7 @@
 #include "RunDriver.h"
 #include "TrackOptions.h"
 #include "TrackOutputs.h"
+#include "TrackSetup.h"
 
 namespace {
 
@@ -38,13 +39,19 @@ int main(int argc, char** argv) {
     if (options.help) return Print(TRACK_USAGE, outputOpen);
     if (options.version) return Print(std::string("obstacle-track ") + PROJECT_VERSION + "\n", outputOpen);
     if (!outputOpen && (!options.quiet || options.jsonPath == "-")) return Fail(STANDARD_OUTPUT_FAILURE);
+    Camera camera = DEFAULT_CAMERA;
+    if (!SettleTrackRun(options, camera, std::cerr, error)) return Fail(error);
     TrackOutputs outputs(options);
     if (!outputs.Check(error)) return Fail(error);
+    if (!options.cameraOutPath.empty() && !WriteCameraOut(options.cameraOutPath, camera, error)) return Fail(error);
 
-    FileFrames source(options.disparityPattern, options.greyPattern);
+    // Overlays drawn without grey pictures show the disparity picture, which PNG and PFM sources
+    // then colour-code as well.
+    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty();
+    FileFrames source(camera, {options.disparityPattern, options.greyPattern, options.disparityScale, colourPicture});
     std::ostream* progress = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     const auto start = std::chrono::steady_clock::now();
-    const RunOutcome outcome = RunSequence(DEFAULT_CAMERA, source, options.first, options.last, progress,
+    const RunOutcome outcome = RunSequence(camera, source, options.first, options.last, progress,
                                            [&](int frame, const RunState& run, const AssociationRecord& record) {
                                                if (progress == &std::cout && !std::cout) {
                                                    error = STANDARD_OUTPUT_FAILURE;

@@ -14,9 +14,11 @@
 #include <spng.h>
 
 #include "BmpWriter.h"
+#include "CameraFile.h"
 #include "ColorMap.h"
 #include "FrameOverlay.h"
 #include "Imageread.h"
+#include "PictureBytes.h"
 #include "ProgramRunner.h"
 #include "Scene.h"
 
@@ -45,10 +47,21 @@ scene::Scene SceneOf(int frame) {
     return s;
 }
 
-std::string Numbered(const std::string& prefix, int frame) {
+std::string Numbered(const std::string& prefix, int frame, const char* extension = ".bmp") {
     char number[16];  // room for any int, not just five digits
     std::snprintf(number, sizeof number, "%05d", frame);
-    return prefix + number + ".bmp";
+    return prefix + number + extension;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// A frame's disparities as a PFM of floats and a 16-bit PNG of value x 256, as a matcher would store them.
+void WriteValuePictures(const std::vector<double>& disparity, int frame, const std::string& prefix) {
+    std::vector<float> floats(disparity.begin(), disparity.end());
+    std::vector<uint32_t> samples;
+    for (double d : disparity) samples.push_back(static_cast<uint32_t>(d * 256.0 + 0.5));
+    WriteBytes(Numbered(prefix, frame, ".pfm"), Pfm(TOTAL_U, TOTAL_V, floats, frame % 2 == 0));
+    WriteBytes(Numbered(prefix, frame, ".png"), Png(TOTAL_U, TOTAL_V, 16, 0, samples));
 }
 
 std::string ReadText(const std::string& path) {
@@ -131,7 +144,9 @@ protected:
         fs::create_directories(dir + "/seq24");
         for (int frame = FIRST; frame <= LAST; ++frame) {
             const scene::Scene s = SceneOf(frame);
-            const std::vector<unsigned char> bgra = scene::EncodeDisparity(scene::RenderDisparity(s));
+            const std::vector<double> disparity = scene::RenderDisparity(s);
+            WriteValuePictures(disparity, frame, dir + "/seq/disp_");
+            const std::vector<unsigned char> bgra = scene::EncodeDisparity(disparity);
             std::vector<unsigned char> bgr;
             for (size_t i = 0; i < bgra.size(); i += 4) bgr.insert(bgr.end(), {bgra[i], bgra[i + 1], bgra[i + 2]});
             ASSERT_TRUE(WriteBmp(Numbered(dir + "/seq/disp_", frame), bgra.data(), TOTAL_U, TOTAL_V, 32));
@@ -206,6 +221,76 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
     ASSERT_NE(last, nullptr);
     EXPECT_LT((*last)["z_m"].get<double>(), CAR_START_M - 0.6);
     EXPECT_LT((*last)["vz_mps"].get<double>(), 0.0);
+}
+
+TEST_F(ObstacleTrackProgram, PngAndPfmDisparitiesOverTheFramesFoundFindTheSceneObstacles) {
+    for (const char* pattern : {"/seq/disp_XXXXX.pfm", "/seq/disp_XXXXX.png"}) {
+        // No --first or --last: the run takes the frames the pattern finds.
+        const ProgramResult result = Track("--quiet --json " + dir + "/values.jsonl", pattern);
+        ASSERT_EQ(result.status, 0) << pattern << ": " << Errors();
+        const std::vector<json> frames = JsonLines(dir + "/values.jsonl");
+        ASSERT_EQ(frames.size(), 5u) << pattern;
+        for (int i = 0; i < 5; ++i) {
+            const json& f = frames[static_cast<size_t>(i)];
+            EXPECT_EQ(f["frame"], FIRST + i);
+            EXPECT_NE(FindDetection(f, -0.85, 0.85, Car(FIRST + i).z_m), nullptr) << pattern << ": " << f.dump();
+            EXPECT_NE(FindDetection(f, -1.45, -0.85, PEDESTRIAN_M), nullptr) << pattern << ": " << f.dump();
+            EXPECT_EQ(f["tracks"].size(), 2u) << pattern << ": " << f.dump();
+        }
+    }
+    // Colour-coded pictures carry no scale.
+    EXPECT_EQ(Track(Range(FIRST, FIRST) + " --disparity-scale 2").status, 2);
+    EXPECT_NE(Errors().find("--disparity: " + dir + "/seq/disp_00100.bmp: a colour-coded BMP, which --disparity-scale"),
+              std::string::npos)
+        << Errors();
+}
+
+TEST_F(ObstacleTrackProgram, TheCameraARunWritesRepeatsIt) {
+    // The default rig's calibration, stated as a user would; the mounting is left out.
+    WriteBytes(dir + "/rig.txt", "f_pix = 949.1\nbaseline_m = 0.15\nbf_pix = 142.366\nu0_pix = 232\nv0_pix = 180\n"
+                                 "width_pix = 560\nheight_pix = 360\n");
+    const std::string first = Range(FIRST, 102) + " --quiet --camera " + dir + "/rig.txt --camera-height 1.32 --zone=-3,2.5 ";
+    ASSERT_EQ(Track(first + "--camera-out " + dir + "/run.cam --json " + dir + "/first.jsonl").status, 0) << Errors();
+    // Pitch and frame rate came from the default camera, and the run says so; the height was given.
+    EXPECT_NE(Errors().find("rig.txt gives no pitch: the default camera's 0.075 is taken"), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find("rig.txt gives no frame rate"), std::string::npos) << Errors();
+    EXPECT_EQ(Errors().find("gives no camera height"), std::string::npos) << Errors();
+
+    CameraFile written;
+    std::string error;
+    ASSERT_TRUE(ReadCameraFile(dir + "/run.cam", written, error)) << error;
+    const Camera& c = written.camera;
+    EXPECT_EQ(c.f_pix, 949.1);
+    EXPECT_EQ(c.bf_pix, 142.366);
+    EXPECT_EQ(c.u0_pix, 232.0);
+    EXPECT_EQ(c.width_pix, 560);
+    EXPECT_EQ(c.camHeight_m, 1.32);
+    EXPECT_EQ(c.tanPitch, 0.075);
+    EXPECT_EQ(c.frameInterval_s, DELTA_T);
+    EXPECT_EQ(c.zoneL_m, -3.0);
+    EXPECT_EQ(c.zoneR_m, 2.5);
+
+    // The written camera alone repeats the run, without a warning.
+    ASSERT_EQ(Track(Range(FIRST, 102) + " --quiet --camera " + dir + "/run.cam --json " + dir + "/again.jsonl").status, 0)
+        << Errors();
+    EXPECT_EQ(Errors().find("gives no"), std::string::npos) << Errors();
+    EXPECT_EQ(ReadText(dir + "/again.jsonl"), ReadText(dir + "/first.jsonl"));
+    // The camera is never written over an input of the run.
+    const std::string frame = Numbered(dir + "/seq/disp_", 101);
+    const std::string before = ReadText(frame);
+    EXPECT_EQ(Track(Range(FIRST, 102) + " --quiet --camera-out " + frame).status, 2);
+    EXPECT_NE(Errors().find("--camera-out " + frame + ": is the same file as --disparity " + frame), std::string::npos)
+        << Errors();
+    EXPECT_EQ(ReadText(frame), before);
+    // A KITTI calibration takes its picture size from the disparity pictures.
+    WriteBytes(dir + "/calib.txt", "P0: 949.1 0 232 0 0 949.1 180 0 0 0 1 0\nP1: 949.1 0 232 -142.365 0 949.1 180 0 0 0 1 0\n");
+    ASSERT_EQ(Track(Range(FIRST, FIRST) + " --quiet --camera " + dir + "/calib.txt --camera-out " + dir + "/kitti.cam").status, 0)
+        << Errors();
+    ASSERT_TRUE(ReadCameraFile(dir + "/kitti.cam", written, error)) << error;
+    EXPECT_EQ(written.camera.width_pix, TOTAL_U);
+    EXPECT_EQ(written.camera.height_pix, TOTAL_V);
+    EXPECT_NE(Errors().find("calib.txt gives no camera height: the default camera's 1.32 m is taken"), std::string::npos)
+        << Errors();
 }
 
 TEST_F(ObstacleTrackProgram, TwentyFourBitPicturesGiveTheSameFindings) {
@@ -379,7 +464,8 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     ProgramResult result = RunProgram(OBSTACLE_TRACK_EXE, "--help");
     EXPECT_EQ(result.status, 0);
     for (const char* option : {"--disparity", "--grey", "--first", "--last", "--json", "--mot", "--overlay", "--grid",
-                               "--quiet", "--version"}) {
+                               "--quiet", "--version", "--camera", "--camera-height", "--pitch", "--fps", "--zone",
+                               "--disparity-scale", "--camera-out"}) {
         EXPECT_NE(result.output.find(option), std::string::npos) << option;
     }
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");

@@ -78,8 +78,9 @@ void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim:
         DimmedColour(run.src_img_colorD, picture);
     }
     if (picture.empty()) return;
-    const int du = grey ? DISPARITY_OFS_U : 0;
-    const int dv = grey ? DISPARITY_OFS_V : 0;
+    const GreyWindow window = GreyPictureOf(run.camera);
+    const int du = grey ? window.offsetU : 0;
+    const int dv = grey ? window.offsetV : 0;
     InkLayer layer(picture.cols, picture.rows);
 
     std::vector<bool> held(record.detections.size(), false);

@@ -10,7 +10,7 @@
 #include "TrackAssociation.h"
 #include "format10bmpdata.h"
 
-// The frame's grey picture (the disparity picture is its window at DISPARITY_OFS_U, DISPARITY_OFS_V)
+// The frame's grey picture (the disparity picture is its window at GreyPictureOf(run.camera))
 // or, without one, the disparity picture in its colours at half brightness; each track's box (its column blocks from the road row up to
 // its height) outlined in its identifier's colour with the identifier above it, and each detection
 // that no track took outlined thin in white.

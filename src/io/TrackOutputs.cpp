@@ -51,7 +51,9 @@ bool TrackOutputs::Check(std::string& error) const {
     std::vector<NamedFile> inputs;
     AddFrameFiles(inputs, "--disparity", options.disparityPattern, options.first, options.last);
     AddFrameFiles(inputs, "--grey", options.greyPattern, options.first, options.last);
+    if (!options.cameraPath.empty()) inputs.push_back({"--camera", options.cameraPath});
     std::vector<NamedFile> outputs;
+    if (!options.cameraOutPath.empty()) outputs.push_back({"--camera-out", options.cameraOutPath});
     std::vector<NamedFile> streams = {{"standard error", "", STANDARD_ERROR}};
     if (options.jsonPath == "-" || !options.quiet) streams.push_back({"standard output", "", STANDARD_OUTPUT});
     if (!options.jsonPath.empty() && options.jsonPath != "-") outputs.push_back({JSON_OPTION, options.jsonPath});

@@ -16,8 +16,8 @@ class TrackOutputs {
 public:
     explicit TrackOutputs(TrackOptions options);
 
-    // Refuses, with a message naming both, an output that is the same file as one of the range's
-    // input files or as another output, a standard stream the run writes that is, and an overlay
+    // Refuses, with a message naming both, an output (--camera-out among them) that is the same
+    // file as one of the range's input files (the camera file among them) or as another output, a standard stream the run writes that is, and an overlay
     // folder the inputs lie in. Nothing is opened or created.
     bool Check(std::string& error) const;
     // Creates or empties the files and creates the overlay folder. False with a message naming

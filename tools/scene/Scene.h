@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "Config.h"
 #include "format10bmpdata.h"
 
 namespace scene {
 
 // Picture sizes.
-constexpr int GREY_U = 656;                    // camera picture width (pixel)
-constexpr int GREY_V = 486;                    // camera picture height (pixel)
+constexpr int GREY_U = CAMERA_COLS;            // camera picture width (pixel)
+constexpr int GREY_V = CAMERA_ROWS;            // camera picture height (pixel)
 constexpr int TOPVIEW_U = 200;                 // top view width (pixel)
 constexpr int TOPVIEW_V = 480;                 // top view height (pixel)
 constexpr int DISPARITY_BYTES = 560 * 360 * 4; // 32-bit colour-coded disparity picture
@@ -100,7 +101,7 @@ double VisibleShare(const Scene& scene, size_t index);
 //   frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible
 // then one row per frame per box, boxes numbered from 1 in description order.
 std::string TruthCsv(const Scene& scene);
-// The file a pattern names for a frame: "XXXXX" replaced by the five-digit frame number.
+// The file a pattern names for a frame: "XXXXX" replaced by the five-digit frame number (FramePath).
 std::string SequenceFramePath(const std::string& pattern, int frame);
 
 // Output. All write under temporary names and rename, so a failure leaves no partial file.
