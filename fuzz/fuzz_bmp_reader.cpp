@@ -6,35 +6,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "FileFrames.h"
 #include "Imageread.h"
+#include "ScratchFile.h"
 
 namespace {
 
+const std::string& ScratchFile() { return FuzzScratchFile("fuzz_bmp_reader", ".bmp"); }
+
 volatile unsigned checksumSink;  // keeps the pixel reads from being optimised away
-
-// One scratch file per fuzzing process, rewritten for every input and removed at exit.
-struct Scratch {
-    std::string path;
-    ~Scratch() { std::remove(path.c_str()); }
-};
-
-const std::string& ScratchFile() {
-    static const Scratch scratch{[] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir != nullptr ? dir : "/tmp") + "/fuzz_bmp_reader." + std::to_string(getpid()) + ".bmp";
-    }()};
-    return scratch.path;
-}
-
-bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
-}
 
 int32_t Int32At(const uint8_t* data, int offset) {
     return static_cast<int32_t>(static_cast<uint32_t>(data[offset]) | static_cast<uint32_t>(data[offset + 1]) << 8 |
@@ -55,7 +36,7 @@ unsigned Checksum(const qim::Image& img) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!WriteFile(ScratchFile(), data, size)) std::abort();
+    WriteScratch(ScratchFile(), data, size);
     // The image starts with a block of another shape, as when a reader is called again.
     qim::Image img;
     img.create(2, 3, SGBM_8UC3);
@@ -79,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InitialNames(names);
     static RunState run;  // its buffers are allocated once, not per input
     for (const bool grey : {false, true}) {
-        FileFrames frames(grey ? "" : ScratchFile(), grey ? ScratchFile() : "");
+        FileFrames frames(DEFAULT_CAMERA, {grey ? "" : ScratchFile(), grey ? ScratchFile() : "", {}, false});
         std::string problem;
         qim::Image& picture = grey ? img : run.src_img_colorD;
         const bool loaded = grey ? frames.LoadGrey(names, 0, img, problem) : frames.LoadDisparity(names, 0, run, problem);

@@ -45,10 +45,11 @@ void CheckTracks(const RunState& run) {
     }
 }
 
-void WriteFindings(int frame, const RunState& run, const AssociationRecord& record) {
+void WriteFindings(int frame, const RunState& run, const AssociationRecord& record, TrajectoryNumbers& numbers) {
     std::ostringstream text;
-    WriteJsonFrame(text, frame, run, record, true);
-    WriteMotFrame(text, frame + 1, run);
+    numbers.Update(run.preObject, record);
+    WriteJsonFrame(text, frame, run, record, numbers, true);
+    WriteMotFrame(text, frame + 1, run, numbers);
     qim::Image picture;
     DrawFrameOverlay(run, record, picture);
     DrawTopView(run, picture);
@@ -65,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t count = size - 2;
 
     RunState run;
+    TrajectoryNumbers numbers;
     bmp_reader_24bpp("embedded", run.src_img_topview);
     for (int frame = 0; frame < frames; ++frame) {
         run.src_img_colorD.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
@@ -73,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         AssociationRecord record;
         ProcessFrame(run, &record);
         CheckTracks(run);
-        WriteFindings(frame, run, record);
+        WriteFindings(frame, run, record, numbers);
     }
     return 0;
 }

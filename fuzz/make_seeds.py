@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the fuzz targets: small BMP files of each layout the reader accepts
-(and a few it refuses), and pictures of the frame pipeline in its input format."""
+(and a few it refuses), pictures of the frame pipeline in its input format, camera files in both
+formats, and small disparity and grey pictures as PNG, PFM and BMP."""
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -77,6 +79,52 @@ def pipeline_seeds():
     write("frame_pipeline", "road_and_car.bin", bytes((2, 1)) + b"".join(rows))
 
 
+def camera_seeds():
+    write("camera_file", "own_format.cam", b"# a rig\nf_pix = 707.0912\nbaseline_m = 0.5372\nu0_pix = 601.8873\n"
+          b"v0_pix = 183.1104\nwidth_pix = 1226\nheight_pix = 370\ncamHeight_m = 1.65\ntanPitch = 0.02\n"
+          b"frameInterval_s = 0.1\nzoneL_m = -4\nzoneR_m = 4\nbf_pix = 379.8\n")
+    p0 = b"7.070912e+02 0 6.018873e+02 0 0 7.070912e+02 1.831104e+02 0 0 0 1 0"
+    p1 = b"7.070912e+02 0 6.018873e+02 -3.798145e+02 0 7.070912e+02 1.831104e+02 0 0 0 1 0"
+    write("camera_file", "kitti_bare.txt", p0 + b"\n" + p1 + b"\n")
+    write("camera_file", "kitti_labelled.txt", b"P0: " + p0 + b"\nP1: " + p1 + b"\nP2: " + p0 + b"\nTr: " + p0 + b"\n")
+
+
+def png(width, height, bits, colour_type, samples):
+    """A PNG of one sample per pixel (rows top first), each big-endian."""
+    raw = b"".join(b"\0" + b"".join(v.to_bytes(bits // 8, "big") for v in samples[r * width:(r + 1) * width])
+                   for r in range(height))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    ihdr = struct.pack(">IIBBBBB", width, height, bits, colour_type, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b"")
+
+
+def pfm(width, height, values, big_endian):
+    """A grey PFM; `values` are rows top first, stored bottom row first."""
+    rows = [values[r * width:(r + 1) * width] for r in range(height)][::-1]
+    order = ">" if big_endian else "<"
+    data = b"".join(struct.pack(order + "%df" % width, *row) for row in rows)
+    return b"Pf\n%d %d\n%s\n" % (width, height, b"1.0" if big_endian else b"-1.0") + data
+
+
+def picture_seeds():
+    w, h = 8, 6
+    write("picture_reader", "disparity16_8x6.png", png(w, h, 16, 0, [256 * (1 + i % 40) for i in range(w * h)]))
+    write("picture_reader", "grey8_8x6.png", png(w, h, 8, 0, [(i * 5) % 256 for i in range(w * h)]))
+    values = [0.5 + i for i in range(w * h)]
+    values[3] = float("inf")
+    values[4] = -1.0
+    write("picture_reader", "disparity_le_8x6.pfm", pfm(w, h, values, False))
+    write("picture_reader", "disparity_be_8x6.pfm", pfm(w, h, values, True))
+    write("picture_reader", "colour24_8x6.bmp", bmp(w, h, 24, [padded(colour(5 + r) * w) for r in range(h)]))
+    write("picture_reader", "grey8_8x6.bmp", bmp(w, h, 8, [padded(bytes(range(r, r + w))) for r in range(h)],
+                                                 extra=bytes(1024)))
+
+
 if __name__ == "__main__":
     bmp_seeds()
     pipeline_seeds()
+    camera_seeds()
+    picture_seeds()

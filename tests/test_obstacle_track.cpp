@@ -11,11 +11,14 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <spng.h>
 
 #include "BmpWriter.h"
+#include "CameraFile.h"
 #include "ColorMap.h"
 #include "FrameOverlay.h"
 #include "Imageread.h"
+#include "PictureBytes.h"
 #include "ProgramRunner.h"
 #include "Scene.h"
 
@@ -44,10 +47,21 @@ scene::Scene SceneOf(int frame) {
     return s;
 }
 
-std::string Numbered(const std::string& prefix, int frame) {
+std::string Numbered(const std::string& prefix, int frame, const char* extension = ".bmp") {
     char number[16];  // room for any int, not just five digits
     std::snprintf(number, sizeof number, "%05d", frame);
-    return prefix + number + ".bmp";
+    return prefix + number + extension;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// A frame's disparities as a PFM of floats and a 16-bit PNG of value x 256, as a matcher would store them.
+void WriteValuePictures(const std::vector<double>& disparity, int frame, const std::string& prefix) {
+    std::vector<float> floats(disparity.begin(), disparity.end());
+    std::vector<uint32_t> samples;
+    for (double d : disparity) samples.push_back(static_cast<uint32_t>(d * 256.0 + 0.5));
+    WriteBytes(Numbered(prefix, frame, ".pfm"), Pfm(TOTAL_U, TOTAL_V, floats, frame % 2 == 0));
+    WriteBytes(Numbered(prefix, frame, ".png"), Png(TOTAL_U, TOTAL_V, 16, 0, samples));
 }
 
 std::string ReadText(const std::string& path) {
@@ -81,6 +95,38 @@ const json* FindDetection(const json& frame, double left, double right, double z
     return nullptr;
 }
 
+// A PNG file decoded by libspng into red, green, blue rows, top row first; empty when it does not decode.
+std::vector<unsigned char> DecodePng(const std::string& path, uint32_t& width, uint32_t& height) {
+    const std::string bytes = ReadText(path);
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_ihdr header{};
+    size_t size = 0;
+    std::vector<unsigned char> rgb;
+    if (spng_set_png_buffer(ctx, bytes.data(), bytes.size()) == 0 && spng_get_ihdr(ctx, &header) == 0 &&
+        spng_decoded_image_size(ctx, SPNG_FMT_RGB8, &size) == 0) {
+        rgb.resize(size);
+        if (spng_decode_image(ctx, rgb.data(), size, SPNG_FMT_RGB8, 0) != 0) rgb.clear();
+    }
+    spng_ctx_free(ctx);
+    width = header.width;
+    height = header.height;
+    return rgb;
+}
+
+// The box of a detection or MOT line, [left, top, width, height], stands where the scene put the box.
+void ExpectPictureBox(int left, int top, int width, int height, const scene::Box& box) {
+    const scene::BoxExtent extent = scene::Extent(DEFAULT_CAMERA, box);
+    EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << box.name;
+    EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << box.name;
+    EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << box.name;
+    EXPECT_NEAR(top, extent.vTop, 12) << box.name;
+}
+
+void WriteDisparityPicture(const std::string& path, const scene::Scene& s) {
+    const std::vector<unsigned char> bgra = scene::EncodeDisparity(DEFAULT_CAMERA, scene::RenderDisparity(s));
+    ASSERT_TRUE(WriteBmp(path, bgra.data(), TOTAL_U, TOTAL_V, 32));
+}
+
 const json* FindTrack(const json& frame, double z) {
     for (const json& t : frame["tracks"]) {
         if (std::fabs(t["z_m"].get<double>() - z) < 0.05 * z) return &t;
@@ -98,7 +144,9 @@ protected:
         fs::create_directories(dir + "/seq24");
         for (int frame = FIRST; frame <= LAST; ++frame) {
             const scene::Scene s = SceneOf(frame);
-            const std::vector<unsigned char> bgra = scene::EncodeDisparity(DEFAULT_CAMERA, scene::RenderDisparity(s));
+            const std::vector<double> disparity = scene::RenderDisparity(s);
+            WriteValuePictures(disparity, frame, dir + "/seq/disp_");
+            const std::vector<unsigned char> bgra = scene::EncodeDisparity(DEFAULT_CAMERA, disparity);
             std::vector<unsigned char> bgr;
             for (size_t i = 0; i < bgra.size(); i += 4) bgr.insert(bgr.end(), {bgra[i], bgra[i + 1], bgra[i + 2]});
             ASSERT_TRUE(WriteBmp(Numbered(dir + "/seq/disp_", frame), bgra.data(), TOTAL_U, TOTAL_V, 32));
@@ -131,7 +179,7 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
     const ProgramResult result = Track(Range(FIRST, LAST) + " --quiet --json " + dir + "/run.jsonl");
     ASSERT_EQ(result.status, 0) << Errors();
     EXPECT_EQ(result.output, "");
-    EXPECT_NE(Errors().find("5 frames processed, 2 tracks seen"), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find("5 frames processed, 2 trajectories"), std::string::npos) << Errors();
     const std::vector<json> frames = JsonLines(dir + "/run.jsonl");
     ASSERT_EQ(frames.size(), 5u);
 
@@ -173,6 +221,76 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
     ASSERT_NE(last, nullptr);
     EXPECT_LT((*last)["z_m"].get<double>(), CAR_START_M - 0.6);
     EXPECT_LT((*last)["vz_mps"].get<double>(), 0.0);
+}
+
+TEST_F(ObstacleTrackProgram, PngAndPfmDisparitiesOverTheFramesFoundFindTheSceneObstacles) {
+    for (const char* pattern : {"/seq/disp_XXXXX.pfm", "/seq/disp_XXXXX.png"}) {
+        // No --first or --last: the run takes the frames the pattern finds.
+        const ProgramResult result = Track("--quiet --json " + dir + "/values.jsonl", pattern);
+        ASSERT_EQ(result.status, 0) << pattern << ": " << Errors();
+        const std::vector<json> frames = JsonLines(dir + "/values.jsonl");
+        ASSERT_EQ(frames.size(), 5u) << pattern;
+        for (int i = 0; i < 5; ++i) {
+            const json& f = frames[static_cast<size_t>(i)];
+            EXPECT_EQ(f["frame"], FIRST + i);
+            EXPECT_NE(FindDetection(f, -0.85, 0.85, Car(FIRST + i).z_m), nullptr) << pattern << ": " << f.dump();
+            EXPECT_NE(FindDetection(f, -1.45, -0.85, PEDESTRIAN_M), nullptr) << pattern << ": " << f.dump();
+            EXPECT_EQ(f["tracks"].size(), 2u) << pattern << ": " << f.dump();
+        }
+    }
+    // Colour-coded pictures carry no scale.
+    EXPECT_EQ(Track(Range(FIRST, FIRST) + " --disparity-scale 2").status, 2);
+    EXPECT_NE(Errors().find("--disparity: " + dir + "/seq/disp_00100.bmp: a colour-coded BMP, which --disparity-scale"),
+              std::string::npos)
+        << Errors();
+}
+
+TEST_F(ObstacleTrackProgram, TheCameraARunWritesRepeatsIt) {
+    // The default rig's calibration, stated as a user would; the mounting is left out.
+    WriteBytes(dir + "/rig.txt", "f_pix = 949.1\nbaseline_m = 0.15\nbf_pix = 142.366\nu0_pix = 232\nv0_pix = 180\n"
+                                 "width_pix = 560\nheight_pix = 360\n");
+    const std::string first = Range(FIRST, 102) + " --quiet --camera " + dir + "/rig.txt --camera-height 1.32 --zone=-3,2.5 ";
+    ASSERT_EQ(Track(first + "--camera-out " + dir + "/run.cam --json " + dir + "/first.jsonl").status, 0) << Errors();
+    // Pitch and frame rate came from the default camera, and the run says so; the height was given.
+    EXPECT_NE(Errors().find("rig.txt gives no pitch: the default camera's 0.075 is taken"), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find("rig.txt gives no frame rate"), std::string::npos) << Errors();
+    EXPECT_EQ(Errors().find("gives no camera height"), std::string::npos) << Errors();
+
+    CameraFile written;
+    std::string error;
+    ASSERT_TRUE(ReadCameraFile(dir + "/run.cam", written, error)) << error;
+    const Camera& c = written.camera;
+    EXPECT_EQ(c.f_pix, 949.1);
+    EXPECT_EQ(c.bf_pix, 142.366);
+    EXPECT_EQ(c.u0_pix, 232.0);
+    EXPECT_EQ(c.width_pix, 560);
+    EXPECT_EQ(c.camHeight_m, 1.32);
+    EXPECT_EQ(c.tanPitch, 0.075);
+    EXPECT_EQ(c.frameInterval_s, DELTA_T);
+    EXPECT_EQ(c.zoneL_m, -3.0);
+    EXPECT_EQ(c.zoneR_m, 2.5);
+
+    // The written camera alone repeats the run, without a warning.
+    ASSERT_EQ(Track(Range(FIRST, 102) + " --quiet --camera " + dir + "/run.cam --json " + dir + "/again.jsonl").status, 0)
+        << Errors();
+    EXPECT_EQ(Errors().find("gives no"), std::string::npos) << Errors();
+    EXPECT_EQ(ReadText(dir + "/again.jsonl"), ReadText(dir + "/first.jsonl"));
+    // The camera is never written over an input of the run.
+    const std::string frame = Numbered(dir + "/seq/disp_", 101);
+    const std::string before = ReadText(frame);
+    EXPECT_EQ(Track(Range(FIRST, 102) + " --quiet --camera-out " + frame).status, 2);
+    EXPECT_NE(Errors().find("--camera-out " + frame + ": is the same file as --disparity " + frame), std::string::npos)
+        << Errors();
+    EXPECT_EQ(ReadText(frame), before);
+    // A KITTI calibration takes its picture size from the disparity pictures.
+    WriteBytes(dir + "/calib.txt", "P0: 949.1 0 232 0 0 949.1 180 0 0 0 1 0\nP1: 949.1 0 232 -142.365 0 949.1 180 0 0 0 1 0\n");
+    ASSERT_EQ(Track(Range(FIRST, FIRST) + " --quiet --camera " + dir + "/calib.txt --camera-out " + dir + "/kitti.cam").status, 0)
+        << Errors();
+    ASSERT_TRUE(ReadCameraFile(dir + "/kitti.cam", written, error)) << error;
+    EXPECT_EQ(written.camera.width_pix, TOTAL_U);
+    EXPECT_EQ(written.camera.height_pix, TOTAL_V);
+    EXPECT_NE(Errors().find("calib.txt gives no camera height: the default camera's 1.32 m is taken"), std::string::npos)
+        << Errors();
 }
 
 TEST_F(ObstacleTrackProgram, TwentyFourBitPicturesGiveTheSameFindings) {
@@ -230,7 +348,7 @@ TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
         EXPECT_EQ(result.output, "") << c.arguments;
         EXPECT_EQ(Errors().rfind(std::string("obstacle-track: ") + c.named, 0), 0u) << c.arguments << ": " << Errors();
     }
-    const ProgramResult unwritable = Track("--json " + dir + "/no/such/folder/out.jsonl");
+    const ProgramResult unwritable = Track(Range(FIRST, FIRST) + " --json " + dir + "/no/such/folder/out.jsonl");
     EXPECT_EQ(unwritable.status, 2);
     EXPECT_NE(Errors().find("--json: " + dir + "/no/such/folder/out.jsonl: cannot be created"), std::string::npos);
 }
@@ -265,6 +383,10 @@ TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
         const std::vector<json> frames = JsonLines(jsonPath);
         ASSERT_EQ(frames.size(), c.framesBefore) << c.named;
         for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]["frame"], c.first + static_cast<int>(i));
+        // Nothing is created before the first frame's pictures have been read.
+        EXPECT_EQ(fs::exists(jsonPath), c.framesBefore > 0) << c.named;
+        ASSERT_EQ(fs::exists(dir + c.overlay), c.framesBefore > 0) << c.named;
+        if (c.framesBefore == 0) continue;
         size_t pictures = 0;
         for (const auto& entry : fs::directory_iterator(dir + c.overlay)) {
             EXPECT_EQ(entry.path().extension(), ".bmp") << entry.path();
@@ -275,7 +397,6 @@ TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
 }
 
 TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAre) {
-    EXPECT_EQ(TOPVIEW_M_PER_PIX, scene::TOPVIEW_M_PER_PIX);
     const std::string out = dir + "/overlays";
     const ProgramResult result = Track(Range(FIRST, 102) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " +
                                        out + " --mot " + dir + "/run.mot");
@@ -308,11 +429,7 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
         EXPECT_EQ(conf, frame == 102 ? 1 : 0) << line;
         // The box stands where the scene put the obstacle.
         const scene::Box box = std::fabs(z - PEDESTRIAN_M) < 1.0 ? Pedestrian() : Car(frame);
-        const scene::BoxExtent extent = scene::Extent(DEFAULT_CAMERA, box);
-        EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << line;
-        EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << line;
-        EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << line;
-        EXPECT_NEAR(top, extent.vTop, 12) << line;
+        ExpectPictureBox(left, top, width, height, box);
         EXPECT_NEAR(z, box.z_m, 0.05 * box.z_m) << line;
         if (frame != 102) continue;
 
@@ -347,10 +464,107 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     ProgramResult result = RunProgram(OBSTACLE_TRACK_EXE, "--help");
     EXPECT_EQ(result.status, 0);
     for (const char* option : {"--disparity", "--grey", "--first", "--last", "--json", "--mot", "--overlay", "--grid",
-                               "--quiet", "--version"}) {
+                               "--quiet", "--version", "--camera", "--camera-height", "--pitch", "--fps", "--zone",
+                               "--disparity-scale", "--camera-out"}) {
         EXPECT_NE(result.output.find(option), std::string::npos) << option;
     }
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.output.rfind("obstacle-track ", 0), 0u);
+}
+
+// The pool hands a freed identifier to the next new track; the trajectory number tells the two
+// apart, in the JSON beside the identifier and in the MOT file in its place.
+TEST_F(ObstacleTrackProgram, ANewTrajectoryUnderAReusedIdentifierGetsANewNumber) {
+    // The car for four frames, the empty road for ten (the grid lets the car go, its track coasts
+    // and is deleted), then the car again.
+    scene::Scene car = SceneOf(FIRST);
+    car.boxes = {Car(FIRST)};
+    scene::Scene road = car;
+    road.boxes.clear();
+    fs::create_directories(dir + "/gap");
+    for (int frame = 1; frame <= 18; ++frame) WriteDisparityPicture(Numbered(dir + "/gap/d_", frame), frame <= 4 || frame >= 15 ? car : road);
+    ASSERT_EQ(Track("--first 1 --last 18 --quiet --json " + dir + "/gap.jsonl --mot " + dir + "/gap.mot", "/gap/d_XXXXX.bmp").status, 0);
+    EXPECT_NE(Errors().find("18 frames processed, 2 trajectories"), std::string::npos) << Errors();
+
+    const std::vector<json> frames = JsonLines(dir + "/gap.jsonl");
+    ASSERT_EQ(frames.size(), 18u);
+    int deleted = 0;  // the first frame without a track, between the car's two appearances
+    for (int frame = 1; frame <= 18; ++frame) {
+        const json& tracks = frames[static_cast<size_t>(frame - 1)]["tracks"];
+        if (tracks.empty() && deleted == 0) deleted = frame;
+        ASSERT_EQ(tracks.size(), frame >= deleted && frame < 15 && deleted > 0 ? 0u : 1u) << frame;
+        if (tracks.empty()) continue;
+        EXPECT_EQ(tracks[0]["id"], 1);
+        EXPECT_EQ(tracks[0]["track"], deleted == 0 ? 1 : 2) << frame;
+    }
+    for (const std::string& line : Lines(ReadText(dir + "/gap.mot"))) {
+        EXPECT_EQ(std::atoi(line.c_str() + line.find(',') + 1), std::atoi(line.c_str()) < deleted ? 1 : 2) << line;
+    }
+    const json& car1 = frames[0]["detections"][0];
+    ExpectPictureBox(car1["bb_left"], car1["bb_top"], car1["bb_width"], car1["bb_height"], Car(FIRST));
+}
+
+TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefused) {
+    const std::string same = dir + "/same", victim = same + "/victim.bmp", held = same + "/ov/overlay_00100.bmp";
+    fs::create_directories(same + "/ov");
+    fs::copy_file(Numbered(dir + "/seq/disp_", FIRST), victim);
+    fs::copy_file(victim, held);  // an input in the overlay folder
+    fs::create_symlink("victim.bmp", same + "/link.bmp");
+    fs::create_hard_link(victim, same + "/hard.bmp");
+    const std::string recording = ReadText(victim), fresh = same + "/new.jsonl";
+    const struct {
+        std::string arguments;
+        std::string named;
+    } cases[] = {
+        {"--json " + victim, "--json " + victim + ": is the same file as --disparity " + victim},
+        {"--mot " + same + "/link.bmp", "--mot " + same + "/link.bmp: is the same file as --disparity " + victim},
+        {"--json " + same + "/hard.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
+        {"--json " + fresh + " --mot " + same + "/../same/new.jsonl", "--mot " + same + "/../same/new.jsonl: is the same file as --json " + fresh},
+        {"--json " + fresh + " >>" + fresh, "standard output: is the same file as --json " + fresh},
+        {"--overlay " + same + "/ov --disparity " + same + "/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Track(Range(FIRST, FIRST) + " " + c.arguments, "/same/victim.bmp").status, 2) << c.arguments;
+        EXPECT_EQ(Errors(), "obstacle-track: " + c.named + "\n");
+        EXPECT_TRUE(ReadText(victim) == recording && ReadText(held) == recording) << c.arguments;
+        EXPECT_TRUE(!fs::exists(fresh) || fs::is_empty(fresh)) << c.arguments;
+    }
+}
+
+TEST_F(ObstacleTrackProgram, PngOverlaysHoldTheBmpPicturesAndTheTopViewItsScale) {
+    for (const char* format : {"bmp", "png"}) {
+        ASSERT_EQ(Track(Range(FIRST, 101) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " + dir + "/pictures." +
+                        format + " --overlay-format " + format).status, 0) << Errors();
+    }
+    std::vector<unsigned char> rgb;
+    for (const char* name : {"/overlay_00101", "/topview_00101"}) {
+        qim::Image bmp;
+        ASSERT_TRUE(bmp_reader((dir + "/pictures.bmp" + name + ".bmp").c_str(), bmp)) << name;
+        uint32_t width = 0, height = 0;
+        rgb = DecodePng(dir + "/pictures.png" + name + ".png", width, height);
+        ASSERT_EQ(rgb.size(), static_cast<size_t>(bmp.cols) * bmp.rows * 3) << name;
+        EXPECT_EQ(width, static_cast<uint32_t>(bmp.cols));
+        size_t differ = 0;
+        for (size_t i = 0; i < rgb.size(); ++i) differ += rgb[i] != bmp.ptr(0)[i / 3 * 3 + 2 - i % 3];  // RGB and BGR
+        EXPECT_EQ(differ, 0u) << name;
+        bmp.release();
+    }
+    // 0.125 m per pixel, distance 0 on the bottom row and lateral 0 on column 100: a white mark
+    // every 10 m at the left edge with its number beside it, nothing half-way, and the detection
+    // zone's edges at -1.5 m and 1.5 m (columns 88 and 112) white from top to bottom.
+    const auto white = [&](int u0, int u1, int v0, int v1) {
+        int count = 0;
+        for (int v = v0; v <= v1; ++v) {
+            const unsigned char* p = &rgb[(static_cast<size_t>(v) * scene::TOPVIEW_U + u0) * 3];
+            for (int u = u0; u <= u1; ++u, p += 3) count += p[0] == 255 && p[1] == 255 && p[2] == 255;
+        }
+        return count;
+    };
+    for (int row = scene::TOPVIEW_V - 1 - 80; row >= 0; row -= 80) {
+        EXPECT_EQ(white(0, 5, row, row), 6) << row;
+        EXPECT_GT(white(7, 30, row - 6, row + 6), 10) << row;
+        EXPECT_EQ(white(0, 30, row + 34, row + 46), 0) << row;
+    }
+    for (int row : {10, 200, 470}) EXPECT_EQ(white(88, 88, row, row) + white(112, 112, row, row), 2) << row;
 }

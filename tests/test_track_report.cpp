@@ -75,6 +75,23 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_EQ(o.overlayDir, "ov");
     EXPECT_TRUE(o.grid && o.quiet);
 
+    TrackOptions rig;
+    ASSERT_TRUE(Parse({"--camera", "calib.txt", "--camera-height=1.65", "--pitch", "-0.02", "--fps", "10", "--zone",
+                       "-4,+4.5", "--disparity-scale", "0.00390625", "--camera-out", "run.cam"},
+                      rig, error))
+        << error;
+    EXPECT_EQ(rig.cameraPath, "calib.txt");
+    EXPECT_EQ(rig.cameraOutPath, "run.cam");
+    EXPECT_EQ(rig.camHeight_m, 1.65);
+    EXPECT_EQ(rig.tanPitch, -0.02);
+    EXPECT_EQ(rig.fps_hz, 10.0);
+    EXPECT_EQ(rig.zoneL_m, -4.0);
+    EXPECT_EQ(rig.zoneR_m, 4.5);
+    EXPECT_EQ(rig.disparityScale, 1.0 / 256.0);
+    // A frame number in the pattern leaves the range to the files found; --first alone is no refusal.
+    EXPECT_TRUE(Parse({"--disparity", "d/XXXXXX.png", "--first", "700"}, rig, error)) << error;
+    EXPECT_TRUE(RangeFromDisk(rig));
+
     // A single frame and the ends of the five-digit range are accepted.
     TrackOptions edge;
     EXPECT_TRUE(Parse({"--first", "99999", "--last", "99999"}, edge, error)) << error;
@@ -97,6 +114,15 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
         {{"--grid=1"}, "--grid: takes no value"},
         {{"--first", "700"}, "--last: 610 is before --first 700"},
         {{"--first", "0", "--mot", "m"}, "--mot: MOTChallenge frames start at 1, so --first must be at least 1"},
+        {{"--fps", "0"}, "--fps: '0' is not a number above 0"},
+        {{"--camera-height=-1.65"}, "--camera-height: '-1.65' is not a number above 0"},
+        {{"--pitch", "0.02rad"}, "--pitch: '0.02rad' is not a number"},
+        {{"--disparity-scale", "inf"}, "--disparity-scale: 'inf' is not a number above 0"},
+        {{"--zone", "4,-4"}, "--zone: '4,-4' is not LEFT_M,RIGHT_M with LEFT_M below RIGHT_M"},
+        {{"--zone", "-4"}, "--zone: '-4' is not LEFT_M,RIGHT_M with LEFT_M below RIGHT_M"},
+        {{"--camera"}, "--camera: needs a value"},
+        // Without a frame number on disk to find, the ends are known at once.
+        {{"--disparity", "one.png", "--first", "700"}, "--last: 610 is before --first 700"},
     };
     for (const auto& c : cases) {
         TrackOptions o;
@@ -106,11 +132,16 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
     }
 }
 
-TEST(FramePath, PutsTheFiveDigitFrameNumberInPlaceOfXXXXX) {
+TEST(FramePath, PutsTheZeroPaddedFrameNumberInPlaceOfEachRunOfX) {
     EXPECT_EQ(FramePath("rec/disp_XXXXX.bmp", 410), "rec/disp_00410.bmp");
     EXPECT_EQ(FramePath("XXXXX/XXXXX.bmp", 7), "00007/00007.bmp");
-    EXPECT_EQ(FramePath("a_XXXXXXX.bmp", 99999), "a_99999XX.bmp");
+    EXPECT_EQ(FramePath("a_XXXXXXX.bmp", 99999), "a_0099999.bmp");
     EXPECT_EQ(FramePath("fixed.bmp", 410), "fixed.bmp");
+    // KITTI's six digits and a number wider than its run; shorter runs of X are the name's own text.
+    EXPECT_EQ(FramePath("disp_sgbm/XXXXXX.png", 42), "disp_sgbm/000042.png");
+    EXPECT_EQ(FramePath("XXX.png", 1234), "1234.png");
+    EXPECT_EQ(FramePath("rec/X1/XXXX-XX/dXXXXXXXXXX_XXXXXXXXXX.pfm", 7), "rec/X1/XXXX-XX/d0000000007_0000000007.pfm");
+    EXPECT_EQ(FramePath("XX/Xray.bmp", 410), "XX/Xray.bmp");
 }
 
 TEST(RunSequence, FeedsEverySinkFrameAndStopsAtAMissingPictureOrARefusingSink) {
@@ -237,8 +268,11 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     cell.aveD = 20.25;
     run.grid[GRID(30, 40)].exist = 10;  // held out: count 0
 
+    // Tracks the numbering has not seen are numbered in list order.
+    TrajectoryNumbers numbers;
+    numbers.Update(run.preObject, record);
     std::ostringstream line;
-    WriteJsonFrame(line, 412, run, record, true);
+    WriteJsonFrame(line, 412, run, record, numbers, true);
     ASSERT_EQ(line.str().back(), '\n');
     ASSERT_EQ(line.str().find('\n'), line.str().size() - 1);
     const nlohmann::json f = nlohmann::json::parse(line.str());
@@ -248,7 +282,15 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     ASSERT_EQ(f["detections"].size(), 1u);
     EXPECT_EQ(f["detections"][0]["z_m"].get<double>(), BF_PIX / 20.0);
     EXPECT_EQ(f["detections"][0]["E_u"], 12);
+    // The box of blocks 10..12 from the road row 190 up 0.5 m at disparity 20 (66.7 rows).
+    EXPECT_EQ(f["detections"][0]["bb_left"], 40);
+    EXPECT_EQ(f["detections"][0]["bb_top"], 123);
+    EXPECT_EQ(f["detections"][0]["bb_width"], 12);
+    EXPECT_EQ(f["detections"][0]["bb_height"], 68);
     ASSERT_EQ(f["tracks"].size(), 2u);
+    EXPECT_EQ(f["tracks"][0]["id"], 4);
+    EXPECT_EQ(f["tracks"][0]["track"], 1);
+    EXPECT_EQ(f["tracks"][1]["track"], 2);
     EXPECT_EQ(f["tracks"][0]["det"], 0);
     EXPECT_EQ(f["tracks"][0]["x_m"], 0.25);
     EXPECT_EQ(f["tracks"][0]["count"], 2);
@@ -258,9 +300,9 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     EXPECT_EQ(f["grid"], nlohmann::json::parse("[[11, 20, 20.25, 2]]"));
 
     std::ostringstream mot;
-    WriteMotFrame(mot, 412, run);
+    WriteMotFrame(mot, 412, run, numbers);
     const std::string z = JsonNumber(BF_PIX / 20.0);
-    EXPECT_EQ(mot.str(), "412,4,40,123,12,68,0,0.25,0.5," + z + "\n412,7,40,123,12,68,1,-1,0.5," + z + "\n");
+    EXPECT_EQ(mot.str(), "412,1,40,123,12,68,0,0.25,0.5," + z + "\n412,2,40,123,12,68,1,-1,0.5," + z + "\n");
 }
 
 TEST(Overlay, OutlinesFillsAndNumbersStayInTheirBoxes) {

@@ -15,6 +15,8 @@ constexpr int START_FRAME = 410;      // first frame of the run
 constexpr int END_FRAME = 610;        // last frame of the run (included)
 constexpr int DISPARITY_OFS_U = 96;   // left edge of the disparity picture in the camera picture (pixel)
 constexpr int DISPARITY_OFS_V = 63;   // top edge of the disparity picture in the camera picture (pixel)
+constexpr int CAMERA_COLS = 656;      // width of the camera picture the disparity picture is cut from (pixel)
+constexpr int CAMERA_ROWS = 486;      // height of that camera picture (pixel)
 
 constexpr int totalBlkNumU = TOTAL_U / SHIFT_PITCH;  // 140 column blocks
 constexpr int gridNum = totalBlkNumU * LUT_NUM;      // 14000 grid cells

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "BmpWriter.h"
+#include "Config.h"
 #include "format10bmpdata.h"
 #include "images.h"
 #include "inputbmpdatab8bpp.h"
@@ -14,30 +16,8 @@ namespace {
 
 constexpr int DISPARITY_ROWS = 360;
 constexpr int DISPARITY_COLS = 560;
-constexpr int GREY_ROWS = 486;
-constexpr int GREY_COLS = 656;
 constexpr int TOPVIEW_ROWS = 480;
 constexpr int TOPVIEW_COLS = 200;
-constexpr int HEADER_BYTES = 54;
-
-// The BMP file and information header, as laid out little-endian at the start of the file.
-struct BitMap {
-    int16_t Signature;
-    int32_t Reserved1;
-    int32_t Reserved2;
-    int32_t DataOffSet;
-    int32_t Size;
-    int32_t Width;
-    int32_t Height;
-    int16_t Planes;
-    int16_t BitsPerPixel;
-    int32_t Compression;
-    int32_t SizeImage;
-    int32_t XPixelsPreMeter;
-    int32_t YPixelsPreMeter;
-    int32_t ColorsUsed;
-    int32_t ColorsImportant;
-};
 
 uint32_t LittleEndian(const unsigned char* p, int bytes) {
     uint32_t value = 0;
@@ -51,12 +31,6 @@ int32_t Int32At(const unsigned char* header, int offset) {
 
 int16_t Int16At(const unsigned char* header, int offset) {
     return static_cast<int16_t>(LittleEndian(header + offset, 2));
-}
-
-BitMap ParseHeader(const unsigned char* h) {
-    return BitMap{Int16At(h, 0),  Int32At(h, 2),  Int32At(h, 6),  Int32At(h, 10), Int32At(h, 14),
-                  Int32At(h, 18), Int32At(h, 22), Int16At(h, 26), Int16At(h, 28), Int32At(h, 30),
-                  Int32At(h, 34), Int32At(h, 38), Int32At(h, 42), Int32At(h, 46), Int32At(h, 50)};
 }
 
 // Writes one source row of `cols` pixels into image row `row`.
@@ -75,9 +49,6 @@ size_t PaddedRowBytes(int cols, int bitsPerPixel) {
     return (static_cast<size_t>(cols) * (bitsPerPixel / 8) + 3) & ~static_cast<size_t>(3);
 }
 
-// Rows of the picture; a negative height marks rows stored top row first.
-int RowCount(const BitMap& h) { return h.Height < 0 ? -h.Height : h.Height; }
-
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -90,7 +61,34 @@ long FileLength(std::FILE* file) {
     return std::fseek(file, 0, SEEK_SET) == 0 ? length : -1;
 }
 
-std::string CheckHeader(const BitMap& h, long fileLength) {
+// The reason the file cannot be read, or an empty text once the image holds its pixels.
+std::string ReadBmp(const char* File, qim::Image& img) {
+    FileHandle file(File == nullptr ? nullptr : std::fopen(File, "rb"));
+    if (!file) return BMP_OPEN_FAILURE + std::string(File == nullptr ? "" : File) + "\n";
+    const std::string name = std::string(File) + ": ";
+    const long length = FileLength(file.get());
+    if (length < 0) return name + "cannot tell the file length";
+    unsigned char header[BMP_HEADER_BYTES];
+    if (std::fread(header, 1, BMP_HEADER_BYTES, file.get()) != BMP_HEADER_BYTES) {
+        return name + "shorter than the " + std::to_string(BMP_HEADER_BYTES) + "-byte BMP header";
+    }
+    const BitMap h = ParseBmpHeader(header);
+    std::string problem = CheckBmpHeader(h, static_cast<uint64_t>(length));
+    if (problem.empty()) problem = ReadBmpPixels(file.get(), h, img);
+    return problem.empty() ? problem : name + problem;
+}
+
+}  // namespace
+
+BitMap ParseBmpHeader(const unsigned char* h) {
+    return BitMap{Int16At(h, 0),  Int32At(h, 2),  Int32At(h, 6),  Int32At(h, 10), Int32At(h, 14),
+                  Int32At(h, 18), Int32At(h, 22), Int16At(h, 26), Int16At(h, 28), Int32At(h, 30),
+                  Int32At(h, 34), Int32At(h, 38), Int32At(h, 42), Int32At(h, 46), Int32At(h, 50)};
+}
+
+int BmpRows(const BitMap& h) { return h.Height < 0 ? -h.Height : h.Height; }
+
+std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength) {
     if ((h.Signature & 0xFFFF) != ('B' | ('M' << 8))) return "not a BMP file (signature is not \"BM\")";
     if (h.BitsPerPixel != 8 && h.BitsPerPixel != 24 && h.BitsPerPixel != 32) {
         return "unsupported " + std::to_string(h.BitsPerPixel) + " bits per pixel (8, 24 or 32 are read)";
@@ -106,12 +104,12 @@ std::string CheckHeader(const BitMap& h, long fileLength) {
         return "height " + std::to_string(h.Height) + " outside 1.." + std::to_string(BMP_MAX_SIDE) +
                " (negative for top-down rows)";
     }
-    if (h.DataOffSet < HEADER_BYTES || h.DataOffSet >= fileLength) {
+    if (h.DataOffSet < BMP_HEADER_BYTES || static_cast<uint64_t>(h.DataOffSet) >= fileLength) {
         return "pixel data offset " + std::to_string(h.DataOffSet) + " outside the file (header ends at " +
-               std::to_string(HEADER_BYTES) + ", file has " + std::to_string(fileLength) + " bytes)";
+               std::to_string(BMP_HEADER_BYTES) + ", file has " + std::to_string(fileLength) + " bytes)";
     }
-    const uint64_t needed = static_cast<uint64_t>(PaddedRowBytes(h.Width, h.BitsPerPixel)) * RowCount(h);
-    const uint64_t present = static_cast<uint64_t>(fileLength - h.DataOffSet);
+    const uint64_t needed = static_cast<uint64_t>(PaddedRowBytes(h.Width, h.BitsPerPixel)) * BmpRows(h);
+    const uint64_t present = fileLength - static_cast<uint64_t>(h.DataOffSet);
     if (present < needed) {
         return "pixel data ends early (" + std::to_string(needed) + " bytes expected after offset " +
                std::to_string(h.DataOffSet) + ", " + std::to_string(present) + " present)";
@@ -119,8 +117,8 @@ std::string CheckHeader(const BitMap& h, long fileLength) {
     return "";
 }
 
-std::string ReadPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
-    const int rows = RowCount(h);
+std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
+    const int rows = BmpRows(h);
     img.create(rows, h.Width, SGBM_8UC3);
     if (img.empty()) return "no memory for a " + std::to_string(rows) + " x " + std::to_string(h.Width) + " image";
     if (std::fseek(file, h.DataOffSet, SEEK_SET) != 0) return "cannot seek to the pixel data";
@@ -133,25 +131,6 @@ std::string ReadPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
     }
     return "";
 }
-
-// The reason the file cannot be read, or an empty text once the image holds its pixels.
-std::string ReadBmp(const char* File, qim::Image& img) {
-    FileHandle file(File == nullptr ? nullptr : std::fopen(File, "rb"));
-    if (!file) return BMP_OPEN_FAILURE + std::string(File == nullptr ? "" : File) + "\n";
-    const std::string name = std::string(File) + ": ";
-    const long length = FileLength(file.get());
-    if (length < 0) return name + "cannot tell the file length";
-    unsigned char header[HEADER_BYTES];
-    if (std::fread(header, 1, HEADER_BYTES, file.get()) != HEADER_BYTES) {
-        return name + "shorter than the " + std::to_string(HEADER_BYTES) + "-byte BMP header";
-    }
-    const BitMap h = ParseHeader(header);
-    std::string problem = CheckHeader(h, length);
-    if (problem.empty()) problem = ReadPixels(file.get(), h, img);
-    return problem.empty() ? problem : name + problem;
-}
-
-}  // namespace
 
 // Every pixel but the last is copied as four bytes at once; the fourth lands on the next pixel's
 // first byte, which that pixel's own copy then overwrites, so nothing past the row is written.
@@ -173,7 +152,7 @@ void bmp_reader_dsip_32bpp(const char*, qim::Image& InputImage) {
 }
 
 void bmp_reader_dsip_8ppp(const char*, qim::Image& InputImage) {
-    StoreBottomUpRows(bmpdata_8bpp, GREY_ROWS, GREY_COLS, 8, InputImage);
+    StoreBottomUpRows(bmpdata_8bpp, CAMERA_ROWS, CAMERA_COLS, 8, InputImage);
 }
 
 void bmp_reader_24bpp(const char*, qim::Image& InputImage) {

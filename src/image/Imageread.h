@@ -8,6 +8,8 @@
 // the image is left empty (check empty()).
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "core.h"
@@ -29,6 +31,41 @@ constexpr int BMP_MAX_SIDE = 16384;
 
 // Text that starts the message for a file that cannot be opened; the file name follows on its own line.
 constexpr const char* BMP_OPEN_FAILURE = "\nCan not open input file\n";
+
+// The BMP file and information header (54 bytes, little-endian, at the start of the file).
+struct BitMap {
+    int16_t Signature;        // "BM"
+    int32_t Reserved1;        // file size
+    int32_t Reserved2;
+    int32_t DataOffSet;       // offset of the pixel data from the start of the file
+    int32_t Size;             // size of the information header
+    int32_t Width;            // pixels per row
+    int32_t Height;           // rows: positive for rows stored bottom row first, negative for top row first
+    int16_t Planes;
+    int16_t BitsPerPixel;     // 8, 24 or 32 are read
+    int32_t Compression;      // 0, or 3 (bit fields) for 32 bits
+    int32_t SizeImage;
+    int32_t XPixelsPreMeter;
+    int32_t YPixelsPreMeter;
+    int32_t ColorsUsed;
+    int32_t ColorsImportant;
+};
+
+// The header held by the first 54 bytes of a file.
+BitMap ParseBmpHeader(const unsigned char* bytes);
+
+// Rows of the picture a header declares.
+int BmpRows(const BitMap& h);
+
+// What makes a header unreadable in a file of `fileLength` bytes (signature, bit depth, compression,
+// width or height outside 1..BMP_MAX_SIDE, pixel data offset, pixel data that ends early), or an
+// empty text when its pixels can be read. Nothing is allocated before a header has passed: the
+// pixels it declares are then in the file.
+std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength);
+
+// Reads the pixels of a header that passed CheckBmpHeader for this file into `img` (created
+// rows x Width, SGBM_8UC3, as bmp_reader fills it). Returns the problem, or an empty text.
+std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img);
 
 // Reads a BMP file of 8 (grey, palette ignored), 24 or 32 bits per pixel, uncompressed (32-bit
 // files may also declare the usual bit fields), rows bottom-up (positive height) or top-down

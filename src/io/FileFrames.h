@@ -1,31 +1,60 @@
-// Frames of a recording read from BMP files. A name pattern stands for one file per frame:
-// "XXXXX" in it is replaced by the five-digit frame number, as in the recording's naming scheme.
+// Frames of a recording read from files. A name pattern stands for one file per frame: a run of
+// n 'X' in it is replaced by the n-digit frame number (FramePath).
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "PictureReader.h"
 #include "RunDriver.h"
 
-// Size of the grey camera picture; the disparity picture is its TOTAL_U x TOTAL_V window at
-// (DISPARITY_OFS_U, DISPARITY_OFS_V).
-constexpr int CAMERA_COLS = 656;
-constexpr int CAMERA_ROWS = 486;
+// The grey picture a camera's frames come with, and where the disparity picture lies in it.
+struct GreyWindow {
+    int cols;
+    int rows;
+    int offsetU;  // column of the disparity picture's left edge in the grey picture
+    int offsetV;  // row of its top edge
+};
 
-// The file a pattern names for one frame (0 to 99999).
-std::string FramePath(const std::string& pattern, int frame);
+// The default rig's grey picture is its 656 x 486 camera picture, around the disparity picture at
+// (DISPARITY_OFS_U, DISPARITY_OFS_V); any other camera's is the disparity picture's own size.
+GreyWindow GreyPictureOf(const Camera& camera);
 
-// Colour-coded disparity pictures (32 or 24 bits per pixel, 560 x 360) from `disparityPattern`, or
-// the embedded picture when it is empty; grey camera pictures (8 bits per pixel, 656 x 486) from
-// `greyPattern`, or none when it is empty. A missing file, a file that is no readable BMP and a
-// picture of the wrong size or depth end the run with a message naming the file.
+struct FramePatterns {
+    std::string disparity;                // empty: the embedded picture
+    std::string grey;                     // empty: no grey pictures
+    std::optional<double> disparityScale; // PNG and PFM values times this (default 1/256 and 1)
+    bool colourPicture = false;           // also give PNG and PFM disparities a colour-coded picture
+};
+
+// Default scale of KITTI's 16-bit PNG disparities: value / 256.
+constexpr double PNG_DISPARITY_SCALE = 1.0 / 256.0;
+
+// Disparity pictures of the camera's size from `disparity`, told apart by their contents:
+// colour-coded BMP (32 or 24 bits per pixel), whose colours the road stage decodes; 16-bit grey
+// PNG and grey PFM, whose values go straight into run.measuredDisparity (0 and values that are not
+// finite or not positive: no disparity). Grey pictures of GreyPictureOf(camera) from `grey`: 8-bit
+// BMP or 8-bit grey PNG. A missing file, one that is not regular, no readable picture, a picture
+// of the wrong size or depth end the run with a message naming the file; size and depth are
+// checked on the header, before anything is allocated.
 class FileFrames : public FrameSource {
 public:
-    FileFrames(std::string disparityPattern, std::string greyPattern);
+    FileFrames(const Camera& camera, FramePatterns patterns);
     bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 
 private:
-    std::string disparityPattern;
-    std::string greyPattern;
+    // Why a picture whose header suits the camera still cannot be this run's disparities.
+    std::string FitProblem(const PictureHeader& h, const RunState& run) const;
+    // Reads the pixels: a colour-coded picture into run.src_img_colorD, values into run.measuredDisparity.
+    std::string ReadDisparity(PictureReader& file, RunState& run);
+
+    const Camera camera;
+    FramePatterns patterns;
+    std::vector<unsigned char> scratch;
     EmbeddedFrames embedded;
 };
+
+// The size a disparity file's header declares; false with a message naming the file.
+bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error);

@@ -2,30 +2,50 @@
 // its findings.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "Config.h"
+#include "PictureFile.h"
 
 struct TrackOptions {
-    std::string disparityPattern;  // --disparity: colour-coded disparity pictures; empty = embedded
+    std::string disparityPattern;  // --disparity: disparity pictures (BMP, PNG, PFM); empty = embedded
     std::string greyPattern;       // --grey: grey camera pictures for the overlays; empty = none
     int first = START_FRAME;       // --first
     int last = END_FRAME;          // --last
+    bool firstGiven = false;       // --first was given; else it is START_FRAME or found on disk
+    bool lastGiven = false;        // --last was given
+    std::string cameraPath;        // --camera: camera file or KITTI calibration; empty = the default camera
+    std::string cameraOutPath;     // --camera-out: where to write the camera the run used; empty = nowhere
+    std::optional<double> camHeight_m;     // --camera-height: camera height above the road (metre)
+    std::optional<double> tanPitch;        // --pitch: pitch as the road formula's tangent
+    std::optional<double> fps_hz;          // --fps: frames per second
+    std::optional<double> zoneL_m;         // --zone LEFT_M,RIGHT_M: the lateral detection zone (metre)
+    std::optional<double> zoneR_m;
+    std::optional<double> disparityScale;  // --disparity-scale: PNG and PFM values times this
     std::string jsonPath;          // --json: JSON Lines output, "-" = standard output; empty = none
     std::string motPath;           // --mot: MOTChallenge track file; empty = none
     std::string overlayDir;        // --overlay: folder of overlay pictures; empty = none
+    PictureFormat overlayFormat = PictureFormat::BMP;  // --overlay-format: bmp or png
     bool grid = false;             // --grid: list each frame's occupied grid cells in the JSON
     bool quiet = false;            // --quiet: no progress lines
     bool help = false;             // --help
     bool version = false;          // --version
 };
 
-// Largest frame number the five-digit naming scheme holds.
+// Largest frame number obstacle-track runs.
 constexpr int MAX_FRAME = 99999;
 
 // Parses argv[1..argc-1]; an option's value follows it ("--first 410") or is joined with '='
 // ("--first=410"). Returns false with a message naming the argument and what is wrong.
 bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& options, std::string& error);
+
+// The range's ends come from the files on disk: a disparity pattern with a frame number in it and
+// --first or --last not given.
+bool RangeFromDisk(const TrackOptions& options);
+
+// Relations between the frame range and the other options, on the ends known so far.
+bool CheckFrameRange(const TrackOptions& options, std::string& error);
 
 // The usage text of --help.
 extern const char* const TRACK_USAGE;

@@ -8,24 +8,6 @@
 #include <cstring>
 #include <string>
 
-bool strchg(char* buf, size_t bufSize, const char* str1, const char* str2) {
-    const size_t len1 = std::strlen(str1);
-    const size_t len2 = std::strlen(str2);
-    if (len1 == 0 || std::strstr(str2, str1) != nullptr) return false;
-    // Text made by one replacement is searched again; the cap stops a chain of replacements
-    // that keeps recreating str1 across their borders.
-    for (size_t replacements = 0; replacements <= bufSize; ++replacements) {
-        char* hit = std::strstr(buf, str1);
-        if (hit == nullptr) return true;
-        const size_t head = static_cast<size_t>(hit - buf);
-        const size_t tail = std::strlen(hit + len1);
-        if (head + len2 + tail + 1 > bufSize) return false;
-        std::memmove(hit + len2, hit + len1, tail + 1);
-        std::memcpy(hit, str2, len2);
-    }
-    return false;
-}
-
 namespace {
 
 // The recording's names are far shorter than a name buffer; a longer text is cut, never overrun.
@@ -52,9 +34,9 @@ void FormFrameNames(FrameNames& names, int frame) {
     SetName(names.iFileOriginal, std::string(names.pass) + names.folderOriginal);
     SetName(names.outputFileTopview, std::string(names.pass) + names.folderTopview);
     std::snprintf(names.iTmpBuf, NAME_SIZE, "%05d", frame);
-    strchg(names.iFileD, NAME_SIZE, "XXXXX", names.iTmpBuf);
-    strchg(names.iFileOriginal, NAME_SIZE, "XXXXX", names.iTmpBuf);
-    strchg(names.outputFileTopview, NAME_SIZE, "XXXXX", names.iTmpBuf);
+    SubstituteFrameNumber(names.iFileD, NAME_SIZE, frame);
+    SubstituteFrameNumber(names.iFileOriginal, NAME_SIZE, frame);
+    SubstituteFrameNumber(names.outputFileTopview, NAME_SIZE, frame);
 }
 
 void DetectObstacles(RunState& run) {

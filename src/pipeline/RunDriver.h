@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "FrameNumbering.h"
 #include "RunState.h"
 #include "TrackAssociation.h"
 
@@ -25,12 +26,6 @@ struct FrameNames {
     char iFileOriginal[NAME_SIZE];    // this frame's grey picture
     char outputFileTopview[NAME_SIZE];// this frame's output picture
 };
-
-// Replaces, in place, every occurrence of str1 in buf (bufSize bytes) by str2, searching again
-// from the start after each replacement. Refuses (returns false, buf unchanged from the refused
-// replacement on) a replacement that would not fit, an empty str1, and a str2 containing str1,
-// which would never end.
-bool strchg(char* buf, size_t bufSize, const char* str1, const char* str2);
 
 void InitialNames(FrameNames& names);
 void FormFrameNames(FrameNames& names, int frame);

@@ -10,6 +10,10 @@
 #include "Kalman.h"
 #include "StageGeometry.h"
 
+// Updates from which a track is established: a young track (fewer updates) is deleted at its first
+// loss, and only established tracks are the tracker's confirmed output.
+constexpr int32_t ESTABLISHED_COUNT = 3;
+
 class TrackingObject {
 public:
     // A track seen through the default camera.

@@ -15,19 +15,21 @@
 #include <vector>
 
 #include "Camera.h"
+#include "Config.h"
+#include "format10bmpdata.h"
 
 namespace scene {
 
 // Picture sizes.
-constexpr int GREY_U = 656;                    // the default camera's grey picture width (pixel)
-constexpr int GREY_V = 486;                    // and height; the disparity picture is its window at
+constexpr int GREY_U = CAMERA_COLS;            // the default camera's grey picture width (pixel)
+constexpr int GREY_V = CAMERA_ROWS;            // and height; the disparity picture is its window at
                                                // (DISPARITY_OFS_U, DISPARITY_OFS_V)
 constexpr int TOPVIEW_U = 200;                 // top view width (pixel)
 constexpr int TOPVIEW_V = 480;                 // top view height (pixel)
 constexpr int TOPVIEW_BYTES = TOPVIEW_U * TOPVIEW_V;
 
-// Top view: both axes at this scale; the bottom row is at distance 0, column 100 at x = 0.
-constexpr double TOPVIEW_M_PER_PIX = 0.125;
+// Top view: both axes at the embedded picture's scale; the bottom row is at distance 0, column 100 at x = 0.
+using ::TOPVIEW_M_PER_PIX;
 constexpr int TOPVIEW_CENTRE_U = TOPVIEW_U / 2;
 constexpr double TOPVIEW_GRID_M = 5.0;         // distance lines every 5 m, brighter every 10 m
 
@@ -111,7 +113,7 @@ double VisibleShare(const Scene& scene, size_t index);
 //   frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible
 // then one row per frame per box, boxes numbered from 1 in description order.
 std::string TruthCsv(const Scene& scene);
-// The file a pattern names for a frame: "XXXXX" replaced by the five-digit frame number.
+// The file a pattern names for a frame: "XXXXX" replaced by the five-digit frame number (FramePath).
 std::string SequenceFramePath(const std::string& pattern, int frame);
 
 // Output. All write under temporary names and rename, so a failure leaves no partial file.

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "Random.h"
+#include "FrameNumbering.h"
 #include "Scene.h"
 
 namespace scene {
@@ -48,12 +49,6 @@ std::string TruthCsv(const Scene& scene) {
     return out;
 }
 
-std::string SequenceFramePath(const std::string& pattern, int frame) {
-    const size_t mark = pattern.find(FRAME_MARK);
-    if (mark == std::string::npos) return pattern;
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%05d", frame);
-    return pattern.substr(0, mark) + digits + pattern.substr(mark + sizeof FRAME_MARK - 1);
-}
+std::string SequenceFramePath(const std::string& pattern, int frame) { return FramePath(pattern, frame); }
 
 }  // namespace scene

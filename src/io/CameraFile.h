@@ -1,0 +1,63 @@
+// Camera files: the rig a run sees through, read from obstacle-track's own `key = value` format or
+// from a KITTI calibration file, and written back in the own format so that a run can be repeated.
+//
+// The own format: one `key = value` per line, keys named as the fields of Camera (f_pix,
+// baseline_m, bf_pix, u0_pix, v0_pix, width_pix, height_pix, camHeight_m, tanPitch,
+// frameInterval_s, zoneL_m, zoneR_m); '#' starts a comment, blank lines are allowed. The
+// calibration (f_pix, baseline_m, u0_pix, v0_pix, width_pix, height_pix) must be given; bf_pix is
+// f_pix x baseline_m unless the rig states it; the mounting, the frame interval and the zone may be
+// left to the options or to the default camera.
+//
+// A KITTI calibration: rows `P0:` and `P1:` of 12 numbers (the left and right 3 x 4 projection
+// matrices), or the odometry set's bare rows of 12 numbers, the first two being P0 and P1. It gives
+// f = P0[0], the principal point (P0[2], P0[6]) and the baseline -P1[3] / P1[0]; the picture size
+// comes from the first disparity picture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Camera.h"
+
+// Bounds of a camera's picture: a side of at least four column blocks and at most 8192 pixels,
+// 16 Mi pixels in all (the run's disparity buffers take 16 bytes a pixel).
+constexpr int CAMERA_MIN_SIDE_PIX = 4 * SHIFT_PITCH;
+constexpr int CAMERA_MAX_SIDE_PIX = 8192;
+constexpr int64_t CAMERA_MAX_PIXELS = int64_t{1} << 24;
+
+// A stated bf_pix may differ from f_pix x baseline_m by rounding, not by more than this share.
+constexpr double BF_TOLERANCE = 0.01;
+
+// Camera files are short; a longer file is refused unread.
+constexpr uint64_t CAMERA_FILE_MAX_BYTES = 64 * 1024;
+
+// Fields of Camera a file may state, in the order the own format writes them.
+enum CameraKey {
+    KEY_F, KEY_BASELINE, KEY_BF, KEY_U0, KEY_V0, KEY_WIDTH, KEY_HEIGHT,
+    KEY_CAM_HEIGHT, KEY_PITCH, KEY_FRAME_INTERVAL, KEY_ZONE_L, KEY_ZONE_R, CAMERA_KEY_COUNT
+};
+
+// A camera file's contents: the fields it gives, the others as in DEFAULT_CAMERA.
+struct CameraFile {
+    bool kitti = false;                       // a KITTI calibration (no picture size, no mounting)
+    Camera camera = DEFAULT_CAMERA;
+    bool given[CAMERA_KEY_COUNT] = {};
+};
+
+// The name of a field in the own format ("f_pix", ...).
+const char* CameraKeyName(CameraKey key);
+
+// Reads the text of a camera file named `name` (for messages). Returns false with "NAME:LINE:
+// problem" (or "NAME: problem" for the file as a whole) in `error`: unknown keys, missing values,
+// non-numbers, duplicate keys, impossible values, KITTI rows without 12 numbers, a missing P0 or P1.
+bool ParseCameraFile(const std::string& text, const std::string& name, CameraFile& file, std::string& error);
+
+// Opens (a regular file of at most CAMERA_FILE_MAX_BYTES) and parses `path`.
+bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& error);
+
+// What makes a whole camera impossible (a value out of its range, bf_pix at odds with f_pix x
+// baseline_m, the zone's bounds in the wrong order), or an empty text.
+std::string CameraProblem(const Camera& camera);
+
+// The own format of `camera`, every field, each number written so that it reads back exactly.
+std::string CameraFileText(const Camera& camera);

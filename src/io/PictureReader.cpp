@@ -1,0 +1,235 @@
+#include "PictureReader.h"
+
+#include <spng.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "BmpWriter.h"
+#include "NumberParsing.h"
+
+namespace {
+
+constexpr unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr int PFM_SAMPLE_BYTES = 4;
+
+// A picture file may be large, but no side beyond PICTURE_MAX_SIDE is read.
+constexpr uint64_t PICTURE_MAX_FILE_BYTES = uint64_t{1} << 31;
+
+// What libspng may keep of a PNG's ancillary chunks (text, profiles), which the readers never use.
+constexpr size_t PNG_MAX_CHUNK_BYTES = size_t{1} << 20;
+constexpr size_t PNG_MAX_CACHE_BYTES = size_t{4} << 20;
+
+bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// A whitespace-separated field of a PFM header, from `pos` on; empty at the end of the bytes.
+std::string HeaderField(const unsigned char* bytes, size_t size, size_t& pos) {
+    while (pos < size && IsBlank(bytes[pos])) ++pos;
+    const size_t start = pos;
+    while (pos < size && !IsBlank(bytes[pos])) ++pos;
+    return std::string(reinterpret_cast<const char*>(bytes) + start, pos - start);
+}
+
+bool ReadSide(const std::string& field, const char* what, int& side, std::string& problem) {
+    long long value = 0;
+    if (ParseDigits(field, PICTURE_MAX_SIDE, value) && value >= 1) {
+        side = static_cast<int>(value);
+        return true;
+    }
+    problem = std::string("PFM ") + what + " '" + field + "' outside 1.." + std::to_string(PICTURE_MAX_SIDE);
+    return false;
+}
+
+float PfmSample(const unsigned char* p, bool bigEndian) {
+    uint32_t bits = 0;
+    for (int i = 0; i < PFM_SAMPLE_BYTES; ++i) bits = bits << 8 | p[bigEndian ? i : PFM_SAMPLE_BYTES - 1 - i];
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// A measured disparity, or 0.0 (none) for a value that is not finite or not positive.
+double Disparity(double value, double scale) {
+    const double d = value * scale;
+    return d > 0.0 && std::isfinite(d) ? d : 0.0;
+}
+
+const char* PngColourName(int colourType) {
+    switch (colourType) {
+        case SPNG_COLOR_TYPE_GRAYSCALE:
+            return "grey";
+        case SPNG_COLOR_TYPE_TRUECOLOR:
+            return "RGB";
+        case SPNG_COLOR_TYPE_INDEXED:
+            return "palette";
+        case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
+            return "grey and alpha";
+        default:
+            return "RGBA";
+    }
+}
+
+}  // namespace
+
+void SpngContextFree::operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+
+bool PictureReader::Open(const std::string& path, std::string& problem) {
+    header = PictureHeader{};
+    png.reset();
+    input = OpenRegularFile(path, PICTURE_MAX_FILE_BYTES, problem);
+    if (!input.file) return false;
+    unsigned char start[BMP_HEADER_BYTES] = {};
+    const size_t got = std::fread(start, 1, sizeof start, input.file.get());
+    if (got >= 2 && start[0] == 'B' && start[1] == 'M') {
+        if (got < sizeof start) {
+            problem = "shorter than the " + std::to_string(BMP_HEADER_BYTES) + "-byte BMP header";
+            return false;
+        }
+        header.coding = PictureCoding::BMP;
+        header.bmp = ParseBmpHeader(start);
+        header.cols = header.bmp.Width;
+        header.rows = BmpRows(header.bmp);
+        header.bits = header.bmp.BitsPerPixel;
+        header.grey = header.bits == 8;
+        return true;
+    }
+    if (got >= sizeof PNG_SIGNATURE && std::memcmp(start, PNG_SIGNATURE, sizeof PNG_SIGNATURE) == 0) return OpenPng(problem);
+    if (got >= 2 && start[0] == 'P' && (start[1] == 'f' || start[1] == 'F')) return OpenPfm(problem);
+    problem = "neither a BMP, a PNG nor a PFM file (by its first bytes)";
+    return false;
+}
+
+bool PictureReader::OpenPng(std::string& problem) {
+    header.coding = PictureCoding::PNG;
+    png.reset(spng_ctx_new(0));
+    spng_ihdr ihdr{};
+    int status = png ? 0 : SPNG_EMEM;
+    if (status == 0 && std::fseek(input.file.get(), 0, SEEK_SET) != 0) status = SPNG_EIO;
+    if (status == 0) status = spng_set_image_limits(png.get(), PICTURE_MAX_SIDE, PICTURE_MAX_SIDE);
+    if (status == 0) status = spng_set_chunk_limits(png.get(), PNG_MAX_CHUNK_BYTES, PNG_MAX_CACHE_BYTES);
+    if (status == 0) status = spng_set_png_file(png.get(), input.file.get());
+    if (status == 0) status = spng_get_ihdr(png.get(), &ihdr);
+    if (status != 0) {
+        problem = std::string("not a readable PNG file (") + spng_strerror(status) + ")";
+        return false;
+    }
+    header.cols = static_cast<int>(ihdr.width);
+    header.rows = static_cast<int>(ihdr.height);
+    header.bits = ihdr.bit_depth;
+    header.grey = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE;
+    header.colourType = ihdr.color_type;
+    return true;
+}
+
+bool PictureReader::OpenPfm(std::string& problem) {
+    header.coding = PictureCoding::PFM;
+    header.bits = PFM_SAMPLE_BYTES * 8;
+    unsigned char bytes[PFM_MAX_HEADER_BYTES];
+    const size_t size = std::fseek(input.file.get(), 0, SEEK_SET) == 0
+                            ? std::fread(bytes, 1, sizeof bytes, input.file.get())
+                            : 0;
+    header.grey = size >= 2 && bytes[1] == 'f';
+    size_t pos = 2;
+    const std::string width = HeaderField(bytes, size, pos);
+    const std::string height = HeaderField(bytes, size, pos);
+    const std::string scale = HeaderField(bytes, size, pos);
+    if (!ReadSide(width, "width", header.cols, problem) || !ReadSide(height, "height", header.rows, problem)) {
+        return false;
+    }
+    double scaleValue = 0.0;
+    if (!ParseNumber(scale, scaleValue) || scaleValue == 0.0) {
+        problem = "PFM scale '" + scale + "' is not a number other than 0 (its sign gives the byte order)";
+        return false;
+    }
+    // One blank ends the header; the samples follow at once.
+    if (pos >= size) {
+        problem = "PFM header cut short or longer than " + std::to_string(PFM_MAX_HEADER_BYTES) + " bytes";
+        return false;
+    }
+    header.bigEndian = scaleValue > 0.0;
+    header.pixelOffset = pos + 1;
+    return true;
+}
+
+bool PictureReader::ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
+    if (header.coding == PictureCoding::PFM) return ReadPfmValues(scale, out, scratch, problem);
+    const size_t count = static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows);
+    scratch.resize(count * sizeof(uint16_t));
+    if (!DecodePng(scratch.data(), scratch.size(), problem)) return false;
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t value = 0;
+        std::memcpy(&value, scratch.data() + i * sizeof value, sizeof value);
+        out[i] = Disparity(value, scale);
+    }
+    return true;
+}
+
+bool PictureReader::ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
+    const uint64_t rowBytes = static_cast<uint64_t>(header.cols) * PFM_SAMPLE_BYTES;
+    const uint64_t expected = rowBytes * static_cast<uint64_t>(header.rows);
+    const uint64_t present = input.length - header.pixelOffset;
+    if (present != expected) {
+        problem = "PFM pixel data holds " + std::to_string(present) + " bytes, " + std::to_string(header.cols) + " x " +
+                  std::to_string(header.rows) + " x " + std::to_string(PFM_SAMPLE_BYTES) + " = " +
+                  std::to_string(expected) + " expected";
+        return false;
+    }
+    scratch.resize(static_cast<size_t>(rowBytes));
+    if (std::fseek(input.file.get(), static_cast<long>(header.pixelOffset), SEEK_SET) != 0) {
+        problem = "cannot seek to the pixel data";
+        return false;
+    }
+    // Rows are stored bottom row first.
+    for (int i = 0; i < header.rows; ++i) {
+        if (std::fread(scratch.data(), 1, scratch.size(), input.file.get()) != scratch.size()) {
+            problem = "read error in pixel row " + std::to_string(i);
+            return false;
+        }
+        double* row = out + static_cast<size_t>(header.rows - 1 - i) * static_cast<size_t>(header.cols);
+        for (int u = 0; u < header.cols; ++u) {
+            row[u] = Disparity(PfmSample(scratch.data() + static_cast<size_t>(u) * PFM_SAMPLE_BYTES, header.bigEndian), scale);
+        }
+    }
+    return true;
+}
+
+bool PictureReader::DecodePng(void* out, size_t bytes, std::string& problem) {
+    size_t decoded = 0;
+    int status = spng_decoded_image_size(png.get(), SPNG_FMT_PNG, &decoded);
+    if (status == 0 && decoded != bytes) status = SPNG_EINTERNAL;
+    if (status == 0) status = spng_decode_image(png.get(), out, bytes, SPNG_FMT_PNG, 0);
+    if (status == 0) return true;
+    problem = std::string("PNG pixel data cannot be decoded (") + spng_strerror(status) + ")";
+    return false;
+}
+
+bool PictureReader::ReadBmp(qim::Image& img, std::string& problem) {
+    problem = CheckBmpHeader(header.bmp, input.length);
+    if (problem.empty()) problem = ReadBmpPixels(input.file.get(), header.bmp, img);
+    if (problem.empty()) return true;
+    img.release();
+    return false;
+}
+
+bool PictureReader::ReadGreyPng(qim::Image& img, std::string& problem) {
+    img.create(header.rows, header.cols, SGBM_8UC3);
+    if (img.empty()) {
+        problem = "no memory for a " + std::to_string(header.rows) + " x " + std::to_string(header.cols) + " image";
+        return false;
+    }
+    if (DecodePng(img.data, static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows), problem)) return true;
+    img.release();
+    return false;
+}
+
+std::string PictureKind(const PictureHeader& header) {
+    switch (header.coding) {
+        case PictureCoding::BMP:
+            return std::to_string(header.bits) + " bits per pixel";
+        case PictureCoding::PNG:
+            return std::to_string(header.bits) + "-bit " + PngColourName(header.colourType) + " PNG";
+        case PictureCoding::PFM:
+            break;
+    }
+    return header.grey ? "grey PFM" : "colour PFM";
+}

@@ -1,0 +1,72 @@
+// Picture files of a recording, told apart by their first bytes (never by their names): BMP
+// ("BM"), PNG (its 8-byte signature, read through libspng) and PFM ("Pf" grey or "PF" colour
+// floats, Middlebury's format, either byte order). Opening a file reads its header alone, so that
+// a caller checks the declared size and depth against what it needs before anything is allocated;
+// the pixels are read only on request.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Imageread.h"
+#include "RegularFile.h"
+
+enum class PictureCoding { BMP, PNG, PFM };
+
+// What a file declares about its picture, from its header.
+struct PictureHeader {
+    PictureCoding coding = PictureCoding::BMP;
+    int cols = 0;
+    int rows = 0;
+    int bits = 0;              // bits per pixel (BMP), per sample (PNG), 32 (PFM)
+    bool grey = false;         // one channel: an 8-bit BMP, a grey PNG, a "Pf" PFM
+    BitMap bmp{};              // BMP: the whole header
+    int colourType = 0;        // PNG: the colour type of its header
+    bool bigEndian = false;    // PFM: a positive scale in the header
+    uint64_t pixelOffset = 0;  // PFM: the first pixel byte
+};
+
+// Largest side of a picture any reader accepts; the camera's own bounds are tighter.
+constexpr int PICTURE_MAX_SIDE = BMP_MAX_SIDE;
+
+// Largest PFM header (signature, size and scale lines).
+constexpr int PFM_MAX_HEADER_BYTES = 128;
+
+struct SpngContextFree {
+    void operator()(struct spng_ctx* ctx) const;
+};
+
+class PictureReader {
+public:
+    // Opens `path` (a regular file) and reads its header. False with the problem (without the file
+    // name): cannot be opened, not a regular file, neither BMP, PNG nor PFM, a malformed header.
+    bool Open(const std::string& path, std::string& problem);
+
+    const PictureHeader& Header() const { return header; }
+
+    // Disparities of a 16-bit grey PNG or a grey PFM, times `scale`, into `out` (cols x rows,
+    // index u + v x cols, row 0 at the top); 0 and values that are not finite or not positive mean
+    // no disparity and are stored as 0.0. `scratch` is reused from call to call.
+    bool ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
+
+    // A BMP's pixels as bmp_reader stores them (colour, or grey one byte per pixel).
+    bool ReadBmp(qim::Image& img, std::string& problem);
+
+    // An 8-bit grey PNG, stored as bmp_reader stores a grey picture.
+    bool ReadGreyPng(qim::Image& img, std::string& problem);
+
+private:
+    bool OpenPng(std::string& problem);
+    bool OpenPfm(std::string& problem);
+    bool DecodePng(void* out, size_t bytes, std::string& problem);
+    bool ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
+
+    RegularFile input;
+    PictureHeader header;
+    std::unique_ptr<struct spng_ctx, SpngContextFree> png;
+};
+
+// A description of the picture for messages: "24-bit BMP", "16-bit grey PNG", "grey PFM", ...
+std::string PictureKind(const PictureHeader& header);

@@ -1,0 +1,33 @@
+// What obstacle-track settles before its first frame: the frames to run, found on disk where the
+// options leave them open, and the camera the run sees through.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Camera.h"
+#include "TrackOptions.h"
+
+// The frame numbers of the files a pattern finds in its folder, ascending: the names that hold,
+// in place of each run of n X, the same n-digit number. The frame number must stand in the file
+// name, not in a folder's.
+bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error);
+
+// Where RangeFromDisk(options), sets the ends not given to the first and last frame found. A range
+// with frames missing inside it is refused, naming the first missing frame: the tracker's filters
+// take frames to follow one another at the camera's frame interval.
+bool ResolveFrameRange(TrackOptions& options, std::string& error);
+
+// The camera of a run: the --camera file (own format or KITTI calibration) or the default camera;
+// a KITTI calibration's picture size from the first disparity picture; then --camera-height,
+// --pitch, --fps and --zone. A mounting value (height, pitch, frame rate) that neither the file nor
+// an option gives is the default camera's, with a line on `warnings` saying so.
+bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
+
+// The frame range and the camera.
+bool SettleTrackRun(TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
+
+// Writes the camera in the camera file format (--camera-out), replacing the file only once it is
+// complete; false with a message naming the file.
+bool WriteCameraOut(const std::string& path, const Camera& camera, std::string& error);

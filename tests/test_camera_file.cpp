@@ -1,0 +1,137 @@
+// Camera files: the own key = value format line by line, KITTI calibrations (the real one's figures
+// from its README), and the camera a run writes reading back exactly.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "CameraFile.h"
+
+namespace {
+
+// A rig in the own format; each case below changes one line.
+const std::string RIG =
+    "# a rig\n"
+    "f_pix = 700\n"
+    "baseline_m = 0.5   # metres\n"
+    "\n"
+    "u0_pix = 610.5\n"
+    "v0_pix = +180\n"
+    "width_pix = 1226\n"
+    "height_pix = 370\n";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+}
+
+std::string Refusal(const std::string& text, const std::string& name = "rig.txt") {
+    CameraFile file;
+    std::string error;
+    EXPECT_FALSE(ParseCameraFile(text, name, file, error)) << text;
+    return error;
+}
+
+}  // namespace
+
+TEST(CameraFile, OwnFormatGivesTheRigAndLeavesTheRestToTheDefaultCamera) {
+    CameraFile file;
+    std::string error;
+    ASSERT_TRUE(ParseCameraFile(RIG + "tanPitch = -2e-2\nzoneR_m=4\n", "rig.txt", file, error)) << error;
+    const Camera& c = file.camera;
+    EXPECT_FALSE(file.kitti);
+    EXPECT_EQ(c.f_pix, 700.0);
+    EXPECT_EQ(c.baseline_m, 0.5);
+    EXPECT_EQ(c.bf_pix, 350.0);  // f x B where the rig states none
+    EXPECT_EQ(c.u0_pix, 610.5);
+    EXPECT_EQ(c.v0_pix, 180.0);
+    EXPECT_EQ(c.width_pix, 1226);
+    EXPECT_EQ(c.height_pix, 370);
+    EXPECT_EQ(c.tanPitch, -0.02);
+    EXPECT_EQ(c.zoneR_m, 4.0);
+    EXPECT_TRUE(file.given[KEY_PITCH] && file.given[KEY_ZONE_R] && file.given[KEY_BF]);
+    EXPECT_FALSE(file.given[KEY_CAM_HEIGHT] || file.given[KEY_FRAME_INTERVAL] || file.given[KEY_ZONE_L]);
+    EXPECT_EQ(c.camHeight_m, CAM_H_M);
+    EXPECT_EQ(c.frameInterval_s, DELTA_T);
+    EXPECT_EQ(c.zoneL_m, DETECTABLE_AREA_L_M);
+    // A stated bf_pix within rounding of f x B is the rig's own.
+    ASSERT_TRUE(ParseCameraFile(RIG + "bf_pix = 350.9", "rig.txt", file, error)) << error;
+    EXPECT_EQ(file.camera.bf_pix, 350.9);
+}
+
+TEST(CameraFile, BadLinesAreNamedWithTheirLine) {
+    const struct {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {RIG + "focal = 3\n", "rig.txt:9: unknown key 'focal'"},
+        {RIG + "camHeight_m =\n", "rig.txt:9: camHeight_m has no value"},
+        {Replace(RIG, "700", "7o0"), "rig.txt:2: f_pix: '7o0' is not a number"},
+        {Replace(RIG, "700", "nan"), "rig.txt:2: f_pix: 'nan' is not a number"},
+        {Replace(RIG, "700", "1e999"), "rig.txt:2: f_pix: '1e999' is not a number"},
+        {RIG + "\nf_pix = 701\n", "rig.txt:10: f_pix given twice (first on line 2)"},
+        {Replace(RIG, "0.5 ", "-0.5"), "rig.txt:3: baseline_m -0.5 must be above 0"},
+        {Replace(RIG, "1226", "1226.5"), "rig.txt:7: width_pix 1226.5 is not a whole number of pixels"},
+        {Replace(RIG, "370", "9000"), "rig.txt:8: height_pix 9000 lies outside 16..8192"},
+        {RIG + "frameInterval_s = 0\n", "rig.txt:9: frameInterval_s 0 must be above 0"},
+        {RIG + "f_pix 700\n", "rig.txt:9: 'f_pix 700' is not key = value"},
+        {Replace(RIG, "v0_pix = +180\n", ""), "rig.txt: no v0_pix given (principal point row in the disparity picture (pixel))"},
+        {RIG + "bf_pix = 400\n", "rig.txt:9: bf_pix 400 differs from f_pix x baseline_m = 350 by more than 1 %"},
+        {RIG + "zoneL_m = 2\nzoneR_m = 1\n", "rig.txt: zoneL_m 2 is not left of zoneR_m 1"},
+        {Replace(Replace(RIG, "1226", "8000"), "370", "8000"), "rig.txt: 8000 x 8000 pixels, more than 16777216 in all"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Refusal(c.text), c.message);
+}
+
+TEST(CameraFile, KittiCalibrationsInBothLayouts) {
+    const std::string p0 = "700 0 600.5 0 0 700 180.25 0 0 0 1 0";
+    const std::string p1 = "700 0 600.5 -350 0 700 180.25 0 0 0 1 0";
+    const std::string layouts[] = {
+        p0 + "\n\v\f\n" + p1 + "\n" + p0 + "\n",                                   // bare rows, a third ignored
+        "P1: " + p1 + "\nR0_rect: 1 0 0\n\nP0: " + p0 + "\nTr: " + p0 + "\n",        // labelled, in any order
+    };
+    for (const std::string& text : layouts) {
+        CameraFile file;
+        std::string error;
+        ASSERT_TRUE(ParseCameraFile(text, "calib.txt", file, error)) << error;
+        EXPECT_TRUE(file.kitti);
+        EXPECT_EQ(file.camera.f_pix, 700.0);
+        EXPECT_EQ(file.camera.u0_pix, 600.5);
+        EXPECT_EQ(file.camera.v0_pix, 180.25);
+        EXPECT_EQ(file.camera.baseline_m, 0.5);
+        EXPECT_EQ(file.camera.bf_pix, 350.0);
+        EXPECT_FALSE(file.given[KEY_WIDTH] || file.given[KEY_CAM_HEIGHT] || file.given[KEY_PITCH]);
+    }
+    EXPECT_EQ(Refusal(p0 + "\n700 0 600.5 -350 0 700 180.25 0 0 0 1\n", "calib.txt"), "calib.txt:2: P1 has 11 numbers, 12 needed");
+    EXPECT_EQ(Refusal("P0: " + p0 + "\n", "calib.txt"), "calib.txt: no P1 row (12 numbers of the right camera's projection)");
+    EXPECT_EQ(Refusal(p0 + "\n" + Replace(p1, "-350", "350") + "\n", "calib.txt"),
+              "calib.txt:2: baseline_m -0.5 must be above 0 (the baseline is -P1[3] / P1[0])");
+    EXPECT_EQ(Refusal("P0: " + p0 + "\nP0: " + p0 + "\n", "calib.txt"), "calib.txt:2: P0 given twice (first on line 1)");
+    EXPECT_EQ(Refusal(Replace(p0, "180.25", "x") + "\n", "calib.txt"), "calib.txt:1: 'x' is not a number");
+}
+
+TEST(CameraFile, TheRealStreetsCalibrationGivesItsReadmeFigures) {
+    const std::string path = std::string(KITTI_DIR) + "/residential/calib.txt";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no KITTI recording at " << KITTI_DIR;
+    CameraFile file;
+    std::string error;
+    ASSERT_TRUE(ReadCameraFile(path, file, error)) << error;
+    EXPECT_TRUE(file.kitti);
+    EXPECT_EQ(file.camera.f_pix, 707.0912);
+    EXPECT_EQ(file.camera.u0_pix, 601.8873);
+    EXPECT_EQ(file.camera.v0_pix, 183.1104);
+    EXPECT_NEAR(file.camera.baseline_m, 0.5372, 5e-5);
+    EXPECT_NEAR(file.camera.bf_pix, 379.8, 0.05);
+}
+
+TEST(CameraFile, TheWrittenCameraReadsBackExactly) {
+    Camera awkward = {1000.0 / 3.0, 0.1 + 0.2, 0.0, 0.1 * 3, 1e-7, 1240, 376, 1.65, -1.0 / 7.0, 1.0 / 29.97, -4.2, 1.0 / 3.0};
+    awkward.bf_pix = awkward.f_pix * awkward.baseline_m * (1.0 + 1e-9);
+    for (const Camera& camera : {awkward, DEFAULT_CAMERA}) {
+        CameraFile file;
+        std::string error;
+        ASSERT_TRUE(ParseCameraFile(CameraFileText(camera), "out.cam", file, error)) << error;
+        EXPECT_EQ(std::memcmp(&file.camera, &camera, sizeof camera), 0) << CameraFileText(file.camera);
+        for (bool given : file.given) EXPECT_TRUE(given);
+    }
+}

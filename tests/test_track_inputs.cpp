@@ -1,0 +1,230 @@
+// obstacle-track's inputs: PNG and PFM disparities and grey pictures written here byte by byte with
+// known values, the refusals read from their headers, inputs that are not regular files, and the
+// frame range found from the files a pattern names.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "FileFrames.h"
+#include "PictureBytes.h"
+#include "ProgramRunner.h"
+#include "TrackSetup.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int COLS = 6;
+constexpr int ROWS = 4;
+constexpr float INF = std::numeric_limits<float>::infinity();
+constexpr float NAN_VALUE = std::numeric_limits<float>::quiet_NaN();
+
+Camera SmallCamera() {
+    Camera camera = DEFAULT_CAMERA;
+    camera.width_pix = COLS;
+    camera.height_pix = ROWS;
+    return camera;
+}
+
+class TrackInputs : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/track-inputs-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    // Loads a file as the disparity (or grey) picture of the small camera.
+    bool Load(const std::string& path, bool grey, std::string& error, double scale = 0.0) {
+        FramePatterns patterns{grey ? "" : path, grey ? path : "", {}, false};
+        if (scale > 0.0) patterns.disparityScale = scale;
+        FileFrames frames(SmallCamera(), patterns);
+        FrameNames names{};
+        return grey ? frames.LoadGrey(names, 0, run.src_img_grayR, error) : frames.LoadDisparity(names, 0, run, error);
+    }
+
+    double At(int u, int v) const { return run.measuredDisparity[static_cast<size_t>(v * COLS + u)]; }
+
+    std::string dir;
+    RunState run{SmallCamera()};
+};
+
+}  // namespace
+
+TEST_F(TrackInputs, PfmValuesInEitherByteOrderWithNoDisparityForTheRest) {
+    std::vector<float> values;
+    for (int i = 0; i < COLS * ROWS; ++i) values.push_back(0.25f + static_cast<float>(i) * 1.5f);
+    values[1] = INF;
+    values[2] = NAN_VALUE;
+    values[3] = -3.0f;
+    values[4] = 0.0f;
+    for (const bool bigEndian : {false, true}) {
+        std::string error;
+        const std::string path = Write("d.pfm", Pfm(COLS, ROWS, values, bigEndian));
+        ASSERT_TRUE(Load(path, false, error, bigEndian ? 2.0 : 0.0)) << error;
+        EXPECT_TRUE(run.disparityValuesGiven);
+        const double scale = bigEndian ? 2.0 : 1.0;
+        for (int i = 0; i < COLS * ROWS; ++i) {
+            const double expected = i >= 1 && i <= 4 ? 0.0 : values[static_cast<size_t>(i)] * scale;
+            EXPECT_EQ(At(i % COLS, i / COLS), expected) << "pixel " << i << (bigEndian ? " big-endian" : " little-endian");
+        }
+    }
+}
+
+TEST_F(TrackInputs, PngDisparitiesInKittisConventionAndGreyPictures) {
+    std::vector<uint32_t> samples;
+    for (int i = 0; i < COLS * ROWS; ++i) samples.push_back(static_cast<uint32_t>(i * 2731));  // 0 up to 62813
+    samples[5] = 65535;
+    std::string error;
+    const std::string disparity = Write("d.png", Png(COLS, ROWS, 16, 0, samples));
+    for (const double scale : {0.0, 0.5}) {
+        ASSERT_TRUE(Load(disparity, false, error, scale)) << error;
+        for (int i = 0; i < COLS * ROWS; ++i) {
+            EXPECT_EQ(At(i % COLS, i / COLS), samples[static_cast<size_t>(i)] * (scale > 0.0 ? scale : 1.0 / 256.0)) << i;
+        }
+    }
+    std::vector<uint32_t> grey(samples.size());
+    for (size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<uint32_t>(i * 11);
+    ASSERT_TRUE(Load(Write("g.png", Png(COLS, ROWS, 8, 0, grey)), true, error)) << error;
+    ASSERT_EQ(run.src_img_grayR.cols, COLS);
+    ASSERT_EQ(run.src_img_grayR.rows, ROWS);
+    for (size_t i = 0; i < grey.size(); ++i) EXPECT_EQ(run.src_img_grayR.data[i], grey[i]) << i;
+}
+
+TEST_F(TrackInputs, HeadersThatDoNotFitAreRefusedNamingFileAndReason) {
+    const std::vector<float> values(COLS * ROWS, 5.0f);
+    const std::vector<uint32_t> samples(COLS * ROWS, 1000);
+    std::string png = Png(COLS, ROWS, 16, 0, samples);
+    const struct {
+        std::string bytes;
+        bool grey;
+        std::string problem;
+    } cases[] = {
+        {Pfm(COLS, ROWS, values, false, "PF"), false, "colour PFM, grey (Pf) needed"},
+        {"Pf\nabc 4\n-1\n", false, "PFM width 'abc' outside 1..16384"},
+        {"Pf\n6 4\n0\n" + std::string(96, '\0'), false, "PFM scale '0' is not a number other than 0 (its sign gives the byte order)"},
+        {"Pf 6 4 -1", false, "PFM header cut short or longer than 128 bytes"},
+        {Pfm(COLS, ROWS, values, false).substr(0, 12 + 95), false, "PFM pixel data holds 95 bytes, 6 x 4 x 4 = 96 expected"},
+        {"Pf\n16384 16384\n-1\n", false, "16384 x 16384 pixels, 6 x 4 needed"},
+        {Png(COLS, ROWS, 8, 0, samples), false, "8-bit grey PNG, 16-bit grey needed"},
+        {Png(COLS, ROWS, 16, 2, samples, 3), false, "16-bit RGB PNG, 16-bit grey needed"},
+        {Png(COLS - 1, ROWS, 16, 0, samples), false, "5 x 4 pixels, 6 x 4 needed"},
+        {Png(COLS, ROWS, 7, 0, samples), false, "not a readable PNG file ("},
+        {png.substr(0, png.size() - 30), false, "PNG pixel data cannot be decoded ("},
+        {png, true, "16-bit grey PNG, 8-bit grey BMP or PNG needed"},
+        {Pfm(COLS, ROWS, values, false), true, "grey PFM, 8-bit grey BMP or PNG needed"},
+        {"frame 1: no picture\n", false, "neither a BMP, a PNG nor a PFM file (by its first bytes)"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Write("bad", c.bytes);
+        std::string error;
+        EXPECT_FALSE(Load(path, c.grey, error)) << c.problem;
+        const std::string named = (c.grey ? "--grey: " : "--disparity: ") + path + ": " + c.problem;
+        EXPECT_EQ(error.substr(0, named.size()), named);
+    }
+}
+
+TEST_F(TrackInputs, TheRangeCoversTheFramesThePatternFinds) {
+    fs::create_directories(dir + "/gap");
+    for (int frame : {3, 4, 5, 6, 7}) Write(FramePath("XXXXXX.png", frame), "");
+    for (int frame : {3, 4, 6}) Write(FramePath("gap/XX_dXXX_XXX.pfm", frame), "");
+    // Names the pattern does not make: other digits, other text, a different number in each run.
+    for (const char* other : {"00008.png", "000009.png.tmp", "XXXXXX.png", "00001x.png", "gap/XX_d010_011.pfm"}) {
+        Write(other, "");
+    }
+    const struct {
+        std::string pattern;
+        int first;  // -1: not given
+        int last;
+        bool mot;
+        std::string result;  // "first..last" or the message after "--disparity: PATTERN: "
+    } cases[] = {
+        {"/XXXXXX.png", -1, -1, false, "3..7"},
+        {"/XXXXXX.png", 5, -1, false, "5..7"},
+        {"/XXXXXX.png", -1, 4, false, "3..4"},
+        {"/XXXXXX.png", 8, -1, false, "no file matches it from --first 8 on"},
+        {"/gap/XX_dXXX_XXX.pfm", -1, -1, false, "frame 5 is missing between 3 and 6: give --first and --last for frames without a gap"},
+        {"/gap/XX_dXXX_XXX.pfm", -1, 4, false, "3..4"},
+        {"/gap/XX_dXXX_XXX.pfm", 2, -1, false, "frame 2 is missing between 2 and 6: give --first and --last for frames without a gap"},
+        {"/XXXXX.bmp", -1, -1, false, "no file matches it"},
+        {"/XXXXX/d.bmp", -1, -1, false, "the frame number stands in a folder's name, so the frames cannot be looked up: give --first and --last"},
+    };
+    for (const auto& c : cases) {
+        TrackOptions o;
+        o.disparityPattern = dir + c.pattern;
+        o.firstGiven = c.first >= 0;
+        o.lastGiven = c.last >= 0;
+        if (o.firstGiven) o.first = c.first;
+        if (o.lastGiven) o.last = c.last;
+        std::string error;
+        const bool resolved = ResolveFrameRange(o, error);
+        const std::string result = resolved ? std::to_string(o.first) + ".." + std::to_string(o.last) : error;
+        const std::string expected = c.result.find("..") == 1 ? c.result : "--disparity: " + o.disparityPattern + ": " + c.result;
+        EXPECT_EQ(result, expected) << c.pattern;
+    }
+    // MOTChallenge frames start at 1, also when the first frame found is 0.
+    fs::create_directories(dir + "/zero");
+    Write("zero/000000.png", "");
+    TrackOptions o;
+    o.disparityPattern = dir + "/zero/XXXXXX.png";
+    o.motPath = "m.txt";
+    std::string error;
+    EXPECT_FALSE(ResolveFrameRange(o, error));
+    EXPECT_EQ(error, "--mot: MOTChallenge frames start at 1, so --first must be at least 1");
+}
+
+TEST_F(TrackInputs, InputsThatAreNoRegularFilesAreRefusedAtOnce) {
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    const struct {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {"--disparity " + dir + "/fifo", "--disparity: " + dir + "/fifo: is not a regular file (a FIFO)"},
+        {"--grey /dev/zero", "--grey: /dev/zero: is not a regular file (a device)"},
+        {"--disparity " + dir, "--disparity: " + dir + ": is not a regular file (a folder)"},
+        {"--camera " + dir + "/fifo", "--camera: " + dir + "/fifo: is not a regular file (a FIFO)"},
+    };
+    for (const auto& c : cases) {
+        // A reader that waited for the FIFO's writer would be stopped by the timeout, with status 124.
+        const ProgramResult result =
+            RunProgram(OBSTACLE_TRACK_EXE, c.arguments + " --first 1 --last 1 --quiet 2>&1", "timeout 60");
+        EXPECT_EQ(result.status, 2) << c.arguments;
+        EXPECT_NE(result.output.find("obstacle-track: " + c.message), std::string::npos) << result.output;
+    }
+}
+
+TEST_F(TrackInputs, AHugeDeclaredPictureIsRefusedBeforeItIsAllocated) {
+    // 54 bytes of header declaring 16384 x 16384 x 32 bits, the rest of its gigabyte a hole.
+    std::string header(54, '\0');
+    const uint32_t fields[][2] = {{0, 0x4D42}, {10, 54}, {14, 40}, {18, 16384}, {22, 16384}, {26, 1}, {28, 32}};
+    for (const auto& f : fields) {
+        const int width = f[0] == 0 || f[0] >= 26 ? 2 : 4;
+        header.replace(f[0], width, Bytes({f[1]}, width, false));
+    }
+    const std::string path = Write("sparse.bmp", header);
+    fs::resize_file(path, 54 + uint64_t{16384} * 16384 * 4);
+    if (!std::string(EMULATOR).empty()) GTEST_SKIP() << "the emulator needs more address space than the limit leaves";
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory needs more address space than the limit leaves";
+#endif
+    // Reading the pixels would take 805 MB; the limit leaves far less, and the reason named is the depth.
+    const ProgramResult result =
+        RunProgram(OBSTACLE_TRACK_EXE, "--grey " + path + " --first 1 --last 1 --quiet 2>&1", "ulimit -v 400000;");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.output.find("--grey: " + path + ": 32 bits per pixel, 8 needed"), std::string::npos) << result.output;
+}
