@@ -19,6 +19,7 @@
 #include "GoldenRun.h"
 #include "ObjectDetection.h"
 #include "ReferenceStages.h"
+#include "RunDriver.h"
 #include "images.h"
 
 namespace {
@@ -44,17 +45,17 @@ const Pictures& ScenePictures(int scene) { return scene == 0 ? EmbeddedPictures(
 
 const char* const SCENE_NAMES[] = {"embedded", "moving"};
 
+// The detection stages, then track association, which the frame runs after them.
 constexpr int STAGE_COUNT = 6;
+constexpr int ASSOCIATION_STAGE = 5;
 using Stage = void (*)(RunState&);
 const char* const STAGE_NAMES[STAGE_COUNT] = {"RoadDisparityMap", "RoadProfile",  "OccupancyGrid",
                                               "GridSmoothing",    "GroupObjects", "TrackAssociation"};
-void Associate(RunState& run) { TrackAssociation(run); }
 
-const Stage FAST_STAGES[STAGE_COUNT] = {RoadDisparityMap, RoadProfile,  OccupancyGrid,
-                                        GridSmoothing,    GroupObjects, Associate};
-const Stage STRAIGHT_STAGES[STAGE_COUNT] = {reference::RoadDisparityMap, RoadProfile,
-                                            reference::OccupancyGrid,    reference::GridSmoothing,
-                                            reference::GroupObjects,     Associate};
+const Stage FAST_STAGES[ASSOCIATION_STAGE] = {RoadDisparityMap, RoadProfile, OccupancyGrid, GridSmoothing,
+                                              GroupObjects};
+const Stage STRAIGHT_STAGES[ASSOCIATION_STAGE] = {reference::RoadDisparityMap, RoadProfile, reference::OccupancyGrid,
+                                                  reference::GridSmoothing, reference::GroupObjects};
 
 // Frames per stage benchmark: a stage of a few microseconds would otherwise run whole frames
 // until its own time added up to the minimum.
@@ -66,27 +67,28 @@ void CountFrames(benchmark::State& state) {
     state.counters["fps"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// Whole frames, one per iteration: start (reset and picture), then runStages. The pictures repeat
-// in a loop; the tracks run on across the jump back to the first picture.
-template <typename RunStages>
-void EveryFrame(benchmark::State& state, int scene, RunStages runStages) {
+// Whole frames, one per iteration: the picture loaded, then runFrame. The pictures repeat in a
+// loop; the tracks run on across the jump back to the first picture.
+template <typename RunFrame>
+void EveryFrame(benchmark::State& state, int scene, RunFrame runFrame) {
     const Pictures& pictures = ScenePictures(scene);
     RunState run;
     size_t k = 0;
     for (auto _ : state) {
-        golden::StartFrame(run, pictures[k].data());
-        runStages(run);
+        golden::LoadPicture(run, pictures[k].data());
+        runFrame(run);
         k = (k + 1) % pictures.size();
     }
     CountFrames(state);
 }
 
+// The detection stages of one frame, each in its fast or straightforward form.
+DetectionStages DetectionOf(bool fast) { return fast ? DetectObstacles : reference::DetectObstacles; }
+
 // The whole frame: the detection stages and track association.
 void Frame(benchmark::State& state, int scene, bool fast) {
-    const Stage* stages = StagesOf(fast);
-    EveryFrame(state, scene, [&](RunState& run) {
-        for (int s = 0; s < STAGE_COUNT; ++s) stages[s](run);
-    });
+    const DetectionStages detect = DetectionOf(fast);
+    EveryFrame(state, scene, [&](RunState& run) { ProcessFrame(run, nullptr, detect); });
 }
 
 // Processor time of this thread in seconds: the stages are timed as the whole frames are, without
@@ -97,15 +99,26 @@ double ThreadSeconds() {
     return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
 
-// One stage timed inside whole frames, so that it always sees what the earlier stages left.
+// One stage timed inside whole frames, so that it always sees what the earlier stages left. Track
+// association, the last stage, runs from the end of detection to the end of the frame.
 void OneStage(benchmark::State& state, int scene, bool fast, int stage) {
     const Stage* stages = StagesOf(fast);
+    double start = 0.0;
+    const DetectionStages detect = [&](RunState& run) {
+        for (int s = 0; s < ASSOCIATION_STAGE; ++s) {
+            if (s == stage) start = ThreadSeconds();
+            stages[s](run);
+            if (s == stage) state.SetIterationTime(ThreadSeconds() - start);
+        }
+    };
+    const DetectionView associationStart = [&](const RunState&) { start = ThreadSeconds(); };
     EveryFrame(state, scene, [&](RunState& run) {
-        for (int s = 0; s < stage; ++s) stages[s](run);
-        const double start = ThreadSeconds();
-        stages[stage](run);
+        if (stage != ASSOCIATION_STAGE) {
+            ProcessFrame(run, nullptr, detect);
+            return;
+        }
+        ProcessFrame(run, nullptr, detect, associationStart);
         state.SetIterationTime(ThreadSeconds() - start);
-        for (int s = stage + 1; s < STAGE_COUNT; ++s) stages[s](run);
     });
 }
 
@@ -113,11 +126,11 @@ void OneStage(benchmark::State& state, int scene, bool fast, int stage) {
 void Floor(benchmark::State& state, int scene) {
     std::vector<double> decoded(TOTAL_PIXELS);
     EveryFrame(state, scene, [&](RunState& run) {
-        for (int v = 0; v < TOTAL_V; ++v) {
+        for (int v = 0; v < run.geometry.height; ++v) {
             const uchar* pixel = run.src_img_colorD.ptr(v);
-            for (int u = 0; u < TOTAL_U; ++u, pixel += 3) {
+            for (int u = 0; u < run.geometry.width; ++u, pixel += 3) {
                 const ColorSet colorSet{pixel[2], pixel[1], pixel[0]};
-                decoded[PIXEL(u, v)] = ColorToValue(&colorSet, 2);
+                decoded[PIXEL(u, v, run.geometry.width)] = ColorToValue(&colorSet, 2);
             }
         }
         benchmark::DoNotOptimize(decoded.data());

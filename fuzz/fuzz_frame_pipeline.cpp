@@ -69,13 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TrajectoryNumbers numbers;
     bmp_reader_24bpp("embedded", run.src_img_topview);
     for (int frame = 0; frame < frames; ++frame) {
-        ResetFrameTables(run.disparity, run.threshold);
         run.src_img_colorD.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
         if (run.src_img_colorD.empty()) std::abort();
         Paint(run.src_img_colorD, pixels, count, frame * shiftBytes);
-        DetectObstacles(run);
         AssociationRecord record;
-        TrackAssociation(run, &record);
+        ProcessFrame(run, &record);
         CheckTracks(run);
         WriteFindings(frame, run, record, numbers);
     }

@@ -21,7 +21,7 @@ struct TrackerRun {
     IdManager idNum;
 
     void Frame(List newObject) {
-        AssociateTracks(preObject, idNum, newObject);
+        AssociateTracks(DefaultGeometry(), preObject, idNum, newObject);
         EXPECT_TRUE(newObject.empty());
     }
 };

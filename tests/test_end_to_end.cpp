@@ -19,12 +19,11 @@ scene::Scene EmbeddedScene() {
     return description;
 }
 
-// One frame of the embedded sequence up to its detections.
-void DetectFrame(RunState& run) {
-    ResetFrameTables(run.disparity, run.threshold);
+// One frame of the embedded sequence.
+void ProcessEmbeddedFrame(RunState& run) {
     bmp_reader_dsip_32bpp("embedded", run.src_img_colorD);
     ASSERT_FALSE(run.src_img_colorD.empty());
-    DetectObstacles(run);
+    ProcessFrame(run);
 }
 
 bool ReachesIntoZone(const scene::Box& box) {
@@ -35,20 +34,20 @@ bool ReachesIntoZone(const scene::Box& box) {
 
 TEST(EndToEnd, FirstFrameRoadProfileFollowsTheSceneRoad) {
     RunState run;
-    DetectFrame(run);
+    ProcessEmbeddedFrame(run);
     EXPECT_TRUE(run.groundAccepted);
     EXPECT_TRUE(run.bGndFixFlg);
-    for (int d = 2; d <= 27; ++d) EXPECT_NEAR(run.ground[d], scene::RoadRow(d), 3) << "disparity " << d;
+    for (int d = 2; d <= 27; ++d) EXPECT_NEAR(run.ground[d], FlatRoadRowInPicture(DEFAULT_CAMERA, d), 3) << "disparity " << d;
 }
 
 TEST(EndToEnd, GridShowsEveryNearObstacleAndNothingOnTheRoad) {
     const scene::Scene description = EmbeddedScene();
     RunState run;
-    DetectFrame(run);
+    ProcessEmbeddedFrame(run);
 
     for (const scene::Box& box : description.boxes) {
         if (box.z_m >= 40.0) continue;
-        const scene::BoxExtent extent = scene::Extent(box);
+        const scene::BoxExtent extent = scene::Extent(DEFAULT_CAMERA, box);
         const int firstBlock = std::max(extent.uLeft, 0) / SHIFT_PITCH;
         const int lastBlock = std::min(extent.uRight, TOTAL_U - 1) / SHIFT_PITCH;
         const int level = static_cast<int>(extent.d_pix + 0.5);
@@ -71,7 +70,7 @@ TEST(EndToEnd, GridShowsEveryNearObstacleAndNothingOnTheRoad) {
             if (run.grid[GRID(uBl, d)].exist != 10) continue;
             bool onObstacle = false;
             for (const scene::Box& box : description.boxes) {
-                const scene::BoxExtent extent = scene::Extent(box);
+                const scene::BoxExtent extent = scene::Extent(DEFAULT_CAMERA, box);
                 const bool inColumns = uBl * SHIFT_PITCH + SHIFT_PITCH > extent.uLeft && uBl * SHIFT_PITCH <= extent.uRight;
                 onObstacle = onObstacle || (inColumns && std::fabs(d - extent.d_pix) <= 1.5);
             }
@@ -85,8 +84,7 @@ TEST(EndToEnd, FullRunHoldsOneStableTrackPerObstacleInTheZone) {
     RunState run;
     std::vector<int> identifiers(description.boxes.size(), 0);
     for (int frame = START_FRAME; frame <= END_FRAME; ++frame) {
-        DetectFrame(run);
-        TrackAssociation(run);
+        ProcessEmbeddedFrame(run);
         if (frame < START_FRAME + 2) continue;
 
         std::vector<int> held(description.boxes.size(), 0);

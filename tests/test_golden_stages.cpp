@@ -57,7 +57,7 @@ std::vector<Grid> RandomGrid(scene::Random& random) {
                 c.count = random.Below(6);
                 c.aveD = d - 1 + 3.0 * random.Uniform();
                 c.z_m = BF_PIX / c.aveD;
-                c.x_m = Img2RealX(uBl * SHIFT_PITCH, c.z_m) + 0.2 * random.Normal();
+                c.x_m = Img2RealX(DEFAULT_CAMERA, uBl * SHIFT_PITCH, c.z_m) + 0.2 * random.Normal();
                 c.h_m = h_m + 0.4 * random.Normal();
                 c.h_pix = h_pix + random.Below(61) - 30;
             }
@@ -268,10 +268,11 @@ TEST(GoldenStages, StripClassificationMatchesTheStraightforwardFormOnRandomBuffe
         }
         std::vector<Grid> fast;
         std::vector<Grid> straight;
-        InitializeGrid(fast);
-        InitializeGrid(straight);
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) ClassifyStrip(buffer.data(), uBl, disparity, threshold, fast.data());
-        reference::ClassifyStrips(buffer.data(), disparity, threshold, straight.data());
+        InitializeGrid(DefaultGeometry(), fast);
+        std::vector<double> strip(SHIFT_PITCH * TOTAL_V);
+        InitializeGrid(DefaultGeometry(), straight);
+        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) ClassifyStrip(DefaultGeometry(), buffer.data(), uBl, disparity, threshold, strip.data(), fast.data());
+        reference::ClassifyStrips(DefaultGeometry(), buffer.data(), disparity, threshold, straight.data());
         ASSERT_EQ(GridDigest(fast), GridDigest(straight)) << "buffer " << n;
     }
 }
@@ -282,13 +283,13 @@ TEST(GoldenStages, GroupingMatchesTheStraightforwardFormOnRandomGrids) {
         const std::vector<Grid> grid = RandomGrid(random);
         std::vector<Grid> fast = grid;
         std::vector<Grid> straight = grid;
-        ASSERT_EQ(LabelCells(fast.data()), reference::LabelCells(straight.data())) << "grid " << n;
+        ASSERT_EQ(LabelCells(DefaultGeometry(), fast.data()), reference::LabelCells(DefaultGeometry(), straight.data())) << "grid " << n;
         ASSERT_EQ(GridDigest(fast), GridDigest(straight)) << "labels of grid " << n;
 
         fast = grid;
         straight = grid;
-        const std::vector<DetectedObject> fastObjects = ExtractObjects(fast.data());
-        const std::vector<DetectedObject> straightObjects = reference::ExtractObjects(straight.data());
+        const std::vector<DetectedObject> fastObjects = ExtractObjects(DefaultGeometry(), fast.data());
+        const std::vector<DetectedObject> straightObjects = reference::ExtractObjects(DefaultGeometry(), straight.data());
         ASSERT_EQ(DetectionsDigest(fastObjects), DetectionsDigest(straightObjects)) << "detections of grid " << n;
         ASSERT_EQ(GridDigest(fast), GridDigest(straight)) << "groups of grid " << n;
     }

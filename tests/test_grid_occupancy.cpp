@@ -30,7 +30,7 @@ struct DisparityBuffer {
 };
 
 void RemoveOverheadBlocksEverywhere(const int* ground, DisparityBuffer& buf) {
-    for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) RemoveStripOverheadBlocks(ground, u0, buf.values.data());
+    for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) RemoveStripOverheadBlocks(DefaultGeometry(), ground, u0, buf.values.data());
 }
 
 // Per-disparity tables with one extra entry past the end holding a value that would change the
@@ -56,9 +56,11 @@ Grid& Cell(std::vector<Grid>& grid, int uBl, int d) { return grid[GRID(uBl, d)];
 
 std::vector<Grid> ClassifiedGrid(const DisparityBuffer& buf, const Tables& tables) {
     std::vector<Grid> grid;
-    InitializeGrid(grid);
+    InitializeGrid(DefaultGeometry(), grid);
+    std::vector<double> strip(SHIFT_PITCH * TOTAL_V);
     for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-        ClassifyStrip(buf.values.data(), uBl, tables.disparity, tables.threshold, grid.data());
+        ClassifyStrip(DefaultGeometry(), buf.values.data(), uBl, tables.disparity, tables.threshold, strip.data(),
+                      grid.data());
     }
     return grid;
 }
@@ -155,7 +157,7 @@ TEST(GridOccupancy, InitialGrid) {
         cell.count = 4;
         cell.h_pix = 12;
     }
-    InitializeGrid(grid);
+    InitializeGrid(DefaultGeometry(), grid);
     ASSERT_EQ(grid.size(), static_cast<size_t>(gridNum));
     for (int i = 0; i < gridNum; ++i) {
         EXPECT_EQ(grid[i].exist, i < 2 * totalBlkNumU ? 0 : 10) << i;
@@ -166,7 +168,7 @@ TEST(GridOccupancy, InitialGrid) {
         EXPECT_EQ(grid[i].h_pix, 0);
     }
     std::vector<Grid> fresh;
-    InitializeGrid(fresh);
+    InitializeGrid(DefaultGeometry(), fresh);
     EXPECT_EQ(fresh.size(), static_cast<size_t>(gridNum));
 }
 
@@ -263,7 +265,7 @@ TEST(GridOccupancy, PromotionWindowEndsAtItsLastOccupiedCell) {
     // Weak cells of another row are not promoted by this row's windows.
     SetWeak(grid, 1, d + 1);
 
-    PromoteWeakRuns(grid.data());
+    PromoteWeakRuns(DefaultGeometry(), grid.data());
     EXPECT_EQ(Cell(grid, 1, d).exist, 10);
     for (int b : {3, 4, 5, 7, 8}) EXPECT_EQ(Cell(grid, b, d).exist, 1) << b;
     for (int b : {21, 23, 24}) EXPECT_EQ(Cell(grid, b, d).exist, 10) << b;
@@ -285,7 +287,7 @@ TEST(GridOccupancy, PromotionWindowStopsAtTheLastBlock) {
     SetWeak(grid, 0, LUT_NUM);
     SetOccupied(grid, 1, LUT_NUM, 0.3);
 
-    PromoteWeakRuns(grid.data());
+    PromoteWeakRuns(DefaultGeometry(), grid.data());
     EXPECT_EQ(Cell(grid, 138, 50).exist, 10);
     EXPECT_EQ(Cell(grid, 0, 51).exist, 1);
     EXPECT_EQ(Cell(grid, 0, LUT_NUM).exist, 1);
@@ -294,7 +296,7 @@ TEST(GridOccupancy, PromotionWindowStopsAtTheLastBlock) {
     SetOccupied(low, 0, 1, 10.0);
     SetWeak(low, 1, 1);
     SetOccupied(low, 2, 1, 10.0);
-    PromoteWeakRuns(low.data());
+    PromoteWeakRuns(DefaultGeometry(), low.data());
     EXPECT_EQ(Cell(low, 1, 1).exist, 1);
 }
 
@@ -321,7 +323,7 @@ TEST(GridOccupancy, LowCellsAndCellsWithoutAMatchingRowAreDropped) {
     Cell(grid, 16, 30).z_m = BF_PIX / 30.0;
     for (int v = 200; v <= 310; ++v) buf.at(64, v) = 30.0;
 
-    MeasureHeights(buf.values.data(), tables.ground, tables.ceiling, grid.data());
+    MeasureHeights(DefaultGeometry(), buf.values.data(), tables.ground, tables.ceiling, grid.data());
     EXPECT_EQ(Cell(grid, 10, d).exist, 10);
     EXPECT_EQ(Cell(grid, 10, d).h_pix, 100);
     EXPECT_EQ(Cell(grid, 10, d).hl_pix, 304);  // the road row is the last one examined

@@ -32,17 +32,17 @@ Grid CellAt(double aveD) {
 
 TEST(GridSearch, FirstDisparityOfABlockRowByRow) {
     DisparityBuffer buf;
-    EXPECT_EQ(FindDisparityInBlock(40, 80, buf.data()), 0.0);
+    EXPECT_EQ(FindDisparityInBlock(DefaultGeometry(), 40, 80, buf.data()), 0.0);
     buf.at(43, 83) = 7.25;  // bottom-right pixel only
-    EXPECT_EQ(FindDisparityInBlock(40, 80, buf.data()), 7.25);
+    EXPECT_EQ(FindDisparityInBlock(DefaultGeometry(), 40, 80, buf.data()), 7.25);
     buf.at(40, 82) = 9.5;  // an earlier row wins over a later one
-    EXPECT_EQ(FindDisparityInBlock(40, 80, buf.data()), 9.5);
+    EXPECT_EQ(FindDisparityInBlock(DefaultGeometry(), 40, 80, buf.data()), 9.5);
     buf.at(43, 81) = 11.0;  // the last column of an earlier row wins over the first of a later one
-    EXPECT_EQ(FindDisparityInBlock(40, 80, buf.data()), 11.0);
+    EXPECT_EQ(FindDisparityInBlock(DefaultGeometry(), 40, 80, buf.data()), 11.0);
     buf.at(44, 80) = 3.0;  // neighbouring blocks are not looked at
     buf.at(40, 79) = 3.0;
-    EXPECT_EQ(FindDisparityInBlock(40, 80, buf.data()), 11.0);
-    EXPECT_EQ(FindDisparityInBlock(556, 356, buf.data()), 0.0);  // the last block of the picture
+    EXPECT_EQ(FindDisparityInBlock(DefaultGeometry(), 40, 80, buf.data()), 11.0);
+    EXPECT_EQ(FindDisparityInBlock(DefaultGeometry(), 556, 356, buf.data()), 0.0);  // the last block of the picture
 }
 
 TEST(GridSearch, FarBlocksBelowInTheSameStrip) {
@@ -56,14 +56,14 @@ TEST(GridSearch, FarBlocksBelowInTheSameStrip) {
     buf.FillBlock(u, 36, 5.0);          // above the block: not examined
     buf.FillBlock(u + 4, 80, 5.0);      // next strip: not examined
     buf.FillBlock(u, 356, 5.0);         // bottom block row: never examined
-    EXPECT_EQ(CountFarBlock(u, 40, 20.0, buf.data()), 2);
-    EXPECT_EQ(CountFarBlock(u, 64, 20.0, buf.data()), 0);  // only strictly lower blocks
-    EXPECT_EQ(CountFarBlock(u, 0, 20.0, buf.data()), 3);  // the block at row 36 too
+    EXPECT_EQ(CountFarBlock(DefaultGeometry(), u, 40, 20.0, buf.data()), 2);
+    EXPECT_EQ(CountFarBlock(DefaultGeometry(), u, 64, 20.0, buf.data()), 0);  // only strictly lower blocks
+    EXPECT_EQ(CountFarBlock(DefaultGeometry(), u, 0, 20.0, buf.data()), 3);  // the block at row 36 too
     buf.FillBlock(u, 352, 5.0);
-    EXPECT_EQ(CountFarBlock(u, 40, 20.0, buf.data()), 3);
-    EXPECT_EQ(CountFarBlock(u, 348, 20.0, buf.data()), 1);
-    EXPECT_EQ(CountFarBlock(u, 352, 20.0, buf.data()), 0);
-    EXPECT_EQ(CountFarBlock(u, 356, 20.0, buf.data()), 0);
+    EXPECT_EQ(CountFarBlock(DefaultGeometry(), u, 40, 20.0, buf.data()), 3);
+    EXPECT_EQ(CountFarBlock(DefaultGeometry(), u, 348, 20.0, buf.data()), 1);
+    EXPECT_EQ(CountFarBlock(DefaultGeometry(), u, 352, 20.0, buf.data()), 0);
+    EXPECT_EQ(CountFarBlock(DefaultGeometry(), u, 356, 20.0, buf.data()), 0);
 }
 
 TEST(GridSearch, HeightOfTheMatchingRun) {
@@ -74,24 +74,24 @@ TEST(GridSearch, HeightOfTheMatchingRun) {
     buf.at(u + 1, 40) = 10.0;           // other columns of the strip are not examined
     buf.at(u + 1, 44) = 10.0;
     Grid cell = CellAt(10.0);
-    SearchHeightPixel(&cell, buf.data(), u, 200, 0);
+    SearchHeightPixel(DefaultGeometry(), &cell, buf.data(), u, 200, 0);
     EXPECT_EQ(cell.h_pix, 100);
     EXPECT_EQ(cell.hl_pix, 150);  // last matching row 146 + 4
     EXPECT_DOUBLE_EQ(cell.h_m, 1.5);  // 100 rows x 0.15 / 10
 
     // Rows lower than the road row are not examined: the road row itself is.
     Grid cut = CellAt(10.0);
-    SearchHeightPixel(&cut, buf.data(), u, 120, 0);
+    SearchHeightPixel(DefaultGeometry(), &cut, buf.data(), u, 120, 0);
     EXPECT_EQ(cut.h_pix, 100);
     EXPECT_EQ(cut.hl_pix, 124);
     Grid atRoad = CellAt(10.0);
-    SearchHeightPixel(&atRoad, buf.data(), u, 100, 0);
+    SearchHeightPixel(DefaultGeometry(), &atRoad, buf.data(), u, 100, 0);
     EXPECT_EQ(atRoad.h_pix, 100);
     EXPECT_EQ(atRoad.h_m, 0.0);
 
     // 10.3 is 0.6 away from 10.9 in disparity and 0.76 m in distance: no match.
     Grid off = CellAt(10.9);
-    SearchHeightPixel(&off, buf.data(), u, 200, 0);
+    SearchHeightPixel(DefaultGeometry(), &off, buf.data(), u, 200, 0);
     EXPECT_EQ(off.h_pix, 200);
     EXPECT_EQ(off.hl_pix, 200);
     EXPECT_EQ(off.h_m, 0.0);
@@ -103,33 +103,33 @@ TEST(GridSearch, HeightMatchesByDistanceAndIgnoresEmptyPixels) {
     // At 30 pixels (4.75 m) a value of 31 is 1 pixel but only 0.15 m away.
     buf.FillColumn(u, 200, 230, 31.0);
     Grid near = CellAt(30.0);
-    SearchHeightPixel(&near, buf.data(), u, 300, 0);
+    SearchHeightPixel(DefaultGeometry(), &near, buf.data(), u, 300, 0);
     EXPECT_EQ(near.h_pix, 200);
     EXPECT_EQ(near.hl_pix, 230);
     // 33 is 0.43 m nearer than 30: neither test passes.
     DisparityBuffer farther;
     farther.FillColumn(u, 200, 230, 33.0);
     Grid tooFar = CellAt(30.0);
-    SearchHeightPixel(&tooFar, farther.data(), u, 300, 0);
+    SearchHeightPixel(DefaultGeometry(), &tooFar, farther.data(), u, 300, 0);
     EXPECT_EQ(tooFar.h_pix, 300);
 
     // An empty pixel matches only a cell whose disparity is at most 0.5.
     DisparityBuffer empty;
     Grid one = CellAt(0.6);
-    SearchHeightPixel(&one, empty.data(), u, 50, 0);
+    SearchHeightPixel(DefaultGeometry(), &one, empty.data(), u, 50, 0);
     EXPECT_EQ(one.h_pix, 50);
     Grid tiny = CellAt(0.5);
-    SearchHeightPixel(&tiny, empty.data(), u, 50, 0);
+    SearchHeightPixel(DefaultGeometry(), &tiny, empty.data(), u, 50, 0);
     EXPECT_EQ(tiny.h_pix, 0);
     EXPECT_EQ(tiny.hl_pix, 54);
 
     // A road row above the picture examines nothing; one below it stops at row 355 (+4 = 359).
     Grid above = CellAt(0.5);
-    SearchHeightPixel(&above, empty.data(), u, -3, 0);
+    SearchHeightPixel(DefaultGeometry(), &above, empty.data(), u, -3, 0);
     EXPECT_EQ(above.h_pix, -3);
     EXPECT_EQ(above.h_m, 0.0);
     Grid below = CellAt(0.5);
-    SearchHeightPixel(&below, empty.data(), u, 5000, 0);
+    SearchHeightPixel(DefaultGeometry(), &below, empty.data(), u, 5000, 0);
     EXPECT_EQ(below.h_pix, 0);
     EXPECT_EQ(below.hl_pix, 359);
 }

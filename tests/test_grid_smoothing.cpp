@@ -36,7 +36,7 @@ void Previous(std::vector<Grid>& grid, int uBl, int d, int count, double nowAveD
 
 // One frame of smoothing and the hand-over, as the frame loop runs it.
 void NextFrame(std::vector<Grid> measured, std::vector<Grid>& grid, bool& firstFrame) {
-    LinkToPreviousGrid(measured.data(), grid.data(), firstFrame);
+    LinkToPreviousGrid(DefaultGeometry(), measured.data(), grid.data(), firstFrame);
     grid = measured;
     firstFrame = false;
 }
@@ -49,7 +49,7 @@ TEST(GridSmoothing, FirstFrameStartsEveryOccupiedCell) {
     Measure(grid, 139, 99, 99.3);
     Measure(grid, 70, 50, 50.4);
     const std::vector<Grid> unused(gridNum, Grid{});
-    LinkToPreviousGrid(grid.data(), unused.data(), true);
+    LinkToPreviousGrid(DefaultGeometry(), grid.data(), unused.data(), true);
     EXPECT_EQ(Cell(grid, 0, 2).count, 1);
     EXPECT_EQ(Cell(grid, 139, 99).count, 1);
     EXPECT_EQ(Cell(grid, 139, 99).nowAveD, 99.3);
@@ -80,7 +80,7 @@ TEST(GridSmoothing, PredecessorIsTheLargestCountPreferringTheSameLevel) {
     // Block 4: nothing before: a new cell.
     for (int b = 0; b < 5; ++b) Measure(now, b, d, 30.3);
 
-    LinkToPreviousGrid(now.data(), previous.data(), false);
+    LinkToPreviousGrid(DefaultGeometry(), now.data(), previous.data(), false);
     EXPECT_EQ(Cell(now, 0, d).count, 3);
     EXPECT_EQ(Cell(now, 0, d).preAveD, 30.0);
     EXPECT_EQ(Cell(now, 1, d).count, 4);
@@ -103,7 +103,7 @@ TEST(GridSmoothing, DisparityIsAveragedOverUpToThreeFrames) {
     Previous(previous, 8, d, 0, 20.2, 19.9);  // a held cell at count 0: restarts, no average
     for (int b = 5; b <= 8; ++b) Measure(now, b, d, 20.6);
 
-    LinkToPreviousGrid(now.data(), previous.data(), false);
+    LinkToPreviousGrid(DefaultGeometry(), now.data(), previous.data(), false);
     EXPECT_EQ(Cell(now, 5, d).count, 2);
     EXPECT_DOUBLE_EQ(Cell(now, 5, d).aveD, 20.4);
     EXPECT_DOUBLE_EQ(Cell(now, 5, d).z_m, BF_PIX / 20.4);
@@ -182,7 +182,7 @@ TEST(GridSmoothing, HoldsYieldToOccupiedNeighbourLevels) {
     std::vector<Grid> now = MeasuredGrid();
     Measure(now, 3, 41, 40.6);
     Measure(now, 4, 39, 39.6);
-    LinkToPreviousGrid(now.data(), previous.data(), false);
+    LinkToPreviousGrid(DefaultGeometry(), now.data(), previous.data(), false);
     EXPECT_EQ(Cell(now, 3, 40).exist, 0);
     EXPECT_EQ(Cell(now, 3, 41).count, 3);  // the measured neighbour continues the lost cell
     EXPECT_EQ(Cell(now, 4, 40).exist, 0);
@@ -203,7 +203,7 @@ TEST(GridSmoothing, LevelsZeroOneAndNinetyNineAreLeftAsMeasuredAfterTheFirstFram
     Measure(now, 9, 99, 99.3);
     Cell(now, 0, 1).exist = 10;  // levels 0 and 1 are never occupied; they are not looked at either
     Cell(now, 0, 0).exist = 10;
-    LinkToPreviousGrid(now.data(), previous.data(), false);
+    LinkToPreviousGrid(DefaultGeometry(), now.data(), previous.data(), false);
     EXPECT_EQ(Cell(now, 9, 99).count, 0);
     EXPECT_EQ(Cell(now, 9, 99).nowAveD, 0.0);
     EXPECT_EQ(Cell(now, 9, 99).aveD, 99.3);

@@ -12,8 +12,8 @@ namespace {
 // The grid stage's view of a picture: decoded once for the frame, then the pixels below the blind
 // rows dropped.
 void DecodeObstacleDisparity(const qim::Image& picture, const int* blind, double* decoded) {
-    DecodePicture(picture, decoded);
-    for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) DropStripBelowBlind(blind, u0, decoded);
+    DecodePicture(DefaultGeometry(), picture, decoded);
+    for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) DropStripBelowBlind(DefaultGeometry(), blind, u0, decoded);
 }
 
 // A black disparity picture of the given size.

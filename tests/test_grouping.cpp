@@ -41,7 +41,7 @@ TEST(ReferGroup, ClosenessTestsAtTheirLimits) {
         Grid& r = Occupy(grid, 20, 21, BF_PIX / zr, xr, hR, h_pixR);
         r.z_m = zr;
         grid[GRID(10, 20)].z_m = 20.0;
-        ReferGroup(grid.data(), 10, 20, 20, 21);
+        ReferGroup(DefaultGeometry(), grid.data(), 10, 20, 20, 21);
         return r.id == 1;
     };
     EXPECT_TRUE(joined(0.4, 21.0, 129, 1.6));
@@ -54,11 +54,11 @@ TEST(ReferGroup, ClosenessTestsAtTheirLimits) {
     std::vector<Grid> grid = EmptyGrid();
     Occupy(grid, 10, 5, 5.0, 0.0).id = 3;
     Occupy(grid, 11, 5, 5.3, 9.0);
-    ReferGroup(grid.data(), 10, 5, 11, 5);
+    ReferGroup(DefaultGeometry(), grid.data(), 10, 5, 11, 5);
     EXPECT_EQ(grid[GRID(11, 5)].id, 3);
 
     // A candidate already in the base's label changes no entry.
-    ReferGroup(grid.data(), 10, 5, 11, 5);
+    ReferGroup(DefaultGeometry(), grid.data(), 10, 5, 11, 5);
     EXPECT_EQ(grid[3].ref, 3);
 }
 
@@ -70,9 +70,9 @@ TEST(ReferGroup, MeetingLabelsJoinTheirWholeClasses) {
     // Label 5 already equivalent to 3; then a cell of 5 meets a cell of 2 (adjacent blocks).
     grid[5].ref = 3;
     Occupy(grid, 61, 50, 20.0, 0.0).id = 2;
-    ReferGroup(grid.data(), 60, 50, 61, 50);
+    ReferGroup(DefaultGeometry(), grid.data(), 60, 50, 61, 50);
 
-    EXPECT_EQ(RenumberGroups(grid.data(), 6), 4);
+    EXPECT_EQ(RenumberGroups(DefaultGeometry(), grid.data(), 6), 4);
     EXPECT_EQ(GroupOfCell(grid, 10, 50), 1);
     EXPECT_EQ(GroupOfCell(grid, 20, 50), 2);
     EXPECT_EQ(GroupOfCell(grid, 30, 50), 2);
@@ -91,9 +91,9 @@ TEST(ReferGroup, ChainsResolveToTheSmallestLabel) {
     Occupy(grid, 51, 40, 20.0, 0.0).id = 3;
     Occupy(grid, 70, 40, 20.0, 0.0).id = 4;
 
-    ReferGroup(grid.data(), 50, 40, 51, 40);  // 5 with 3
-    ReferGroup(grid.data(), 11, 40, 10, 40);  // then 3 with 1
-    EXPECT_EQ(RenumberGroups(grid.data(), 6), 4);
+    ReferGroup(DefaultGeometry(), grid.data(), 50, 40, 51, 40);  // 5 with 3
+    ReferGroup(DefaultGeometry(), grid.data(), 11, 40, 10, 40);  // then 3 with 1
+    EXPECT_EQ(RenumberGroups(DefaultGeometry(), grid.data(), 6), 4);
     EXPECT_EQ(GroupOfCell(grid, 10, 40), 1);
     EXPECT_EQ(GroupOfCell(grid, 11, 40), 1);
     EXPECT_EQ(GroupOfCell(grid, 50, 40), 1);
@@ -106,8 +106,8 @@ TEST(ReferGroup, ChainsResolveToTheSmallestLabel) {
     deep[5].ref = 3;
     deep[7].ref = 5;
     Occupy(deep, 71, 40, 20.0, 0.0).id = 1;
-    ReferGroup(deep.data(), 70, 40, 71, 40);
-    EXPECT_EQ(RenumberGroups(deep.data(), 8), 5);
+    ReferGroup(DefaultGeometry(), deep.data(), 70, 40, 71, 40);
+    EXPECT_EQ(RenumberGroups(DefaultGeometry(), deep.data(), 8), 5);
     for (int label : {1, 3, 5, 7}) EXPECT_EQ(GroupOfCell(deep, 10 * label, 40), 1) << "label " << label;
     EXPECT_EQ(GroupOfCell(deep, 20, 40), 2);
     EXPECT_EQ(GroupOfCell(deep, 40, 40), 3);
@@ -116,13 +116,13 @@ TEST(ReferGroup, ChainsResolveToTheSmallestLabel) {
 
 TEST(Grouping, EmptyGridGivesNothing) {
     std::vector<Grid> grid = EmptyGrid();
-    EXPECT_EQ(LabelCells(grid.data()), 1);
-    EXPECT_EQ(RenumberGroups(grid.data(), 1), 1);
+    EXPECT_EQ(LabelCells(DefaultGeometry(), grid.data()), 1);
+    EXPECT_EQ(RenumberGroups(DefaultGeometry(), grid.data(), 1), 1);
 
     // An occupied cell that is only held at count 0 takes no part.
     Occupy(grid, 30, 20, 20.0, 0.0).count = 0;
     Occupy(grid, 31, 20, 20.0, 0.5).count = 0;
-    EXPECT_TRUE(ExtractObjects(grid.data()).empty());
+    EXPECT_TRUE(ExtractObjects(DefaultGeometry(), grid.data()).empty());
     EXPECT_EQ(grid[GRID(30, 20)].id, 0);
 }
 
@@ -133,7 +133,7 @@ TEST(Grouping, ObjectFieldsComeFromTheGroupsCells) {
     Occupy(grid, 90, 10, 10.0, 2.0, 1.0);
     Occupy(grid, 91, 10, 10.0, 2.5, 1.0);
 
-    const std::vector<DetectedObject> objects = ExtractObjects(grid.data());
+    const std::vector<DetectedObject> objects = ExtractObjects(DefaultGeometry(), grid.data());
     ASSERT_EQ(objects.size(), 2u);
     const DetectedObject& o = objects[0];
     EXPECT_DOUBLE_EQ(o.d_pix, 20.1);
@@ -164,14 +164,14 @@ TEST(Grouping, CellFoundCloseToTwoGroupsJoinsThemAll) {
     Occupy(grid, 10, 61, 61.0, 0.7);
     Occupy(grid, 20, 60, 60.0, 0.35);
 
-    EXPECT_EQ(LabelCells(grid.data()), 4);
-    EXPECT_EQ(RenumberGroups(grid.data(), 4), 2);
+    EXPECT_EQ(LabelCells(DefaultGeometry(), grid.data()), 4);
+    EXPECT_EQ(RenumberGroups(DefaultGeometry(), grid.data(), 4), 2);
 
     std::vector<Grid> again = EmptyGrid();
     Occupy(again, 0, 62, 62.0, 0.0);
     Occupy(again, 10, 61, 61.0, 0.7);
     Occupy(again, 20, 60, 60.0, 0.35);
-    const std::vector<DetectedObject> objects = ExtractObjects(again.data());
+    const std::vector<DetectedObject> objects = ExtractObjects(DefaultGeometry(), again.data());
     ASSERT_EQ(objects.size(), 1u);
     EXPECT_EQ(objects[0].lX_m, 0.0);
     EXPECT_EQ(objects[0].rX_m, 0.7);
@@ -185,7 +185,7 @@ TEST(Grouping, NarrowGroupsAreRejected) {
     Occupy(grid, 41, 25, 25.0, 0.29);  // 0.29 m
     Occupy(grid, 80, 20, 20.0, 0.0);
     Occupy(grid, 81, 20, 20.0, 0.3);  // 0.3 m
-    const std::vector<DetectedObject> objects = ExtractObjects(grid.data());
+    const std::vector<DetectedObject> objects = ExtractObjects(DefaultGeometry(), grid.data());
     ASSERT_EQ(objects.size(), 1u);
     EXPECT_EQ(objects[0].S_u, 80);
 }
@@ -194,7 +194,7 @@ TEST(Grouping, SingleColumnGroupGetsAFlatLine) {
     std::vector<Grid> grid = EmptyGrid();
     Occupy(grid, 50, 40, 40.0, 1.0);
     Occupy(grid, 50, 41, 40.2, 1.3);
-    const std::vector<DetectedObject> objects = ExtractObjects(grid.data());
+    const std::vector<DetectedObject> objects = ExtractObjects(DefaultGeometry(), grid.data());
     ASSERT_EQ(objects.size(), 1u);
     EXPECT_EQ(objects[0].S_u, objects[0].E_u);
     EXPECT_TRUE(std::isfinite(objects[0].a));
@@ -211,7 +211,7 @@ TEST(Grouping, GroupsFartherThanTheLimitAreNotReported) {
     Occupy(grid, 61, 2, 2.36, 6.0);
     Occupy(grid, 100, 30, 30.0, 0.0);
     Occupy(grid, 101, 30, 30.0, 0.5);
-    const std::vector<DetectedObject> objects = ExtractObjects(grid.data());
+    const std::vector<DetectedObject> objects = ExtractObjects(DefaultGeometry(), grid.data());
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(objects[0].d_pix, 30.0);
     EXPECT_EQ(objects[1].d_pix, MIN_D);

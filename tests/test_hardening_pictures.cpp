@@ -61,10 +61,8 @@ void Paint(qim::Image& picture, const Painter& disparityAt) {
 // One frame of the driver's loop on the picture already in run.src_img_colorD; returns the
 // frame's detections, which track association consumes.
 std::vector<DetectedObject> RunFrame(RunState& run) {
-    ResetFrameTables(run.disparity, run.threshold);
-    DetectObstacles(run);
-    std::vector<DetectedObject> detections = run.newObject;
-    TrackAssociation(run);
+    std::vector<DetectedObject> detections;
+    ProcessFrame(run, nullptr, DetectObstacles, [&detections](const RunState& detected) { detections = detected.newObject; });
     return detections;
 }
 
@@ -129,7 +127,7 @@ int OccupiedCells(const RunState& run) {
 
 TEST(HardeningPictures, AllBlackShowsNothingAndKeepsTheGeometricRoad) {
     int geometric[LUT_NUM];
-    InitialRoadRows(geometric);
+    InitialRoadRows(DEFAULT_CAMERA, geometric);
     RunState run;
     for (int frame = 0; frame < 3; ++frame) {
         Paint(run.src_img_colorD, [](int, int) { return 0.0; });

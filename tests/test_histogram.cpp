@@ -57,3 +57,41 @@ TEST(Histogram, ClearAndRecountStartFromEmptyBins) {
     EXPECT_EQ(h.GetFreqOfBin(6), 1);
     EXPECT_EQ(h.GetSize(), 0);
 }
+
+namespace {
+
+// A histogram of 10 bins of width 1.0 from 0.0, the steps of a case, and the total they leave.
+struct TotalCase {
+    const char* name;
+    void (*steps)(Histogram& h);
+    int total;
+};
+
+void AddTwoAndCount(Histogram& h) {
+    h.AddData(1.5);
+    h.AddData(2.5);
+    h.GetFreqOfBin(0);
+}
+
+const TotalCase TOTAL_CASES[] = {
+    {"a recount after more values counts each value once",
+     [](Histogram& h) { AddTwoAndCount(h); h.AddData(3.5); h.GetFreqOfBin(0); }, 3},
+    {"Initialize starts the total afresh and the next count places all four stored values",
+     [](Histogram& h) { AddTwoAndCount(h); h.Initialize(); h.AddData(3.5); h.AddData(4.5); h.GetFreqOfBin(0); }, 4},
+    {"a count after deleting every value and Initialize places nothing",
+     [](Histogram& h) { AddTwoAndCount(h); h.DeleteData(0); h.DeleteData(0); h.Initialize(); h.GetNumOfMax(); }, 0},
+    {"values cleared away stay counted",
+     [](Histogram& h) { AddTwoAndCount(h); h.Clear(); h.AddData(5.5); h.GetFreqOfBin(0); }, 3},
+    {"values outside the bins are never placed",
+     [](Histogram& h) { h.AddData(-1.0); h.AddData(9.5); h.AddData(0.5); h.GetFreqOfBin(0); }, 1},
+};
+
+}  // namespace
+
+TEST(Histogram, TotalCountsTheValuesPlacedSinceTheLastInitialize) {
+    for (const TotalCase& c : TOTAL_CASES) {
+        Histogram h(10, 1.0, 0.0);
+        c.steps(h);
+        EXPECT_EQ(h.GetTotalData(), c.total) << c.name;
+    }
+}

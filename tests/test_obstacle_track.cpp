@@ -115,7 +115,7 @@ std::vector<unsigned char> DecodePng(const std::string& path, uint32_t& width, u
 
 // The box of a detection or MOT line, [left, top, width, height], stands where the scene put the box.
 void ExpectPictureBox(int left, int top, int width, int height, const scene::Box& box) {
-    const scene::BoxExtent extent = scene::Extent(box);
+    const scene::BoxExtent extent = scene::Extent(DEFAULT_CAMERA, box);
     EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << box.name;
     EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << box.name;
     EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << box.name;
@@ -123,7 +123,7 @@ void ExpectPictureBox(int left, int top, int width, int height, const scene::Box
 }
 
 void WriteDisparityPicture(const std::string& path, const scene::Scene& s) {
-    const std::vector<unsigned char> bgra = scene::EncodeDisparity(scene::RenderDisparity(s));
+    const std::vector<unsigned char> bgra = scene::EncodeDisparity(DEFAULT_CAMERA, scene::RenderDisparity(s));
     ASSERT_TRUE(WriteBmp(path, bgra.data(), TOTAL_U, TOTAL_V, 32));
 }
 
@@ -146,7 +146,7 @@ protected:
             const scene::Scene s = SceneOf(frame);
             const std::vector<double> disparity = scene::RenderDisparity(s);
             WriteValuePictures(disparity, frame, dir + "/seq/disp_");
-            const std::vector<unsigned char> bgra = scene::EncodeDisparity(disparity);
+            const std::vector<unsigned char> bgra = scene::EncodeDisparity(DEFAULT_CAMERA, disparity);
             std::vector<unsigned char> bgr;
             for (size_t i = 0; i < bgra.size(); i += 4) bgr.insert(bgr.end(), {bgra[i], bgra[i + 1], bgra[i + 2]});
             ASSERT_TRUE(WriteBmp(Numbered(dir + "/seq/disp_", frame), bgra.data(), TOTAL_U, TOTAL_V, 32));

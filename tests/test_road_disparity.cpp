@@ -23,8 +23,8 @@ Buffer EmptyRoad() { return Buffer(TOTAL_PIXELS, 0.0); }
 // even rows.
 void DecodeRoadDisparities(const qim::Image& picture, double* road) {
     Buffer decoded(TOTAL_PIXELS);
-    DecodePicture(picture, decoded.data());
-    SelectRoadDisparities(decoded.data(), road);
+    DecodePicture(DefaultGeometry(), picture, decoded.data());
+    SelectRoadDisparities(DefaultGeometry(), decoded.data(), road);
 }
 
 // Writes value v into count columns of row y, starting at column x and moving by step.
@@ -95,7 +95,8 @@ TEST(RoadObstacleErasure, ClearsColumnsWhereOneClassDominates) {
     // Twelve of class 18 go, with rounded 19 among them; rounded 17 belongs to class 16 and stays.
     PutColumn(road, 23, {18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 19.2, 17.2});
     const Buffer before = road;
-    EraseObstacleDisparities(road.data());
+    StageScratch scratch(DefaultGeometry());
+    EraseObstacleDisparities(DefaultGeometry(), scratch, road.data());
 
     using V = std::vector<double>;
     EXPECT_EQ(ColumnValues(road, 10, 8), (V{0, 0, 0, 0, 0, 0, 10.6, 9.4}));
@@ -178,7 +179,7 @@ TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
     PutRun(road, 344, 100, +1, 12, std::numeric_limits<double>::quiet_NaN());
 
     int MaxY[LUT_NUM];
-    VDisparityPeaks(road.data(), MaxY);
+    VDisparityPeaks(DefaultGeometry(), road.data(), MaxY);
     for (int d = 0; d < LUT_NUM; ++d) {
         if (d >= 29 && d <= 31) continue;  // the filler's class and its neighbours
         EXPECT_EQ(MaxY[d], expected[d]) << "class " << d;
@@ -200,7 +201,7 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
             pixel[1] = static_cast<uchar>((colour >> 8) & 0xff);   // green
             pixel[2] = static_cast<uchar>((colour >> 16) & 0xff);  // red
         }
-        DecodePicture(picture, decoded.data());
+        DecodePicture(DefaultGeometry(), picture, decoded.data());
         for (int k = 0; k < TOTAL_PIXELS; ++k) {
             const long colour = (first + k) % colours;
             const ColorSet rgb{static_cast<int>(colour >> 16), static_cast<int>((colour >> 8) & 0xff),

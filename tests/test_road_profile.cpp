@@ -31,7 +31,7 @@ TEST(RoadSmoothing, FollowsAnExactRoadAndExtrapolatesTheFarthestClasses) {
     int MaxY[LUT_NUM];
     int aveMaxY[LUT_NUM];
     StraightRoad(MaxY);
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     for (int i = 0; i <= 98; ++i) EXPECT_EQ(aveMaxY[i], StraightRoadRow(i)) << "disparity " << i;
 
     // Seeded at 2, the filter extrapolates 1 and 0 with its seed step of 100 - 104 per class;
@@ -41,7 +41,7 @@ TEST(RoadSmoothing, FollowsAnExactRoadAndExtrapolatesTheFarthestClasses) {
     MaxY[1] = 300;
     MaxY[2] = 100;
     MaxY[3] = 104;
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[3], 104);
     EXPECT_EQ(aveMaxY[2], 100);
     EXPECT_EQ(aveMaxY[1], 96);
@@ -57,23 +57,23 @@ TEST(RoadSmoothing, GatesPeaksEighteenRowsFromThePrediction) {
     // Seed 300 with step 0: the prediction for 97 is 300.
     MaxY[99] = MaxY[98] = 300;
     MaxY[97] = 318;
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[97], 300);
     MaxY[97] = 282;
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[97], 300);
     MaxY[97] = 317;
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[97], static_cast<int>(300 + FIRST_GAIN * 17));
 
     // Seed 300 with a step of -1 per class: the prediction is 299, so 316 lies 17 away and is
     // used, 317 lies exactly 18 away and is replaced by the prediction.
     MaxY[99] = 301;
     MaxY[97] = 316;
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[97], static_cast<int>(299 + FIRST_GAIN * 17));
     MaxY[97] = 317;
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[97], 299);
 }
 
@@ -85,7 +85,7 @@ TEST(RoadSmoothing, AClassWithoutNearerPeakLeavesTheFilterAsItWas) {
     MaxY[97] = 350;  // no road
     MaxY[96] = 300;  // road, but its nearer class has none: taken raw
     MaxY[95] = 310;  // measured against the prediction still standing from the seed
-    SmoothRoadRows(MaxY, aveMaxY);
+    SmoothRoadRows(DefaultGeometry(), MaxY, aveMaxY);
     EXPECT_EQ(aveMaxY[98], 300);
     EXPECT_EQ(aveMaxY[97], 350);
     EXPECT_EQ(aveMaxY[96], 300);
@@ -105,7 +105,7 @@ TEST(RoadWalk, LimitsTheRiseAndRepeatsTheLastStepOverRejectedRows) {
     aveMaxY[12] = 277;                                     // descent: rejected, 272 - 15
     for (int i = 1; i <= 11; ++i) aveMaxY[i] = 257;
     int ground[LUT_NUM];
-    WalkRoadProfile(aveMaxY, ground);
+    WalkRoadProfile(DefaultGeometry(), aveMaxY, ground);
 
     for (int i = 22; i < LUT_NUM; ++i) EXPECT_EQ(ground[i], TOTAL_V - 1) << i;
     EXPECT_EQ(ground[21], 339);
@@ -122,7 +122,7 @@ TEST(RoadWalk, LimitsTheRiseAndRepeatsTheLastStepOverRejectedRows) {
     aveMaxY[65] = 345;  // a plausible rise, but below the picture
     aveMaxY[15] = 329;
     aveMaxY[14] = 335;
-    WalkRoadProfile(aveMaxY, ground);
+    WalkRoadProfile(DefaultGeometry(), aveMaxY, ground);
     EXPECT_EQ(ground[65], TOTAL_V - 1);
     EXPECT_EQ(ground[64], 350);
     EXPECT_EQ(ground[15], 350);
@@ -135,8 +135,8 @@ TEST(RoadAcceptance, BandsWidenBeforeTheFirstAcceptedProfile) {
     Fill(pre_ground, 200);
     Fill(ground, 200);
     ground[0] = ground[99] = 0;  // never checked
-    EXPECT_TRUE(RoadProfileAcceptable(ground, pre_ground, false));
-    EXPECT_TRUE(RoadProfileAcceptable(ground, pre_ground, true));
+    EXPECT_TRUE(RoadProfileAcceptable(DefaultGeometry(), ground, pre_ground, false));
+    EXPECT_TRUE(RoadProfileAcceptable(DefaultGeometry(), ground, pre_ground, true));
 
     const struct {
         int index;
@@ -150,17 +150,17 @@ TEST(RoadAcceptance, BandsWidenBeforeTheFirstAcceptedProfile) {
     for (const auto& c : cases) {
         Fill(ground, 200);
         ground[c.index] = c.row;
-        EXPECT_EQ(RoadProfileAcceptable(ground, pre_ground, false), c.firstFrame) << c.index << " " << c.row;
-        EXPECT_EQ(RoadProfileAcceptable(ground, pre_ground, true), c.fixed) << c.index << " " << c.row;
+        EXPECT_EQ(RoadProfileAcceptable(DefaultGeometry(), ground, pre_ground, false), c.firstFrame) << c.index << " " << c.row;
+        EXPECT_EQ(RoadProfileAcceptable(DefaultGeometry(), ground, pre_ground, true), c.fixed) << c.index << " " << c.row;
     }
 
     // A road row above 70 is implausible even where it matches the profile in force.
     Fill(pre_ground, 69);
     Fill(ground, 69);
-    EXPECT_FALSE(RoadProfileAcceptable(ground, pre_ground, true));
+    EXPECT_FALSE(RoadProfileAcceptable(DefaultGeometry(), ground, pre_ground, true));
     Fill(pre_ground, 70);
     Fill(ground, 70);
-    EXPECT_TRUE(RoadProfileAcceptable(ground, pre_ground, true));
+    EXPECT_TRUE(RoadProfileAcceptable(DefaultGeometry(), ground, pre_ground, true));
 }
 
 TEST(RoadRowsAbove, BlindAndCeilingSpanTheirHeightsAtEachDisparity) {
@@ -173,10 +173,10 @@ TEST(RoadRowsAbove, BlindAndCeilingSpanTheirHeightsAtEachDisparity) {
     // 10 and truncates to 9; next to 300 the excess is at most half a spacing and rounds away.
     auto excess = [](int i) { return i == 7 || i == 14 || i == 28 || i == 56 || i == 61; };
     for (int i = 1; i < LUT_NUM; ++i) ground[i] = 2 * i + 10;
-    RowsAboveRoad(ground, blind, ceiling);
+    RowsAboveRoad(DEFAULT_CAMERA, ground, blind, ceiling);
     for (int i = 1; i < LUT_NUM; ++i) EXPECT_EQ(blind[i], excess(i) ? 9 : 10) << i;
     Fill(ground, 300);
-    RowsAboveRoad(ground, blind, ceiling);
+    RowsAboveRoad(DEFAULT_CAMERA, ground, blind, ceiling);
     for (int i = 1; i < LUT_NUM; ++i) EXPECT_EQ(blind[i], std::max(0, 300 - 2 * i)) << i;
     // 2.0 m spans 13.33 i rows.
     EXPECT_EQ(ceiling[1], 287);
@@ -188,7 +188,7 @@ TEST(RoadRowsAbove, BlindAndCeilingSpanTheirHeightsAtEachDisparity) {
     EXPECT_EQ(ceiling[0], ceiling[1]);
 
     Fill(ground, 16);
-    RowsAboveRoad(ground, blind, ceiling);
+    RowsAboveRoad(DEFAULT_CAMERA, ground, blind, ceiling);
     EXPECT_EQ(blind[8], 0);
     EXPECT_EQ(blind[99], 0);  // 16 - 198 clamps
 }
@@ -209,7 +209,7 @@ TEST(RoadThresholds, RaisedWhereTheRoadRowJumps) {
     rows(99, 99, 300);  // 99 is never raised
     double threshold[LUT_NUM];
     std::fill(threshold, threshold + LUT_NUM, 10.0);
-    RaiseStepThresholds(ground, threshold);
+    RaiseStepThresholds(DefaultGeometry(), ground, threshold);
     for (int i = 0; i < LUT_NUM; ++i) {
         const bool near = i == 1 || i == 8 || i == 16;
         const bool far = i == 19 || i == 98;
@@ -221,7 +221,7 @@ TEST(RoadProfileFrame, WithoutRoadTheFirstFrameKeepsTheGeometricProfile) {
     int MaxY[LUT_NUM];
     Fill(MaxY, TOTAL_V - 1);
     int pre_ground[LUT_NUM];
-    InitialRoadRows(pre_ground);
+    InitialRoadRows(DEFAULT_CAMERA, pre_ground);
     int geometric[LUT_NUM];
     std::copy(pre_ground, pre_ground + LUT_NUM, geometric);
     bool bGndFixFlg = false;
@@ -229,7 +229,7 @@ TEST(RoadProfileFrame, WithoutRoadTheFirstFrameKeepsTheGeometricProfile) {
     double threshold[LUT_NUM];
     std::fill(threshold, threshold + LUT_NUM, 12.0);
 
-    EXPECT_FALSE(RoadProfileFromPeaks(MaxY, pre_ground, bGndFixFlg, ground, blind, ceiling, threshold));
+    EXPECT_FALSE(RoadProfileFromPeaks(DefaultGeometry(), MaxY, pre_ground, bGndFixFlg, ground, blind, ceiling, threshold));
     EXPECT_FALSE(bGndFixFlg);
     for (int i = 1; i <= 98; ++i) EXPECT_EQ(ground[i], geometric[i]) << i;
     for (int i = 65; i <= 98; ++i) EXPECT_EQ(ground[i], TOTAL_V) << i;
@@ -252,7 +252,7 @@ TEST(RoadProfileFrame, AnAcceptedProfileBecomesTheProfileInForce) {
     double threshold[LUT_NUM];
     std::fill(threshold, threshold + LUT_NUM, 12.0);
 
-    EXPECT_TRUE(RoadProfileFromPeaks(MaxY, pre_ground, bGndFixFlg, ground, blind, ceiling, threshold));
+    EXPECT_TRUE(RoadProfileFromPeaks(DefaultGeometry(), MaxY, pre_ground, bGndFixFlg, ground, blind, ceiling, threshold));
     EXPECT_TRUE(bGndFixFlg);
     for (int i = 1; i < LUT_NUM; ++i) EXPECT_EQ(ground[i], StraightRoadRow(i)) << i;
     EXPECT_EQ(ground[0], ground[1]);
@@ -271,7 +271,7 @@ TEST(RoadProfileFrame, AnAcceptedProfileBecomesTheProfileInForce) {
     pre_ground[10] += 21;
     int before[LUT_NUM];
     std::copy(pre_ground, pre_ground + LUT_NUM, before);
-    EXPECT_FALSE(RoadProfileFromPeaks(MaxY, pre_ground, bGndFixFlg, ground, blind, ceiling, threshold));
+    EXPECT_FALSE(RoadProfileFromPeaks(DefaultGeometry(), MaxY, pre_ground, bGndFixFlg, ground, blind, ceiling, threshold));
     EXPECT_TRUE(bGndFixFlg);
     for (int i = 0; i < LUT_NUM; ++i) EXPECT_EQ(pre_ground[i], before[i]) << i;
     for (int i = 1; i <= 98; ++i) EXPECT_EQ(ground[i], before[i]) << i;

@@ -57,7 +57,7 @@ TEST(FrameNames, CarryTheZeroPaddedFrameNumber) {
 
 TEST(RunTables, InitialRoadRowsFollowTheFlatRoadGeometry) {
     int pre_ground[LUT_NUM];
-    InitialRoadRows(pre_ground);
+    InitialRoadRows(DEFAULT_CAMERA, pre_ground);
     const int first[8] = {117, 126, 135, 143, 152, 161, 170, 179};
     for (int k = 0; k < 8; ++k) EXPECT_EQ(pre_ground[k], first[k]) << "k=" << k;
     EXPECT_EQ(pre_ground[27], 358);
@@ -68,10 +68,10 @@ TEST(RunTables, InitialRoadRowsFollowTheFlatRoadGeometry) {
 TEST(RunTables, ThresholdsAreResetEveryFrame) {
     double disparity[LUT_NUM];
     double threshold[LUT_NUM];
-    ResetFrameTables(disparity, threshold);
+    ResetFrameTables(DefaultGeometry(), disparity, threshold);
     threshold[16] *= 1.5;
     threshold[17] *= 2.0;
-    ResetFrameTables(disparity, threshold);
+    ResetFrameTables(DefaultGeometry(), disparity, threshold);
     EXPECT_EQ(threshold[0], 12.0);
     EXPECT_EQ(threshold[16], 12.0);
     EXPECT_DOUBLE_EQ(threshold[17], 25.7);

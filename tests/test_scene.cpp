@@ -74,21 +74,21 @@ size_t At(int u, int v) { return static_cast<size_t>(PIXEL(u, v)); }
 
 TEST(SceneRoad, RowsFollowTheDetectorsInitialRoadRows) {
     const int expected[8] = {117, 126, 135, 143, 152, 161, 170, 179};
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(scene::RoadRow(k + 1), expected[k]) << k;
-    EXPECT_EQ(scene::RoadRow(28), 358);
-    for (int d = 29; d <= 100; ++d) EXPECT_EQ(scene::RoadRow(d), 360) << d;
-    EXPECT_NEAR(scene::HorizonRow(), 180.0 - 0.075 * 949.1, 1e-9);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(FlatRoadRowInPicture(DEFAULT_CAMERA, k + 1), expected[k]) << k;
+    EXPECT_EQ(FlatRoadRowInPicture(DEFAULT_CAMERA, 28), 358);
+    for (int d = 29; d <= 100; ++d) EXPECT_EQ(FlatRoadRowInPicture(DEFAULT_CAMERA, d), 360) << d;
+    EXPECT_NEAR(HorizonRow(DEFAULT_CAMERA), 180.0 - 0.075 * 949.1, 1e-9);
     int pre_ground[LUT_NUM];
-    InitialRoadRows(pre_ground);
-    for (int k = 0; k < LUT_NUM; ++k) EXPECT_EQ(scene::RoadRow(k + 1), pre_ground[k]) << k;
+    InitialRoadRows(DEFAULT_CAMERA, pre_ground);
+    for (int k = 0; k < LUT_NUM; ++k) EXPECT_EQ(FlatRoadRowInPicture(DEFAULT_CAMERA, k + 1), pre_ground[k]) << k;
 
     // Every row below the horizon carries the disparity whose road row it is, rising downward.
-    for (int v = 0; v <= 108; ++v) EXPECT_EQ(scene::RoadDisparity(v), 0.0) << v;
+    for (int v = 0; v <= 108; ++v) EXPECT_EQ(scene::RoadDisparity(DEFAULT_CAMERA, v), 0.0) << v;
     double previous = 0.0;
     for (int v = 109; v < TOTAL_V; ++v) {
-        const double d = scene::RoadDisparity(v);
+        const double d = scene::RoadDisparity(DEFAULT_CAMERA, v);
         EXPECT_GT(d, previous) << v;
-        EXPECT_EQ(scene::RoadRow(d), v) << v;
+        EXPECT_EQ(FlatRoadRowInPicture(DEFAULT_CAMERA, d), v) << v;
         previous = d;
     }
 }
@@ -166,19 +166,35 @@ TEST(SceneFile, ProjectSceneHoldsTheRequiredObstacles) {
 }
 
 TEST(SceneGeometry, BoxStandsOnItsRoadRow) {
-    // A car 1.5 m high at 15 m: disparity 9.4911, road row 180 + 949.1 x 0.195 / 14.901 = 192.42,
-    // 1.5 x 9.4911 / 0.15 = 94.9 rows high, columns 232 +- 0.85 x 949.1 / 15 = 232 +- 53.78.
-    scene::Box car;
-    car.left_m = -0.85;
-    car.right_m = 0.85;
-    car.z_m = 15.0;
-    car.height_m = 1.5;
-    const scene::BoxExtent e = scene::Extent(car);
-    EXPECT_NEAR(e.d_pix, 9.49107, 1e-5);
-    EXPECT_EQ(e.uLeft, 179);
-    EXPECT_EQ(e.uRight, 285);
-    EXPECT_EQ(e.vBottom, 192);
-    EXPECT_EQ(e.vTop, 97);
+    constexpr Camera KITTI_LIKE = {707.09, 0.537, 707.09 * 0.537, 601.9, 183.1, 1226, 370, 1.65, 0.0, 0.1, -1.5, 1.5};
+    struct Case {
+        Camera camera;
+        double half_m, z_m, height_m;
+        double d_pix;
+        int uLeft, uRight, vBottom, vTop;
+    };
+    const Case cases[] = {
+        // A car 1.5 m high at 15 m: disparity 9.4911, road row 180 + 949.1 x 0.195 / 14.901 = 192.42,
+        // 1.5 x 9.4911 / 0.15 = 94.9 rows high, columns 232 +- 0.85 x 949.1 / 15 = 232 +- 53.78.
+        {DEFAULT_CAMERA, 0.85, 15.0, 1.5, 9.49107, 179, 285, 192, 97},
+        // KITTI's level rig, a box 1 m wide and 1.5 m high at 10 m: disparity 37.970, road row
+        // 183.1 + 1.65 x 707.09 / 10 = 299.77, 1.5 x 37.97 / 0.537 = 106.1 rows high, columns
+        // 601.9 +- 0.5 x 707.09 / 10 = 601.9 +- 35.35.
+        {KITTI_LIKE, 0.5, 10.0, 1.5, 37.97073, 567, 637, 299, 193},
+    };
+    for (const Case& c : cases) {
+        scene::Box box;
+        box.left_m = -c.half_m;
+        box.right_m = c.half_m;
+        box.z_m = c.z_m;
+        box.height_m = c.height_m;
+        const scene::BoxExtent e = scene::Extent(c.camera, box);
+        EXPECT_NEAR(e.d_pix, c.d_pix, 1e-5);
+        EXPECT_EQ(e.uLeft, c.uLeft);
+        EXPECT_EQ(e.uRight, c.uRight);
+        EXPECT_EQ(e.vBottom, c.vBottom);
+        EXPECT_EQ(e.vTop, c.vTop);
+    }
 }
 
 TEST(SceneGeometry, ExactPictureShowsRoadSkyAndNearestBox) {
@@ -186,8 +202,8 @@ TEST(SceneGeometry, ExactPictureShowsRoadSkyAndNearestBox) {
     scene::Scene s = Parse("road -2 2\nbox far -1 1 30 3\nbox near 0 2 10 1\n");
     const std::vector<double> d = scene::RenderExactDisparity(s);
     ASSERT_EQ(d.size(), static_cast<size_t>(TOTAL_PIXELS));
-    const scene::BoxExtent far = scene::Extent(s.boxes[0]);
-    const scene::BoxExtent near = scene::Extent(s.boxes[1]);
+    const scene::BoxExtent far = scene::Extent(DEFAULT_CAMERA, s.boxes[0]);
+    const scene::BoxExtent near = scene::Extent(DEFAULT_CAMERA, s.boxes[1]);
     ASSERT_EQ(far.vTop, 55);
     ASSERT_EQ(far.vBottom, 150);
     ASSERT_EQ(near.vTop, 139);
@@ -198,10 +214,10 @@ TEST(SceneGeometry, ExactPictureShowsRoadSkyAndNearestBox) {
     }
     // Below the boxes the road carries its row's disparity out to 2 m, nothing beyond.
     const int v = 300;
-    const double z = BF_PIX / scene::RoadDisparity(v);
+    const double z = BF_PIX / scene::RoadDisparity(DEFAULT_CAMERA, v);
     const int edge = 232 + static_cast<int>(2.0 * F_PIX / z);
-    EXPECT_EQ(d[At(232, v)], scene::RoadDisparity(v));
-    EXPECT_EQ(d[At(edge - 1, v)], scene::RoadDisparity(v));
+    EXPECT_EQ(d[At(232, v)], scene::RoadDisparity(DEFAULT_CAMERA, v));
+    EXPECT_EQ(d[At(edge - 1, v)], scene::RoadDisparity(DEFAULT_CAMERA, v));
     EXPECT_EQ(d[At(edge + 2, v)], 0.0);
 
     // The near box hides the far one where they overlap, whatever their order in the file.
@@ -209,29 +225,29 @@ TEST(SceneGeometry, ExactPictureShowsRoadSkyAndNearestBox) {
     EXPECT_EQ(d[At(202, 149)], far.d_pix);
     EXPECT_EQ(d[At(233, 56)], far.d_pix);  // the far box rises above the near one
     EXPECT_EQ(d[At(263, 138)], far.d_pix);
-    EXPECT_EQ(d[At(264, 138)], scene::RoadDisparity(138));  // 1.3 m to the right at 42 m: road
+    EXPECT_EQ(d[At(264, 138)], scene::RoadDisparity(DEFAULT_CAMERA, 138));  // 1.3 m to the right at 42 m: road
     std::swap(s.boxes[0], s.boxes[1]);
     EXPECT_EQ(scene::RenderExactDisparity(s), d);
 
     // A box covers exactly its extent: road beside it and below it, nothing off the road.
     EXPECT_EQ(d[At(421, 234)], near.d_pix);
-    EXPECT_EQ(d[At(231, 200)], scene::RoadDisparity(200));
-    EXPECT_EQ(d[At(233, 235)], scene::RoadDisparity(235));
+    EXPECT_EQ(d[At(231, 200)], scene::RoadDisparity(DEFAULT_CAMERA, 200));
+    EXPECT_EQ(d[At(233, 235)], scene::RoadDisparity(DEFAULT_CAMERA, 235));
     EXPECT_EQ(d[At(422, 200)], 0.0);  // 3.2 m to the right at 16 m
 }
 
 TEST(ScenePicture, DecodesToTheRoadAndBoxDisparitiesWithinOneStepAndTheNoise) {
     const scene::Scene s = ProjectScene();
     const std::vector<double> exact = scene::RenderExactDisparity(s);
-    const std::vector<unsigned char> bytes = scene::EncodeDisparity(scene::RenderDisparity(s));
-    ASSERT_EQ(bytes.size(), static_cast<size_t>(scene::DISPARITY_BYTES));
+    const std::vector<unsigned char> bytes = scene::EncodeDisparity(DEFAULT_CAMERA, scene::RenderDisparity(s));
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(TOTAL_PIXELS * 4));
     const double noiseBound = 6.0 * s.noise_pix;  // the noise is a sum of twelve uniforms
 
     std::vector<scene::BoxExtent> extents;
-    for (const scene::Box& b : s.boxes) extents.push_back(scene::Extent(b));
+    for (const scene::Box& b : s.boxes) extents.push_back(scene::Extent(DEFAULT_CAMERA, b));
     int roadRows = 0;
     for (int v = 0; v < TOTAL_V; ++v) {
-        const double road = scene::RoadDisparity(v);
+        const double road = scene::RoadDisparity(DEFAULT_CAMERA, v);
         double sum = 0.0;
         int count = 0;
         for (int u = 0; u < TOTAL_U; ++u) {
@@ -279,8 +295,8 @@ TEST(ScenePicture, DecodesToTheRoadAndBoxDisparitiesWithinOneStepAndTheNoise) {
 TEST(ScenePicture, TheLorryShowsAboveTheCarAhead) {
     const scene::Scene s = ProjectScene();
     const std::vector<double> exact = scene::RenderExactDisparity(s);
-    const scene::BoxExtent car = scene::Extent(*Find(s, "car_ahead"));
-    const scene::BoxExtent lorry = scene::Extent(*Find(s, "lorry"));
+    const scene::BoxExtent car = scene::Extent(DEFAULT_CAMERA, *Find(s, "car_ahead"));
+    const scene::BoxExtent lorry = scene::Extent(DEFAULT_CAMERA, *Find(s, "lorry"));
     ASSERT_LT(lorry.vTop, car.vTop);
     ASSERT_GT(lorry.vBottom, car.vTop);
     const int u = 232;
@@ -333,12 +349,12 @@ TEST(ScenePicture, NoiseAndHolesAreMildAndRepeatable) {
 
 TEST(SceneEmbedded, ArraysAreTheRenderedProjectScene) {
     const scene::Scene s = ProjectScene();
-    const std::vector<unsigned char> disparity = scene::EncodeDisparity(scene::RenderDisparity(s));
+    const std::vector<unsigned char> disparity = scene::EncodeDisparity(DEFAULT_CAMERA, scene::RenderDisparity(s));
     EXPECT_EQ(std::memcmp(bmpdata_disparity, disparity.data(), disparity.size()), 0);
     const std::vector<unsigned char> grey = scene::RenderGrey(s);
     ASSERT_EQ(grey.size(), sizeof(bmpdata_8bpp));
     EXPECT_EQ(std::memcmp(bmpdata_8bpp, grey.data(), grey.size()), 0);
-    const std::vector<unsigned char> top = scene::RenderTopView();
+    const std::vector<unsigned char> top = scene::RenderTopView(DEFAULT_CAMERA);
     ASSERT_EQ(top.size(), sizeof(data_f10));
     EXPECT_EQ(std::memcmp(data_f10, top.data(), top.size()), 0);
 
@@ -371,7 +387,7 @@ TEST(SceneEmbedded, GreyAndTopViewRowsRunBottomUp) {
     const auto cameraPixel = [&](int uc, int vc) { return grey[static_cast<size_t>((485 - vc) * 656 + uc)]; };
     EXPECT_LT(cameraPixel(328, 207) + 15, cameraPixel(328, 63 + 300));
 
-    const std::vector<unsigned char> top = scene::RenderTopView();
+    const std::vector<unsigned char> top = scene::RenderTopView(DEFAULT_CAMERA);
     ASSERT_EQ(top.size(), static_cast<size_t>(200 * 480));
     const auto topPixel = [&](int u, int stored) { return top[static_cast<size_t>(stored * 200 + u)]; };
     // Distance lines every 5 m (40 rows of 0.125 m) from the bottom, brighter every 10 m.

@@ -74,13 +74,13 @@ TEST(SceneSequence, BoxesMoveAtConstantVelocity) {
     scene::Box b = MakeBox(-1.0, 1.0, 30.0, 1.5);
     b.vz_mps = -6.0;
     b.vx_mps = 1.5;
-    const scene::Box later = scene::BoxAtFrame(b, 60);  // two seconds
+    const scene::Box later = scene::BoxAtFrame(DEFAULT_CAMERA, b, 60);  // two seconds
     EXPECT_NEAR(later.z_m, 18.0, 1e-12);
     EXPECT_NEAR(later.left_m, 2.0, 1e-12);
     EXPECT_NEAR(later.right_m, 4.0, 1e-12);
     EXPECT_EQ(later.height_m, 1.5);
     EXPECT_EQ(later.vz_mps, -6.0);
-    EXPECT_EQ(scene::BoxAtFrame(b, 0).z_m, 30.0);
+    EXPECT_EQ(scene::BoxAtFrame(DEFAULT_CAMERA, b, 0).z_m, 30.0);
 
     scene::Scene s;
     s.boxes = {b};

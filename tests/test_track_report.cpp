@@ -186,7 +186,7 @@ TEST(AssociationRecord, TellsWhichListedDetectionEachTrackTook) {
     const DetectedObject stranger = MakeDetection(0.5, 1.2, 20.0, 1.0, 100, 110);
     std::vector<DetectedObject> detections = {leftPiece, rightPiece, stranger};
     AssociationRecord record;
-    AssociateTracks(tracks, ids, detections, &record);
+    AssociateTracks(DefaultGeometry(), tracks, ids, detections, &record);
 
     ASSERT_EQ(record.detections.size(), 2u);
     EXPECT_EQ(record.detections[0].lX_m, -1.0);  // the two pieces pooled
@@ -219,28 +219,28 @@ TEST(FrameReport, BoxesSpanTheColumnBlocksFromTheRoadRowUpToTheHeight) {
     int ground[LUT_NUM];
     LinearRoad(ground);
     // Road row at disparity 20: 190. Height 0.5 m at disparity 20: 0.5 x 20 / 0.15 = 66.7 rows.
-    PictureBox b = ObstacleBox(10, 12, 20.0, 0.5, ground);
+    PictureBox b = ObstacleBox(DefaultGeometry(), 10, 12, 20.0, 0.5, ground);
     EXPECT_EQ(b.left, 40);
     EXPECT_EQ(b.right, 51);
     EXPECT_EQ(b.bottom, 190);
     EXPECT_EQ(b.top, 123);
     // Between two levels the road row is interpolated: 20.5 lies at row 191.
-    EXPECT_EQ(ObstacleBox(10, 12, 20.5, 0.0, ground).bottom, 191);
+    EXPECT_EQ(ObstacleBox(DefaultGeometry(), 10, 12, 20.5, 0.0, ground).bottom, 191);
 
     // Whatever the values, the box stays inside the picture.
-    b = ObstacleBox(139, -4, NaN, NaN, ground);
+    b = ObstacleBox(DefaultGeometry(), 139, -4, NaN, NaN, ground);
     EXPECT_EQ(b.left, 0);
     EXPECT_EQ(b.right, TOTAL_U - 1);
     EXPECT_EQ(b.bottom, ground[0]);
     EXPECT_EQ(b.top, ground[0]);
-    b = ObstacleBox(500, 600, 1e300, 1e300, ground);
+    b = ObstacleBox(DefaultGeometry(), 500, 600, 1e300, 1e300, ground);
     EXPECT_EQ(b.left, 139 * SHIFT_PITCH);
     EXPECT_EQ(b.right, TOTAL_U - 1);
     EXPECT_EQ(b.bottom, ground[LUT_NUM - 1]);
     EXPECT_EQ(b.top, 0);
     ground[LUT_NUM - 1] = 5000;  // a road row below the picture
-    EXPECT_EQ(ObstacleBox(10, 12, 1e300, 0.0, ground).bottom, TOTAL_V - 1);
-    b = ObstacleBox(10, 12, -3.0, -1.0, ground);
+    EXPECT_EQ(ObstacleBox(DefaultGeometry(), 10, 12, 1e300, 0.0, ground).bottom, TOTAL_V - 1);
+    b = ObstacleBox(DefaultGeometry(), 10, 12, -3.0, -1.0, ground);
     EXPECT_EQ(b.top, b.bottom);
 }
 

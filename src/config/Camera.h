@@ -30,3 +30,22 @@ constexpr Camera DEFAULT_CAMERA = {
     DELTA_T,
     DETECTABLE_AREA_L_M, DETECTABLE_AREA_R_M,
 };
+
+// The road model: a flat road camHeight_m below the camera, seen with the optical axis pitched down
+// by tanPitch. The detector's initial road rows and the scene renderer both use it.
+
+// Fractional picture row of the road at disparity d_pix (rows grow downward).
+double FlatRoadRow(const Camera& camera, double d_pix);
+
+// That row truncated, and capped one row below the picture's last row (the road's initial rows).
+int FlatRoadRowInPicture(const Camera& camera, double d_pix);
+
+// Row of the horizon: the road's row as its distance grows without bound.
+double HorizonRow(const Camera& camera);
+
+// Distance of the road seen at fractional row v, or 0.0 at and above the horizon.
+double FlatRoadDistance(const Camera& camera, double v);
+
+// True when the detection's lateral extent overlaps the camera's detection zone (more than at a
+// point), including a detection wider than the zone on both sides.
+bool InDetectableArea(const Camera& camera, const DetectedObject& obj);

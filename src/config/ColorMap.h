@@ -4,6 +4,9 @@
 
 #include "Config.h"
 
+// The largest disparity the colour coding holds (pure red): levels 0 .. LUT_NUM - 1 end there.
+constexpr double LARGEST_CODED_DISPARITY = 100.0;
+
 // Disparity of a colour; s = 2 selects the coefficients of the recorded pictures, any other s the
 // coarse scale.
 double ColorToValue(const ColorSet* rgb, int s);

@@ -1,6 +1,7 @@
 // Compile-time configuration of the detector and the records its stages exchange.
 // Lengths are metres unless a name ends in _PIX; disparities are pixels; u is the column
-// and v the row of the 560 x 360 disparity picture, counted from its top-left corner.
+// and v the row of the disparity picture, counted from its top-left corner. The camera
+// constants and sizes describe the default camera (Camera.h); a run reads its own camera.
 #pragma once
 
 #include <cstdint>
@@ -26,13 +27,19 @@ constexpr int GRID(int uBl, int d) { return uBl + (d * totalBlkNumU); }
 
 // Camera model.
 constexpr double BF_PIX = 142.366;    // baseline x focal length (metre x pixel): distance = BF_PIX / disparity
-constexpr double B_MM = 0.15;         // stereo baseline (metre, whatever the name says)
+constexpr double B_MM = 0.15;         // stereo baseline (metre)
 constexpr double F_PIX = 949.1;       // focal length (pixel)
 constexpr int U0 = 328;               // principal point column in the camera picture (pixel)
 constexpr int V0 = 243;               // principal point row in the camera picture (pixel)
 constexpr double DELTA_T = 0.03333;   // frame interval (second)
 constexpr double CAM_H_M = 1.32;      // camera height above the road (metre)
 constexpr double TAN_CAM_ANGLE = 0.075; // downward pitch of the optical axis, as its tangent
+
+// Decoded disparities outside this range are neither road nor obstacle candidates of the road
+// stage; keeping them out also keeps every road disparity class below ROAD_CLASSES = 41.
+constexpr double ROAD_MIN_DISPARITY = 2.0;
+constexpr double ROAD_MAX_DISPARITY = 40.0;
+constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
 
 // Detection.
 constexpr double C_THRESHOLD1 = 2.0;         // below C_THRESHOLD1 x threshold[d] pixels a cell is empty
@@ -65,6 +72,12 @@ struct ColorSet {
     int32_t green;
     int32_t blue;
 };
+
+// Occupancy levels of a grid cell (Grid::exist), and the first disparity level a cell can occupy.
+constexpr int32_t EXIST_EMPTY = 0;
+constexpr int32_t EXIST_WEAK = 1;       // a candidate, inside the grid stage only
+constexpr int32_t EXIST_OCCUPIED = 10;
+constexpr int FIRST_GRID_LEVEL = 2;     // levels 0 and 1 are never occupied
 
 // One cell of the occupancy grid (column block x disparity level).
 struct Grid {

@@ -2,9 +2,6 @@
 
 namespace {
 
-// Column of the optical axis in the disparity picture.
-constexpr int AXIS_U_PIX = U0 - DISPARITY_OFS_U;
-
 // Road row at a fractional disparity, linear between the two neighbouring table entries. A disparity
 // outside the table (nearer than level LUT_NUM - 1, negative, or not a number) takes the row of the
 // nearest end of the table instead of reading past it; inside the table the result is unchanged.
@@ -20,27 +17,33 @@ double RoadRowAt(double dD, const int* gnd) {
 
 }  // namespace
 
-double Img2RealX(int u_pix, double z_m) { return (z_m / F_PIX) * (u_pix - AXIS_U_PIX); }
-
-// A column of the full camera picture (no DISPARITY_OFS_U): the grey picture is drawn at full size.
-int Real2ImgX(double x_m, double z_m) { return static_cast<int>((x_m * F_PIX) / z_m) + U0; }
-
-double Real2GridU(double x_m, double z_m) {
-    return (((x_m * F_PIX) / z_m + U0) - DISPARITY_OFS_U) * 0.25;
+double Img2RealX(const Camera& camera, int u_pix, double z_m) {
+    return (z_m / camera.f_pix) * (u_pix - camera.u0_pix);
 }
 
-int Real2ImgH(double h_m, double z_m, const int* gnd) {
-    const double dD = BF_PIX / z_m;
-    const double dH = (dD * h_m) / B_MM;
+// A column of the camera picture the disparity picture is the window of, DISPARITY_OFS_U columns in.
+int Real2ImgX(const Camera& camera, double x_m, double z_m) {
+    return static_cast<int>((x_m * camera.f_pix) / z_m) + static_cast<int>(camera.u0_pix + DISPARITY_OFS_U);
+}
+
+double Real2GridU(const Camera& camera, double x_m, double z_m) {
+    return ((x_m * camera.f_pix) / z_m + camera.u0_pix) * (1.0 / SHIFT_PITCH);
+}
+
+int Real2ImgH(const Camera& camera, double h_m, double z_m, const int* gnd) {
+    const double dD = camera.bf_pix / z_m;
+    const double dH = (dD * h_m) / camera.baseline_m;
     return static_cast<int>(RoadRowAt(dD, gnd) - dH);
 }
 
-int Real2ImgH_D(double h_m, double dD, const int* gnd) {
-    const double dH = (h_m * dD) / B_MM;
+int Real2ImgH_D(const Camera& camera, double h_m, double dD, const int* gnd) {
+    const double dH = (h_m * dD) / camera.baseline_m;
     return static_cast<int>(RoadRowAt(dD, gnd) - dH);
 }
 
-int Real2ImgG(double z_m, const int* gnd) { return static_cast<int>(RoadRowAt(BF_PIX / z_m, gnd)); }
+int Real2ImgG(const Camera& camera, double z_m, const int* gnd) {
+    return static_cast<int>(RoadRowAt(camera.bf_pix / z_m, gnd));
+}
 
 // The search stops at the last table entry: a row lower than the whole road profile lies nearer than
 // the table reaches and gives the table's largest disparity, LUT_NUM - 1. Two equal neighbouring rows
@@ -58,7 +61,7 @@ double Img2DisparityG(int v, const int* gnd) {
     return gd - static_cast<double>(below) / step;
 }
 
-double ComputeHeight(double disparity, int height_pix, int ground_pix) {
+double ComputeHeight(const Camera& camera, double disparity, int height_pix, int ground_pix) {
     if (disparity == 0.0) return 0.0;
-    return (static_cast<double>(ground_pix - height_pix) * B_MM) / disparity;
+    return (static_cast<double>(ground_pix - height_pix) * camera.baseline_m) / disparity;
 }

@@ -4,31 +4,31 @@
 
 namespace {
 
-// The bottom block row is never examined as a farther block.
-constexpr int END_BLK_V = TOTAL_V - SHIFT_PITCH;
-
 // A pixel belongs to a cell when its disparity or its distance is close to the cell's. A zero pixel
 // lies at infinite distance and so can match only through its disparity.
-bool MatchesCell(const Grid& cell, double value) {
-    return std::fabs(cell.aveD - value) <= 0.5 || std::fabs(cell.z_m - BF_PIX / value) <= 0.4;
+bool MatchesCell(const Grid& cell, double value, double bf_pix) {
+    return std::fabs(cell.aveD - value) <= 0.5 || std::fabs(cell.z_m - bf_pix / value) <= 0.4;
 }
+
+// First row of the bottom block row, which is never examined.
+int EndBlockRow(const StageGeometry& g) { return g.height - g.blockRows; }
 
 }  // namespace
 
-double FindDisparityInBlock(int u, int v, const double* measuredDisparity) {
-    for (int j = 0; j < SHIFT_PITCH; ++j) {
+double FindDisparityInBlock(const StageGeometry& g, int u, int v, const double* measuredDisparity) {
+    for (int j = 0; j < g.blockRows; ++j) {
+        const double* row = measuredDisparity + PIXEL(u, v + j, g.width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
-            const double value = measuredDisparity[PIXEL(u + i, v + j)];
-            if (value != 0.0) return value;
+            if (row[i] != 0.0) return row[i];
         }
     }
     return 0.0;
 }
 
-int CountFarBlock(int u, int v, double d, const double* measuredDisparity) {
+int CountFarBlock(const StageGeometry& g, int u, int v, double d, const double* measuredDisparity) {
     int nf = 0;
-    for (int nextBlk = v + SHIFT_PITCH; nextBlk < END_BLK_V; nextBlk += SHIFT_PITCH) {
-        const double dj = FindDisparityInBlock(u, nextBlk, measuredDisparity);
+    for (int nextBlk = v + g.blockRows; nextBlk < EndBlockRow(g); nextBlk += g.blockRows) {
+        const double dj = FindDisparityInBlock(g, u, nextBlk, measuredDisparity);
         if (dj < d - 1.0 && dj != 0.0) ++nf;
     }
     return nf;
@@ -36,19 +36,21 @@ int CountFarBlock(int u, int v, double d, const double* measuredDisparity) {
 
 // A row matches when its pixel and the pixel one block lower both match, which keeps single stray
 // pixels from raising the top of an obstacle.
-void SearchHeightPixel(Grid* grid, const double* measuredDisparity, int u, int groundPoint, int /*ceiling*/) {
+void SearchHeightPixel(const StageGeometry& g, Grid* grid, const double* measuredDisparity, int u, int groundPoint,
+                       int /*ceiling*/) {
+    const double bf_pix = g.camera.bf_pix;
+    const int probe = g.blockRows * g.width;
     int height_pix = groundPoint;
     int low_pix = groundPoint;
     bool bFlag = false;
-    for (int v = 0; v <= groundPoint && v < END_BLK_V; ++v) {
-        const double dD1 = measuredDisparity[PIXEL(u, v)];
-        const double dD2 = measuredDisparity[PIXEL(u, v + SHIFT_PITCH)];
-        if (!MatchesCell(*grid, dD1) || !MatchesCell(*grid, dD2)) continue;
+    for (int v = 0; v <= groundPoint && v < EndBlockRow(g); ++v) {
+        const double* pixel = measuredDisparity + PIXEL(u, v, g.width);
+        if (!MatchesCell(*grid, pixel[0], bf_pix) || !MatchesCell(*grid, pixel[probe], bf_pix)) continue;
         if (!bFlag) height_pix = v;
-        low_pix = v + SHIFT_PITCH;
+        low_pix = v + g.blockRows;
         bFlag = true;
     }
     grid->h_pix = height_pix;
     grid->hl_pix = low_pix;
-    grid->h_m = (static_cast<double>(groundPoint - height_pix) * B_MM) / grid->aveD;
+    grid->h_m = (static_cast<double>(groundPoint - height_pix) * g.camera.baseline_m) / grid->aveD;
 }

@@ -16,8 +16,8 @@ bool CloseInDepth(const Grid& b, const Grid& r) {
     return std::fabs(b.aveD - r.aveD) <= dDisparityThresh || std::fabs(b.z_m - r.z_m) <= dDistanceThresh;
 }
 
-bool SimilarTop(const Grid& b, const Grid& r) {
-    return std::fabs(b.h_m - r.h_m) < GROUPED_RANGE_H_M || std::abs(b.h_pix - r.h_pix) < GROUPED_RANGE_H_PIX;
+bool SimilarTop(const Grid& b, const Grid& r, double heightToleranceRows) {
+    return std::fabs(b.h_m - r.h_m) < GROUPED_RANGE_H_M || std::abs(b.h_pix - r.h_pix) < heightToleranceRows;
 }
 
 // The label table: label L's entry is grid[L].ref, never above L; a label whose entry is itself
@@ -31,10 +31,10 @@ int RootLabel(const Grid* grid, int label) {
 
 // Two labels that meet join their whole classes: the larger root is pointed at the smaller, so
 // an equivalence recorded earlier for either label is never overwritten.
-void ReferGroup(Grid* grid, int bU, int bD, int rU, int rD) {
-    const Grid& b = grid[GRID(bU, bD)];
-    Grid& r = grid[GRID(rU, rD)];
-    if (!CloseLaterally(b, r, bU, rU) || !CloseInDepth(b, r) || !SimilarTop(b, r)) return;
+void ReferGroup(const StageGeometry& g, Grid* grid, int bU, int bD, int rU, int rD) {
+    const Grid& b = grid[GRID(bU, bD, g.blocksU)];
+    Grid& r = grid[GRID(rU, rD, g.blocksU)];
+    if (!CloseLaterally(b, r, bU, rU) || !CloseInDepth(b, r) || !SimilarTop(b, r, g.heightToleranceRows)) return;
     if (r.id == 0) {
         r.id = b.id;
         return;

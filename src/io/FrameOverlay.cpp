@@ -90,11 +90,11 @@ void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim:
     }
     for (size_t i = 0; i < record.detections.size(); ++i) {
         if (held[i]) continue;
-        const PictureBox b = DetectionBox(record.detections[i], run.ground);
+        const PictureBox b = DetectionBox(run.geometry, record.detections[i], run.ground);
         layer.Outline(b.left + du, b.top + dv, b.right + du, b.bottom + dv, NEUTRAL_INK, 1);
     }
     for (const TrackingObject& t : run.preObject) {
-        const PictureBox b = TrackBox(t, run.ground);
+        const PictureBox b = TrackBox(run.geometry, t, run.ground);
         const uint8_t ink = IdentifierInk(t.m_id);
         layer.Outline(b.left + du, b.top + dv, b.right + du, b.bottom + dv, ink, TRACK_LINE_PIX);
         Label(layer, b.left + du, b.top + dv, t.m_id, ink);

@@ -37,10 +37,10 @@ void JsonArray(std::ostream& out, const Items& items, Write write) {
     out << ']';
 }
 
-void WriteDetection(std::ostream& out, const DetectedObject& c, const int ground[LUT_NUM]) {
-    const PictureBox box = DetectionBox(c, ground);
+void WriteDetection(std::ostream& out, const DetectedObject& c, const StageGeometry& g, const int ground[LUT_NUM]) {
+    const PictureBox box = DetectionBox(g, c, ground);
     out << "{\"lX_m\": " << JsonNumber(c.lX_m) << ", \"rX_m\": " << JsonNumber(c.rX_m)
-        << ", \"d_pix\": " << JsonNumber(c.d_pix) << ", \"z_m\": " << JsonNumber(BF_PIX / c.d_pix)
+        << ", \"d_pix\": " << JsonNumber(c.d_pix) << ", \"z_m\": " << JsonNumber(g.camera.bf_pix / c.d_pix)
         << ", \"h_m\": " << JsonNumber(c.h_m) << ", \"S_u\": " << c.S_u << ", \"E_u\": " << c.E_u
         << ", \"bb_left\": " << box.left << ", \"bb_top\": " << box.top << ", \"bb_width\": " << box.Width()
         << ", \"bb_height\": " << box.Height() << '}';
@@ -60,12 +60,12 @@ void WriteTrack(std::ostream& out, const TrackingObject& t, int number, int det)
         << ", \"vx_mps\": " << JsonNumber(t.GetVelocityX()) << '}';
 }
 
-void WriteGrid(std::ostream& out, const std::vector<Grid>& grid) {
+void WriteGrid(std::ostream& out, const std::vector<Grid>& grid, int blocksU) {
     out << ", \"grid\": [";
     bool first = true;
     for (int d = 0; d < LUT_NUM; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const Grid& c = grid[GRID(uBl, d)];
+        for (int uBl = 0; uBl < blocksU; ++uBl) {
+            const Grid& c = grid[GRID(uBl, d, blocksU)];
             if (!TakesPart(c)) continue;
             if (!first) out << ", ";
             first = false;
@@ -95,21 +95,22 @@ int TrajectoryNumbers::Of(int32_t id) const {
     return known == byId.end() ? 0 : known->second;
 }
 
-PictureBox ObstacleBox(int S_u, int E_u, double d_pix, double h_m, const int ground[LUT_NUM]) {
-    const int first = Clamp(S_u < E_u ? S_u : E_u, 0, totalBlkNumU - 1);
-    const int last = Clamp(S_u < E_u ? E_u : S_u, 0, totalBlkNumU - 1);
+PictureBox ObstacleBox(const StageGeometry& g, int S_u, int E_u, double d_pix, double h_m,
+                       const int ground[LUT_NUM]) {
+    const int first = Clamp(S_u < E_u ? S_u : E_u, 0, g.blocksU - 1);
+    const int last = Clamp(S_u < E_u ? E_u : S_u, 0, g.blocksU - 1);
     const double dD = TableDisparity(d_pix);
-    const int road = Clamp(Real2ImgH_D(0.0, dD, ground), 0, TOTAL_V - 1);
-    const int top = Clamp(Real2ImgH_D(BoxHeight(h_m), dD, ground), 0, road);
+    const int road = Clamp(Real2ImgH_D(g.camera, 0.0, dD, ground), 0, g.height - 1);
+    const int top = Clamp(Real2ImgH_D(g.camera, BoxHeight(h_m), dD, ground), 0, road);
     return PictureBox{first * SHIFT_PITCH, top, (last + 1) * SHIFT_PITCH - 1, road};
 }
 
-PictureBox TrackBox(const TrackingObject& track, const int ground[LUT_NUM]) {
-    return ObstacleBox(track.m_S_u, track.m_E_u, track.m_D_pix, track.m_h_m, ground);
+PictureBox TrackBox(const StageGeometry& g, const TrackingObject& track, const int ground[LUT_NUM]) {
+    return ObstacleBox(g, track.m_S_u, track.m_E_u, track.m_D_pix, track.m_h_m, ground);
 }
 
-PictureBox DetectionBox(const DetectedObject& detection, const int ground[LUT_NUM]) {
-    return ObstacleBox(detection.S_u, detection.E_u, detection.d_pix, detection.h_m, ground);
+PictureBox DetectionBox(const StageGeometry& g, const DetectedObject& detection, const int ground[LUT_NUM]) {
+    return ObstacleBox(g, detection.S_u, detection.E_u, detection.d_pix, detection.h_m, ground);
 }
 
 std::string JsonNumber(double value) {
@@ -124,18 +125,18 @@ void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const Ass
     out << "{\"frame\": " << frame << ", \"road\": {\"ground\": ";
     JsonArray(out, run.ground, [&](int row) { out << row; });
     out << ", \"accepted\": " << (run.groundAccepted ? "true" : "false") << "}, \"detections\": ";
-    JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c, run.ground); });
+    JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c, run.geometry, run.ground); });
     out << ", \"tracks\": ";
     JsonArray(out, run.preObject, [&](const TrackingObject& t) {
         WriteTrack(out, t, numbers.Of(t.m_id), TakenDetection(record, t));
     });
-    if (withGrid) WriteGrid(out, run.grid);
+    if (withGrid) WriteGrid(out, run.grid, run.geometry.blocksU);
     out << "}\n";
 }
 
 void WriteMotFrame(std::ostream& out, int frame, const RunState& run, const TrajectoryNumbers& numbers) {
     for (const TrackingObject& t : run.preObject) {
-        const PictureBox box = TrackBox(t, run.ground);
+        const PictureBox box = TrackBox(run.geometry, t, run.ground);
         out << frame << ',' << numbers.Of(t.m_id) << ',' << box.left << ',' << box.top << ',' << box.Width() << ','
             << box.Height() << ',' << (t.m_count >= ESTABLISHED_COUNT ? 1 : 0) << ',' << MotNumber(t.m_X_m) << ','
             << MotNumber(t.m_h_m) << ',' << MotNumber(t.m_Z_m) << '\n';

@@ -24,9 +24,10 @@ struct PictureBox {
     int Height() const { return bottom - top + 1; }
 };
 
-PictureBox ObstacleBox(int S_u, int E_u, double d_pix, double h_m, const int ground[LUT_NUM]);
-PictureBox TrackBox(const TrackingObject& track, const int ground[LUT_NUM]);
-PictureBox DetectionBox(const DetectedObject& detection, const int ground[LUT_NUM]);
+PictureBox ObstacleBox(const StageGeometry& geometry, int S_u, int E_u, double d_pix, double h_m,
+                       const int ground[LUT_NUM]);
+PictureBox TrackBox(const StageGeometry& geometry, const TrackingObject& track, const int ground[LUT_NUM]);
+PictureBox DetectionBox(const StageGeometry& geometry, const DetectedObject& detection, const int ground[LUT_NUM]);
 
 // Run-unique trajectory numbers. The identifier pool hands a freed identifier to the next new
 // track, so over a run one identifier can name several trajectories, while tracking evaluators

@@ -5,12 +5,11 @@
 
 namespace {
 
-constexpr int EXIST_OCCUPIED = 10;
 constexpr int MAX_COUNT = 5;
 
 // On the first frame every occupied cell starts its persistence.
-void StartCounts(Grid* newGrid) {
-    for (int i = 0; i < gridNum; ++i) {
+void StartCounts(const StageGeometry& g, Grid* newGrid) {
+    for (int i = 0; i < g.gridCells; ++i) {
         if (newGrid[i].exist != EXIST_OCCUPIED) continue;
         newGrid[i].count = 1;
         newGrid[i].nowAveD = newGrid[i].aveD;
@@ -19,16 +18,16 @@ void StartCounts(Grid* newGrid) {
 
 // Previous-frame cell of block uBl at levels d - 1, d, d + 1 with the largest count; on equal counts
 // level d is preferred to d - 1, and d - 1 to d + 1.
-const Grid& Predecessor(const Grid* grid, int uBl, int d) {
-    const Grid* pred = &grid[GRID(uBl, d)];
-    if (pred->count < grid[GRID(uBl, d - 1)].count) pred = &grid[GRID(uBl, d - 1)];
-    if (pred->count < grid[GRID(uBl, d + 1)].count) pred = &grid[GRID(uBl, d + 1)];
+const Grid& Predecessor(const Grid* grid, int index, int blocksU) {
+    const Grid* pred = &grid[index];
+    if (pred->count < grid[index - blocksU].count) pred = &grid[index - blocksU];
+    if (pred->count < grid[index + blocksU].count) pred = &grid[index + blocksU];
     return *pred;
 }
 
 // A measured cell continues its predecessor: one more frame of persistence, and its disparity
 // averaged with the predecessor's last one or two measurements.
-void ContinueCell(Grid& cell, const Grid& pred) {
+void ContinueCell(Grid& cell, const Grid& pred, double bf_pix) {
     const double pre1AveD = pred.nowAveD;
     const double pre2AveD = pred.preAveD;
     cell.count = std::min(pred.count + 1, MAX_COUNT);
@@ -36,7 +35,7 @@ void ContinueCell(Grid& cell, const Grid& pred) {
     cell.preAveD = pre1AveD;
     if (cell.count == 1) return;
     cell.aveD = cell.count == 2 ? (pre1AveD + cell.aveD) * 0.5 : ((pre1AveD + cell.aveD) + pre2AveD) / 3.0;
-    cell.z_m = BF_PIX / cell.aveD;
+    cell.z_m = bf_pix / cell.aveD;
 }
 
 // A lost cell lives on as its previous self for as many frames as its count, counting down.
@@ -47,34 +46,34 @@ void HoldCell(Grid& cell, const Grid& previous, int index) {
     cell.count -= 1;
     if (cell.count < 0) {
         cell.count = 0;
-        cell.exist = 0;
+        cell.exist = EXIST_EMPTY;
     }
 }
 
 // A cell is held only when neither neighbour level of this frame is occupied; the lower neighbour may
 // already be a hold of this pass.
-bool ShouldHold(const Grid* newGrid, const Grid* grid, int index) {
-    return grid[index].exist == EXIST_OCCUPIED && newGrid[index - totalBlkNumU].exist != EXIST_OCCUPIED &&
-           newGrid[index + totalBlkNumU].exist != EXIST_OCCUPIED;
+bool ShouldHold(const Grid* newGrid, const Grid* grid, int index, int blocksU) {
+    return grid[index].exist == EXIST_OCCUPIED && newGrid[index - blocksU].exist != EXIST_OCCUPIED &&
+           newGrid[index + blocksU].exist != EXIST_OCCUPIED;
 }
 
 }  // namespace
 
 // Levels 0, 1 and LUT_NUM - 1 are left as measured: the neighbour levels d - 1 and d + 1 must exist.
-// A cell reads only its own block's neighbour levels of this pass, so walking the grid row by row
-// (in memory order) finds every lower neighbour already done, as a walk up each block would.
-void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame) {
+// A cell reads only its own block's neighbour levels of this pass, and the lower neighbour may be a
+// hold of this pass: walking the grid row by row, in memory order, finds every lower neighbour done.
+void LinkToPreviousGrid(const StageGeometry& g, Grid* newGrid, const Grid* grid, bool firstFrame) {
     if (firstFrame) {
-        StartCounts(newGrid);
+        StartCounts(g, newGrid);
         return;
     }
-    for (int d = 2; d < LUT_NUM - 1; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const int index = GRID(uBl, d);
+    for (int d = FIRST_GRID_LEVEL; d < LUT_NUM - 1; ++d) {
+        for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+            const int index = GRID(uBl, d, g.blocksU);
             Grid& cell = newGrid[index];
             if (cell.exist == EXIST_OCCUPIED) {
-                ContinueCell(cell, Predecessor(grid, uBl, d));
-            } else if (ShouldHold(newGrid, grid, index)) {
+                ContinueCell(cell, Predecessor(grid, index, g.blocksU), g.camera.bf_pix);
+            } else if (ShouldHold(newGrid, grid, index, g.blocksU)) {
                 HoldCell(cell, grid[index], index);
             }
         }
@@ -84,7 +83,7 @@ void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame) {
 // The hand-over swaps the two grids instead of copying: the next frame builds its grid afresh in
 // the buffer that held this frame's previous grid.
 void GridSmoothing(RunState& run) {
-    LinkToPreviousGrid(run.newGrid.data(), run.grid.data(), run.nonGridFlg);
+    LinkToPreviousGrid(run.geometry, run.newGrid.data(), run.grid.data(), run.nonGridFlg);
     run.grid.swap(run.newGrid);
     run.nonGridFlg = false;
 }

@@ -1,5 +1,5 @@
-// Grouping of the occupied grid cells into obstacles, over a plain grid of gridNum cells indexed
-// by GRID(uBl, d). A cell takes part when it is occupied (exist 10) and currently measured or
+// Grouping of the occupied grid cells into obstacles, over a plain grid of geometry.gridCells cells
+// indexed by GRID(uBl, d, blocksU). A cell takes part when it is occupied and currently measured or
 // held (count > 0); rows 0 and 1 never do. On entry every id is 0 and every ref is the cell's own
 // index: the ref of the cell whose index equals a label serves as that label's table entry.
 #pragma once
@@ -7,18 +7,19 @@
 #include <vector>
 
 #include "Config.h"
+#include "StageGeometry.h"
 
 // True for a cell that takes part: occupied and currently measured or held.
 bool TakesPart(const Grid& c);
 
 // Gives every taking-part cell a raw label (from 1) and records which labels belong together.
 // Returns one more than the largest raw label.
-int LabelCells(Grid* grid);
+int LabelCells(const StageGeometry& geometry, Grid* grid);
 
 // Replaces each raw label by its class's final group number: consecutive from 1, in the order of
 // each class's smallest raw label. Returns one more than the number of groups.
-int RenumberGroups(Grid* grid, int groupNum);
+int RenumberGroups(const StageGeometry& geometry, Grid* grid, int groupNum);
 
 // Labels and renumbers the grid, then returns one detection per group wide enough, nearest
 // first, down to the first group farther than MIN_D.
-std::vector<DetectedObject> ExtractObjects(Grid* grid);
+std::vector<DetectedObject> ExtractObjects(const StageGeometry& geometry, Grid* grid);

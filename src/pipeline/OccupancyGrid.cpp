@@ -10,30 +10,23 @@
 
 namespace {
 
-constexpr int EXIST_EMPTY = 0;
-constexpr int EXIST_WEAK = 1;
-constexpr int EXIST_OCCUPIED = 10;
-constexpr int FIRST_GRID_LEVEL = 2;  // levels 0 and 1 stay empty
-constexpr int LAST_BLK_U = totalBlkNumU - 1;
 constexpr int FINE_BIN_NUM = 30;     // 0.1-wide bins covering (d - 1, d + 2)
 constexpr double FINE_BIN_WIDTH = 0.1;
 
-void BlankBlock(int u, int v, double* measuredDisparity) {
-    for (int j = 0; j < SHIFT_PITCH; ++j) {
-        std::fill_n(measuredDisparity + PIXEL(u, v + j), SHIFT_PITCH, 0.0);
+void BlankBlock(const StageGeometry& g, int u, int v, double* measuredDisparity) {
+    for (int j = 0; j < g.blockRows; ++j) {
+        std::fill_n(measuredDisparity + PIXEL(u, v + j, g.width), SHIFT_PITCH, 0.0);
     }
 }
 
 // The block's first disparity lies more than MYCAR_HIGHT above the road at that disparity, and enough
 // farther measurements below it show that it is background seen over the obstacles.
-bool IsOverheadBlock(int u, int v, const int* ground, const double* measuredDisparity) {
-    const double d = FindDisparityInBlock(u, v, measuredDisparity);
+bool IsOverheadBlock(const StageGeometry& g, int u, int v, const int* ground, const double* measuredDisparity) {
+    const double d = FindDisparityInBlock(g, u, v, measuredDisparity);
     if (d == 0.0) return false;  // an empty block: most of them
-    const double dh = ComputeHeight(d, v, ground[TableLevel(d + 0.5)]);
-    return dh > MYCAR_HIGHT && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
+    const double dh = ComputeHeight(g.camera, d, v, ground[TableLevel(d + 0.5)]);
+    return dh > MYCAR_HIGHT && CountFarBlock(g, u, v, d, measuredDisparity) > g.farBlocks;
 }
-
-constexpr int STRIP_PIXELS = SHIFT_PITCH * TOTAL_V;
 
 // Bin counts of one strip: the strip histogram (values d + 0.5 in 100 bins of width 1.0 from 1.0,
 // so bin d counts the disparities in [d - 0.5, d + 0.5)) and, for every level d examined, the fine
@@ -43,7 +36,7 @@ struct StripCounts {
     int freq[LUT_NUM + 1];  // entry LUT_NUM gathers the values of no bin
     bool examined[LUT_NUM];
     int fine[LUT_NUM][FINE_BIN_NUM];
-    double windowed[STRIP_PIXELS];
+    double* windowed;       // room for every pixel of the strip
     int windowedCount;
 };
 
@@ -79,12 +72,14 @@ void CountFineBins(const double* disparity, StripCounts& counts) {
 // are skipped: they come in long runs, so the test costs little. Every other value is counted (one
 // of no bin in the extra entry) and written after the windowed values, where only a value of some
 // window stays.
-void CountStrip(const double* measuredDisparity, int u0, const double* disparity, const double* threshold,
-                StripCounts& counts) {
+void CountStrip(const StageGeometry& g, const double* measuredDisparity, int u0, const double* disparity,
+                const double* threshold, StripCounts& counts) {
+    const int width = g.width;
+    const int height = g.height;
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
     counts.windowedCount = 0;
-    for (int v = 0; v < TOTAL_V; ++v) {
-        const double* row = measuredDisparity + PIXEL(u0, v);
+    for (int v = 0; v < height; ++v) {
+        const double* row = measuredDisparity + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const double m = row[i];
             if (m == 0.0) continue;  // no disparity: empty and dropped pixels come in long runs
@@ -101,23 +96,23 @@ void CountStrip(const double* measuredDisparity, int u0, const double* disparity
 }
 
 // The fine disparity is the upper edge of the fullest 0.1-wide bin.
-void ClassifyCell(Grid& cell, const StripCounts& counts, int u0, int d, const double* disparity,
-                  const double* threshold) {
+void ClassifyCell(const Camera& camera, Grid& cell, const StripCounts& counts, int u0, int d,
+                  const double* disparity, const double* threshold) {
     if (!counts.examined[d]) {
         cell.exist = EXIST_EMPTY;
         return;
     }
     if (counts.freq[d] < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
     cell.aveD = disparity[d - 1] + FullestBin(counts.fine[d], FINE_BIN_NUM) * FINE_BIN_WIDTH;
-    cell.z_m = BF_PIX / cell.aveD;
-    cell.x_m = Img2RealX(u0, cell.z_m);
+    cell.z_m = camera.bf_pix / cell.aveD;
+    cell.x_m = Img2RealX(camera, u0, cell.z_m);
 }
 
 // Promotes the weak cells of row d from uBl up to the last occupied cell within XW metres of block
 // uBl (an occupied cell itself); returns that last occupied block.
-int PromoteWindow(Grid* row, int uBl) {
-    const int uWBl = uBl + static_cast<int>((row[uBl].aveD * XW) / (B_MM * SHIFT_PITCH));
-    const int lastBl = std::min(uWBl, LAST_BLK_U);
+int PromoteWindow(const StageGeometry& g, Grid* row, int uBl) {
+    const int uWBl = uBl + static_cast<int>((row[uBl].aveD * XW) / (g.camera.baseline_m * SHIFT_PITCH));
+    const int lastBl = std::min(uWBl, g.blocksU - 1);
     int eBl = uBl;
     for (int sBl = uBl; sBl <= lastBl; ++sBl) {
         if (row[sBl].exist == EXIST_OCCUPIED) eBl = sBl;
@@ -128,13 +123,14 @@ int PromoteWindow(Grid* row, int uBl) {
     return eBl;
 }
 
-void MeasureCell(Grid& cell, const double* measuredDisparity, int uBl, int groundRow, int ceilingRow) {
+void MeasureCell(const StageGeometry& g, Grid& cell, const double* measuredDisparity, int uBl, int groundRow,
+                 int ceilingRow) {
     if (cell.exist == EXIST_WEAK) {
         cell.exist = EXIST_EMPTY;
         return;
     }
     if (cell.exist != EXIST_OCCUPIED) return;
-    SearchHeightPixel(&cell, measuredDisparity, uBl * SHIFT_PITCH, groundRow, ceilingRow);
+    SearchHeightPixel(g, &cell, measuredDisparity, uBl * SHIFT_PITCH, groundRow, ceilingRow);
     if (groundRow == cell.h_pix || cell.h_m < OBJECT_MIN_HEIGHT_M) cell.exist = EXIST_EMPTY;
 }
 
@@ -148,55 +144,59 @@ int TableLevel(double disparity) {
 
 // No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
 // left as they are.
-void DropStripBelowBlind(const int* blind, int u0, double* measuredDisparity) {
+void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
-    for (int v = firstDropRow; v < TOTAL_V; ++v) {
-        double* row = measuredDisparity + PIXEL(u0, v);
+    const int width = g.width;
+    for (int v = firstDropRow; v < g.height; ++v) {
+        double* row = measuredDisparity + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             row[i] = blind[TableLevel(row[i])] < v ? 0.0 : row[i];
         }
     }
 }
 
-void RemoveStripOverheadBlocks(const int* ground, int u0, double* measuredDisparity) {
-    for (int v = 0; v < TOTAL_V; v += SHIFT_PITCH) {
-        if (IsOverheadBlock(u0, v, ground, measuredDisparity)) BlankBlock(u0, v, measuredDisparity);
+void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
+    for (int v = 0; v + g.blockRows <= g.height; v += g.blockRows) {
+        if (IsOverheadBlock(g, u0, v, ground, measuredDisparity)) BlankBlock(g, u0, v, measuredDisparity);
     }
 }
 
-void InitializeGrid(std::vector<Grid>& newGrid) {
-    newGrid.resize(gridNum);
-    for (int i = 0; i < gridNum; ++i) {
+void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
+    newGrid.resize(static_cast<size_t>(g.gridCells));
+    const int firstOccupiable = GRID(0, FIRST_GRID_LEVEL, g.blocksU);
+    for (int i = 0; i < g.gridCells; ++i) {
         newGrid[i] = Grid{};
         newGrid[i].ref = i;
-        if (i >= GRID(0, FIRST_GRID_LEVEL)) newGrid[i].exist = EXIST_OCCUPIED;
+        if (i >= firstOccupiable) newGrid[i].exist = EXIST_OCCUPIED;
     }
 }
 
-void ClassifyStrip(const double* measuredDisparity, int uBl, const double* disparity, const double* threshold,
-                   Grid* newGrid) {
+void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int uBl, const double* disparity,
+                   const double* threshold, double* stripValues, Grid* newGrid) {
     const int u0 = uBl * SHIFT_PITCH;
     StripCounts counts;
-    CountStrip(measuredDisparity, u0, disparity, threshold, counts);
+    counts.windowed = stripValues;
+    CountStrip(g, measuredDisparity, u0, disparity, threshold, counts);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-        ClassifyCell(newGrid[GRID(uBl, d)], counts, u0, d, disparity, threshold);
+        ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, threshold);
     }
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.
-void PromoteWeakRuns(Grid* newGrid) {
+void PromoteWeakRuns(const StageGeometry& g, Grid* newGrid) {
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-        Grid* row = newGrid + GRID(0, d);
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            if (row[uBl].exist == EXIST_OCCUPIED) uBl = PromoteWindow(row, uBl);
+        Grid* row = newGrid + GRID(0, d, g.blocksU);
+        for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+            if (row[uBl].exist == EXIST_OCCUPIED) uBl = PromoteWindow(g, row, uBl);
         }
     }
 }
 
-void MeasureHeights(const double* measuredDisparity, const int* ground, const int* ceiling, Grid* newGrid) {
-    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+void MeasureHeights(const StageGeometry& g, const double* measuredDisparity, const int* ground, const int* ceiling,
+                    Grid* newGrid) {
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
         for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
-            MeasureCell(newGrid[GRID(uBl, d)], measuredDisparity, uBl, ground[d], ceiling[d]);
+            MeasureCell(g, newGrid[GRID(uBl, d, g.blocksU)], measuredDisparity, uBl, ground[d], ceiling[d]);
         }
     }
 }
@@ -204,13 +204,15 @@ void MeasureHeights(const double* measuredDisparity, const int* ground, const in
 // Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
 // through all three while its pixels are at hand; only the promotion works across strips.
 void OccupancyGrid(RunState& run) {
+    const StageGeometry& g = run.geometry;
     double* measuredDisparity = run.measuredDisparity.data();
-    InitializeGrid(run.newGrid);
-    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-        DropStripBelowBlind(run.blind, uBl * SHIFT_PITCH, measuredDisparity);
-        RemoveStripOverheadBlocks(run.ground, uBl * SHIFT_PITCH, measuredDisparity);
-        ClassifyStrip(measuredDisparity, uBl, run.disparity, run.threshold, run.newGrid.data());
+    InitializeGrid(g, run.newGrid);
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+        DropStripBelowBlind(g, run.blind, uBl * SHIFT_PITCH, measuredDisparity);
+        RemoveStripOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, measuredDisparity);
+        ClassifyStrip(g, measuredDisparity, uBl, run.disparity, run.threshold, run.scratch.stripValues.data(),
+                      run.newGrid.data());
     }
-    PromoteWeakRuns(run.newGrid.data());
-    MeasureHeights(measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
+    PromoteWeakRuns(g, run.newGrid.data());
+    MeasureHeights(g, measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
 }

@@ -1,15 +1,18 @@
 // Steps of the occupancy grid stage and of the grid's temporal smoothing, in the order the frame runs
-// them. Buffers are the run's: measuredDisparity has TOTAL_PIXELS values, a grid gridNum cells, the
-// tables LUT_NUM entries.
+// them. Buffers are the run's: measuredDisparity has geometry.pixels values, a grid
+// geometry.gridCells cells, the tables LUT_NUM entries.
 #pragma once
 
 #include <vector>
 
 #include "Config.h"
+#include "StageGeometry.h"
 #include "core.h"
 
-// Table entry for a disparity: truncated toward zero and held inside 0 .. LUT_NUM - 1, so that the
-// largest decodable disparity (100.0) and anything hostile use an existing entry.
+// Table entry for a disparity: truncated toward zero and held inside 0 .. LUT_NUM - 1. The colour
+// decode gives at most 100.0, and a value source may give more or fractions above 99: every value
+// at or above level 99's lower edge uses the entry of level 99, and anything hostile (negative, not
+// a number) an existing entry.
 int TableLevel(double disparity);
 
 // The first three steps work on one strip of SHIFT_PITCH columns, from column u0 (uBl blocks in),
@@ -17,28 +20,30 @@ int TableLevel(double disparity);
 
 // Drops from the strip of the decoded picture the pixels lower in the picture than the blind row
 // (0.3 m above the road) of their own disparity.
-void DropStripBelowBlind(const int* blind, int u0, double* measuredDisparity);
+void DropStripBelowBlind(const StageGeometry& geometry, const int* blind, int u0, double* measuredDisparity);
 
-// Blanks the 4 x 4 blocks of the strip standing more than MYCAR_HIGHT above the road with more than
-// THRESHOLD_FARBLOCK farther blocks below them (far background seen above the obstacles).
-void RemoveStripOverheadBlocks(const int* ground, int u0, double* measuredDisparity);
+// Blanks the blocks of the strip standing more than MYCAR_HIGHT above the road with more than
+// geometry.farBlocks farther blocks below them (far background seen above the obstacles).
+void RemoveStripOverheadBlocks(const StageGeometry& geometry, const int* ground, int u0, double* measuredDisparity);
 
-// gridNum cells, all zero except ref (the cell's own index) and exist = 10 from disparity level 2 on.
-void InitializeGrid(std::vector<Grid>& newGrid);
+// geometry.gridCells cells, all zero except ref (the cell's own index) and exist = EXIST_OCCUPIED from
+// FIRST_GRID_LEVEL on.
+void InitializeGrid(const StageGeometry& geometry, std::vector<Grid>& newGrid);
 
 // Counts the strip's disparities against the thresholds (its cells of column block uBl: empty, weak
 // or occupied) and measures the fine disparity, distance and lateral position of the weak and
-// occupied cells.
-void ClassifyStrip(const double* measuredDisparity, int uBl, const double* disparity, const double* threshold,
-                   Grid* newGrid);
+// occupied cells. stripValues holds SHIFT_PITCH x geometry.height values of scratch.
+void ClassifyStrip(const StageGeometry& geometry, const double* measuredDisparity, int uBl, const double* disparity,
+                   const double* threshold, double* stripValues, Grid* newGrid);
 
 // Turns the weak cells lying between two occupied cells of one row, at most XW metres apart, into
 // occupied cells.
-void PromoteWeakRuns(Grid* newGrid);
+void PromoteWeakRuns(const StageGeometry& geometry, Grid* newGrid);
 
 // Measures the top of every occupied cell, clears the cells without a matching row or lower than
 // OBJECT_MIN_HEIGHT_M, and clears every remaining weak cell.
-void MeasureHeights(const double* measuredDisparity, const int* ground, const int* ceiling, Grid* newGrid);
+void MeasureHeights(const StageGeometry& geometry, const double* measuredDisparity, const int* ground,
+                    const int* ceiling, Grid* newGrid);
 
 // Temporal smoothing of newGrid against the previous frame's grid (unused on the first frame).
-void LinkToPreviousGrid(Grid* newGrid, const Grid* grid, bool firstFrame);
+void LinkToPreviousGrid(const StageGeometry& geometry, Grid* newGrid, const Grid* grid, bool firstFrame);

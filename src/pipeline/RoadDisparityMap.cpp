@@ -1,6 +1,7 @@
 // Road disparity map and V-disparity peaks: the road row of every disparity class is the row in
 // which that class is most frequent, once obstacle faces (a column's dominant disparities) are gone.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "ColorMap.h"
@@ -9,20 +10,17 @@
 
 namespace {
 
-constexpr int X_START = U0 - DISPARITY_OFS_U;  // optical axis column: row scans start here
-constexpr int Y_START = 110;                   // rows above hold no road
-constexpr int SCAN_CAP = 100;                  // entries counted per side of a row scan
-constexpr int NO_ROAD_ROW = TOTAL_V - 1;
-constexpr int FOLD_FROM_CLASS = 16;            // from here on a class holds two rounded disparities
+constexpr int FOLD_FROM_CLASS = 16;  // from here on a class holds two rounded disparities
 
-// Count that separates few from many pixels of one class: a column with more is an obstacle face,
+// Counts that separate few from many entries of one class: a column with more is an obstacle face,
 // a row needs at least as many for a road peak. Folded classes hold two values, hence more.
-int CountLimit(int d) { return d < FOLD_FROM_CLASS ? 5 : 10; }
+int FaceLimit(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.faceLimitSingle : g.faceLimitFolded; }
+int PeakMin(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.peakMinSingle : g.peakMinFolded; }
 
 // ColorToValue reads one channel once it knows the segment of the colour, so its value on each
 // segment is a table of that channel, filled by ColorToValue itself. A picture mixes segments
-// unpredictably; choosing among the four table entries by selection instead of by branches makes
-// the decode several times cheaper, with the very same values.
+// unpredictably: choosing among the four table entries by selection instead of by branches keeps
+// the decode cheap.
 struct SegmentTables {
     double blueFull[256];    // blue 255: by green
     double greenFull[256];   // blue 0, green 255: by red
@@ -61,44 +59,52 @@ double DecodePixel(const uchar* pixel, const SegmentTables& t) {
     return blue == 255 ? t.blueFull[green] : blueOther;
 }
 
-// Classes of road disparities: 2.0 .. 40.0 round to at most 40. The column histograms count the
-// entries of no road disparity too, in one more class, NO_CLASS, which is never erased.
-constexpr int ROAD_CLASSES = static_cast<int>(ROAD_MAX_DISPARITY + 0.5) + 1;
+// The column counts of the erasure give the entries of no road disparity a class of their own,
+// NO_CLASS, which is never erased. Column x's counts start at [ROAD_CLASS_SLOTS * x].
 constexpr int NO_CLASS = ROAD_CLASSES;
-
-// Class counts of every column, histD_1v of column x from [CLASS_SLOTS * x]; a column has
-// TOTAL_V / 2 even rows.
-constexpr int CLASS_SLOTS = ROAD_CLASSES + 1;
-using ColumnCounts = uint8_t[TOTAL_U * CLASS_SLOTS];
-static_assert(TOTAL_V / 2 <= UINT8_MAX, "a column's count must fit its counter");
 
 // The erasure's class of every rounded road disparity, and its count limit per class.
 struct ErasureTables {
     int classOf[ROAD_CLASSES];  // [rounded disparity]; 0 and 1 only ever come from non-road entries
-    int eraseAbove[CLASS_SLOTS];
+    int eraseAbove[ROAD_CLASS_SLOTS];
 };
 
+// The V-disparity histogram counts each row's entries per class, and an entry of row y is read
+// and written only while row y is scanned: the search holds one row of it at a time.
 struct PeakSearch {
-    int histDisparity[TOTAL_V / 2][LUT_NUM];  // V-disparity histogram, [row / 2][class]
-    int histMaxY[LUT_NUM];                    // best row count so far per class
+    int axisU;
+    int width;
+    int scanCap;
+    int rowCounts[LUT_NUM];  // the histogram's row being scanned: entries per class
+    int histMaxY[LUT_NUM];   // best row count so far per class
+    int peakMin[LUT_NUM];    // fewest entries of a road peak per class
     int* MaxY;
 
-    // Counts the first SCAN_CAP road entries of row y met from X_START in direction step, up to
-    // (not including) column end.
-    void ScanRowSide(const double* road, int y, int step, int end) {
+    void ScanRow(const double* road, int y) {
+        std::fill_n(rowCounts, LUT_NUM, 0);
+        const double* row = road + PIXEL(0, y, width);
+        ScanRowSide(row, y, -1, axisU);
+        ScanRowSide(row, y, +1, width - 1 - axisU);
+    }
+
+    // Counts the first scanCap road entries of row y met from the axis column in direction step,
+    // up to the picture's first column (left) or its last (right), neither included: `columns`
+    // columns in all.
+    void ScanRowSide(const double* row, int y, int step, int columns) {
+        const int cap = scanCap;
         int counted = 0;
-        for (int x = X_START; x != end; x += step) {
-            const double v = road[PIXEL(x, y)];
+        for (int k = 0, x = axisU; k < columns; ++k, x += step) {
+            const double v = row[x];
             if (!IsRoadDisparity(v)) continue;
-            if (++counted > SCAN_CAP) return;
+            if (++counted > cap) return;
             Count(y, DisparityClass(v));
         }
     }
 
     // A strictly greater count is needed, so among equal counts the topmost row wins.
     void Count(int y, int d) {
-        const int n = ++histDisparity[y / 2][d];
-        if (n > histMaxY[d] && n >= CountLimit(d)) {
+        const int n = ++rowCounts[d];
+        if (n > histMaxY[d] && n >= peakMin[d]) {
             histMaxY[d] = n;
             MaxY[d] = y;
         }
@@ -121,42 +127,51 @@ int DisparityClass(double v) {
     return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
 }
 
-void DecodePicture(const qim::Image& src, double* decoded) {
+void DecodePicture(const StageGeometry& g, const qim::Image& src, double* decoded) {
     const bool colour = src.data != nullptr && src.channels() >= 3;
-    const int rows = colour ? std::min(src.rows, TOTAL_V) : 0;
-    const int cols = colour ? std::min(src.cols, TOTAL_U) : 0;
+    const int rows = colour ? std::min(src.rows, g.height) : 0;
+    const int cols = colour ? std::min(src.cols, g.width) : 0;
     const int channels = src.channels();
     const SegmentTables& segments = Segments();
-    for (int y = 0; y < TOTAL_V; ++y) {
-        double* out = decoded + PIXEL(0, y);
+    for (int y = 0; y < g.height; ++y) {
+        double* out = decoded + PIXEL(0, y, g.width);
         const int width = y < rows ? cols : 0;
         const uchar* pixel = width > 0 ? src.ptr(y) : nullptr;
         for (int x = 0; x < width; ++x, pixel += channels) out[x] = DecodePixel(pixel, segments);
-        std::fill(out + width, out + TOTAL_U, 0.0);
+        std::fill(out + width, out + g.width, 0.0);
     }
 }
 
-void SelectRoadDisparities(const double* decoded, double* road) {
-    for (int y = 0; y < TOTAL_V; ++y) {
-        double* out = road + PIXEL(0, y);
-        if (y % 2 == 1) {
-            std::fill(out, out + TOTAL_U, 0.0);
-            continue;
+void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
+    for (int i = 0; i < g.pixels; ++i) {
+        const double v = disparities[i];
+        disparities[i] = std::isfinite(v) && v > 0.0 ? std::min(v, LARGEST_CODED_DISPARITY) : 0.0;
+    }
+}
+
+// Row by row in pairs: an even row and the odd row below it, cleared in the same pass.
+void SelectRoadDisparities(const StageGeometry& g, const double* decoded, double* road) {
+    const int width = g.width;
+    for (int y = 0; y < g.height; y += 2) {
+        const double* in = decoded + PIXEL(0, y, width);
+        double* out = road + PIXEL(0, y, width);
+        double* odd = y + 1 < g.height ? out + width : out;
+        for (int x = 0; x < width; ++x) {
+            odd[x] = 0.0;
+            out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
         }
-        const double* in = decoded + PIXEL(0, y);
-        for (int x = 0; x < TOTAL_U; ++x) out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
     }
 }
 
 namespace {
 
-ErasureTables FillErasureTables() {
+ErasureTables FillErasureTables(const StageGeometry& g) {
     ErasureTables t{};
     for (int rounded = 0; rounded < ROAD_CLASSES; ++rounded) {
         t.classOf[rounded] = rounded < ROAD_MIN_DISPARITY ? NO_CLASS : DisparityClass(rounded);
-        t.eraseAbove[rounded] = CountLimit(rounded);
+        t.eraseAbove[rounded] = FaceLimit(g, rounded);
     }
-    t.eraseAbove[NO_CLASS] = TOTAL_V;
+    t.eraseAbove[NO_CLASS] = g.height;
     return t;
 }
 
@@ -171,44 +186,65 @@ int EntryClass(double v, const ErasureTables& t) {
 // The column histograms are counted row by row, all columns at once. A dominant class i is erased
 // through the rounded values folded into it (i, and i + 1 from the folded classes on): exactly the
 // entries whose own class is i. Only the columns with a dominant class are visited again.
-void EraseObstacleDisparities(double* road) {
-    static const ErasureTables tables = FillErasureTables();
-    ColumnCounts histD_1v = {};
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        const double* row = road + PIXEL(0, y);
-        uint8_t* counts = histD_1v;
-        for (int x = 0; x < TOTAL_U; ++x, counts += CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
+namespace {
+
+// The erasure with column counters of one type: the smallest that holds a column's even rows
+// keeps the counts of all columns close at hand (a byte each for a picture of up to 511 rows).
+template <typename Counter>
+void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* histD_1v, char* dominated,
+                  double* road) {
+    const int width = g.width;
+    std::fill_n(histD_1v, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, Counter{0});
+    for (int y = 0; y < g.height; y += 2) {
+        const double* row = road + PIXEL(0, y, width);
+        Counter* counts = histD_1v;
+        for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
     }
-    bool dominated[TOTAL_U];
-    for (int x = 0; x < TOTAL_U; ++x) {
+    for (int x = 0; x < width; ++x) {
         dominated[x] = false;
-        for (int d = 0; d < ROAD_CLASSES; ++d) dominated[x] = dominated[x] || histD_1v[CLASS_SLOTS * x + d] > tables.eraseAbove[d];
+        for (int d = 0; d < ROAD_CLASSES; ++d) {
+            dominated[x] = dominated[x] || histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d];
+        }
     }
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        double* row = road + PIXEL(0, y);
-        for (int x = 0; x < TOTAL_U; ++x) {
+    for (int y = 0; y < g.height; y += 2) {
+        double* row = road + PIXEL(0, y, width);
+        for (int x = 0; x < width; ++x) {
             if (!dominated[x]) continue;
             const int d = EntryClass(row[x], tables);
-            if (histD_1v[CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = 0.0;
+            if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = 0.0;
         }
     }
 }
 
-void VDisparityPeaks(const double* road, int MaxY[LUT_NUM]) {
-    PeakSearch search{};
-    search.MaxY = MaxY;
-    std::fill(MaxY, MaxY + LUT_NUM, NO_ROAD_ROW);
-    for (int y = Y_START; y < TOTAL_V; y += 2) {
-        search.ScanRowSide(road, y, -1, 0);
-        search.ScanRowSide(road, y, +1, TOTAL_U - 1);
+}  // namespace
+
+void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, double* road) {
+    const ErasureTables tables = FillErasureTables(g);
+    char* dominated = scratch.dominated.data();
+    if ((g.height + 1) / 2 <= UINT8_MAX) {
+        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, road);
+    } else {
+        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, road);
     }
+}
+
+void VDisparityPeaks(const StageGeometry& g, const double* road, int MaxY[LUT_NUM]) {
+    PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
+    for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
+    std::copy(g.uncountedRoadRow, g.uncountedRoadRow + LUT_NUM, MaxY);
+    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(road, y);
     FillOddClasses(MaxY);
 }
 
 void RoadDisparityMap(RunState& run) {
+    const StageGeometry& g = run.geometry;
     double* road = run.measuredDisparityRoad.data();
-    if (!run.disparityValuesGiven) DecodePicture(run.src_img_colorD, run.measuredDisparity.data());
-    SelectRoadDisparities(run.measuredDisparity.data(), road);
-    EraseObstacleDisparities(road);
-    VDisparityPeaks(road, run.MaxY);
+    if (run.disparityValuesGiven) {
+        LimitGivenDisparities(g, run.measuredDisparity.data());
+    } else {
+        DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data());
+    }
+    SelectRoadDisparities(g, run.measuredDisparity.data(), road);
+    EraseObstacleDisparities(g, run.scratch, road);
+    VDisparityPeaks(g, road, run.MaxY);
 }

@@ -12,12 +12,12 @@ namespace {
 
 constexpr double DB_DELTA_T = 0.5;       // filter step along the disparity axis
 constexpr double DB_GAMMA = 5.0;         // initial variance of every state
-constexpr int MEASURED_ROW_LIMIT = 350;  // peak rows from here down mark a class without road
-constexpr double GATE_ROWS = 18.0;       // a peak this far from the prediction is an outlier
 constexpr int LAST_EXTRAPOLATED = 2;     // the farthest classes are extrapolated, never measured
-constexpr int NO_ROAD_ROW = TOTAL_V - 1;
-constexpr int FIRST_BELOW_PICTURE = 65;  // from here on the road lies below the picture
-constexpr int MIN_ROAD_ROW = 70;         // a road row above this is implausible
+constexpr int FIRST_BELOW_PICTURE = 65;  // from this level on the road lies below the picture
+constexpr int LAST_NEAR_STEP = 14;       // levels up to this one allow the smaller rise of the road row
+constexpr int LAST_NEAR_RAISE = 16;      // levels up to this one raise thresholds by NEAR_RAISE
+constexpr double NEAR_RAISE = 1.5;
+constexpr double FAR_RAISE = 2.0;
 constexpr double BLIND_HEIGHT_M = 0.3;
 constexpr double CEILING_HEIGHT_M = 2.0;
 
@@ -33,7 +33,7 @@ KfData33 RoadFilterStart() {
     return obj33;
 }
 
-bool IsMeasuredRow(int row) { return row < MEASURED_ROW_LIMIT; }
+bool IsMeasuredRow(const StageGeometry& g, int row) { return row < g.measuredRowLimit; }
 
 // Starts the filter at a measured row, with the step to the nearer class as its change. The
 // model advances DB_DELTA_T per class, so the rate is that step per DB_DELTA_T: seeded with the
@@ -49,25 +49,29 @@ KfData33 FilterRow(const KfData33& obj33, const KfConst33& sys33, double z) {
     return KfPrediction33(KfCorrection33(obj33, z), sys33);
 }
 
-double GatedRow(const KfData33& obj33, int row) {
-    return std::fabs(row - obj33.px[0]) < GATE_ROWS ? row : obj33.px[0];
+double GatedRow(const KfData33& obj33, int row, double gateRows) {
+    return std::fabs(row - obj33.px[0]) < gateRows ? row : obj33.px[0];
 }
 
 // Allowed rise of the road row from one disparity to the next farther one.
-int StepLimit(int i) { return i > 14 ? 20 : 15; }
+double StepLimit(const StageGeometry& g, int i) { return i > LAST_NEAR_STEP ? g.stepLimitFar : g.stepLimitNear; }
 
-bool InBand(int row, int reference, bool bGndFixFlg) {
-    if (bGndFixFlg) return row >= reference - 20 && row <= reference + 20;
-    return row >= reference - 50 && row <= reference + 100;
+bool InBand(const StageGeometry& g, int row, int reference, bool bGndFixFlg) {
+    if (bGndFixFlg) return row >= reference - g.bandFixed && row <= reference + g.bandFixed;
+    return row >= reference - g.bandBelowFirst && row <= reference + g.bandAboveFirst;
 }
 
-int BlindRow(int row, int i) { return std::max(0, static_cast<int>(row - (i * BLIND_HEIGHT_M) / B_MM)); }
+int BlindRow(int row, int i, double baseline_m) {
+    return std::max(0, static_cast<int>(row - (i * BLIND_HEIGHT_M) / baseline_m));
+}
 
-int CeilingRow(int row, int i) { return std::max(0, row - static_cast<int>((CEILING_HEIGHT_M * i) / B_MM)); }
+int CeilingRow(int row, int i, double baseline_m) {
+    return std::max(0, row - static_cast<int>((CEILING_HEIGHT_M * i) / baseline_m));
+}
 
 }  // namespace
 
-void SmoothRoadRows(const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]) {
+void SmoothRoadRows(const StageGeometry& g, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]) {
     const KfConst33 sys33 = RoadFilterSystem();
     KfData33 obj33 = RoadFilterStart();
     bool bStart = true;
@@ -75,9 +79,9 @@ void SmoothRoadRows(const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]) {
     for (int i = LUT_NUM - 2; i >= 0; --i) {
         if (i <= LAST_EXTRAPOLATED && !bStart) {
             obj33 = FilterRow(obj33, sys33, obj33.px[0]);
-        } else if (IsMeasuredRow(MaxY[i]) && IsMeasuredRow(MaxY[i + 1])) {
+        } else if (IsMeasuredRow(g, MaxY[i]) && IsMeasuredRow(g, MaxY[i + 1])) {
             obj33 = bStart ? SeedFilter(obj33, sys33, MaxY[i], MaxY[i + 1])
-                           : FilterRow(obj33, sys33, GatedRow(obj33, MaxY[i]));
+                           : FilterRow(obj33, sys33, GatedRow(obj33, MaxY[i], g.gateRows));
             bStart = false;
         } else {
             aveMaxY[i] = MaxY[i];
@@ -87,16 +91,16 @@ void SmoothRoadRows(const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]) {
     }
 }
 
-void WalkRoadProfile(const int aveMaxY[LUT_NUM], int ground[LUT_NUM]) {
-    int pre_g = TOTAL_V;
+void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]) {
+    int pre_g = g.height;
     int g_dif = 0;
     for (int i = LUT_NUM - 1; i >= 1; --i) {
         if (i >= FIRST_BELOW_PICTURE) {
-            g_dif = pre_g - NO_ROAD_ROW;
-            pre_g = NO_ROAD_ROW;
+            g_dif = pre_g - g.noRoadRow;
+            pre_g = g.noRoadRow;
         } else {
             const int diff = pre_g - aveMaxY[i];
-            if (diff >= 0 && diff <= StepLimit(i)) {
+            if (diff >= 0 && diff <= StepLimit(g, i)) {
                 g_dif = diff;
                 pre_g = aveMaxY[i];
             } else {
@@ -107,37 +111,38 @@ void WalkRoadProfile(const int aveMaxY[LUT_NUM], int ground[LUT_NUM]) {
     }
 }
 
-bool RoadProfileAcceptable(const int ground[LUT_NUM], const int pre_ground[LUT_NUM], bool bGndFixFlg) {
+bool RoadProfileAcceptable(const StageGeometry& g, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
+                           bool bGndFixFlg) {
     for (int i = 1; i < LUT_NUM - 1; ++i) {
-        if (ground[i] < MIN_ROAD_ROW || !InBand(ground[i], pre_ground[i], bGndFixFlg)) return false;
+        if (ground[i] < g.minRoadRow || !InBand(g, ground[i], pre_ground[i], bGndFixFlg)) return false;
     }
     return true;
 }
 
-void RowsAboveRoad(const int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM]) {
+void RowsAboveRoad(const Camera& camera, const int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM]) {
     for (int i = 1; i < LUT_NUM; ++i) {
-        blind[i] = BlindRow(ground[i], i);
-        ceiling[i] = CeilingRow(ground[i], i);
+        blind[i] = BlindRow(ground[i], i, camera.baseline_m);
+        ceiling[i] = CeilingRow(ground[i], i, camera.baseline_m);
     }
     blind[0] = blind[1];
     ceiling[0] = ceiling[1];
 }
 
-void RaiseStepThresholds(const int ground[LUT_NUM], double threshold[LUT_NUM]) {
+void RaiseStepThresholds(const StageGeometry& g, const int ground[LUT_NUM], double threshold[LUT_NUM]) {
     for (int i = 1; i < LUT_NUM - 1; ++i) {
         const int step = ground[i] - ground[i - 1];
-        if (i <= 16 && step > 11) threshold[i] *= 1.5;
-        if (i >= 17 && step > 19) threshold[i] *= 2.0;
+        if (i <= LAST_NEAR_RAISE && step > g.raiseStepNear) threshold[i] *= NEAR_RAISE;
+        if (i > LAST_NEAR_RAISE && step > g.raiseStepFar) threshold[i] *= FAR_RAISE;
     }
 }
 
-bool RoadProfileFromPeaks(const int MaxY[LUT_NUM], int pre_ground[LUT_NUM], bool& bGndFixFlg,
-                          int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM],
+bool RoadProfileFromPeaks(const StageGeometry& g, const int MaxY[LUT_NUM], int pre_ground[LUT_NUM],
+                          bool& bGndFixFlg, int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM],
                           double threshold[LUT_NUM]) {
     int aveMaxY[LUT_NUM];
-    SmoothRoadRows(MaxY, aveMaxY);
-    WalkRoadProfile(aveMaxY, ground);
-    const bool accepted = RoadProfileAcceptable(ground, pre_ground, bGndFixFlg);
+    SmoothRoadRows(g, MaxY, aveMaxY);
+    WalkRoadProfile(g, aveMaxY, ground);
+    const bool accepted = RoadProfileAcceptable(g, ground, pre_ground, bGndFixFlg);
     if (accepted) {
         bGndFixFlg = true;
         std::copy(ground + 1, ground + LUT_NUM - 1, pre_ground + 1);
@@ -145,12 +150,12 @@ bool RoadProfileFromPeaks(const int MaxY[LUT_NUM], int pre_ground[LUT_NUM], bool
         std::copy(pre_ground + 1, pre_ground + LUT_NUM - 1, ground + 1);
     }
     ground[0] = ground[1];
-    RowsAboveRoad(ground, blind, ceiling);
-    RaiseStepThresholds(ground, threshold);
+    RowsAboveRoad(g.camera, ground, blind, ceiling);
+    RaiseStepThresholds(g, ground, threshold);
     return accepted;
 }
 
 void RoadProfile(RunState& run) {
-    run.groundAccepted = RoadProfileFromPeaks(run.MaxY, run.pre_ground, run.bGndFixFlg, run.ground, run.blind,
-                                              run.ceiling, run.threshold);
+    run.groundAccepted = RoadProfileFromPeaks(run.geometry, run.MaxY, run.pre_ground, run.bGndFixFlg, run.ground,
+                                              run.blind, run.ceiling, run.threshold);
 }

@@ -3,12 +3,9 @@
 #pragma once
 
 #include "Config.h"
+#include "RunState.h"
+#include "StageGeometry.h"
 #include "core.h"
-
-// Decoded disparities outside this range are neither road nor obstacle candidates of the road
-// stage; keeping them out also keeps every disparity class below 41.
-constexpr double ROAD_MIN_DISPARITY = 2.0;
-constexpr double ROAD_MAX_DISPARITY = 40.0;
 
 bool IsRoadDisparity(double v);
 
@@ -18,42 +15,55 @@ int RoundedDisparity(double v);
 // Histogram class of a road disparity: the rounded value, an odd value above 16 lowered by one.
 int DisparityClass(double v);
 
-// Decodes every pixel of a colour-coded disparity picture, row by row, into decoded (TOTAL_PIXELS
-// entries, index PIXEL). Pixels the picture does not have (a smaller or not three-channel picture)
-// decode as 0.0, no disparity. The frame decodes its picture once: the road stage and the grid
-// stage both start from this buffer.
-void DecodePicture(const qim::Image& src, double* decoded);
+// The column counts of the erasure have one class more than the road classes, for the entries of
+// no road disparity, which are never erased.
+constexpr int ROAD_CLASS_SLOTS = ROAD_CLASSES + 1;
+
+// The buffers below are the camera's pictures: geometry.pixels entries, index PIXEL(u, v, width).
+
+// Decodes every pixel of a colour-coded disparity picture, row by row, into decoded. Pixels the
+// picture does not have (a smaller or not three-channel picture) decode as 0.0, no disparity. The
+// frame decodes its picture once: the road stage and the grid stage both start from this buffer.
+void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double* decoded);
+
+// Disparity values from a value source as the stages take them: a value at or above
+// LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that
+// largest value, and a value that is not finite or not positive is no disparity (0.0). A decoded
+// colour picture holds only such values already.
+void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 
 // The road candidates of a decoded picture: the road disparities of its even rows are kept in
 // road, every other entry is 0.0.
-void SelectRoadDisparities(const double* decoded, double* road);
+void SelectRoadDisparities(const StageGeometry& geometry, const double* decoded, double* road);
 
 // Erases from every column of road the disparities that dominate it (obstacle faces).
-void EraseObstacleDisparities(double* road);
+void EraseObstacleDisparities(const StageGeometry& geometry, StageScratch& scratch, double* road);
 
-// Finds for every disparity class the row of its V-disparity peak (359 where no row qualifies)
-// and fills the odd classes from 17 on from their neighbours. MaxY[99] stays 359.
-void VDisparityPeaks(const double* road, int MaxY[LUT_NUM]);
+// Finds for every disparity class the row of its V-disparity peak (geometry.uncountedRoadRow where no
+// row qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays
+// uncountedRoadRow[99].
+void VDisparityPeaks(const StageGeometry& geometry, const double* road, int MaxY[LUT_NUM]);
 
-// Smooths the peak rows (rows 0..TOTAL_V-1) along the disparity axis, near to far.
-void SmoothRoadRows(const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);
+// Smooths the peak rows along the disparity axis, near to far.
+void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);
 
 // Walks the smoothed rows from near to far into a road row per disparity that never descends and
 // rises by a bounded step; fills ground[1..99].
-void WalkRoadProfile(const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
+void WalkRoadProfile(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
 
 // Whether ground[1..98] is a plausible road next to the profile in force.
-bool RoadProfileAcceptable(const int ground[LUT_NUM], const int pre_ground[LUT_NUM], bool bGndFixFlg);
+bool RoadProfileAcceptable(const StageGeometry& geometry, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
+                           bool bGndFixFlg);
 
 // Rows 0.3 m (blind) and 2.0 m (ceiling) above the road, entries 0..99, never negative.
-void RowsAboveRoad(const int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM]);
+void RowsAboveRoad(const Camera& camera, const int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM]);
 
 // Raises the cell thresholds at disparities where the road row jumps.
-void RaiseStepThresholds(const int ground[LUT_NUM], double threshold[LUT_NUM]);
+void RaiseStepThresholds(const StageGeometry& geometry, const int ground[LUT_NUM], double threshold[LUT_NUM]);
 
 // The whole road profile of one frame from its peak rows: fills ground, blind and ceiling (entries
 // 0..99; entry 0 repeats entry 1), raises threshold, and takes the profile into pre_ground and
 // sets bGndFixFlg when it is accepted. Returns whether it was accepted.
-bool RoadProfileFromPeaks(const int MaxY[LUT_NUM], int pre_ground[LUT_NUM], bool& bGndFixFlg,
-                          int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM],
+bool RoadProfileFromPeaks(const StageGeometry& geometry, const int MaxY[LUT_NUM], int pre_ground[LUT_NUM],
+                          bool& bGndFixFlg, int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM],
                           double threshold[LUT_NUM]);

@@ -47,6 +47,13 @@ void DetectObstacles(RunState& run) {
     GroupObjects(run);
 }
 
+void ProcessFrame(RunState& run, AssociationRecord* record, const DetectionStages& detect, const DetectionView& view) {
+    ResetFrameTables(run.geometry, run.disparity, run.threshold);
+    detect(run);
+    if (view) view(run);
+    TrackAssociation(run, record);
+}
+
 bool EmbeddedFrames::LoadDisparity(const FrameNames& names, int, RunState& run, std::string& error) {
     run.disparityValuesGiven = false;
     bmp_reader_dsip_32bpp(names.iFileD, run.src_img_colorD);
@@ -69,13 +76,11 @@ RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int
     InitialNames(names);
     bmp_reader_24bpp(names.iFile, run.src_img_topview);
     for (int frame = first; frame <= last; ++frame) {
-        ResetFrameTables(run.disparity, run.threshold);
         FormFrameNames(names, frame);
         if (progress != nullptr) *progress << "Frame=" << frame << std::endl;
         if (!source.LoadDisparity(names, frame, run, outcome.error)) return outcome;
-        DetectObstacles(run);
         if (!source.LoadGrey(names, frame, run.src_img_grayR, outcome.error)) return outcome;
-        TrackAssociation(run, sink ? &record : nullptr);
+        ProcessFrame(run, sink ? &record : nullptr);
         if (sink && !sink(frame, run, record)) return outcome;
         ++outcome.frames;
     }

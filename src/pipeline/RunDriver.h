@@ -39,6 +39,19 @@ constexpr const char* FILE_OPEN_ERROR_MESSAGE =
 // The stages from the frame's disparity picture to its detections run.newObject.
 void DetectObstacles(RunState& run);
 
+// A set of detection stages: DetectObstacles, or another with the same results (the tests run the
+// straightforward forms of the stages through the same frame).
+using DetectionStages = std::function<void(RunState&)>;
+
+// Looks at the run between detection and association, as the detection stages left it.
+using DetectionView = std::function<void(const RunState&)>;
+
+// One frame on the disparities the frame source has put into the run: the per-frame reset of the
+// tables, the detection stages, `view` (when given), then track association, whose doings `record`
+// (when given) receives.
+void ProcessFrame(RunState& run, AssociationRecord* record = nullptr, const DetectionStages& detect = DetectObstacles,
+                  const DetectionView& view = nullptr);
+
 // Where a run's pictures come from. A loader fills what it loads and returns true, or returns false
 // with the reason in `error`, which ends the run. LoadDisparity puts a colour-coded picture into
 // run.src_img_colorD, or disparity values into run.measuredDisparity with run.disparityValuesGiven
@@ -67,10 +80,10 @@ struct RunOutcome {
     std::string error;      // why a picture could not be loaded; empty when the sink ended the run
 };
 
-// Runs frames first..last through `camera`: per frame the tables are reset, the names formed, "Frame=N" written to
-// `progress` (when given), the disparity picture loaded, the detection stages run, the grey picture
-// loaded, the tracks associated, and `sink` (when given) called. Stops at the first picture that
-// cannot be loaded or when the sink returns false.
+// Runs frames first..last through `camera`: per frame the names are formed, "Frame=N" written to
+// `progress` (when given), the disparity and grey pictures loaded, the frame processed, and `sink`
+// (when given) called. Stops at the first picture that cannot be loaded or when the sink returns
+// false.
 RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int last, std::ostream* progress,
                        const FrameSink& sink);
 

@@ -1,16 +1,27 @@
 #include "RunState.h"
 
-RunState::RunState(const Camera& camera)
-    : camera(camera),
-      measuredDisparity(TOTAL_PIXELS, 0.0),
-      measuredDisparityRoad(TOTAL_PIXELS, 0.0),
-      grid(gridNum, Grid{}),
-      newGrid(gridNum, Grid{}) {
-    InitialRoadRows(pre_ground);
-    ResetFrameTables(disparity, threshold);
+#include <algorithm>
+
+#include "RoadStages.h"
+
+StageScratch::StageScratch(const StageGeometry& g)
+    : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
+      dominated(static_cast<size_t>(g.width)),
+      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
+
+RunState::RunState(const Camera& cam)
+    : geometry(cam),
+      camera(geometry.camera),
+      measuredDisparity(static_cast<size_t>(geometry.pixels), 0.0),
+      measuredDisparityRoad(static_cast<size_t>(geometry.pixels), 0.0),
+      grid(static_cast<size_t>(geometry.gridCells), Grid{}),
+      newGrid(static_cast<size_t>(geometry.gridCells), Grid{}),
+      scratch(geometry) {
+    InitialRoadRows(camera, pre_ground);
+    ResetFrameTables(geometry, disparity, threshold);
     for (int i = 0; i < LUT_NUM; ++i) {
         ground[i] = blind[i] = ceiling[i] = 0;
-        MaxY[i] = TOTAL_V - 1;
+        MaxY[i] = geometry.noRoadRow;
     }
 }
 
@@ -20,28 +31,11 @@ RunState::~RunState() {
     src_img_topview.release();
 }
 
-// A flat road 1.32 m below the camera, tilted by 0.075: the row of disparity k + 1, capped at 360.
-void InitialRoadRows(int pre_ground[LUT_NUM]) {
-    const double real_h = -1.32;
-    const double real_tan = -0.075;
-    for (int k = 0; k < LUT_NUM; ++k) {
-        const double tmp_z = BF_PIX / (k + 1);
-        const double n = (real_h - tmp_z * real_tan) * F_PIX;
-        const double m = tmp_z - 0.099;
-        const int row = static_cast<int>(180.0 - n / m);
-        pre_ground[k] = row > TOTAL_V ? TOTAL_V : row;
-    }
+void InitialRoadRows(const Camera& camera, int pre_ground[LUT_NUM]) {
+    for (int k = 0; k < LUT_NUM; ++k) pre_ground[k] = FlatRoadRowInPicture(camera, k + 1);
 }
 
-void ResetFrameTables(double disparity[LUT_NUM], double threshold[LUT_NUM]) {
-    for (int i = 0; i < LUT_NUM; ++i) {
-        disparity[i] = i;
-        if (i <= 16) {
-            threshold[i] = 12.0;
-        } else if (i <= 39) {
-            threshold[i] = 24.0 + i / 10.0;
-        } else {
-            threshold[i] = 28.0;
-        }
-    }
+void ResetFrameTables(const StageGeometry& geometry, double disparity[LUT_NUM], double threshold[LUT_NUM]) {
+    for (int i = 0; i < LUT_NUM; ++i) disparity[i] = i;
+    std::copy(geometry.threshold, geometry.threshold + LUT_NUM, threshold);
 }

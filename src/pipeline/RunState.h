@@ -1,29 +1,44 @@
-// The state of one run of the detector: per-run buffers allocated once, the tables each frame
-// rewrites, and what carries over between frames (grid, road rows, flags, tracks, identifiers).
-// Every stage is a function of this record.
+// The state of one run of the detector: the camera and what the stages derive from it, per-run
+// buffers sized for the camera and allocated once, the tables each frame rewrites, and what
+// carries over between frames (grid, road rows, flags, tracks, identifiers). Every stage is a
+// function of this record.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "Camera.h"
 #include "Config.h"
 #include "IdManager.h"
+#include "StageGeometry.h"
 #include "TrackingObject.h"
 #include "core.h"
 
+// Working buffers of the stages, sized for the camera once per run; each frame overwrites them.
+struct StageScratch {
+    explicit StageScratch(const StageGeometry& geometry);
+    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (bytes when they fit)
+    std::vector<char> dominated;         // road stage: columns with a dominant class
+    std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
+};
+
+// The camera's picture must have at least SHIFT_PITCH columns and a row (StageGeometry's
+// preconditions hold).
 struct RunState {
     explicit RunState(const Camera& camera = DEFAULT_CAMERA);
     ~RunState();
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
-    const Camera camera;                        // the rig the frames come from
+    const StageGeometry geometry;               // sizes and thresholds derived from the camera
+    const Camera& camera;                       // the rig the frames come from (geometry.camera)
 
     // Per-run buffers, allocated once and reused by every frame.
-    std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v); 0.0 = none
+    std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v, width); 0.0 = none
     std::vector<double> measuredDisparityRoad;  // decoded road disparities of the even rows, same indexing
-    std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d)
+    std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d, blocksU)
     std::vector<Grid> newGrid;                  // this frame's grid before temporal smoothing
+    StageScratch scratch;                       // the stages' working buffers
 
     IdManager idNum;                            // track identifiers
     std::vector<TrackingObject> preObject;      // tracks carried from frame to frame, nearest first
@@ -44,14 +59,14 @@ struct RunState {
 
     // A frame's disparities arrive either as a colour-coded picture, which the road stage decodes
     // into measuredDisparity, or as values a frame source has put into measuredDisparity itself.
-    qim::Image src_img_colorD;    // this frame's colour-coded disparity picture (560 x 360)
+    qim::Image src_img_colorD;    // this frame's colour-coded disparity picture (the camera's size)
     bool disparityValuesGiven = false;  // this frame's measuredDisparity came from the source
     qim::Image src_img_grayR;     // this frame's grey camera picture (656 x 486)
     qim::Image src_img_topview;   // top-view background, loaded once
 };
 
-// Geometric road rows of a flat road seen by the camera: entry k holds the row at disparity k + 1.
-void InitialRoadRows(int pre_ground[LUT_NUM]);
+// Geometric road rows of the flat road the camera sees: entry k holds the row at disparity k + 1.
+void InitialRoadRows(const Camera& camera, int pre_ground[LUT_NUM]);
 
 // Per-frame reset of the disparity levels and the cell thresholds.
-void ResetFrameTables(double disparity[LUT_NUM], double threshold[LUT_NUM]);
+void ResetFrameTables(const StageGeometry& geometry, double disparity[LUT_NUM], double threshold[LUT_NUM]);

@@ -28,9 +28,9 @@ void Claim(TrackingObject& t, Detections& newObject, int n, AssociationRecord* r
 }
 
 // Appends a track with a fresh identifier, started on detection n.
-void StartTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int n, int count,
-                AssociationRecord* record) {
-    preObject.push_back(TrackingObject());
+void StartTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int n,
+                int count, AssociationRecord* record) {
+    preObject.push_back(TrackingObject(geometry));
     TrackingObject& t = preObject.back();
     t.m_id = idNum.Apply();
     t.m_count = count;
@@ -40,8 +40,9 @@ void StartTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int 
 }
 
 // The obstacle has come apart: the other side's detection gets a track of its own.
-void Split(Tracks& preObject, IdManager& idNum, Detections& newObject, int n2, AssociationRecord* record) {
-    StartTrack(preObject, idNum, newObject, n2, SPLIT_COUNT, record);
+void Split(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int n2,
+           AssociationRecord* record) {
+    StartTrack(geometry, preObject, idNum, newObject, n2, SPLIT_COUNT, record);
     newObject[n2].bUsed = true;
 }
 
@@ -61,14 +62,15 @@ bool Lose(Tracks& preObject, IdManager& idNum, int g) {
 
 // Searches, then updates, restarts, splits or loses track g. The track is looked up by index after
 // a split, since appending may move the list. Returns false when the track was deleted.
-bool VisitTrack(Tracks& preObject, IdManager& idNum, Detections& newObject, int g, AssociationRecord* record) {
+bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int g,
+                AssociationRecord* record) {
     const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE);
     if (objN.n != -1) {
         preObject[g].m_loss_co = 0;
         Claim(preObject[g], newObject, objN.n, record);
         return true;
     }
-    if (objN.n2 != -1) Split(preObject, idNum, newObject, objN.n2, record);
+    if (objN.n2 != -1) Split(geometry, preObject, idNum, newObject, objN.n2, record);
     if (objN.n1 != -1) {
         // One side only for too long: restart on the better side, keeping identifier and count.
         TrackingObject& t = preObject[g];
@@ -115,19 +117,20 @@ void MergeDuplicateTracks(Tracks& preObject, IdManager& idNum) {
     }
 }
 
-void AssociateTracks(Tracks& preObject, IdManager& idNum, Detections& newObject, AssociationRecord* record) {
+void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject,
+                     AssociationRecord* record) {
     if (record != nullptr) *record = AssociationRecord{};
     // Tracks split off during the visit are appended beyond numOfObject and not visited again.
     int numOfObject = static_cast<int>(preObject.size());
     for (int g = 0; g < numOfObject; ++g) {
-        if (!VisitTrack(preObject, idNum, newObject, g, record)) {
+        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record)) {
             --numOfObject;
             --g;
         }
     }
     for (int g = 0; g < static_cast<int>(newObject.size()); ++g) {
         const DetectedObject& c = newObject[g];
-        if (!c.bUsed && InDetectableArea(c)) StartTrack(preObject, idNum, newObject, g, 0, record);
+        if (!c.bUsed && InDetectableArea(geometry.camera, c)) StartTrack(geometry, preObject, idNum, newObject, g, 0, record);
     }
     if (record != nullptr) record->detections = newObject;
     newObject.clear();
@@ -147,5 +150,5 @@ int TakenDetection(const AssociationRecord& record, const TrackingObject& track)
 }
 
 void TrackAssociation(RunState& run, AssociationRecord* record) {
-    AssociateTracks(run.preObject, run.idNum, run.newObject, record);
+    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record);
 }

@@ -8,6 +8,7 @@
 
 #include "Config.h"
 #include "IdManager.h"
+#include "StageGeometry.h"
 #include "TrackingObject.h"
 
 // What association did with one frame's detections, kept for reporting the frame.
@@ -22,10 +23,10 @@ struct AssociationRecord {
 };
 
 // Updates, restarts, splits, coasts and deletes the tracks against the detections, starts tracks
-// for unclaimed detections in the detectable zone, sorts the tracks nearest first and merges
-// near-duplicates. The detections are consumed: the list is empty afterwards. When `record` is
-// given it receives what the frame did.
-void AssociateTracks(std::vector<TrackingObject>& preObject, IdManager& idNum,
+// (seen through `geometry`) for unclaimed detections in the camera's detectable zone, sorts the
+// tracks nearest first and merges near-duplicates. The detections are consumed: the list is empty
+// afterwards. When `record` is given it receives what the frame did.
+void AssociateTracks(const StageGeometry& geometry, std::vector<TrackingObject>& preObject, IdManager& idNum,
                      std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr);
 
 // Index in record.detections of the detection the track was updated with in this frame, or -1

@@ -24,17 +24,21 @@ void Histogram::AddData(double x) {
     counted = false;
 }
 
-// Counting starts from zeroed bins, so values added after an earlier count are not counted twice.
+// Counting starts from zeroed bins, so values added after an earlier count are not counted twice:
+// the total gives back what the previous count placed since the last Initialize (what the bins
+// held before it is not part of the total) and takes what this count places.
 void Histogram::CountHistogram() {
-    for (int c : histogram) numTotalData -= c;
+    numTotalData -= placedByLastCount;
     histogram.assign(histogram.size(), 0);
     const int bins = static_cast<int>(histogram.size());
+    placedByLastCount = 0;
     for (double x : originalData) {
         const int j = HistogramBin(x, firstBin, widthBin, bins);
         if (j < 0) continue;
         histogram[j] += 1;
-        numTotalData += 1;
+        placedByLastCount += 1;
     }
+    numTotalData += placedByLastCount;
     counted = true;
 }
 
@@ -52,8 +56,10 @@ int Histogram::GetNumOfMax() {
     return FullestBin(histogram.data(), static_cast<int>(histogram.size()));
 }
 
+// The values cleared stay in the total: a later count cannot place them again.
 void Histogram::Clear() {
     originalData.clear();
+    placedByLastCount = 0;
     histogram.assign(numBin > 0 ? numBin : 0, 0);
     counted = false;
 }
@@ -62,6 +68,7 @@ void Histogram::Initialize() {
     histogram.resize(numBin > 0 ? numBin : 0, 0);
     counted = false;
     numTotalData = 0;
+    placedByLastCount = 0;
 }
 
 void Histogram::DeleteData(int i) {

@@ -6,11 +6,10 @@
 #include <vector>
 
 // The bin counting puts x in: the smallest j in 0 .. numBin - 1 with x < firstBin + widthBin * j,
-// for x not below firstBin; -1 when there is none. The index is computed from x and then
-// confirmed with those very comparisons, so it is the bin a search from the first bin would find:
-// the edges firstBin + widthBin * j never decrease with j (and never exceed firstBin when widthBin
-// is negative), so "x lies below edge j" turns from false to true at most once, and from any start
-// the two walks end at the first true one. Inline: the grid stage asks once per pixel.
+// for x not below firstBin; -1 when there is none. The bin is estimated from x and then moved by
+// those very comparisons to the first edge above x: the edges never decrease with j (and never
+// exceed firstBin when widthBin is negative), so from any start the walk ends there. Inline: the
+// grid stage asks once per pixel.
 inline int HistogramBin(double x, double firstBin, double widthBin, int numBin) {
     if (!(x >= firstBin)) return -1;
     const double estimate = (x - firstBin) * (1.0 / widthBin);  // a constant factor once inlined
@@ -45,7 +44,8 @@ public:
 private:
     void CountIfNeeded();
 
-    int numTotalData = 0;  // values counted into bins since construction or Initialize
+    int numTotalData = 0;  // values counting has placed since construction or the last Initialize
+    int placedByLastCount = 0;  // of those, the ones the last count placed, which a recount replaces
     int numBin = 0;
     bool counted = false;  // the bins reflect the stored values
     double widthBin = 0.0;

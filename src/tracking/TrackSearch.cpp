@@ -47,13 +47,15 @@ struct SearchState {
 constexpr objectNum NOTHING = {-1, -1, -1};
 
 bool InRange(const TrackingObject& t, const DetectedObject& c, double dDifD) {
-    return dDifD <= RANGE_GATE_PIX || std::fabs(BF_PIX / t.m_pD_pix - BF_PIX / c.d_pix) <= RANGE_GATE_M;
+    const double bf_pix = t.m_geometry->camera.bf_pix;
+    return dDifD <= RANGE_GATE_PIX || std::fabs(bf_pix / t.m_pD_pix - bf_pix / c.d_pix) <= RANGE_GATE_M;
 }
 
 // The height difference in metres, or the same difference in picture rows at the track's disparity.
 bool SimilarHeight(const TrackingObject& t, const DetectedObject& c) {
+    const StageGeometry& g = *t.m_geometry;
     const double dh = std::fabs(t.m_h_m - c.h_m);
-    return dh < GROUPED_RANGE_H_M || dh * t.m_D_pix / B_MM < GROUPED_RANGE_H_PIX;
+    return dh < GROUPED_RANGE_H_M || dh * t.m_D_pix / g.camera.baseline_m < g.heightToleranceRows;
 }
 
 bool LeftMatches(const TrackingObject& t, const DetectedObject& c) {
@@ -169,12 +171,6 @@ void FitDisparityLine(DetectedObject& obj) {
     obj.b = (obj.sigmaD * obj.sigmaUU - obj.sigmaUD * obj.sigmaU) / denominator;
 }
 
-// An obstacle reaches into the zone when its extent overlaps it: an edge inside, or both edges
-// beyond it on either side, so that an obstacle wider than the zone straight ahead is kept.
-bool InDetectableArea(const DetectedObject& obj) {
-    return obj.lX_m < DETECTABLE_AREA_R_M && obj.rX_m > DETECTABLE_AREA_L_M;
-}
-
 // The range argument is part of the agreed interface; the gates use fixed tolerances.
 objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj, double) {
     std::vector<DetectedObject>& list = *candidateObj;
@@ -216,6 +212,6 @@ objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj
         }
     }
 
-    if (!InDetectableArea(list.at(s.n))) s.n = -1;
+    if (!InDetectableArea(m_geometry->camera, list.at(s.n))) s.n = -1;
     return {s.n, -1, -1};
 }

@@ -14,7 +14,9 @@ constexpr double DISTANCE_NOISE_RATE = 0.05;
 }  // namespace
 
 // The counters, the empty buffers and the restart flag come from the member initialisers.
-TrackingObject::TrackingObject() = default;
+TrackingObject::TrackingObject() : TrackingObject(DefaultGeometry()) {}
+
+TrackingObject::TrackingObject(const StageGeometry& geometry) : m_geometry(&geometry) {}
 
 void TrackingObject::InitialBuf() {
     for (int i = 0; i < 3; ++i) {
@@ -24,10 +26,11 @@ void TrackingObject::InitialBuf() {
     m_buf_count = 0;
 }
 
-// Constant-velocity model over one frame interval.
+// Constant-velocity model over the camera's frame interval.
 void TrackingObject::InitialKalman(KfConst* system, KfData* obj) {
-    const double halfDt2 = DELTA_T * DELTA_T / 2.0;
-    *system = KfConst{{1.0, DELTA_T, 0.0, 1.0}, {halfDt2, DELTA_T}, {1.0, 0.0, DELTA_T, 1.0}, {halfDt2, DELTA_T}};
+    const double dt = m_geometry->camera.frameInterval_s;
+    const double halfDt2 = dt * dt / 2.0;
+    *system = KfConst{{1.0, dt, 0.0, 1.0}, {halfDt2, dt}, {1.0, 0.0, dt, 1.0}, {halfDt2, dt}};
     *obj = KfData{};
     obj->p[0] = INITIAL_VARIANCE;
     obj->p[3] = INITIAL_VARIANCE;
@@ -38,7 +41,7 @@ void TrackingObject::Update(std::vector<DetectedObject> group, int n) {
     if (m_bIniBufKalmFlg) InitialBuf();
 
     m_actD_pix = c.d_pix;
-    m_actZ_m = BF_PIX / c.d_pix;
+    m_actZ_m = m_geometry->camera.bf_pix / c.d_pix;
     m_actX_m = (c.lX_m + c.rX_m) * 0.5;
 
     // Slots not filled since the last restart hold 0.0, so the sum over all three is the sum of
@@ -96,8 +99,8 @@ void TrackingObject::PredictZ(double dSigW2) {
     m_objZ = KfPrediction(m_objZ, m_systemZ, dSigW2);
     m_pZ_m = m_objZ.px[0];
     m_Z_m = m_objZ.x[0];
-    m_pD_pix = BF_PIX / m_pZ_m;
-    m_D_pix = BF_PIX / m_Z_m;
+    m_pD_pix = m_geometry->camera.bf_pix / m_pZ_m;
+    m_D_pix = m_geometry->camera.bf_pix / m_Z_m;
 }
 
 bool compare_d(const TrackingObject& left, const TrackingObject& right) { return left.m_D_pix > right.m_D_pix; }

@@ -8,6 +8,7 @@
 
 #include "Config.h"
 #include "Kalman.h"
+#include "StageGeometry.h"
 
 // Updates from which a track is established: a young track (fewer updates) is deleted at its first
 // loss, and only established tracks are the tracker's confirmed output.
@@ -15,7 +16,10 @@ constexpr int32_t ESTABLISHED_COUNT = 3;
 
 class TrackingObject {
 public:
+    // A track seen through the default camera.
     TrackingObject();
+    // A track seen through the run's camera: the geometry is the run's, which outlives its tracks.
+    explicit TrackingObject(const StageGeometry& geometry);
     ~TrackingObject() = default;
 
     void InitialBuf();
@@ -48,14 +52,15 @@ public:
     double m_Z_m = 0.0;       // filtered distance
     double m_pZ_m = 0.0;      // distance predicted for the next frame
     double m_actD_pix = 0.0;  // disparity measured at the last update
-    double m_D_pix = 0.0;     // filtered disparity BF_PIX / m_Z_m
-    double m_pD_pix = 0.0;    // predicted disparity BF_PIX / m_pZ_m
+    double m_D_pix = 0.0;     // filtered disparity bf_pix / m_Z_m
+    double m_pD_pix = 0.0;    // predicted disparity bf_pix / m_pZ_m
     int32_t m_S_u = 0;        // first column block of the last matched detection
     int32_t m_E_u = 0;        // last column block of the last matched detection
     double m_a = 0.0;         // slope of the last matched detection's disparity line
     double m_b = 0.0;         // intercept of that line
     int32_t m_OneSideCnt = 0; // consecutive frames matched on one side only
     bool m_bIniBufKalmFlg = true;  // the next update restarts buffers and filters
+    const StageGeometry* m_geometry;  // the camera the track is seen through (not owned)
 
 private:
     // One prediction of a filter with the given measurement-noise variance, and the fields derived from it.
@@ -66,10 +71,6 @@ private:
 // Least-squares line d = a * u + b through the detection's cells from its sums. When all cells lie
 // in one column block the line is undefined: it becomes flat at the mean disparity d_pix.
 void FitDisparityLine(DetectedObject& obj);
-
-// True when the detection's lateral extent overlaps the detection zone (more than at a point),
-// including a detection wider than the zone on both sides.
-bool InDetectableArea(const DetectedObject& obj);
 
 // Sort order of the track list: largest filtered disparity (nearest) first.
 bool compare_d(const TrackingObject& left, const TrackingObject& right);

@@ -126,17 +126,14 @@ void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks) {
     for (const TrackingObject& t : tracks) AddTrack(digest, t);
 }
 
-void StartFrame(RunState& run, const unsigned char* picture) {
-    ResetFrameTables(run.disparity, run.threshold);
-    StoreBottomUpRows(picture, TOTAL_V, TOTAL_U, 32, run.src_img_colorD);
+void LoadPicture(RunState& run, const unsigned char* picture) {
+    StoreBottomUpRows(picture, run.geometry.height, run.geometry.width, 32, run.src_img_colorD);
 }
 
-uint64_t RunFrame(RunState& run, const unsigned char* picture, DetectStages detect) {
-    StartFrame(run, picture);
-    detect(run);
+uint64_t RunFrame(RunState& run, const unsigned char* picture, const DetectionStages& detect) {
+    LoadPicture(run, picture);
     Digest digest;
-    AddDetection(digest, run);
-    TrackAssociation(run);
+    ProcessFrame(run, nullptr, detect, [&digest](const RunState& detected) { AddDetection(digest, detected); });
     AddTracks(digest, run.preObject);
     return digest.Value();
 }
@@ -149,7 +146,7 @@ scene::Scene MovingScene() {
 }
 
 std::vector<unsigned char> ScenePicture(const scene::Scene& moving, int frame) {
-    return scene::EncodeDisparity(scene::RenderDisparity(scene::SceneAtFrame(moving, frame)));
+    return scene::EncodeDisparity(moving.camera, scene::RenderDisparity(scene::SceneAtFrame(moving, frame)));
 }
 
 }  // namespace golden

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "RunDriver.h"
 #include "RunState.h"
 #include "Scene.h"
 
@@ -39,15 +40,13 @@ void AddDetections(Digest& digest, const std::vector<DetectedObject>& detections
 // Every field of every track, in list order.
 void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks);
 
-using DetectStages = void (*)(RunState&);
+// A frame's disparity picture into the run, as a frame source loads it (the camera's rows of
+// pixels of blue, green, red, unused, bottom row first, as embedded).
+void LoadPicture(RunState& run, const unsigned char* picture);
 
-// The start of a frame as the frame loop runs it: the per-frame reset, then the disparity picture
-// (360 rows of 560 pixels of blue, green, red, unused, bottom row first, as embedded).
-void StartFrame(RunState& run, const unsigned char* picture);
-
-// One whole frame: its start, the detection stages, then track association. Returns the frame's
-// digest.
-uint64_t RunFrame(RunState& run, const unsigned char* picture, DetectStages detect);
+// One whole frame: the picture loaded, then the frame processed with the given detection stages.
+// Returns the frame's digest: what detection left in the run, then the tracks after association.
+uint64_t RunFrame(RunState& run, const unsigned char* picture, const DetectionStages& detect);
 
 // The moving scene of the golden record and the benchmark (moving_scene.txt beside this file):
 // the embedded road scene with the car ahead closing in and the pedestrian crossing.

@@ -16,14 +16,11 @@
 namespace reference {
 namespace {
 
-constexpr int EXIST_EMPTY = 0;
-constexpr int EXIST_WEAK = 1;
-constexpr int FIRST_GRID_LEVEL = 2;
 constexpr int FOLD_FROM_CLASS = 16;
 constexpr int FINE_BIN_NUM = 30;
 constexpr double FINE_BIN_WIDTH = 0.1;
 
-int CountLimit(int d) { return d < FOLD_FROM_CLASS ? 5 : 10; }
+int FaceLimit(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.faceLimitSingle : g.faceLimitFolded; }
 
 double DecodeColor(const uchar* pixel) {
     const ColorSet colorSet{pixel[2], pixel[1], pixel[0]};
@@ -32,17 +29,17 @@ double DecodeColor(const uchar* pixel) {
 
 // ---- Road disparity map ----
 
-void ColumnHistogram(const double* road, int x, int histD_1v[LUT_NUM]) {
+void ColumnHistogram(const StageGeometry& g, const double* road, int x, int histD_1v[LUT_NUM]) {
     std::fill(histD_1v, histD_1v + LUT_NUM, 0);
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        const double v = road[PIXEL(x, y)];
+    for (int y = 0; y < g.height; y += 2) {
+        const double v = road[PIXEL(x, y, g.width)];
         if (IsRoadDisparity(v)) ++histD_1v[DisparityClass(v)];
     }
 }
 
-void EraseColumnValues(double* road, int x, int first, int last) {
-    for (int y = 0; y < TOTAL_V; y += 2) {
-        double& v = road[PIXEL(x, y)];
+void EraseColumnValues(const StageGeometry& g, double* road, int x, int first, int last) {
+    for (int y = 0; y < g.height; y += 2) {
+        double& v = road[PIXEL(x, y, g.width)];
         if (!IsRoadDisparity(v)) continue;
         const int rounded = RoundedDisparity(v);
         if (rounded >= first && rounded <= last) v = 0.0;
@@ -59,14 +56,14 @@ ColorSet PixelColor(const qim::Image& colorD, int u, int v) {
     return ColorSet{pixel[2], pixel[1], pixel[0]};
 }
 
-bool IsOverheadBlock(int u, int v, const int* ground, const double* measuredDisparity) {
-    const double d = FindDisparityInBlock(u, v, measuredDisparity);
-    const double dh = ComputeHeight(d, v, ground[TableLevel(d + 0.5)]);
-    return dh > MYCAR_HIGHT && d != 0.0 && CountFarBlock(u, v, d, measuredDisparity) > THRESHOLD_FARBLOCK;
+bool IsOverheadBlock(const StageGeometry& g, int u, int v, const int* ground, const double* measuredDisparity) {
+    const double d = FindDisparityInBlock(g, u, v, measuredDisparity);
+    const double dh = ComputeHeight(g.camera, d, v, ground[TableLevel(d + 0.5)]);
+    return dh > MYCAR_HIGHT && d != 0.0 && CountFarBlock(g, u, v, d, measuredDisparity) > g.farBlocks;
 }
 
-void BlankBlock(int u, int v, double* measuredDisparity) {
-    for (int j = 0; j < SHIFT_PITCH; ++j) std::fill_n(measuredDisparity + PIXEL(u, v + j), SHIFT_PITCH, 0.0);
+void BlankBlock(const StageGeometry& g, int u, int v, double* measuredDisparity) {
+    for (int j = 0; j < g.blockRows; ++j) std::fill_n(measuredDisparity + PIXEL(u, v + j, g.width), SHIFT_PITCH, 0.0);
 }
 
 // The histogram of the straightforward stage: values stored as added, each counted by LinearBin.
@@ -118,48 +115,48 @@ private:
     std::vector<double> originalData;
 };
 
-double FineDisparity(const double* measuredDisparity, int u0, int d, const double* disparity) {
+double FineDisparity(const StageGeometry& g, const double* measuredDisparity, int u0, int d, const double* disparity) {
     Histogram histogramShisa(FINE_BIN_NUM, FINE_BIN_WIDTH, disparity[d - 1]);
     for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
-        for (int v = 0; v < TOTAL_V; ++v) {
-            const double mDisparity = measuredDisparity[PIXEL(u, v)];
+        for (int v = 0; v < g.height; ++v) {
+            const double mDisparity = measuredDisparity[PIXEL(u, v, g.width)];
             if (d - 1 < mDisparity && mDisparity < d + 2) histogramShisa.AddData(mDisparity);
         }
     }
     return disparity[d - 1] + histogramShisa.GetNumOfMax() * FINE_BIN_WIDTH;
 }
 
-void ClassifyCell(Grid& cell, int freq, const double* measuredDisparity, int u0, int d, const double* disparity,
-                  const double* threshold) {
+void ClassifyCell(const StageGeometry& g, Grid& cell, int freq, const double* measuredDisparity, int u0, int d,
+                  const double* disparity, const double* threshold) {
     if (freq < C_THRESHOLD1 * threshold[d]) {
         cell.exist = EXIST_EMPTY;
         return;
     }
     if (freq < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
-    cell.aveD = FineDisparity(measuredDisparity, u0, d, disparity);
-    cell.z_m = BF_PIX / cell.aveD;
-    cell.x_m = Img2RealX(u0, cell.z_m);
+    cell.aveD = FineDisparity(g, measuredDisparity, u0, d, disparity);
+    cell.z_m = g.camera.bf_pix / cell.aveD;
+    cell.x_m = Img2RealX(g.camera, u0, cell.z_m);
 }
 
 // ---- Grouping ----
 
 int GroupOf(const Grid& c) { return TakesPart(c) ? c.id : 0; }
 
-void ReferCandidates(Grid* grid, int uBl, int d) {
+void ReferCandidates(const StageGeometry& g, Grid* grid, int uBl, int d) {
     for (int rd = d; rd < LUT_NUM; ++rd) {
-        for (int ruBl = 0; ruBl < totalBlkNumU; ++ruBl) {
-            if ((rd == d && ruBl == uBl) || !TakesPart(grid[GRID(ruBl, rd)])) continue;
-            ReferGroup(grid, uBl, d, ruBl, rd);
+        for (int ruBl = 0; ruBl < g.blocksU; ++ruBl) {
+            if ((rd == d && ruBl == uBl) || !TakesPart(grid[GRID(ruBl, rd, g.blocksU)])) continue;
+            ReferGroup(g, grid, uBl, d, ruBl, rd);
         }
     }
 }
 
-std::vector<SortNum> RankGroups(const Grid* grid, int orgGrNo) {
+std::vector<SortNum> RankGroups(const StageGeometry& g, const Grid* grid, int orgGrNo) {
     std::vector<double> sumD(orgGrNo, 0.0);
     std::vector<int> cells(orgGrNo, 0);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const Grid& c = grid[GRID(uBl, d)];
+        for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+            const Grid& c = grid[GRID(uBl, d, g.blocksU)];
             const int g = GroupOf(c);
             if (g == 0) continue;
             sumD[g] += c.aveD;
@@ -172,15 +169,15 @@ std::vector<SortNum> RankGroups(const Grid* grid, int orgGrNo) {
     return data;
 }
 
-DetectedObject MeasureGroup(const Grid* grid, int num, double meanD) {
+DetectedObject MeasureGroup(const StageGeometry& g, const Grid* grid, int num, double meanD) {
     DetectedObject gr{};
     gr.lX_m = 100.0;
     gr.rX_m = -100.0;
     gr.d_pix = meanD;
     gr.S_u = 10000;
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-        for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
-            const Grid& c = grid[GRID(uBl, d)];
+        for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+            const Grid& c = grid[GRID(uBl, d, g.blocksU)];
             if (GroupOf(c) != num) continue;
             gr.h_m = std::max(gr.h_m, c.h_m);
             gr.lX_m = std::min(gr.lX_m, c.x_m);
@@ -208,113 +205,115 @@ int LinearBin(double x, double firstBin, double widthBin, int numBin) {
     return -1;
 }
 
-void DecodeRoadDisparities(const qim::Image& src, double* road) {
-    std::fill(road, road + TOTAL_PIXELS, 0.0);
+void DecodeRoadDisparities(const StageGeometry& g, const qim::Image& src, double* road) {
+    std::fill(road, road + g.pixels, 0.0);
     if (src.data == nullptr || src.channels() < 3) return;
-    const int rows = std::min(src.rows, TOTAL_V);
-    const int cols = std::min(src.cols, TOTAL_U);
+    const int rows = std::min(src.rows, g.height);
+    const int cols = std::min(src.cols, g.width);
     for (int y = 0; y < rows; y += 2) {
         const uchar* line = src.ptr(y);
         for (int x = 0; x < cols; ++x) {
             const double v = DecodeColor(line + x * src.channels());
-            if (IsRoadDisparity(v)) road[PIXEL(x, y)] = v;
+            if (IsRoadDisparity(v)) road[PIXEL(x, y, g.width)] = v;
         }
     }
 }
 
-void EraseObstacleDisparities(double* road) {
+void EraseObstacleDisparities(const StageGeometry& g, double* road) {
     int histD_1v[LUT_NUM];
-    for (int x = 0; x < TOTAL_U; ++x) {
-        ColumnHistogram(road, x, histD_1v);
+    for (int x = 0; x < g.width; ++x) {
+        ColumnHistogram(g, road, x, histD_1v);
         for (int i = 0; i < LUT_NUM - 1; ++i) {
-            if (histD_1v[i] <= CountLimit(i)) continue;
-            EraseColumnValues(road, x, i, i < FOLD_FROM_CLASS ? i : i + 1);
+            if (histD_1v[i] <= FaceLimit(g, i)) continue;
+            EraseColumnValues(g, road, x, i, i < FOLD_FROM_CLASS ? i : i + 1);
         }
     }
 }
 
 void RoadDisparityMap(RunState& run) {
     double* road = run.measuredDisparityRoad.data();
-    reference::DecodeRoadDisparities(run.src_img_colorD, road);
-    reference::EraseObstacleDisparities(road);
-    VDisparityPeaks(road, run.MaxY);
+    reference::DecodeRoadDisparities(run.geometry, run.src_img_colorD, road);
+    reference::EraseObstacleDisparities(run.geometry, road);
+    VDisparityPeaks(run.geometry, road, run.MaxY);
 }
 
-void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity) {
-    for (int u = 0; u < TOTAL_U; ++u) {
-        for (int v = 0; v < TOTAL_V; ++v) {
+void DecodeObstacleDisparity(const StageGeometry& g, const qim::Image& colorD, const int* blind,
+                             double* measuredDisparity) {
+    for (int u = 0; u < g.width; ++u) {
+        for (int v = 0; v < g.height; ++v) {
             const ColorSet colorSet = PixelColor(colorD, u, v);
             const double value = ColorToValue(&colorSet, 2);
-            measuredDisparity[PIXEL(u, v)] = blind[TableLevel(value)] < v ? 0.0 : value;
+            measuredDisparity[PIXEL(u, v, g.width)] = blind[TableLevel(value)] < v ? 0.0 : value;
         }
     }
 }
 
-void RemoveOverheadBlocks(const int* ground, double* measuredDisparity) {
-    for (int u = 0; u < TOTAL_U; u += SHIFT_PITCH) {
-        for (int v = 0; v < TOTAL_V; v += SHIFT_PITCH) {
-            if (IsOverheadBlock(u, v, ground, measuredDisparity)) BlankBlock(u, v, measuredDisparity);
+void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, double* measuredDisparity) {
+    for (int u = 0; u + SHIFT_PITCH <= g.width; u += SHIFT_PITCH) {
+        for (int v = 0; v + g.blockRows <= g.height; v += g.blockRows) {
+            if (IsOverheadBlock(g, u, v, ground, measuredDisparity)) BlankBlock(g, u, v, measuredDisparity);
         }
     }
 }
 
-void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
-                    Grid* newGrid) {
+void ClassifyStrips(const StageGeometry& g, const double* measuredDisparity, const double* disparity,
+                    const double* threshold, Grid* newGrid) {
     Histogram histogram(LUT_NUM, 1.0, 1.0);
-    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
         const int u0 = uBl * SHIFT_PITCH;
         for (int u = u0; u < u0 + SHIFT_PITCH; ++u) {
-            for (int v = 0; v < TOTAL_V; ++v) histogram.AddData(measuredDisparity[PIXEL(u, v)] + 0.5);
+            for (int v = 0; v < g.height; ++v) histogram.AddData(measuredDisparity[PIXEL(u, v, g.width)] + 0.5);
         }
         for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
-            ClassifyCell(newGrid[GRID(uBl, d)], histogram.GetFreqOfBin(d), measuredDisparity, u0, d, disparity,
-                         threshold);
+            ClassifyCell(g, newGrid[GRID(uBl, d, g.blocksU)], histogram.GetFreqOfBin(d), measuredDisparity, u0, d,
+                         disparity, threshold);
         }
         histogram.Clear();
     }
 }
 
 void OccupancyGrid(RunState& run) {
+    const StageGeometry& g = run.geometry;
     double* measuredDisparity = run.measuredDisparity.data();
-    reference::DecodeObstacleDisparity(run.src_img_colorD, run.blind, measuredDisparity);
-    reference::RemoveOverheadBlocks(run.ground, measuredDisparity);
-    InitializeGrid(run.newGrid);
-    reference::ClassifyStrips(measuredDisparity, run.disparity, run.threshold, run.newGrid.data());
-    PromoteWeakRuns(run.newGrid.data());
-    MeasureHeights(measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
+    reference::DecodeObstacleDisparity(g, run.src_img_colorD, run.blind, measuredDisparity);
+    reference::RemoveOverheadBlocks(g, run.ground, measuredDisparity);
+    InitializeGrid(g, run.newGrid);
+    reference::ClassifyStrips(g, measuredDisparity, run.disparity, run.threshold, run.newGrid.data());
+    PromoteWeakRuns(g, run.newGrid.data());
+    MeasureHeights(g, measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
 }
 
 void GridSmoothing(RunState& run) {
-    LinkToPreviousGrid(run.newGrid.data(), run.grid.data(), run.nonGridFlg);
+    LinkToPreviousGrid(run.geometry, run.newGrid.data(), run.grid.data(), run.nonGridFlg);
     run.grid = run.newGrid;
     run.nonGridFlg = false;
 }
 
-int LabelCells(Grid* grid) {
+int LabelCells(const StageGeometry& g, Grid* grid) {
     int groupNum = 1;
-    for (int uBl = 0; uBl < totalBlkNumU; ++uBl) {
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
         for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-            Grid& b = grid[GRID(uBl, d)];
+            Grid& b = grid[GRID(uBl, d, g.blocksU)];
             if (!TakesPart(b)) continue;
             if (b.id == 0) b.id = groupNum++;
-            ReferCandidates(grid, uBl, d);
+            ReferCandidates(g, grid, uBl, d);
         }
     }
     return groupNum;
 }
 
-std::vector<DetectedObject> ExtractObjects(Grid* grid) {
-    const int orgGrNo = RenumberGroups(grid, reference::LabelCells(grid));
+std::vector<DetectedObject> ExtractObjects(const StageGeometry& g, Grid* grid) {
+    const int orgGrNo = RenumberGroups(g, grid, reference::LabelCells(g, grid));
     std::vector<DetectedObject> newObject;
-    for (const SortNum& group : RankGroups(grid, orgGrNo)) {
+    for (const SortNum& group : RankGroups(g, grid, orgGrNo)) {
         if (group.key < MIN_D) break;
-        const DetectedObject gr = MeasureGroup(grid, group.num, group.key);
+        const DetectedObject gr = MeasureGroup(g, grid, group.num, group.key);
         if (!(gr.rX_m - gr.lX_m < OBJECT_MIN_WIDTH_M || gr.E_u - gr.S_u < 0)) newObject.push_back(gr);
     }
     return newObject;
 }
 
-void GroupObjects(RunState& run) { run.newObject = reference::ExtractObjects(run.grid.data()); }
+void GroupObjects(RunState& run) { run.newObject = reference::ExtractObjects(run.geometry, run.grid.data()); }
 
 void DetectObstacles(RunState& run) {
     reference::RoadDisparityMap(run);

@@ -17,25 +17,26 @@ int LinearBin(double x, double firstBin, double widthBin, int numBin);
 
 // Road disparity map, column by column: every even row decoded, each column's dominant classes
 // erased by one pass over the column per class, then the V-disparity peaks.
-void DecodeRoadDisparities(const qim::Image& src, double* road);
-void EraseObstacleDisparities(double* road);
+void DecodeRoadDisparities(const StageGeometry& geometry, const qim::Image& src, double* road);
+void EraseObstacleDisparities(const StageGeometry& geometry, double* road);
 void RoadDisparityMap(RunState& run);
 
 // Occupancy grid: the picture decoded column by column, each overhead block checked against
 // every block below it, a strip histogram found by trying every bin, and one fine histogram per
 // examined cell over the strip's 1,440 pixels.
-void DecodeObstacleDisparity(const qim::Image& colorD, const int* blind, double* measuredDisparity);
-void RemoveOverheadBlocks(const int* ground, double* measuredDisparity);
-void ClassifyStrips(const double* measuredDisparity, const double* disparity, const double* threshold,
-                    Grid* newGrid);
+void DecodeObstacleDisparity(const StageGeometry& geometry, const qim::Image& colorD, const int* blind,
+                             double* measuredDisparity);
+void RemoveOverheadBlocks(const StageGeometry& geometry, const int* ground, double* measuredDisparity);
+void ClassifyStrips(const StageGeometry& geometry, const double* measuredDisparity, const double* disparity,
+                    const double* threshold, Grid* newGrid);
 void OccupancyGrid(RunState& run);
 
 // Grid smoothing with the hand-over as a copy of the whole grid.
 void GridSmoothing(RunState& run);
 
 // Grouping: every taking-part cell compared with every later cell of the grid.
-int LabelCells(Grid* grid);
-std::vector<DetectedObject> ExtractObjects(Grid* grid);
+int LabelCells(const StageGeometry& geometry, Grid* grid);
+std::vector<DetectedObject> ExtractObjects(const StageGeometry& geometry, Grid* grid);
 void GroupObjects(RunState& run);
 
 // The detection stages of one frame, each in its straightforward form.

@@ -2,9 +2,11 @@
 // standing on it, rendered into the pictures the detector embeds (colour-coded disparity, grey
 // camera picture, top-view background) and into BMP files for a person to look at.
 //
-// Coordinates are those of the detector: u the column and v the row of the 560 x 360 disparity
-// picture (row 0 at the top), x metres to the right (larger columns), z metres ahead, heights in
-// metres above the road. The camera is 1.32 m above the road and tilted down by 0.075 (tangent).
+// The scene is seen through a camera (the default one unless the scene says otherwise): its picture
+// size, focal length, baseline (disparity = f B / z), principal point, mounting height and pitch
+// (the road model of Camera.h) and its frame interval (the motion of moving scenes). Coordinates
+// are those of the detector: u the column and v the row of the disparity picture (row 0 at the
+// top), x metres to the right (larger columns), z metres ahead, heights in metres above the road.
 #pragma once
 
 #include <cstdint>
@@ -12,18 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "Camera.h"
 #include "Config.h"
 #include "format10bmpdata.h"
 
 namespace scene {
 
 // Picture sizes.
-constexpr int GREY_U = CAMERA_COLS;            // camera picture width (pixel)
-constexpr int GREY_V = CAMERA_ROWS;            // camera picture height (pixel)
+constexpr int GREY_U = CAMERA_COLS;            // the default camera's grey picture width (pixel)
+constexpr int GREY_V = CAMERA_ROWS;            // and height; the disparity picture is its window at
+                                               // (DISPARITY_OFS_U, DISPARITY_OFS_V)
 constexpr int TOPVIEW_U = 200;                 // top view width (pixel)
 constexpr int TOPVIEW_V = 480;                 // top view height (pixel)
-constexpr int DISPARITY_BYTES = 560 * 360 * 4; // 32-bit colour-coded disparity picture
-constexpr int GREY_BYTES = GREY_U * GREY_V;
 constexpr int TOPVIEW_BYTES = TOPVIEW_U * TOPVIEW_V;
 
 // Top view: both axes at the embedded picture's scale; the bottom row is at distance 0, column 100 at x = 0.
@@ -32,7 +34,6 @@ constexpr int TOPVIEW_CENTRE_U = TOPVIEW_U / 2;
 constexpr double TOPVIEW_GRID_M = 5.0;         // distance lines every 5 m, brighter every 10 m
 
 // Moving sequences: frame k (from 0) shows the scene k frame intervals after its description.
-constexpr double FRAME_INTERVAL_S = 1.0 / 30.0;
 constexpr int SEQUENCE_FIRST_FRAME = 1;  // file and truth number of frame k: SEQUENCE_FIRST_FRAME + k
 constexpr double VISIBLE_SHARE = 0.3;    // a box is visible when this share of its face is seen
 constexpr char FRAME_MARK[] = "XXXXX";   // stands for the frame number in a file name pattern
@@ -49,9 +50,11 @@ struct Box {
     double vx_mps = 0.0;    // lateral, positive to the right
 };
 
-// A scene description (data/scene.txt). Geometry and rendering expect the bounds that the
-// reader enforces: boxes 1.5 to 1000 m away, edges within 1000 m, heights up to 100 m.
+// A scene description (data/scene.txt) and the camera it is seen through. Geometry and rendering
+// expect the bounds that the reader enforces: boxes 1.5 to 1000 m away, edges within 1000 m,
+// heights up to 100 m.
 struct Scene {
+    Camera camera = DEFAULT_CAMERA;
     uint64_t seed = 1;           // seed of the noise, holes and speckles
     double noise_pix = 0.0;      // standard deviation of the disparity noise
     double holes = 0.0;          // fraction of pixels left without disparity
@@ -64,10 +67,10 @@ struct Scene {
 
 // Where a box lies in the disparity picture (rows and columns may fall outside the picture).
 struct BoxExtent {
-    double d_pix;  // disparity of the face, BF_PIX / z
+    double d_pix;  // disparity of the face, bf / z
     int uLeft;     // first and last column whose lateral position (as the detector measures it)
     int uRight;    //   lies between the box's edges
-    int vTop;      // top row: vBottom - round(height x d / B_MM)
+    int vTop;      // top row: vBottom - round(height x d / B)
     int vBottom;   // the road row of the face's disparity, truncated (the row the box stands on)
 };
 
@@ -75,24 +78,33 @@ struct BoxExtent {
 bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, std::string& error);
 bool LoadScene(const std::string& path, Scene& scene, std::string& error);
 
-// Road geometry.
-double RoadRowReal(double d_pix);  // fractional row of the road at disparity d_pix
-int RoadRow(double d_pix);         // that row truncated and capped at 360, as the detector's initial road rows
-double HorizonRow();               // rows at or above it see no road
-double RoadDisparity(int v);       // disparity of the road at the centre of row v; 0.0 at or above the horizon
-BoxExtent Extent(const Box& box);
+// Road geometry (the road rows themselves are the camera's road model, FlatRoadRow).
+double RoadDisparity(const Camera& camera, int v);  // disparity of the road at the centre of row v; 0.0 at or above the horizon
+BoxExtent Extent(const Camera& camera, const Box& box);
 
-// Rendering. Disparity pictures are indexed PIXEL(u, v), 0.0 = no disparity.
+// Rendering. Disparity pictures are indexed PIXEL(u, v, width), 0.0 = no disparity.
 std::vector<double> RenderExactDisparity(const Scene& scene);  // without noise and holes
 std::vector<double> RenderDisparity(const Scene& scene);       // with the scene's noise and holes
 // 32-bit colour coding of a disparity picture: blue, green, red, 0 per pixel, bottom row first.
-std::vector<unsigned char> EncodeDisparity(const std::vector<double>& disparity);
-std::vector<unsigned char> RenderGrey(const Scene& scene);     // 656 x 486, 1 byte, bottom row first
-std::vector<unsigned char> RenderTopView();                    // 200 x 480, 1 byte, bottom row first
+std::vector<unsigned char> EncodeDisparity(const Camera& camera, const std::vector<double>& disparity);
+// The grey camera picture, 1 byte per pixel, bottom row first: GREY_U x GREY_V around the disparity
+// picture for a camera of the default picture size, the disparity picture's own size otherwise.
+struct GreyFrame {
+    int cols;
+    int rows;
+    int offsetU;  // where the disparity picture's first column and row lie
+    int offsetV;
+};
+GreyFrame GreyPicture(const Camera& camera);
+std::vector<unsigned char> RenderGrey(const Scene& scene);
+std::vector<unsigned char> RenderTopView(const Camera& camera);  // 200 x 480, 1 byte, bottom row first
 
 // Sequences. The scene at frame k: boxes moved by k frame intervals and a seed of its own, so
 // the noise, holes and speckles differ from frame to frame yet repeat with the description's seed.
-Box BoxAtFrame(const Box& box, int k);
+// A frame interval within 0.05 % of 1/n s (a whole rate of n frames per second, the interval
+// written to a few digits, as 0.03333 for 30) is taken as exactly 1/n s.
+double FrameTime(const Camera& camera, int k);
+Box BoxAtFrame(const Camera& camera, const Box& box, int k);
 Scene SceneAtFrame(const Scene& scene, int k);
 // Share of box `index`'s face (its full extent, BoxExtent) that lies in the picture and is not
 // hidden by a nearer box; 0 for a face narrower than a column.

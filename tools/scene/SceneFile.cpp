@@ -90,7 +90,7 @@ public:
     // so its last frame is the other extreme); returns the box's line with an error text, or "".
     std::string Finish(int& line) const {
         for (size_t i = 0; i < scene_.boxes.size(); ++i) {
-            const std::string problem = Bounds(BoxAtFrame(scene_.boxes[i], scene_.frames - 1));
+            const std::string problem = Bounds(BoxAtFrame(scene_.camera, scene_.boxes[i], scene_.frames - 1));
             if (problem.empty()) continue;
             line = boxLines_[i];
             return problem + " by the last frame";

@@ -41,27 +41,31 @@ bool WriteEmbeddedSource(const Scene& scene, const std::string& path) {
         "#include \"format10bmpdata.h\"\n"
         "#include \"images.h\"\n"
         "#include \"inputbmpdatab8bpp.h\"\n";
-    AppendArray(out, "bmpheader_disparity", BmpHeader(TOTAL_U, TOTAL_V, 32));
-    AppendArray(out, "bmpdata_disparity", EncodeDisparity(RenderDisparity(scene)));
+    const Camera& camera = scene.camera;
+    AppendArray(out, "bmpheader_disparity", BmpHeader(camera.width_pix, camera.height_pix, 32));
+    AppendArray(out, "bmpdata_disparity", EncodeDisparity(camera, RenderDisparity(scene)));
     AppendArray(out, "bmpdata_8bpp", RenderGrey(scene));
-    AppendArray(out, "data_f10", RenderTopView());
+    AppendArray(out, "data_f10", RenderTopView(camera));
     return WriteFileReplacing(path, out.data(), out.size());
 }
 
 bool WriteSceneBmps(const Scene& scene, const std::string& dir) {
-    const std::vector<unsigned char> colour = DropFourthBytes(EncodeDisparity(RenderDisparity(scene)));
-    return WriteBmp(dir + "/disparity.bmp", colour.data(), TOTAL_U, TOTAL_V, 24) &&
-           WriteBmp(dir + "/grey.bmp", RenderGrey(scene).data(), GREY_U, GREY_V, 8) &&
-           WriteBmp(dir + "/topview.bmp", RenderTopView().data(), TOPVIEW_U, TOPVIEW_V, 8);
+    const Camera& camera = scene.camera;
+    const GreyFrame grey = GreyPicture(camera);
+    const std::vector<unsigned char> colour = DropFourthBytes(EncodeDisparity(camera, RenderDisparity(scene)));
+    return WriteBmp(dir + "/disparity.bmp", colour.data(), camera.width_pix, camera.height_pix, 24) &&
+           WriteBmp(dir + "/grey.bmp", RenderGrey(scene).data(), grey.cols, grey.rows, 8) &&
+           WriteBmp(dir + "/topview.bmp", RenderTopView(camera).data(), TOPVIEW_U, TOPVIEW_V, 8);
 }
 
 bool WriteSequence(const Scene& scene, const std::string& pattern, const std::string& truthPath) {
     if (pattern.find(FRAME_MARK) == std::string::npos) return false;
     for (int k = 0; k < scene.frames; ++k) {
+        const Camera& camera = scene.camera;
         const std::vector<unsigned char> colour =
-            DropFourthBytes(EncodeDisparity(RenderDisparity(SceneAtFrame(scene, k))));
+            DropFourthBytes(EncodeDisparity(camera, RenderDisparity(SceneAtFrame(scene, k))));
         const std::string path = SequenceFramePath(pattern, SEQUENCE_FIRST_FRAME + k);
-        if (!WriteBmp(path, colour.data(), TOTAL_U, TOTAL_V, 24)) return false;
+        if (!WriteBmp(path, colour.data(), camera.width_pix, camera.height_pix, 24)) return false;
     }
     const std::string truth = TruthCsv(scene);
     return WriteFileReplacing(truthPath, truth.data(), truth.size());

@@ -2,19 +2,13 @@
 
 #include "ColorMap.h"
 #include "Config.h"
+#include "Geometry.h"
 #include "Random.h"
 #include "Scene.h"
+#include "StageGeometry.h"
 
 namespace scene {
 namespace {
-
-// The road model of the detector's initial road rows: camera height and tilt written as the
-// negative values of that model, and their product as the decimal it uses.
-constexpr double REAL_H = -1.32;
-constexpr double REAL_TAN = -0.075;
-constexpr double REAL_H_TAN = 0.099;
-constexpr double AXIS_ROW = V0 - DISPARITY_OFS_V;  // 180, the optical axis row of the disparity picture
-constexpr int AXIS_COL = U0 - DISPARITY_OFS_U;     // 232
 
 // Holes: half of them single pixels, half in blobs of 2..5 x 2..5 pixels without their corners.
 constexpr double SINGLE_HOLE_SHARE = 0.5;
@@ -23,8 +17,8 @@ constexpr int MIN_BLOB = 2;
 constexpr int BLOB_SIZES = 4;
 
 // Speckles: spurious matches on far background, squares of 1 to 3 pixels with one disparity
-// between 0.5 and 3 pixels (285 to 47 m), drawn from a stream of their own so that a scene
-// without speckles renders as it did before they existed.
+// between 0.5 and 3 pixels (285 to 47 m through the default camera), drawn from a stream of their
+// own so that the holes and the noise do not depend on them.
 constexpr double SPECKLE_MIN_D = 0.5;
 constexpr double SPECKLE_MAX_D = 3.0;
 constexpr int SPECKLE_SIDES = 3;
@@ -53,8 +47,8 @@ constexpr int TOPVIEW_LINE_10M = 140;
 constexpr int TOPVIEW_AXIS = 80;
 constexpr int TOPVIEW_ZONE = 60;
 
-// Lateral position of column u at distance z, as the detector measures it.
-double LateralAt(int u, double z_m) { return (z_m / F_PIX) * (u - AXIS_COL); }
+// Frame intervals this close to 1/n s are 1/n s.
+constexpr double WHOLE_RATE_TOLERANCE = 5e-4;
 
 enum class Kind { Sky, Verge, Road, Box };
 
@@ -69,14 +63,15 @@ struct Surface {
 class View {
 public:
     explicit View(const Scene& scene) : scene_(scene) {
-        for (const Box& box : scene.boxes) extents_.push_back(Extent(box));
+        for (const Box& box : scene.boxes) extents_.push_back(Extent(scene.camera, box));
     }
 
     Surface At(int u, int v) const {
+        const Camera& camera = scene_.camera;
         Surface s{Kind::Sky, -1, 0.0};
-        const double road = RoadDisparity(v);
+        const double road = RoadDisparity(camera, v);
         if (road > 0.0) {
-            const double x = LateralAt(u, BF_PIX / road);
+            const double x = Img2RealX(camera, u, camera.bf_pix / road);
             const bool onRoad = x >= scene_.roadLeft_m && x <= scene_.roadRight_m;
             s = Surface{onRoad ? Kind::Road : Kind::Verge, -1, road};
         }
@@ -96,43 +91,46 @@ private:
     std::vector<BoxExtent> extents_;
 };
 
-void MarkBlob(std::vector<char>& hole, int u0, int v0, Random& random) {
+// Index of pixel (u, v) of the camera's disparity picture.
+size_t At(const Camera& camera, int u, int v) { return static_cast<size_t>(PIXEL(u, v, camera.width_pix)); }
+
+void MarkBlob(const Camera& camera, std::vector<char>& hole, int u0, int v0, Random& random) {
     const int w = MIN_BLOB + random.Below(BLOB_SIZES);
     const int h = MIN_BLOB + random.Below(BLOB_SIZES);
-    for (int v = v0; v < v0 + h && v < TOTAL_V; ++v) {
-        for (int u = u0; u < u0 + w && u < TOTAL_U; ++u) {
+    for (int v = v0; v < v0 + h && v < camera.height_pix; ++v) {
+        for (int u = u0; u < u0 + w && u < camera.width_pix; ++u) {
             const bool corner = (u == u0 || u == u0 + w - 1) && (v == v0 || v == v0 + h - 1);
-            if (!corner || w == MIN_BLOB || h == MIN_BLOB) hole[static_cast<size_t>(PIXEL(u, v))] = 1;
+            if (!corner || w == MIN_BLOB || h == MIN_BLOB) hole[At(camera, u, v)] = 1;
         }
     }
 }
 
-std::vector<char> Holes(double fraction, Random& random) {
-    std::vector<char> hole(TOTAL_PIXELS, 0);
+std::vector<char> Holes(const Camera& camera, double fraction, Random& random) {
+    std::vector<char> hole(static_cast<size_t>(camera.width_pix) * camera.height_pix, 0);
     const double single = fraction * SINGLE_HOLE_SHARE;
     const double blobStart = single + fraction * (1.0 - SINGLE_HOLE_SHARE) / MEAN_BLOB_PIXELS;
-    for (int v = 0; v < TOTAL_V; ++v) {
-        for (int u = 0; u < TOTAL_U; ++u) {
+    for (int v = 0; v < camera.height_pix; ++v) {
+        for (int u = 0; u < camera.width_pix; ++u) {
             const double r = random.Uniform();
             if (r < single) {
-                hole[static_cast<size_t>(PIXEL(u, v))] = 1;
+                hole[At(camera, u, v)] = 1;
             } else if (r < blobStart) {
-                MarkBlob(hole, u, v, random);
+                MarkBlob(camera, hole, u, v, random);
             }
         }
     }
     return hole;
 }
 
-void AddSpeckles(std::vector<double>& disparity, double fraction, Random& random) {
+void AddSpeckles(const Camera& camera, std::vector<double>& disparity, double fraction, Random& random) {
     const double start = fraction / MEAN_SPECKLE_PIXELS;
-    for (int v = 0; v < TOTAL_V; ++v) {
-        for (int u = 0; u < TOTAL_U; ++u) {
+    for (int v = 0; v < camera.height_pix; ++v) {
+        for (int u = 0; u < camera.width_pix; ++u) {
             if (random.Uniform() >= start) continue;
             const int side = 1 + random.Below(SPECKLE_SIDES);
             const double d = SPECKLE_MIN_D + (SPECKLE_MAX_D - SPECKLE_MIN_D) * random.Uniform();
-            for (int sv = v; sv < v + side && sv < TOTAL_V; ++sv) {
-                for (int su = u; su < u + side && su < TOTAL_U; ++su) disparity[static_cast<size_t>(PIXEL(su, sv))] = d;
+            for (int sv = v; sv < v + side && sv < camera.height_pix; ++sv) {
+                for (int su = u; su < u + side && su < camera.width_pix; ++su) disparity[At(camera, su, sv)] = d;
             }
         }
     }
@@ -143,25 +141,25 @@ bool OnLine(double x_m, double lineX_m) {
 }
 
 int RoadShade(const Scene& scene, int u, double d_pix) {
-    const double z = BF_PIX / d_pix;
-    const double x = LateralAt(u, z);
+    const double z = scene.camera.bf_pix / d_pix;
+    const double x = Img2RealX(scene.camera, u, z);
     const bool dash = static_cast<int>(z / DASH_M) % 3 != 2;
     const bool lane = dash && (OnLine(x, -LANE_X_M) || OnLine(x, LANE_X_M));
     const bool edge = OnLine(x, scene.roadLeft_m + EDGE_LINE_INSET_M) || OnLine(x, scene.roadRight_m - EDGE_LINE_INSET_M);
     return (lane || edge) ? MARKING : ROAD;
 }
 
-int BoxShade(const BoxExtent& e, int v) {
-    const int shade = BOX_NEAR + static_cast<int>(3.0 * (BF_PIX / e.d_pix));
+int BoxShade(const Camera& camera, const BoxExtent& e, int v) {
+    const int shade = BOX_NEAR + static_cast<int>(3.0 * (camera.bf_pix / e.d_pix));
     const int base = shade > BOX_FAR ? BOX_FAR : shade;
     const bool bottomBand = 5 * (e.vBottom - v) < e.vBottom - e.vTop;
     return bottomBand ? base - BOX_BOTTOM_SHADE : base;
 }
 
-// Shade of camera pixel (uc, vc) before texture.
-int Shade(const View& view, int uc, int vc) {
-    const int u = uc - DISPARITY_OFS_U;
-    const int v = vc - DISPARITY_OFS_V;
+// Shade of grey pixel (uc, vc) before texture.
+int Shade(const View& view, const GreyFrame& frame, int uc, int vc) {
+    const int u = uc - frame.offsetU;
+    const int v = vc - frame.offsetV;
     const Surface s = view.At(u, v);
     switch (s.kind) {
         case Kind::Sky: return SKY_TOP - vc / 3;
@@ -169,54 +167,38 @@ int Shade(const View& view, int uc, int vc) {
         case Kind::Road: return RoadShade(view.scene(), u, s.d_pix);
         case Kind::Box: break;
     }
-    return BoxShade(view.extent(s.box), v);
+    return BoxShade(view.scene().camera, view.extent(s.box), v);
 }
 
 unsigned char Clamp(int value) { return static_cast<unsigned char>(value < 0 ? 0 : (value > 255 ? 255 : value)); }
 
 }  // namespace
 
-double RoadRowReal(double d_pix) {
-    const double tmp_z = BF_PIX / d_pix;
-    const double n = (REAL_H - tmp_z * REAL_TAN) * F_PIX;
-    const double m = tmp_z - REAL_H_TAN;
-    return AXIS_ROW - n / m;
+// At the row's centre.
+double RoadDisparity(const Camera& camera, int v) {
+    const double z = FlatRoadDistance(camera, v + 0.5);
+    return z > 0.0 ? camera.bf_pix / z : 0.0;
 }
 
-int RoadRow(double d_pix) {
-    const int row = static_cast<int>(RoadRowReal(d_pix));
-    return row > TOTAL_V ? TOTAL_V : row;
-}
-
-double HorizonRow() { return AXIS_ROW + REAL_TAN * F_PIX; }
-
-double RoadDisparity(int v) {
-    // The road row formula solved for the distance, at the row's centre.
-    const double t = (v + 0.5) - AXIS_ROW;
-    const double denominator = t - REAL_TAN * F_PIX;
-    if (denominator <= 0.0) return 0.0;
-    const double z = (-REAL_H * F_PIX + REAL_H_TAN * t) / denominator;
-    return BF_PIX / z;
-}
-
-BoxExtent Extent(const Box& box) {
+BoxExtent Extent(const Camera& camera, const Box& box) {
     BoxExtent e;
-    e.d_pix = BF_PIX / box.z_m;
-    const double pixPerMetre = F_PIX / box.z_m;
-    e.uLeft = static_cast<int>(std::ceil(AXIS_COL + box.left_m * pixPerMetre));
-    e.uRight = static_cast<int>(std::floor(AXIS_COL + box.right_m * pixPerMetre));
-    e.vBottom = static_cast<int>(RoadRowReal(e.d_pix));  // not capped: near boxes reach below the picture
-    e.vTop = e.vBottom - static_cast<int>(box.height_m * e.d_pix / B_MM + 0.5);
+    e.d_pix = camera.bf_pix / box.z_m;
+    const double pixPerMetre = camera.f_pix / box.z_m;
+    e.uLeft = static_cast<int>(std::ceil(camera.u0_pix + box.left_m * pixPerMetre));
+    e.uRight = static_cast<int>(std::floor(camera.u0_pix + box.right_m * pixPerMetre));
+    e.vBottom = static_cast<int>(FlatRoadRow(camera, e.d_pix));  // not capped: near boxes reach below the picture
+    e.vTop = e.vBottom - static_cast<int>(box.height_m * e.d_pix / camera.baseline_m + 0.5);
     return e;
 }
 
 std::vector<double> RenderExactDisparity(const Scene& scene) {
+    const Camera& camera = scene.camera;
     const View view(scene);
-    std::vector<double> disparity(TOTAL_PIXELS, 0.0);
-    for (int v = 0; v < TOTAL_V; ++v) {
-        for (int u = 0; u < TOTAL_U; ++u) {
+    std::vector<double> disparity(static_cast<size_t>(camera.width_pix) * camera.height_pix, 0.0);
+    for (int v = 0; v < camera.height_pix; ++v) {
+        for (int u = 0; u < camera.width_pix; ++u) {
             const Surface s = view.At(u, v);
-            if (s.kind == Kind::Road || s.kind == Kind::Box) disparity[static_cast<size_t>(PIXEL(u, v))] = s.d_pix;
+            if (s.kind == Kind::Road || s.kind == Kind::Box) disparity[At(camera, u, v)] = s.d_pix;
         }
     }
     return disparity;
@@ -225,7 +207,7 @@ std::vector<double> RenderExactDisparity(const Scene& scene) {
 std::vector<double> RenderDisparity(const Scene& scene) {
     std::vector<double> disparity = RenderExactDisparity(scene);
     Random random(scene.seed);
-    const std::vector<char> hole = Holes(scene.holes, random);
+    const std::vector<char> hole = Holes(scene.camera, scene.holes, random);
     for (size_t i = 0; i < disparity.size(); ++i) {
         double& d = disparity[i];
         if (hole[i] || d == 0.0) {
@@ -236,7 +218,7 @@ std::vector<double> RenderDisparity(const Scene& scene) {
         if (d < 0.0) d = 0.0;  // a match that noise pushes below zero is no match
     }
     Random speckles(scene.seed ^ SPECKLE_STREAM);
-    AddSpeckles(disparity, scene.speckles, speckles);
+    AddSpeckles(scene.camera, disparity, scene.speckles, speckles);
     return disparity;
 }
 
@@ -247,8 +229,8 @@ double VisibleShare(const Scene& scene, size_t index) {
     if (e.uRight < e.uLeft) return 0.0;
     const double face = static_cast<double>(e.uRight - e.uLeft + 1) * static_cast<double>(e.vBottom - e.vTop + 1);
     int seen = 0;
-    for (int v = e.vTop < 0 ? 0 : e.vTop; v <= e.vBottom && v < TOTAL_V; ++v) {
-        for (int u = e.uLeft < 0 ? 0 : e.uLeft; u <= e.uRight && u < TOTAL_U; ++u) {
+    for (int v = e.vTop < 0 ? 0 : e.vTop; v <= e.vBottom && v < scene.camera.height_pix; ++v) {
+        for (int u = e.uLeft < 0 ? 0 : e.uLeft; u <= e.uRight && u < scene.camera.width_pix; ++u) {
             const Surface s = view.At(u, v);
             if (s.kind == Kind::Box && s.box == box) ++seen;
         }
@@ -256,13 +238,13 @@ double VisibleShare(const Scene& scene, size_t index) {
     return seen / face;
 }
 
-std::vector<unsigned char> EncodeDisparity(const std::vector<double>& disparity) {
-    std::vector<unsigned char> bytes(DISPARITY_BYTES, 0);
-    for (int v = 0; v < TOTAL_V; ++v) {
-        for (int u = 0; u < TOTAL_U; ++u) {
+std::vector<unsigned char> EncodeDisparity(const Camera& camera, const std::vector<double>& disparity) {
+    std::vector<unsigned char> bytes(4 * disparity.size(), 0);
+    for (int v = 0; v < camera.height_pix; ++v) {
+        for (int u = 0; u < camera.width_pix; ++u) {
             ColorSet c{0, 0, 0};
-            SetColorMap(&c, disparity[static_cast<size_t>(PIXEL(u, v))]);
-            unsigned char* p = &bytes[4 * static_cast<size_t>(PIXEL(u, TOTAL_V - 1 - v))];
+            SetColorMap(&c, disparity[At(camera, u, v)]);
+            unsigned char* p = &bytes[4 * At(camera, u, camera.height_pix - 1 - v)];
             p[0] = static_cast<unsigned char>(c.blue);
             p[1] = static_cast<unsigned char>(c.green);
             p[2] = static_cast<unsigned char>(c.red);
@@ -271,23 +253,31 @@ std::vector<unsigned char> EncodeDisparity(const std::vector<double>& disparity)
     return bytes;
 }
 
+GreyFrame GreyPicture(const Camera& camera) {
+    if (camera.width_pix == TOTAL_U && camera.height_pix == TOTAL_V) {
+        return GreyFrame{GREY_U, GREY_V, DISPARITY_OFS_U, DISPARITY_OFS_V};
+    }
+    return GreyFrame{camera.width_pix, camera.height_pix, 0, 0};
+}
+
 std::vector<unsigned char> RenderGrey(const Scene& scene) {
     const View view(scene);
+    const GreyFrame frame = GreyPicture(scene.camera);
     Random texture(scene.seed ^ TEXTURE_STREAM);
-    std::vector<unsigned char> grey(GREY_BYTES, 0);
-    for (int vc = 0; vc < GREY_V; ++vc) {
-        for (int uc = 0; uc < GREY_U; ++uc) {
-            const int shade = Shade(view, uc, vc) + texture.Below(2 * TEXTURE + 1) - TEXTURE;
-            grey[static_cast<size_t>((GREY_V - 1 - vc) * GREY_U + uc)] = Clamp(shade);
+    std::vector<unsigned char> grey(static_cast<size_t>(frame.cols) * frame.rows, 0);
+    for (int vc = 0; vc < frame.rows; ++vc) {
+        for (int uc = 0; uc < frame.cols; ++uc) {
+            const int shade = Shade(view, frame, uc, vc) + texture.Below(2 * TEXTURE + 1) - TEXTURE;
+            grey[static_cast<size_t>(frame.rows - 1 - vc) * frame.cols + uc] = Clamp(shade);
         }
     }
     return grey;
 }
 
-std::vector<unsigned char> RenderTopView() {
+std::vector<unsigned char> RenderTopView(const Camera& camera) {
     const int gridRows = static_cast<int>(TOPVIEW_GRID_M / TOPVIEW_M_PER_PIX + 0.5);
-    const int zoneLeft = TOPVIEW_CENTRE_U + static_cast<int>(DETECTABLE_AREA_L_M / TOPVIEW_M_PER_PIX - 0.5);
-    const int zoneRight = TOPVIEW_CENTRE_U + static_cast<int>(DETECTABLE_AREA_R_M / TOPVIEW_M_PER_PIX + 0.5);
+    const int zoneLeft = TOPVIEW_CENTRE_U + static_cast<int>(camera.zoneL_m / TOPVIEW_M_PER_PIX - 0.5);
+    const int zoneRight = TOPVIEW_CENTRE_U + static_cast<int>(camera.zoneR_m / TOPVIEW_M_PER_PIX + 0.5);
     std::vector<unsigned char> top(TOPVIEW_BYTES);
     for (int row = 0; row < TOPVIEW_V; ++row) {  // row 0 is the bottom, at distance 0
         for (int u = 0; u < TOPVIEW_U; ++u) {
@@ -299,6 +289,13 @@ std::vector<unsigned char> RenderTopView() {
         }
     }
     return top;
+}
+
+double FrameTime(const Camera& camera, int k) {
+    const double interval = camera.frameInterval_s;
+    const double rate = std::round(1.0 / interval);
+    if (rate >= 1.0 && std::fabs(rate * interval - 1.0) < WHOLE_RATE_TOLERANCE) return k * (1.0 / rate);
+    return k * interval;
 }
 
 }  // namespace scene

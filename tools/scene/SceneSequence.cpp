@@ -16,8 +16,8 @@ const char* const TRUTH_HEADER = "frame,id,z_m,x_left_m,x_right_m,x_center_m,hei
 
 }  // namespace
 
-Box BoxAtFrame(const Box& box, int k) {
-    const double t = k * FRAME_INTERVAL_S;
+Box BoxAtFrame(const Camera& camera, const Box& box, int k) {
+    const double t = FrameTime(camera, k);
     Box moved = box;
     moved.z_m = box.z_m + box.vz_mps * t;
     moved.left_m = box.left_m + box.vx_mps * t;
@@ -28,7 +28,7 @@ Box BoxAtFrame(const Box& box, int k) {
 Scene SceneAtFrame(const Scene& scene, int k) {
     Scene moved = scene;
     moved.seed = Random(scene.seed + static_cast<uint64_t>(k) * FRAME_SEED_STEP).Next();
-    for (Box& box : moved.boxes) box = BoxAtFrame(box, k);
+    for (Box& box : moved.boxes) box = BoxAtFrame(scene.camera, box, k);
     return moved;
 }
 

@@ -1,0 +1,34 @@
+#include "Camera.h"
+
+// The row formula of a point on the road at distance z = bf / d: with the camera camHeight_m above
+// the road, pitched down by tanPitch, the road point lies n / m rows above the principal row, for
+// n = (-h + z tan) f and m = z - h tan.
+double FlatRoadRow(const Camera& camera, double d_pix) {
+    const double real_h = -camera.camHeight_m;
+    const double real_tan = -camera.tanPitch;
+    const double tmp_z = camera.bf_pix / d_pix;
+    const double n = (real_h - tmp_z * real_tan) * camera.f_pix;
+    const double m = tmp_z - camera.camHeight_m * camera.tanPitch;
+    return camera.v0_pix - n / m;
+}
+
+int FlatRoadRowInPicture(const Camera& camera, double d_pix) {
+    const int row = static_cast<int>(FlatRoadRow(camera, d_pix));
+    return row > camera.height_pix ? camera.height_pix : row;
+}
+
+double HorizonRow(const Camera& camera) { return camera.v0_pix + -camera.tanPitch * camera.f_pix; }
+
+// The row formula solved for the distance: z = (h f + h tan t) / (t + tan f), t rows below the
+// principal row.
+double FlatRoadDistance(const Camera& camera, double v) {
+    const double t = v - camera.v0_pix;
+    const double denominator = t - -camera.tanPitch * camera.f_pix;
+    if (denominator <= 0.0) return 0.0;
+    const double h = camera.camHeight_m;
+    return (h * camera.f_pix + h * camera.tanPitch * t) / denominator;
+}
+
+bool InDetectableArea(const Camera& camera, const DetectedObject& obj) {
+    return obj.lX_m < camera.zoneR_m && obj.rX_m > camera.zoneL_m;
+}

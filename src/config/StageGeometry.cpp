@@ -1,0 +1,104 @@
+#include "StageGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The default camera's values, each a count in that camera's picture.
+constexpr int ROAD_SCAN_CAP = 100;
+constexpr int FACE_LIMIT_SINGLE = 5;
+constexpr int FACE_LIMIT_FOLDED = 10;
+constexpr int MEASURED_ROW_LIMIT = 350;
+constexpr int MIN_ROAD_ROW = 70;
+constexpr double GATE_ROWS = 18.0;
+constexpr double STEP_LIMIT_NEAR = 15.0;
+constexpr double STEP_LIMIT_FAR = 20.0;
+constexpr double BAND_FIXED = 20.0;
+constexpr double BAND_BELOW_FIRST = 50.0;
+constexpr double BAND_ABOVE_FIRST = 100.0;
+constexpr double RAISE_STEP_NEAR = 11.0;
+constexpr double RAISE_STEP_FAR = 19.0;
+
+// Cell threshold of level i at the top of a frame, in pixels of a strip.
+double DefaultThreshold(int i) {
+    if (i <= 16) return 12.0;
+    if (i <= 39) return 24.0 + i / 10.0;
+    return 28.0;
+}
+
+// A share of the default picture's TOTAL_V rows in a picture of `height` rows.
+int PictureRows(int rows, int height) { return static_cast<int>(static_cast<long long>(rows) * height / TOTAL_V); }
+
+// The most whole items a scaled count allows (truncated toward zero), and the fewest it asks for
+// (rounded up); at least one.
+int AtMost(int count, double scale) { return std::max(1, static_cast<int>(count * scale)); }
+int AtLeast(int count, double scale) { return std::max(1, static_cast<int>(std::ceil(count * scale))); }
+
+// The first even row at or below the horizon, inside 0 .. height.
+int FirstRoadRow(const Camera& camera) {
+    const double horizon = std::ceil(HorizonRow(camera));
+    if (!(horizon > 0.0)) return 0;
+    if (horizon >= camera.height_pix) return camera.height_pix;
+    const int row = static_cast<int>(horizon);
+    return row % 2 == 0 ? row : row + 1;
+}
+
+}  // namespace
+
+StageGeometry::StageGeometry(const Camera& cam)
+    : camera(cam),
+      width(cam.width_pix),
+      height(cam.height_pix),
+      pixels(cam.width_pix * cam.height_pix),
+      blocksU(cam.width_pix / SHIFT_PITCH),
+      gridCells(cam.width_pix / SHIFT_PITCH * LUT_NUM),
+      axisU(static_cast<int>(std::clamp(cam.u0_pix, 0.0, cam.width_pix - 1.0))),
+      rowScale(B_MM / cam.baseline_m),
+      columnScale(cam.f_pix / F_PIX),
+      roadRowScale((cam.camHeight_m / cam.baseline_m) / (CAM_H_M / B_MM)) {
+    // The default horizon lies at row 108.8: the road rows are counted from row 110.
+    roadFirstRow = FirstRoadRow(cam);
+    // 100 entries span a road 100 z / F_PIX metres wide at distance z, f / F_PIX as many columns here.
+    scanCap = AtMost(ROAD_SCAN_CAP, columnScale);
+    // A column holds h_cam / B road rows per unit of disparity (every second one entered): more of
+    // one class is an obstacle face.
+    faceLimitSingle = static_cast<int>(FACE_LIMIT_SINGLE * roadRowScale);
+    faceLimitFolded = static_cast<int>(FACE_LIMIT_FOLDED * roadRowScale);
+    // A road peak is a run of columns of one disparity along a row: f w / z columns.
+    peakMinSingle = AtLeast(FACE_LIMIT_SINGLE, columnScale);
+    peakMinFolded = AtLeast(FACE_LIMIT_FOLDED, columnScale);
+
+    noRoadRow = cam.height_pix - 1;
+    // Levels beyond the road classes are never counted; where the flat road lies inside the picture
+    // there (a camera that sees the road nearer than ROAD_MAX_DISPARITY), its row stands for the peak.
+    for (int d = 0; d < LUT_NUM; ++d) {
+        uncountedRoadRow[d] = d < ROAD_CLASSES ? noRoadRow : std::min(FlatRoadRowInPicture(cam, d), noRoadRow);
+    }
+    // Rows 350 and 70 of 360: near the picture's bottom and high above the horizon.
+    measuredRowLimit = PictureRows(MEASURED_ROW_LIMIT, cam.height_pix);
+    minRoadRow = PictureRows(MIN_ROAD_ROW, cam.height_pix);
+    // The road profile's tolerances are counts of the rows the road rises per level, h_cam / B.
+    gateRows = GATE_ROWS * roadRowScale;
+    stepLimitNear = STEP_LIMIT_NEAR * roadRowScale;
+    stepLimitFar = STEP_LIMIT_FAR * roadRowScale;
+    bandFixed = BAND_FIXED * roadRowScale;
+    bandBelowFirst = BAND_BELOW_FIRST * roadRowScale;
+    bandAboveFirst = BAND_ABOVE_FIRST * roadRowScale;
+    raiseStepNear = RAISE_STEP_NEAR * roadRowScale;
+    raiseStepFar = RAISE_STEP_FAR * roadRowScale;
+
+    // A strip is SHIFT_PITCH columns wide at every camera; its pixels at level i are rows: h i / B.
+    for (int i = 0; i < LUT_NUM; ++i) threshold[i] = DefaultThreshold(i) * rowScale;
+    // SHIFT_PITCH rows at level d stand for SHIFT_PITCH B_MM / d metres: rowScale as many rows, rounded.
+    blockRows = std::max(1, static_cast<int>(SHIFT_PITCH * rowScale + 0.5));
+    // THRESHOLD_FARBLOCK blocks of SHIFT_PITCH rows are that many rows at rowScale, in blocks of blockRows.
+    farBlocks = THRESHOLD_FARBLOCK * SHIFT_PITCH * rowScale / blockRows;
+    // GROUPED_RANGE_H_PIX rows at level d stand for GROUPED_RANGE_H_PIX B_MM / d metres.
+    heightToleranceRows = GROUPED_RANGE_H_PIX * rowScale;
+}
+
+const StageGeometry& DefaultGeometry() {
+    static const StageGeometry geometry(DEFAULT_CAMERA);
+    return geometry;
+}

@@ -1,0 +1,71 @@
+// What the stages derive from the run's camera, once per run: the picture and grid sizes, the
+// optical axis, and the counts of pixels, rows and columns that stand for an obstacle or a road of
+// some metric size. Such a count is tuned for the default camera; through another camera it
+// follows the geometry:
+//   a height h at disparity d spans h d / B rows, so a row count scales by rowScale = B_MM / B;
+//   a width w at distance z spans f w / z columns, so a column count scales by columnScale = f / F_PIX;
+//   a share of the picture scales with its height.
+//   the flat road rises h_cam / B rows per unit of disparity, so a count of road rows per level
+//   scales by roadRowScale = (h_cam / B) / (CAM_H_M / B_MM);
+// The disparity levels themselves (LUT_NUM integer levels, the class and table breakpoints) stay.
+// With the default camera the three factors are exactly 1.0 and every value below is the default's.
+#pragma once
+
+#include "Camera.h"
+#include "Config.h"
+
+// The camera's lengths, focal length and picture size must be positive and finite; a column of the
+// road stage counts at most 65535 entries, so the picture has at most 131070 rows.
+struct StageGeometry {
+    explicit StageGeometry(const Camera& camera);
+
+    Camera camera;
+
+    // Sizes.
+    int width;          // picture columns (pixel)
+    int height;         // picture rows (pixel)
+    int pixels;         // entries of a disparity buffer, index PIXEL(u, v, width)
+    int blocksU;        // SHIFT_PITCH-wide column blocks the width holds; columns left over are ignored
+    int gridCells;      // cells of a grid, index GRID(uBl, d, blocksU)
+    int axisU;          // column of the optical axis, truncated, inside the picture
+    double rowScale;     // B_MM / baseline
+    double columnScale;  // f / F_PIX
+    double roadRowScale; // (camHeight / baseline) / (CAM_H_M / B_MM)
+
+    // Road disparity map and V-disparity peaks.
+    int roadFirstRow;        // first even row below the horizon: the rows above it see no road
+    int scanCap;             // road entries counted per side of a row scan
+    int faceLimitSingle;     // a column with more entries of one class is an obstacle face ...
+    int faceLimitFolded;     // ... of a class folded from two rounded disparities
+    int peakMinSingle;       // a row needs this many entries of a class for its road peak ...
+    int peakMinFolded;       // ... of a folded class
+
+    // Road profile.
+    int noRoadRow;           // the row of a class without road: the picture's last row
+    int uncountedRoadRow[LUT_NUM];  // peak row of a level the road stage never counts: the flat road's
+                                    // row nearer than ROAD_MAX_DISPARITY, else noRoadRow
+    int measuredRowLimit;    // peak rows from here down mark a class without road
+    int minRoadRow;          // a road row above this one is implausible
+    double gateRows;         // a peak this far from the filter's prediction is an outlier
+    double stepLimitNear;    // allowed rise of the road row to the next farther level, levels 1..14 ...
+    double stepLimitFar;     // ... and from 15 on
+    double bandFixed;        // tolerance around the profile in force once a profile was accepted
+    double bandBelowFirst;   // before: rows above the profile in force ...
+    double bandAboveFirst;   // ... and below it
+    double raiseStepNear;    // a road step larger than this raises the cell threshold, levels 1..16 ...
+    double raiseStepFar;     // ... and from 17 on
+
+    // Occupancy grid, grouping and track search.
+    double threshold[LUT_NUM];   // cell threshold of each level at the top of a frame (pixels of a strip)
+    int blockRows;               // rows of an overhead block and of the height search's lower probe
+    double farBlocks;            // a high block with more farther blocks below it is background
+    double heightToleranceRows;  // height tolerance of joining cells and matching tracks (rows)
+};
+
+// The stage geometry of DEFAULT_CAMERA, for callers without a run.
+const StageGeometry& DefaultGeometry();
+
+// Index of pixel (u, v) in a disparity buffer of `width` columns, and of grid cell (uBl, d) in a
+// grid of `blocksU` column blocks.
+constexpr int PIXEL(int u, int v, int width) { return u + (v * width); }
+constexpr int GRID(int uBl, int d, int blocksU) { return uBl + (d * blocksU); }
