@@ -48,11 +48,16 @@ bool WriteEmbeddedSource(const Scene& scene, const std::string& path) {
     return WriteFileReplacing(path, out.data(), out.size());
 }
 
+std::vector<std::string> SceneBmpPaths(const std::string& dir) {
+    return {dir + "/disparity.bmp", dir + "/grey.bmp", dir + "/topview.bmp"};
+}
+
 bool WriteSceneBmps(const Scene& scene, const std::string& dir) {
     const std::vector<unsigned char> colour = DropFourthBytes(EncodeDisparity(RenderDisparity(scene)));
-    return WriteBmp(dir + "/disparity.bmp", colour.data(), TOTAL_U, TOTAL_V, 24) &&
-           WriteBmp(dir + "/grey.bmp", RenderGrey(scene).data(), GREY_U, GREY_V, 8) &&
-           WriteBmp(dir + "/topview.bmp", RenderTopView().data(), TOPVIEW_U, TOPVIEW_V, 8);
+    const std::vector<std::string> paths = SceneBmpPaths(dir);
+    return WriteBmp(paths[0], colour.data(), TOTAL_U, TOTAL_V, 24) &&
+           WriteBmp(paths[1], RenderGrey(scene).data(), GREY_U, GREY_V, 8) &&
+           WriteBmp(paths[2], RenderTopView().data(), TOPVIEW_U, TOPVIEW_V, 8);
 }
 
 bool WriteSequence(const Scene& scene, const std::string& pattern, const std::string& truthPath) {
