@@ -12,9 +12,11 @@ struct ProgramResult {
     std::string output;  // standard output
 };
 
-inline ProgramResult RunProgram(const std::string& program, const std::string& arguments) {
+// `seconds` > 0 ends the program after that long (status 124), so that a hang fails a test.
+inline ProgramResult RunProgram(const std::string& program, const std::string& arguments, int seconds = 0) {
     const std::string emulator = EMULATOR;
-    const std::string command = (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
+    const std::string limit = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
+    const std::string command = limit + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
     ProgramResult result{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
