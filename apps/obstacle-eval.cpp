@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int FAILURE = 2;
-
 const char* const USAGE =
     "usage: obstacle-eval --truth TRUTH.csv --results RESULTS.jsonl [--json]\n"
     "  --truth FILE    ground truth of the sequence (CSV written by the scene renderer)\n"
@@ -37,13 +35,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     line.Flag("--json", options.json);
     line.Flag("--help", options.help);
     std::string error;
-    if (!line.Parse(argc, argv, error)) {
-        std::cerr << error << '\n' << USAGE;
-        return false;
-    }
+    if (!line.Parse(argc, argv, error)) return ShowUsageError(error, USAGE);
     if (!options.help && (options.truth.empty() || options.results.empty())) {
-        std::cerr << "obstacle-eval: both --truth and --results are needed\n" << USAGE;
-        return false;
+        return ShowUsageError("obstacle-eval: both --truth and --results are needed", USAGE);
     }
     return true;
 }
@@ -55,21 +49,14 @@ template <typename Reader> auto Read(Reader read, const std::string& path) {
     return read(in, path);
 }
 
-// Standard output may be a full disk or a closed pipe: the scores count only once written.
-int Written() {
-    if (std::cout.flush()) return 0;
-    std::cerr << "obstacle-eval: standard output cannot be written\n";
-    return FAILURE;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseOptions(argc, argv, options)) return FAILURE;
+    if (!ParseOptions(argc, argv, options)) return FAILURE_STATUS;
     if (options.help) {
         std::cout << USAGE;
-        return Written();
+        return StandardOutputStatus("obstacle-eval");
     }
     try {
         const auto truth = Read(ReadTruthCsv, options.truth);
@@ -82,7 +69,7 @@ int main(int argc, char** argv) {
         }
     } catch (const std::exception& e) {
         std::cerr << "obstacle-eval: " << e.what() << "\n";
-        return FAILURE;
+        return FAILURE_STATUS;
     }
-    return Written();
+    return StandardOutputStatus("obstacle-eval");
 }

@@ -120,12 +120,13 @@ TEST(InputFiles, LinesKeepEveryByteWithinTheirBounds) {
         {"12345678\n123456789\n", 1, "t.txt:2: line longer than 8 bytes"},
         {"12345678", 1, ""},
         {"123456789", 0, "t.txt:1: line longer than 8 bytes"},
-        {"1234\n1234\n12\n", 2, "t.txt: longer than 12 bytes"},
-        {"1234\n1234\n1\n", 3, ""},
+        {"1234\n1234\n1234\n1234\n1", 4, "t.txt: longer than 20 bytes"},
+        {"\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n", 20, "t.txt: longer than 20 bytes"},
+        {"1234\n1234\n1234\n1234\n", 4, ""},
     };
     for (const Case& c : cases) {
         std::istringstream in(c.text);
-        LineReader bounded(in, "t.txt", 8, 12);
+        LineReader bounded(in, "t.txt", 8, 20);
         EXPECT_EQ(ReadAll(bounded).size(), c.lines) << c.text;
         EXPECT_EQ(bounded.Error(), c.error) << c.text;
     }

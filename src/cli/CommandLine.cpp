@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <iostream>
 #include <utility>
 
 CommandLine::CommandLine(std::string program) : program_(std::move(program)) {}
@@ -71,4 +72,15 @@ bool CommandLine::Parse(int argc, const char* const* argv, std::string& error) c
         if (!option->read(value, problem)) return Refuse(name + ": " + problem, error);
     }
     return true;
+}
+
+bool ShowUsageError(const std::string& message, const char* usage) {
+    std::cerr << message << '\n' << usage;
+    return false;
+}
+
+int StandardOutputStatus(const std::string& program) {
+    if (std::cout.flush()) return 0;
+    std::cerr << program << ": standard output cannot be written\n";
+    return FAILURE_STATUS;
 }

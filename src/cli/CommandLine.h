@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// The exit status of the programs and tools for a bad argument, a bad input or an output that
+// cannot be written.
+constexpr int FAILURE_STATUS = 2;
+
 class CommandLine {
 public:
     // Takes an option's value, or returns false with `problem` saying why it cannot.
@@ -42,3 +46,10 @@ private:
     std::string program_;
     std::vector<Option> options_;
 };
+
+// Writes `message` and the usage text to standard error; returns false, for the parser's caller.
+bool ShowUsageError(const std::string& message, const char* usage);
+
+// 0 when standard output took everything written to it (a full disk and a closed pipe do not);
+// else says so on standard error, after the program's name, and returns FAILURE_STATUS.
+int StandardOutputStatus(const std::string& program);

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <new>
+#include <string>
 #include <utility>
 
 bool OpenInputFile(const std::string& path, std::ifstream& in, std::string& error) {
@@ -30,29 +32,41 @@ bool ReplaceableOutput(const std::string& path, std::string& error) {
 }
 
 LineReader::LineReader(std::istream& in, std::string name, size_t maxLineBytes, uint64_t maxTotalBytes)
-    : in_(in), name_(std::move(name)), buffer_(maxLineBytes + 1), maxTotalBytes_(maxTotalBytes) {}
+    : in_(in), name_(std::move(name)), maxLineBytes_(maxLineBytes), maxTotalBytes_(maxTotalBytes) {}
 
 bool LineReader::Fail(const std::string& message) {
     error_ = message;
     return false;
 }
 
-// A line that fills the buffer without reaching its end leaves failbit without eofbit. The
-// stream reports a failing buffer (a read error, or no memory within it) by its badbit.
+// Straight from the stream's buffer, which reports a failed read by throwing (as a file buffer
+// does); a failed allocation is left to the caller, whose input it is.
 bool LineReader::Next(std::string& line) {
-    if (!error_.empty() || !in_.good()) return false;
-    in_.getline(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    const uint64_t extracted = static_cast<uint64_t>(in_.gcount());
-    totalBytes_ += extracted;
-    if (in_.bad()) return Fail(name_ + ": read error after line " + std::to_string(number_));
-    if (extracted == 0 && in_.eof()) return false;
-    ++number_;
-    if (in_.fail() && !in_.eof()) {
-        return Fail(name_ + ":" + std::to_string(number_) + ": line longer than " + std::to_string(buffer_.size() - 1) +
-                    " bytes");
+    std::streambuf* buffer = in_.rdbuf();
+    if (!error_.empty() || ended_ || buffer == nullptr) return false;
+    line.clear();
+    try {
+        for (;;) {
+            const int c = buffer->sbumpc();
+            if (c == std::char_traits<char>::eof()) {
+                ended_ = true;
+                if (line.empty()) return false;
+                break;
+            }
+            if (++totalBytes_ > maxTotalBytes_) return Fail(name_ + ": longer than " + std::to_string(maxTotalBytes_) + " bytes");
+            if (c == '\n') break;
+            if (line.size() == maxLineBytes_) {
+                return Fail(name_ + ":" + std::to_string(number_ + 1) + ": line longer than " +
+                            std::to_string(maxLineBytes_) + " bytes");
+            }
+            line.push_back(static_cast<char>(c));
+        }
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+        return Fail(name_ + ": read error after line " + std::to_string(number_));
     }
-    if (totalBytes_ > maxTotalBytes_) return Fail(name_ + ": longer than " + std::to_string(maxTotalBytes_) + " bytes");
-    line.assign(buffer_.data(), in_.eof() ? extracted : extracted - 1);  // without the '\n' taken
+    ++number_;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }

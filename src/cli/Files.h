@@ -9,7 +9,6 @@
 #include <fstream>
 #include <istream>
 #include <string>
-#include <vector>
 
 // Opens `path` into `in` when it names a regular file (a symbolic link is followed); otherwise
 // returns false with "PATH: MESSAGE" in `error`.
@@ -38,9 +37,10 @@ private:
 
     std::istream& in_;
     std::string name_;
-    std::vector<char> buffer_;  // one line and its terminating zero
+    size_t maxLineBytes_;
     uint64_t maxTotalBytes_;
     uint64_t totalBytes_ = 0;
     int number_ = 0;
+    bool ended_ = false;
     std::string error_;
 };

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int FAILURE = 2;
-
 constexpr const char* USAGE =
     "usage: scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]\n"
     "  PATTERN names one disparity BMP per frame, \"XXXXX\" standing for the frame number\n";
@@ -52,14 +50,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     line.Text("--truth", options.truth);
     line.Flag("--help", options.help);
     std::string error;
-    if (!line.Parse(argc, argv, error)) {
-        std::cerr << error << '\n' << USAGE;
-        return false;
-    }
+    if (!line.Parse(argc, argv, error)) return ShowUsageError(error, USAGE);
     const std::string incomplete = options.help ? "" : Incomplete(options);
-    if (incomplete.empty()) return true;
-    std::cerr << "scene-render: " << incomplete << '\n' << USAGE;
-    return false;
+    return incomplete.empty() || ShowUsageError("scene-render: " + incomplete, USAGE);
 }
 
 // Every file the run will write, so that one it must not replace stops it before any rendering.
@@ -78,7 +71,7 @@ std::vector<std::string> OutputPaths(const Options& o, const scene::Scene& s) {
 
 int Fail(const std::string& message) {
     std::cerr << "scene-render: " << message << '\n';
-    return FAILURE;
+    return FAILURE_STATUS;
 }
 
 int Write(const Options& o, const scene::Scene& s) {
@@ -102,10 +95,10 @@ int Write(const Options& o, const scene::Scene& s) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseOptions(argc, argv, options)) return FAILURE;
+    if (!ParseOptions(argc, argv, options)) return FAILURE_STATUS;
     if (options.help) {
         std::cout << USAGE;
-        return std::cout.flush() ? 0 : Fail("standard output cannot be written");
+        return StandardOutputStatus("scene-render");
     }
     scene::Scene scene;
     std::string error;
