@@ -9,11 +9,13 @@
 // the next. The remaining bytes are rows of 560 pixels (blue, green, red), stretched over the
 // picture's 360 rows; bytes short of a whole row are repeated along a single row, which then
 // fills every row. The grey picture takes the same bytes, one per pixel, stretched the same way.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "FileFrames.h"
 #include "FrameOverlay.h"
@@ -23,19 +25,28 @@
 
 namespace {
 
-// Paints `cols` x `rows` pixels of `channels` bytes each from the input bytes, shifted sideways.
+// Paints `cols` x `rows` pixels of `channels` bytes each (3, or 1 for grey) from the input bytes,
+// every row moved `shift` bytes sideways, wrapping round.
 void Paint(qim::Image& picture, int cols, int rows, int channels, const uint8_t* bytes, size_t count, size_t shift) {
     picture.create(rows, cols, SGBM_8UC3);
     if (picture.empty()) std::abort();
     const size_t rowBytes = static_cast<size_t>(cols) * static_cast<size_t>(channels);
     const size_t inputRows = count / rowBytes;
+    std::vector<uint8_t> shortRow(inputRows == 0 ? rowBytes : 0);
+    for (size_t x = 0; x < shortRow.size(); ++x) shortRow[x] = bytes[x % count];
+    std::vector<uint8_t> moved(rowBytes);
     for (int y = 0; y < rows; ++y) {
-        const size_t rowStart = inputRows == 0 ? 0 : (static_cast<size_t>(y) * inputRows / static_cast<size_t>(rows)) * rowBytes;
+        const uint8_t* row = inputRows == 0 ? shortRow.data()
+                                            : bytes + (static_cast<size_t>(y) * inputRows / static_cast<size_t>(rows)) * rowBytes;
+        const size_t start = shift % rowBytes;
+        std::copy(row + start, row + rowBytes, moved.begin());
+        std::copy(row, row + start, moved.begin() + static_cast<std::ptrdiff_t>(rowBytes - start));
         uchar* out = picture.ptr(y);
-        for (size_t x = 0; x < static_cast<size_t>(cols) * 3; ++x) {
-            const size_t source = (x / 3 * static_cast<size_t>(channels) + (channels == 3 ? x % 3 : 0) + shift) % rowBytes;
-            out[x] = inputRows == 0 ? bytes[source % count] : bytes[rowStart + source];
+        if (channels == 3) {
+            std::copy(moved.begin(), moved.end(), out);
+            continue;
         }
+        for (size_t x = 0; x < rowBytes; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = moved[x];
     }
 }
 
