@@ -54,10 +54,7 @@ template <typename Reader> auto Read(Reader read, const std::string& path) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) return FAILURE_STATUS;
-    if (options.help) {
-        std::cout << USAGE;
-        return StandardOutputStatus("obstacle-eval");
-    }
+    if (options.help) return PrintUsage("obstacle-eval", USAGE);
     try {
         const auto truth = Read(ReadTruthCsv, options.truth);
         const auto results = Read(ReadResultsJsonl, options.results);

@@ -79,6 +79,11 @@ bool ShowUsageError(const std::string& message, const char* usage) {
     return false;
 }
 
+int PrintUsage(const std::string& program, const char* usage) {
+    std::cout << usage;
+    return StandardOutputStatus(program);
+}
+
 int StandardOutputStatus(const std::string& program) {
     if (std::cout.flush()) return 0;
     std::cerr << program << ": standard output cannot be written\n";

@@ -50,6 +50,9 @@ private:
 // Writes `message` and the usage text to standard error; returns false, for the parser's caller.
 bool ShowUsageError(const std::string& message, const char* usage);
 
+// --help: writes the usage text to standard output; returns StandardOutputStatus(program).
+int PrintUsage(const std::string& program, const char* usage);
+
 // 0 when standard output took everything written to it (a full disk and a closed pipe do not);
 // else says so on standard error, after the program's name, and returns FAILURE_STATUS.
 int StandardOutputStatus(const std::string& program);

@@ -96,10 +96,7 @@ int Write(const Options& o, const scene::Scene& s) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) return FAILURE_STATUS;
-    if (options.help) {
-        std::cout << USAGE;
-        return StandardOutputStatus("scene-render");
-    }
+    if (options.help) return PrintUsage("scene-render", USAGE);
     scene::Scene scene;
     std::string error;
     if (!scene::LoadScene(options.scene, scene, error)) return Fail(error);
