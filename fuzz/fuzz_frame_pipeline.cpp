@@ -2,10 +2,10 @@
 // frames in a row, run through the frame loop as obstacle-track runs a recording, so that the
 // grid, the road rows and the tracks carry hostile state from one frame to the next. Each
 // frame's findings are written as obstacle-track writes them (JSON Lines and MOT files, and the
-// last frame's overlay pictures) into a scratch folder.
+// last frame's overlay pictures, BMP or PNG) into a scratch folder.
 //
-// Input: byte 0 picks the number of frames (1 to 3) and, in bit 2, whether there are grey
-// pictures; byte 1 how many pixels the pictures move sideways (wrapping round) from one frame to
+// Input: byte 0 picks the number of frames (1 to 3), in bit 2 whether there are grey pictures
+// and in bit 3 PNG overlays; byte 1 how many pixels the pictures move sideways (wrapping round) from one frame to
 // the next. The remaining bytes are rows of 560 pixels (blue, green, red), stretched over the
 // picture's 360 rows; bytes short of a whole row are repeated along a single row, which then
 // fills every row. The grey picture takes the same bytes, one per pixel, stretched the same way.
@@ -13,15 +13,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <set>
 #include <vector>
 
 #include "FileFrames.h"
 #include "FrameOverlay.h"
-#include "FrameReport.h"
 #include "FuzzScratch.h"
 #include "RunDriver.h"
+#include "TrackOutputs.h"
 
 namespace {
 
@@ -95,18 +94,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int frames = 1 + data[0] % 3;
     const bool grey = (data[0] & 4) != 0;
     FuzzFrames source(data + 2, size - 2, data[1], grey);
+    const PictureFormat format = (data[0] & 8) != 0 ? PictureFormat::PNG : PictureFormat::BMP;
     const std::string& dir = FuzzScratch();
-    std::ofstream json(dir + "/frames.jsonl", std::ios::trunc);
-    std::ofstream mot(dir + "/tracks.txt", std::ios::trunc);
+    TrackOptions options;
+    options.jsonPath = dir + "/frames.jsonl";
+    options.motPath = dir + "/tracks.txt";
+    options.grid = true;
+    TrackOutputs outputs(options);
+    std::string error;
+    if (!outputs.Check(error) || !outputs.Open(error)) std::abort();
     const RunOutcome outcome =
         RunSequence(DEFAULT_CAMERA, source, 1, frames, nullptr, [&](int frame, const RunState& run, const AssociationRecord& record) {
             CheckTracks(run);
-            WriteJsonFrame(json, frame, run, record, true);
-            WriteMotFrame(mot, frame, run);
-            std::string error;
-            if (frame == frames && !WriteOverlays(dir, frame, run, record, error)) std::abort();
-            return static_cast<bool>(json.flush() && mot.flush());
+            if (!outputs.Write(frame, run, record, error)) std::abort();
+            return frame < frames || WriteOverlays(dir, frame, run, record, format, error);
         });
-    if (!outcome.complete || outcome.frames != frames) std::abort();
+    if (!outcome.complete || outcome.frames != frames || !outputs.Close(error)) std::abort();
     return 0;
 }

@@ -1,5 +1,6 @@
 // Runs one of the project's programs (under the cross emulator when there is one) and collects
-// its standard output and exit status.
+// its standard output and exit status. `environment` holds shell assignments for the program
+// ("NAME=value ...").
 #pragma once
 
 #include <sys/wait.h>
@@ -8,15 +9,18 @@
 #include <string>
 
 struct ProgramResult {
-    int status;          // exit status, or -1 when the program could not be run
+    int status;          // exit status, or -1 when the program could not be run or was killed
     std::string output;  // standard output
 };
 
-// `seconds` > 0 ends the program after that long (status 124), so that a hang fails a test.
-inline ProgramResult RunProgram(const std::string& program, const std::string& arguments, int seconds = 0) {
+// `environment` goes before the command ("LD_PRELOAD=... "); `seconds` > 0 ends the program after
+// that long (status 124), so that a hang fails a test.
+inline ProgramResult RunProgram(const std::string& program, const std::string& arguments,
+                                const std::string& environment = "", int seconds = 0) {
     const std::string emulator = EMULATOR;
     const std::string limit = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
-    const std::string command = limit + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
+    const std::string command =
+        environment + " " + limit + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
     ProgramResult result{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;

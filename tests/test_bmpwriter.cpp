@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +23,14 @@ std::vector<unsigned char> ReadFile(const fs::path& path) {
 
 uint32_t Get32(const std::vector<unsigned char>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> Entries(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 uint32_t Get16(const std::vector<unsigned char>& b, size_t at) { return b[at] | (b[at + 1] << 8); }
@@ -89,8 +100,10 @@ TEST_F(BmpWriterTest, RefusesWhatItCannotWriteAndLeavesNoFile) {
     EXPECT_FALSE(WriteBmp((dir_ / "missing" / "x.bmp").string(), pixels, 2, 2, 8));
     // The target is a directory: the rename fails and the temporary is removed.
     fs::create_directories(dir_ / "taken.bmp" / "inside");
-    EXPECT_FALSE(WriteBmp((dir_ / "taken.bmp").string(), pixels, 2, 2, 8));
-    EXPECT_FALSE(fs::exists(dir_ / "taken.bmp.tmp"));
+    std::string error;
+    EXPECT_FALSE(WriteBmp((dir_ / "taken.bmp").string(), pixels, 2, 2, 8, &error));
+    EXPECT_EQ(error.rfind("is not a regular file", 0), 0u) << error;
+    EXPECT_EQ(Entries(dir_), std::vector<std::string>{"taken.bmp"});
     EXPECT_TRUE(fs::is_directory(dir_ / "taken.bmp"));
 }
 
@@ -102,5 +115,35 @@ TEST_F(BmpWriterTest, ReplacesAnExistingFileWhole) {
     ASSERT_TRUE(WriteFileReplacing(path.string(), second.data(), second.size()));
     const std::vector<unsigned char> back = ReadFile(path);
     EXPECT_EQ(std::string(back.begin(), back.end()), second);
-    EXPECT_FALSE(fs::exists(dir_ / "data.bin.tmp"));
+    EXPECT_EQ(Entries(dir_), std::vector<std::string>{"data.bin"});
+    EXPECT_EQ(TemporaryBeingWritten(), nullptr);
+}
+
+// A device or pipe given as the output must stay what it is (replacing /dev/full by a file would
+// take the device from the machine); a link is written through and stays a link.
+TEST_F(BmpWriterTest, RefusesSpecialFilesAndWritesThroughLinks) {
+    const std::string text = "new";
+    const fs::path pipe = dir_ / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string error;
+    EXPECT_FALSE(WriteFileReplacing(pipe.string(), text.data(), text.size(), &error));
+    EXPECT_EQ(error.rfind("is not a regular file", 0), 0u) << error;
+    EXPECT_TRUE(fs::is_fifo(pipe));
+
+    fs::create_directories(dir_ / "real");
+    std::ofstream(dir_ / "real" / "old.txt") << "old";
+    fs::create_symlink("real/old.txt", dir_ / "link");      // relative to the link's folder
+    fs::create_symlink(dir_ / "link", dir_ / "chain");      // a link to the link
+    fs::create_symlink("real/fresh.txt", dir_ / "dangling");
+    for (const char* link : {"chain", "dangling"}) {
+        EXPECT_TRUE(WriteFileReplacing((dir_ / link).string(), text.data(), text.size(), &error)) << link << ": " << error;
+        EXPECT_TRUE(fs::is_symlink(dir_ / link)) << link;
+    }
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link"));
+    for (const char* target : {"old.txt", "fresh.txt"}) {
+        const std::vector<unsigned char> back = ReadFile(dir_ / "real" / target);
+        EXPECT_EQ(std::string(back.begin(), back.end()), text) << target;
+    }
+    EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"chain", "dangling", "link", "pipe", "real"}));
+    EXPECT_EQ(Entries(dir_ / "real"), (std::vector<std::string>{"fresh.txt", "old.txt"}));
 }

@@ -256,7 +256,7 @@ TEST(EvalProgram, RefusesSpecialFilesAndReportsOutputThatCannotBeWritten) {
         {"--help > /dev/full", "obstacle-eval: standard output cannot be written\n"},
     };
     for (const Case& c : cases) {
-        const ProgramResult r = RunProgram(OBSTACLE_EVAL_EXE, "2>&1 " + c.arguments, 20);
+        const ProgramResult r = RunProgram(OBSTACLE_EVAL_EXE, "2>&1 " + c.arguments, "", 20);
         EXPECT_EQ(r.status, 2) << c.arguments;
         EXPECT_EQ(r.output, c.message) << c.arguments;
     }

@@ -15,6 +15,7 @@
 #include "BmpWriter.h"
 #include "ColorMap.h"
 #include "FileFrames.h"
+#include "NoiseBytes.h"
 #include "ProgramRunner.h"
 
 namespace {
@@ -37,15 +38,6 @@ std::vector<unsigned char> Coded(const std::function<double(int u, int v)>& disp
             bytes.insert(bytes.end(), {static_cast<unsigned char>(c.blue), static_cast<unsigned char>(c.green),
                                        static_cast<unsigned char>(c.red)});
         }
-    }
-    return bytes;
-}
-
-std::vector<unsigned char> Noise(size_t count, uint32_t seed) {
-    std::vector<unsigned char> bytes(count);
-    for (unsigned char& b : bytes) {
-        seed = seed * 1664525u + 1013904223u;
-        b = static_cast<unsigned char>(seed >> 24);
     }
     return bytes;
 }

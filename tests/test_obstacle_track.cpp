@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <spng.h>
 
 #include "BmpWriter.h"
 #include "ColorMap.h"
@@ -81,6 +82,38 @@ const json* FindDetection(const json& frame, double left, double right, double z
     return nullptr;
 }
 
+// A PNG file decoded by libspng into red, green, blue rows, top row first; empty when it does not decode.
+std::vector<unsigned char> DecodePng(const std::string& path, uint32_t& width, uint32_t& height) {
+    const std::string bytes = ReadText(path);
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_ihdr header{};
+    size_t size = 0;
+    std::vector<unsigned char> rgb;
+    if (spng_set_png_buffer(ctx, bytes.data(), bytes.size()) == 0 && spng_get_ihdr(ctx, &header) == 0 &&
+        spng_decoded_image_size(ctx, SPNG_FMT_RGB8, &size) == 0) {
+        rgb.resize(size);
+        if (spng_decode_image(ctx, rgb.data(), size, SPNG_FMT_RGB8, 0) != 0) rgb.clear();
+    }
+    spng_ctx_free(ctx);
+    width = header.width;
+    height = header.height;
+    return rgb;
+}
+
+// The box of a detection or MOT line, [left, top, width, height], stands where the scene put the box.
+void ExpectPictureBox(int left, int top, int width, int height, const scene::Box& box) {
+    const scene::BoxExtent extent = scene::Extent(box);
+    EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << box.name;
+    EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << box.name;
+    EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << box.name;
+    EXPECT_NEAR(top, extent.vTop, 12) << box.name;
+}
+
+void WriteDisparityPicture(const std::string& path, const scene::Scene& s) {
+    const std::vector<unsigned char> bgra = scene::EncodeDisparity(scene::RenderDisparity(s));
+    ASSERT_TRUE(WriteBmp(path, bgra.data(), TOTAL_U, TOTAL_V, 32));
+}
+
 const json* FindTrack(const json& frame, double z) {
     for (const json& t : frame["tracks"]) {
         if (std::fabs(t["z_m"].get<double>() - z) < 0.05 * z) return &t;
@@ -131,7 +164,7 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
     const ProgramResult result = Track(Range(FIRST, LAST) + " --quiet --json " + dir + "/run.jsonl");
     ASSERT_EQ(result.status, 0) << Errors();
     EXPECT_EQ(result.output, "");
-    EXPECT_NE(Errors().find("5 frames processed, 2 tracks seen"), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find("5 frames processed, 2 trajectories"), std::string::npos) << Errors();
     const std::vector<json> frames = JsonLines(dir + "/run.jsonl");
     ASSERT_EQ(frames.size(), 5u);
 
@@ -230,7 +263,7 @@ TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
         EXPECT_EQ(result.output, "") << c.arguments;
         EXPECT_EQ(Errors().rfind(std::string("obstacle-track: ") + c.named, 0), 0u) << c.arguments << ": " << Errors();
     }
-    const ProgramResult unwritable = Track("--json " + dir + "/no/such/folder/out.jsonl");
+    const ProgramResult unwritable = Track(Range(FIRST, FIRST) + " --json " + dir + "/no/such/folder/out.jsonl");
     EXPECT_EQ(unwritable.status, 2);
     EXPECT_NE(Errors().find("--json: " + dir + "/no/such/folder/out.jsonl: cannot be created"), std::string::npos);
 }
@@ -265,6 +298,10 @@ TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
         const std::vector<json> frames = JsonLines(jsonPath);
         ASSERT_EQ(frames.size(), c.framesBefore) << c.named;
         for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]["frame"], c.first + static_cast<int>(i));
+        // Nothing is created before the first frame's pictures have been read.
+        EXPECT_EQ(fs::exists(jsonPath), c.framesBefore > 0) << c.named;
+        ASSERT_EQ(fs::exists(dir + c.overlay), c.framesBefore > 0) << c.named;
+        if (c.framesBefore == 0) continue;
         size_t pictures = 0;
         for (const auto& entry : fs::directory_iterator(dir + c.overlay)) {
             EXPECT_EQ(entry.path().extension(), ".bmp") << entry.path();
@@ -275,7 +312,6 @@ TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
 }
 
 TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAre) {
-    EXPECT_EQ(TOPVIEW_M_PER_PIX, scene::TOPVIEW_M_PER_PIX);
     const std::string out = dir + "/overlays";
     const ProgramResult result = Track(Range(FIRST, 102) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " +
                                        out + " --mot " + dir + "/run.mot");
@@ -308,11 +344,7 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
         EXPECT_EQ(conf, frame == 102 ? 1 : 0) << line;
         // The box stands where the scene put the obstacle.
         const scene::Box box = std::fabs(z - PEDESTRIAN_M) < 1.0 ? Pedestrian() : Car(frame);
-        const scene::BoxExtent extent = scene::Extent(box);
-        EXPECT_NEAR(left, extent.uLeft, SHIFT_PITCH * 2) << line;
-        EXPECT_NEAR(left + width - 1, extent.uRight, SHIFT_PITCH * 2) << line;
-        EXPECT_NEAR(top + height - 1, extent.vBottom, 8) << line;
-        EXPECT_NEAR(top, extent.vTop, 12) << line;
+        ExpectPictureBox(left, top, width, height, box);
         EXPECT_NEAR(z, box.z_m, 0.05 * box.z_m) << line;
         if (frame != 102) continue;
 
@@ -353,4 +385,100 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.output.rfind("obstacle-track ", 0), 0u);
+}
+
+// The pool hands a freed identifier to the next new track; the trajectory number tells the two
+// apart, in the JSON beside the identifier and in the MOT file in its place.
+TEST_F(ObstacleTrackProgram, ANewTrajectoryUnderAReusedIdentifierGetsANewNumber) {
+    // The car for four frames, the empty road for ten (the grid lets the car go, its track coasts
+    // and is deleted), then the car again.
+    scene::Scene car = SceneOf(FIRST);
+    car.boxes = {Car(FIRST)};
+    scene::Scene road = car;
+    road.boxes.clear();
+    fs::create_directories(dir + "/gap");
+    for (int frame = 1; frame <= 18; ++frame) WriteDisparityPicture(Numbered(dir + "/gap/d_", frame), frame <= 4 || frame >= 15 ? car : road);
+    ASSERT_EQ(Track("--first 1 --last 18 --quiet --json " + dir + "/gap.jsonl --mot " + dir + "/gap.mot", "/gap/d_XXXXX.bmp").status, 0);
+    EXPECT_NE(Errors().find("18 frames processed, 2 trajectories"), std::string::npos) << Errors();
+
+    const std::vector<json> frames = JsonLines(dir + "/gap.jsonl");
+    ASSERT_EQ(frames.size(), 18u);
+    int deleted = 0;  // the first frame without a track, between the car's two appearances
+    for (int frame = 1; frame <= 18; ++frame) {
+        const json& tracks = frames[static_cast<size_t>(frame - 1)]["tracks"];
+        if (tracks.empty() && deleted == 0) deleted = frame;
+        ASSERT_EQ(tracks.size(), frame >= deleted && frame < 15 && deleted > 0 ? 0u : 1u) << frame;
+        if (tracks.empty()) continue;
+        EXPECT_EQ(tracks[0]["id"], 1);
+        EXPECT_EQ(tracks[0]["track"], deleted == 0 ? 1 : 2) << frame;
+    }
+    for (const std::string& line : Lines(ReadText(dir + "/gap.mot"))) {
+        EXPECT_EQ(std::atoi(line.c_str() + line.find(',') + 1), std::atoi(line.c_str()) < deleted ? 1 : 2) << line;
+    }
+    const json& car1 = frames[0]["detections"][0];
+    ExpectPictureBox(car1["bb_left"], car1["bb_top"], car1["bb_width"], car1["bb_height"], Car(FIRST));
+}
+
+TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefused) {
+    const std::string same = dir + "/same", victim = same + "/victim.bmp", held = same + "/ov/overlay_00100.bmp";
+    fs::create_directories(same + "/ov");
+    fs::copy_file(Numbered(dir + "/seq/disp_", FIRST), victim);
+    fs::copy_file(victim, held);  // an input in the overlay folder
+    fs::create_symlink("victim.bmp", same + "/link.bmp");
+    fs::create_hard_link(victim, same + "/hard.bmp");
+    const std::string recording = ReadText(victim), fresh = same + "/new.jsonl";
+    const struct {
+        std::string arguments;
+        std::string named;
+    } cases[] = {
+        {"--json " + victim, "--json " + victim + ": is the same file as --disparity " + victim},
+        {"--mot " + same + "/link.bmp", "--mot " + same + "/link.bmp: is the same file as --disparity " + victim},
+        {"--json " + same + "/hard.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
+        {"--json " + fresh + " --mot " + same + "/../same/new.jsonl", "--mot " + same + "/../same/new.jsonl: is the same file as --json " + fresh},
+        {"--json " + fresh + " >>" + fresh, "standard output: is the same file as --json " + fresh},
+        {"--overlay " + same + "/ov --disparity " + same + "/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Track(Range(FIRST, FIRST) + " " + c.arguments, "/same/victim.bmp").status, 2) << c.arguments;
+        EXPECT_EQ(Errors(), "obstacle-track: " + c.named + "\n");
+        EXPECT_TRUE(ReadText(victim) == recording && ReadText(held) == recording) << c.arguments;
+        EXPECT_TRUE(!fs::exists(fresh) || fs::is_empty(fresh)) << c.arguments;
+    }
+}
+
+TEST_F(ObstacleTrackProgram, PngOverlaysHoldTheBmpPicturesAndTheTopViewItsScale) {
+    for (const char* format : {"bmp", "png"}) {
+        ASSERT_EQ(Track(Range(FIRST, 101) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " + dir + "/pictures." +
+                        format + " --overlay-format " + format).status, 0) << Errors();
+    }
+    std::vector<unsigned char> rgb;
+    for (const char* name : {"/overlay_00101", "/topview_00101"}) {
+        qim::Image bmp;
+        ASSERT_TRUE(bmp_reader((dir + "/pictures.bmp" + name + ".bmp").c_str(), bmp)) << name;
+        uint32_t width = 0, height = 0;
+        rgb = DecodePng(dir + "/pictures.png" + name + ".png", width, height);
+        ASSERT_EQ(rgb.size(), static_cast<size_t>(bmp.cols) * bmp.rows * 3) << name;
+        EXPECT_EQ(width, static_cast<uint32_t>(bmp.cols));
+        size_t differ = 0;
+        for (size_t i = 0; i < rgb.size(); ++i) differ += rgb[i] != bmp.ptr(0)[i / 3 * 3 + 2 - i % 3];  // RGB and BGR
+        EXPECT_EQ(differ, 0u) << name;
+        bmp.release();
+    }
+    // 0.125 m per pixel, distance 0 on the bottom row and lateral 0 on column 100: a white mark
+    // every 10 m at the left edge with its number beside it, nothing half-way, and the detection
+    // zone's edges at -1.5 m and 1.5 m (columns 88 and 112) white from top to bottom.
+    const auto white = [&](int u0, int u1, int v0, int v1) {
+        int count = 0;
+        for (int v = v0; v <= v1; ++v) {
+            const unsigned char* p = &rgb[(static_cast<size_t>(v) * scene::TOPVIEW_U + u0) * 3];
+            for (int u = u0; u <= u1; ++u, p += 3) count += p[0] == 255 && p[1] == 255 && p[2] == 255;
+        }
+        return count;
+    };
+    for (int row = scene::TOPVIEW_V - 1 - 80; row >= 0; row -= 80) {
+        EXPECT_EQ(white(0, 5, row, row), 6) << row;
+        EXPECT_GT(white(7, 30, row - 6, row + 6), 10) << row;
+        EXPECT_EQ(white(0, 30, row + 34, row + 46), 0) << row;
+    }
+    for (int row : {10, 200, 470}) EXPECT_EQ(white(88, 88, row, row) + white(112, 112, row, row), 2) << row;
 }

@@ -65,7 +65,7 @@ TEST(SceneRenderProgram, RefusesBadInputWithStatusTwoBeforeRendering) {
         {"--scene", "--scene: needs a value"},
     };
     for (const Case& c : cases) {
-        const ProgramResult r = RunProgram(SCENE_RENDER_EXE, "2>&1 >/dev/null " + c.arguments, 60);
+        const ProgramResult r = RunProgram(SCENE_RENDER_EXE, "2>&1 >/dev/null " + c.arguments, "", 60);
         EXPECT_EQ(r.status, 2) << c.arguments;
         EXPECT_EQ(r.output.substr(0, r.output.find('\n')), "scene-render: " + c.message) << c.arguments;
     }

@@ -237,8 +237,11 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     cell.aveD = 20.25;
     run.grid[GRID(30, 40)].exist = 10;  // held out: count 0
 
+    // Tracks the numbering has not seen are numbered in list order.
+    TrajectoryNumbers numbers;
+    numbers.Update(run.preObject, record);
     std::ostringstream line;
-    WriteJsonFrame(line, 412, run, record, true);
+    WriteJsonFrame(line, 412, run, record, numbers, true);
     ASSERT_EQ(line.str().back(), '\n');
     ASSERT_EQ(line.str().find('\n'), line.str().size() - 1);
     const nlohmann::json f = nlohmann::json::parse(line.str());
@@ -248,7 +251,15 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     ASSERT_EQ(f["detections"].size(), 1u);
     EXPECT_EQ(f["detections"][0]["z_m"].get<double>(), BF_PIX / 20.0);
     EXPECT_EQ(f["detections"][0]["E_u"], 12);
+    // The box of blocks 10..12 from the road row 190 up 0.5 m at disparity 20 (66.7 rows).
+    EXPECT_EQ(f["detections"][0]["bb_left"], 40);
+    EXPECT_EQ(f["detections"][0]["bb_top"], 123);
+    EXPECT_EQ(f["detections"][0]["bb_width"], 12);
+    EXPECT_EQ(f["detections"][0]["bb_height"], 68);
     ASSERT_EQ(f["tracks"].size(), 2u);
+    EXPECT_EQ(f["tracks"][0]["id"], 4);
+    EXPECT_EQ(f["tracks"][0]["track"], 1);
+    EXPECT_EQ(f["tracks"][1]["track"], 2);
     EXPECT_EQ(f["tracks"][0]["det"], 0);
     EXPECT_EQ(f["tracks"][0]["x_m"], 0.25);
     EXPECT_EQ(f["tracks"][0]["count"], 2);
@@ -258,9 +269,9 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     EXPECT_EQ(f["grid"], nlohmann::json::parse("[[11, 20, 20.25, 2]]"));
 
     std::ostringstream mot;
-    WriteMotFrame(mot, 412, run);
+    WriteMotFrame(mot, 412, run, numbers);
     const std::string z = JsonNumber(BF_PIX / 20.0);
-    EXPECT_EQ(mot.str(), "412,4,40,123,12,68,0,0.25,0.5," + z + "\n412,7,40,123,12,68,1,-1,0.5," + z + "\n");
+    EXPECT_EQ(mot.str(), "412,1,40,123,12,68,0,0.25,0.5," + z + "\n412,2,40,123,12,68,1,-1,0.5," + z + "\n");
 }
 
 TEST(Overlay, OutlinesFillsAndNumbersStayInTheirBoxes) {

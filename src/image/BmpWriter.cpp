@@ -1,11 +1,18 @@
 #include "BmpWriter.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int INFO_HEADER_BYTES = 40;
 constexpr int PALETTE_BYTES = 256 * 4;
@@ -26,6 +33,64 @@ void Put16(unsigned char* at, uint32_t value) {
 void Put32(unsigned char* at, uint32_t value) {
     Put16(at, value);
     Put16(at + 2, value >> 16);
+}
+
+constexpr int MAX_LINK_HOPS = 40;          // as the system's own limit on chains of links
+constexpr unsigned TEMPORARY_ATTEMPTS = 100;
+constexpr unsigned TEMPORARY_NUMBERS = 1000000;
+
+// The temporary file being written, announced once created so that a signal handler can remove
+// it (TemporaryBeingWritten). One per process: writes are made one at a time.
+char pendingTemporary[4096];
+std::atomic<bool> temporaryPending{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler reads the flag");
+
+std::string Reason(const char* what, int error) { return std::string(what) + " (" + std::strerror(error) + ")"; }
+
+// A hidden name ending in .tmp beside `target`, numbered by the clock and the attempt.
+std::string TemporaryName(const fs::path& target, unsigned attempt) {
+    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::string number = std::to_string((ticks + attempt) % TEMPORARY_NUMBERS);
+    return (target.parent_path() / ("." + target.filename().string() + "." + number + ".tmp")).string();
+}
+
+// Creates a temporary beside `target` that no other file had, and announces it.
+std::FILE* CreateTemporary(const fs::path& target, std::string& temporary, std::string& problem) {
+    for (unsigned attempt = 0; attempt < TEMPORARY_ATTEMPTS; ++attempt) {
+        temporary = TemporaryName(target, attempt);
+        if (temporary.size() >= sizeof pendingTemporary) {
+            problem = "has too long a name";
+            return nullptr;
+        }
+        std::FILE* f = std::fopen(temporary.c_str(), "wbx");  // x: never an existing file
+        if (f != nullptr) {
+            std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
+            temporaryPending = true;
+            return f;
+        }
+        if (errno != EEXIST) break;
+    }
+    problem = Reason("cannot be created in its folder", errno);
+    return nullptr;
+}
+
+// Writes the bytes into a new temporary and renames it to `target`.
+bool ReplaceThroughTemporary(const fs::path& target, const void* bytes, std::size_t size, std::string& problem) {
+    std::string temporary;
+    std::FILE* f = CreateTemporary(target, temporary, problem);
+    if (f == nullptr) return false;
+    bool written = std::fwrite(bytes, 1, size, f) == size;
+    int failure = errno;
+    if (std::fclose(f) != 0 && written) {
+        written = false;
+        failure = errno;
+    }
+    const bool renamed = written && std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (written && !renamed) failure = errno;
+    if (!renamed) std::remove(temporary.c_str());
+    temporaryPending = false;
+    if (!renamed) problem = Reason(written ? "cannot replace the file" : "cannot be written", failure);
+    return renamed;
 }
 
 bool Supported(int width, int height, int bitsPerPixel) {
@@ -57,8 +122,12 @@ std::array<unsigned char, BMP_HEADER_BYTES> BmpHeader(int width, int height, int
     return h;
 }
 
-bool WriteBmp(const std::string& path, const unsigned char* pixels, int width, int height, int bitsPerPixel) {
-    if (!Supported(width, height, bitsPerPixel)) return false;
+bool WriteBmp(const std::string& path, const unsigned char* pixels, int width, int height, int bitsPerPixel,
+              std::string* error) {
+    if (!Supported(width, height, bitsPerPixel)) {
+        if (error != nullptr) *error = "is no picture a BMP file holds";
+        return false;
+    }
     const std::array<unsigned char, BMP_HEADER_BYTES> header = BmpHeader(width, height, bitsPerPixel);
     const size_t rowBytes = static_cast<size_t>(RowBytes(width, bitsPerPixel));
     const size_t usedBytes = static_cast<size_t>(width) * static_cast<size_t>(bitsPerPixel / 8);
@@ -76,16 +145,42 @@ bool WriteBmp(const std::string& path, const unsigned char* pixels, int width, i
         const unsigned char* row = pixels + static_cast<size_t>(y) * usedBytes;
         std::copy(row, row + usedBytes, file.begin() + static_cast<std::ptrdiff_t>(offset + static_cast<size_t>(y) * rowBytes));
     }
-    return WriteFileReplacing(path, file.data(), file.size());
+    return WriteFileReplacing(path, file.data(), file.size(), error);
 }
 
-bool WriteFileReplacing(const std::string& path, const void* bytes, std::size_t size) {
-    const std::string temporary = path + ".tmp";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (f == nullptr) return false;
-    const bool written = std::fwrite(bytes, 1, size, f) == size;
-    const bool closed = std::fclose(f) == 0;
-    if (written && closed && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-    std::remove(temporary.c_str());
+bool FollowLinks(const std::string& path, std::string& target, std::string& problem) {
+    fs::path name = path;
+    for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
+        std::error_code failure;
+        if (!fs::is_symlink(fs::symlink_status(name, failure))) {
+            target = name.string();
+            return true;
+        }
+        const fs::path next = fs::read_symlink(name, failure);
+        if (failure) {
+            problem = "is a link that cannot be read";
+            return false;
+        }
+        name = next.is_absolute() ? next : name.parent_path() / next;
+    }
+    problem = "is a chain of too many links";
     return false;
 }
+
+bool WriteFileReplacing(const std::string& path, const void* bytes, std::size_t size, std::string* error) {
+    std::string target;
+    std::string problem;
+    if (FollowLinks(path, target, problem)) {
+        std::error_code failure;
+        const fs::file_status status = fs::status(target, failure);
+        if (fs::exists(status) && !fs::is_regular_file(status)) {
+            problem = "is not a regular file (a device, folder or pipe is never replaced)";
+        } else if (ReplaceThroughTemporary(target, bytes, size, problem)) {
+            return true;
+        }
+    }
+    if (error != nullptr) *error = problem;
+    return false;
+}
+
+const char* TemporaryBeingWritten() { return temporaryPending ? pendingTemporary : nullptr; }

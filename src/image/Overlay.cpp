@@ -109,12 +109,15 @@ void DimmedColour(const qim::Image& colour, qim::Image& picture) {
     }
 }
 
-bool WriteColourBmp(const std::string& path, const qim::Image& picture) {
-    if (picture.empty()) return false;
+bool WriteColourBmp(const std::string& path, const qim::Image& picture, std::string* error) {
+    if (picture.empty()) {
+        if (error != nullptr) *error = "has no picture to write";
+        return false;
+    }
     const size_t rowBytes = static_cast<size_t>(picture.cols) * 3;
     std::vector<unsigned char> bottomUp(rowBytes * static_cast<size_t>(picture.rows));
     for (int v = 0; v < picture.rows; ++v) {
         std::copy(picture.ptr(v), picture.ptr(v) + rowBytes, bottomUp.begin() + static_cast<std::ptrdiff_t>(rowBytes * (picture.rows - 1 - v)));
     }
-    return WriteBmp(path, bottomUp.data(), picture.cols, picture.rows, 24);
+    return WriteBmp(path, bottomUp.data(), picture.cols, picture.rows, 24, error);
 }

@@ -55,6 +55,6 @@ void GreyToColour(const qim::Image& grey, qim::Image& picture);
 // stand out against it.
 void DimmedColour(const qim::Image& colour, qim::Image& picture);
 
-// Writes a three-channel picture (row 0 at the top) to a 24-bit BMP file; false on any failure,
-// which leaves no file behind under `path`.
-bool WriteColourBmp(const std::string& path, const qim::Image& picture);
+// Writes a three-channel picture (row 0 at the top) to a 24-bit BMP file through WriteFileReplacing;
+// false on any failure, which leaves no file behind under `path`, with the reason in `error` when given.
+bool WriteColourBmp(const std::string& path, const qim::Image& picture, std::string* error = nullptr);

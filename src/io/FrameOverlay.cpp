@@ -13,6 +13,8 @@ constexpr int TRACK_LINE_PIX = 2;    // outline width of a track's box
 constexpr int LABEL_SCALE = 2;       // pixels per cell of the identifier digits
 constexpr int LABEL_GAP_PIX = 2;     // space between a mark and its identifier
 constexpr int TOPVIEW_BAR_PIX = 1;   // half the thickness of a track's bar in the top view
+constexpr double DISTANCE_MARK_M = 10.0;  // the top view's distance marks
+constexpr int MARK_TICK_PIX = 6;     // length of a distance mark from the top view's left edge
 constexpr double FAR_PIX = 1.0e6;    // beyond any picture: positions are held inside this
 
 // A picture position from a coordinate that may be huge or not a number.
@@ -28,7 +30,45 @@ void Label(InkLayer& layer, int left, int top, int id, uint8_t ink) {
     layer.Number(left, above >= 0 ? above : top + TRACK_LINE_PIX + LABEL_GAP_PIX, id, ink, LABEL_SCALE);
 }
 
+// Picture positions of the top view: distance upward from the bottom row, lateral position 0 at
+// the middle column.
+struct TopView {
+    explicit TopView(const qim::Image& picture) : centre(picture.cols / 2), bottom(picture.rows - 1) {}
+    int Row(double z_m) const { return PixelOf(bottom - z_m / TOPVIEW_M_PER_PIX); }
+    int Column(double x_m) const { return PixelOf(centre + x_m / TOPVIEW_M_PER_PIX); }
+
+    double centre;
+    double bottom;
+};
+
+// A mark at the left edge every DISTANCE_MARK_M with its distance in metres beside it, and the
+// edges of the lateral detection zone from the bottom row to the top.
+void DrawTopViewScale(InkLayer& layer, const TopView& view, const Camera& camera, int rows) {
+    for (int k = 1; view.Row(k * DISTANCE_MARK_M) >= 0; ++k) {
+        const int row = view.Row(k * DISTANCE_MARK_M);
+        layer.Fill(0, row, MARK_TICK_PIX - 1, row, NEUTRAL_INK);
+        layer.Number(MARK_TICK_PIX + LABEL_GAP_PIX, row - InkLayer::NumberHeight(LABEL_SCALE) / 2,
+                     k * static_cast<int>(DISTANCE_MARK_M), NEUTRAL_INK, LABEL_SCALE);
+    }
+    for (double x_m : {camera.zoneL_m, camera.zoneR_m}) {
+        const int column = view.Column(x_m);
+        layer.Fill(column, 0, column, rows - 1, NEUTRAL_INK);
+    }
+}
+
+bool WritePictureOf(const std::string& path, const qim::Image& picture, PictureFormat format, std::string& error) {
+    std::string problem;
+    if (WritePicture(path, picture, format, problem)) return true;
+    error = "--overlay: " + path + ": " + problem;
+    return false;
+}
+
 }  // namespace
+
+std::vector<std::string> OverlayPaths(const std::string& dir, int frame, PictureFormat format) {
+    const std::string ending = PictureExtension(format);
+    return {dir + "/" + FramePath("overlay_XXXXX" + ending, frame), dir + "/" + FramePath("topview_XXXXX" + ending, frame)};
+}
 
 void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim::Image& picture) {
     const bool grey = !run.src_img_grayR.empty();
@@ -65,13 +105,13 @@ void DrawTopView(const RunState& run, qim::Image& picture) {
     GreyToColour(run.src_img_topview, picture);
     if (picture.empty()) return;
     InkLayer layer(picture.cols, picture.rows);
-    const double centre = picture.cols / 2;
-    const double bottom = picture.rows - 1;
+    const TopView view(picture);
+    DrawTopViewScale(layer, view, run.camera, picture.rows);
     for (const TrackingObject& t : run.preObject) {
         const uint8_t ink = IdentifierInk(t.m_id);
-        const int row = PixelOf(bottom - t.m_Z_m / TOPVIEW_M_PER_PIX);
-        const int left = PixelOf(centre + (t.m_X_m - t.m_w_m * 0.5) / TOPVIEW_M_PER_PIX);
-        const int right = PixelOf(centre + (t.m_X_m + t.m_w_m * 0.5) / TOPVIEW_M_PER_PIX);
+        const int row = view.Row(t.m_Z_m);
+        const int left = view.Column(t.m_X_m - t.m_w_m * 0.5);
+        const int right = view.Column(t.m_X_m + t.m_w_m * 0.5);
         layer.Fill(left, row - TOPVIEW_BAR_PIX, right, row + TOPVIEW_BAR_PIX, ink);
         const int labelTop = row - InkLayer::NumberHeight(LABEL_SCALE) / 2;
         layer.Number(right + LABEL_GAP_PIX + 1, labelTop, t.m_id, ink, LABEL_SCALE);
@@ -80,18 +120,14 @@ void DrawTopView(const RunState& run, qim::Image& picture) {
 }
 
 bool WriteOverlays(const std::string& dir, int frame, const RunState& run, const AssociationRecord& record,
-                   std::string& error) {
+                   PictureFormat format, std::string& error) {
+    const std::vector<std::string> paths = OverlayPaths(dir, frame, format);
     qim::Image picture;
-    const std::string overlay = dir + "/" + FramePath("overlay_XXXXX.bmp", frame);
-    const std::string topview = dir + "/" + FramePath("topview_XXXXX.bmp", frame);
     DrawFrameOverlay(run, record, picture);
-    bool written = WriteColourBmp(overlay, picture);
+    bool written = WritePictureOf(paths[0], picture, format, error);
     if (written) {
         DrawTopView(run, picture);
-        written = WriteColourBmp(topview, picture);
-        if (!written) error = "--overlay: " + topview + ": cannot be written";
-    } else {
-        error = "--overlay: " + overlay + ": cannot be written";
+        written = WritePictureOf(paths[1], picture, format, error);
     }
     picture.release();
     return written;

@@ -3,13 +3,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "PictureFile.h"
 #include "RunState.h"
 #include "TrackAssociation.h"
-
-// The embedded top-view background is drawn at this scale on both axes, its bottom row at
-// distance 0 and its middle column at lateral position 0.
-constexpr double TOPVIEW_M_PER_PIX = 0.125;
+#include "format10bmpdata.h"
 
 // The frame's grey picture (the disparity picture is its window at DISPARITY_OFS_U, DISPARITY_OFS_V)
 // or, without one, the disparity picture in its colours at half brightness; each track's box (its column blocks from the road row up to
@@ -17,11 +16,17 @@ constexpr double TOPVIEW_M_PER_PIX = 0.125;
 // that no track took outlined thin in white.
 void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim::Image& picture);
 
-// The top-view background with each track as a bar as wide as the track at its lateral position
-// and distance, in its identifier's colour, with the identifier beside it.
+// The top-view background (TOPVIEW_M_PER_PIX on both axes) with distance marks every 10 m at its
+// left edge, numbered in metres, and the edges of the camera's lateral detection zone in white;
+// over them each track as a bar as wide as the track at its lateral position and distance, in its
+// identifier's colour, with the identifier beside it.
 void DrawTopView(const RunState& run, qim::Image& picture);
 
-// Writes dir/overlay_NNNNN.bmp and dir/topview_NNNNN.bmp (NNNNN the five-digit frame number).
-// Returns false with a message naming the file when one cannot be written; no partial file is left.
+// The pictures of one frame: dir/overlay_NNNNN and dir/topview_NNNNN (NNNNN the five-digit frame
+// number) with the format's ending.
+std::vector<std::string> OverlayPaths(const std::string& dir, int frame, PictureFormat format);
+
+// Writes the frame's two pictures (OverlayPaths) in `format`. Returns false with a message naming
+// the file and the reason when one cannot be written; no partial file is left.
 bool WriteOverlays(const std::string& dir, int frame, const RunState& run, const AssociationRecord& record,
-                   std::string& error);
+                   PictureFormat format, std::string& error);

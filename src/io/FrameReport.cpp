@@ -1,5 +1,6 @@
 #include "FrameReport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -9,7 +10,6 @@
 namespace {
 
 constexpr double MAX_BOX_HEIGHT_M = 100.0;  // keeps the row arithmetic of a wild height in range
-constexpr int ESTABLISHED_COUNT = 3;        // updates after which a track is confirmed (MOT conf 1)
 
 int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
 
@@ -37,14 +37,18 @@ void JsonArray(std::ostream& out, const Items& items, Write write) {
     out << ']';
 }
 
-void WriteDetection(std::ostream& out, const DetectedObject& c) {
+void WriteDetection(std::ostream& out, const DetectedObject& c, const int ground[LUT_NUM]) {
+    const PictureBox box = DetectionBox(c, ground);
     out << "{\"lX_m\": " << JsonNumber(c.lX_m) << ", \"rX_m\": " << JsonNumber(c.rX_m)
         << ", \"d_pix\": " << JsonNumber(c.d_pix) << ", \"z_m\": " << JsonNumber(BF_PIX / c.d_pix)
-        << ", \"h_m\": " << JsonNumber(c.h_m) << ", \"S_u\": " << c.S_u << ", \"E_u\": " << c.E_u << '}';
+        << ", \"h_m\": " << JsonNumber(c.h_m) << ", \"S_u\": " << c.S_u << ", \"E_u\": " << c.E_u
+        << ", \"bb_left\": " << box.left << ", \"bb_top\": " << box.top << ", \"bb_width\": " << box.Width()
+        << ", \"bb_height\": " << box.Height() << '}';
 }
 
-void WriteTrack(std::ostream& out, const TrackingObject& t, int det) {
-    out << "{\"id\": " << t.m_id << ", \"count\": " << t.m_count << ", \"loss\": " << t.m_loss_co << ", \"det\": ";
+void WriteTrack(std::ostream& out, const TrackingObject& t, int number, int det) {
+    out << "{\"id\": " << t.m_id << ", \"track\": " << number << ", \"count\": " << t.m_count
+        << ", \"loss\": " << t.m_loss_co << ", \"det\": ";
     if (det < 0) {
         out << "null";
     } else {
@@ -76,6 +80,21 @@ std::string MotNumber(double value) { return std::isfinite(value) ? JsonNumber(v
 
 }  // namespace
 
+void TrajectoryNumbers::Update(const std::vector<TrackingObject>& tracks, const AssociationRecord& record) {
+    std::map<int32_t, int> live;
+    for (const TrackingObject& t : tracks) {
+        const auto known = byId.find(t.m_id);
+        const bool started = std::find(record.started.begin(), record.started.end(), t.m_id) != record.started.end();
+        live[t.m_id] = started || known == byId.end() ? ++count : known->second;
+    }
+    byId.swap(live);
+}
+
+int TrajectoryNumbers::Of(int32_t id) const {
+    const auto known = byId.find(id);
+    return known == byId.end() ? 0 : known->second;
+}
+
 PictureBox ObstacleBox(int S_u, int E_u, double d_pix, double h_m, const int ground[LUT_NUM]) {
     const int first = Clamp(S_u < E_u ? S_u : E_u, 0, totalBlkNumU - 1);
     const int last = Clamp(S_u < E_u ? E_u : S_u, 0, totalBlkNumU - 1);
@@ -101,22 +120,24 @@ std::string JsonNumber(double value) {
 }
 
 void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,
-                    bool withGrid) {
+                    const TrajectoryNumbers& numbers, bool withGrid) {
     out << "{\"frame\": " << frame << ", \"road\": {\"ground\": ";
     JsonArray(out, run.ground, [&](int row) { out << row; });
     out << ", \"accepted\": " << (run.groundAccepted ? "true" : "false") << "}, \"detections\": ";
-    JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c); });
+    JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c, run.ground); });
     out << ", \"tracks\": ";
-    JsonArray(out, run.preObject, [&](const TrackingObject& t) { WriteTrack(out, t, TakenDetection(record, t)); });
+    JsonArray(out, run.preObject, [&](const TrackingObject& t) {
+        WriteTrack(out, t, numbers.Of(t.m_id), TakenDetection(record, t));
+    });
     if (withGrid) WriteGrid(out, run.grid);
     out << "}\n";
 }
 
-void WriteMotFrame(std::ostream& out, int frame, const RunState& run) {
+void WriteMotFrame(std::ostream& out, int frame, const RunState& run, const TrajectoryNumbers& numbers) {
     for (const TrackingObject& t : run.preObject) {
         const PictureBox box = TrackBox(t, run.ground);
-        out << frame << ',' << t.m_id << ',' << box.left << ',' << box.top << ',' << box.right - box.left + 1 << ','
-            << box.bottom - box.top + 1 << ',' << (t.m_count >= ESTABLISHED_COUNT ? 1 : 0) << ',' << MotNumber(t.m_X_m) << ','
+        out << frame << ',' << numbers.Of(t.m_id) << ',' << box.left << ',' << box.top << ',' << box.Width() << ','
+            << box.Height() << ',' << (t.m_count >= ESTABLISHED_COUNT ? 1 : 0) << ',' << MotNumber(t.m_X_m) << ','
             << MotNumber(t.m_h_m) << ',' << MotNumber(t.m_Z_m) << '\n';
     }
 }

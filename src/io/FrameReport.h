@@ -2,8 +2,11 @@
 // and the tracks in the MOTChallenge text format that tracking evaluators read.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "RunState.h"
 #include "TrackAssociation.h"
@@ -16,22 +19,47 @@ struct PictureBox {
     int top;
     int right;
     int bottom;
+
+    int Width() const { return right - left + 1; }
+    int Height() const { return bottom - top + 1; }
 };
 
 PictureBox ObstacleBox(int S_u, int E_u, double d_pix, double h_m, const int ground[LUT_NUM]);
 PictureBox TrackBox(const TrackingObject& track, const int ground[LUT_NUM]);
 PictureBox DetectionBox(const DetectedObject& detection, const int ground[LUT_NUM]);
 
+// Run-unique trajectory numbers. The identifier pool hands a freed identifier to the next new
+// track, so over a run one identifier can name several trajectories, while tracking evaluators
+// take one identifier for one trajectory. Each track started (new or split off) gets the next
+// number from 1 and keeps it for as long as it lives; no number is given twice in a run.
+class TrajectoryNumbers {
+public:
+    // Numbers a frame's tracks after association: those started in it get new numbers, the
+    // others keep theirs.
+    void Update(const std::vector<TrackingObject>& tracks, const AssociationRecord& record);
+    // The number of the live track with identifier `id`; 0 for an identifier no live track has.
+    int Of(int32_t id) const;
+    // Trajectories numbered so far in the run.
+    int Count() const { return count; }
+
+private:
+    std::map<int32_t, int> byId;  // the live tracks' numbers by identifier
+    int count = 0;
+};
+
 // The shortest text that reads back as the same double; "null" for a value that is not finite.
 std::string JsonNumber(double value);
 
 // One line: {"frame", "road": {"ground", "accepted"}, "detections": [...], "tracks": [...]} and,
 // with `withGrid`, "grid": [[uBl, d, aveD, count], ...] of the occupied cells. Detections are
-// listed as association left them; a track's "det" indexes them (null when it took none listed).
+// listed as association left them, each with its box in disparity-picture pixels (bb_left,
+// bb_top, bb_width, bb_height, as in the MOT lines); a track's "det" indexes them (null when it
+// took none listed), and its "track" is its trajectory number beside the identifier "id".
 void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,
-                    bool withGrid);
+                    const TrajectoryNumbers& numbers, bool withGrid);
 
-// One line per track: frame,id,bb_left,bb_top,bb_width,bb_height,conf,x,y,z with the box in
-// disparity-picture pixels, conf 1 for an established track (count >= 3) and 0 otherwise, and x, y, z
-// the lateral centre, height and distance in metres (-1 when not finite).
-void WriteMotFrame(std::ostream& out, int frame, const RunState& run);
+// One line per track: frame,id,bb_left,bb_top,bb_width,bb_height,conf,x,y,z with the track's
+// trajectory number as id, the box in disparity-picture pixels, conf 1 for an established track
+// (ESTABLISHED_COUNT updates) and 0 otherwise, and x, y, z the lateral centre, height and distance
+// in metres (-1 when not finite).
+void WriteMotFrame(std::ostream& out, int frame, const RunState& run, const TrajectoryNumbers& numbers);

@@ -21,6 +21,15 @@ bool ParseFrame(const std::string& option, const std::string& text, int& value, 
     return true;
 }
 
+bool ParseFormat(const std::string& option, const std::string& text, PictureFormat& format, std::string& error) {
+    if (text != "bmp" && text != "png") {
+        error = option + ": '" + text + "' is not a picture format (bmp or png)";
+        return false;
+    }
+    format = text == "png" ? PictureFormat::PNG : PictureFormat::BMP;
+    return true;
+}
+
 bool* Flag(TrackOptions& o, const std::string& name) {
     if (name == "--grid") return &o.grid;
     if (name == "--quiet") return &o.quiet;
@@ -42,6 +51,10 @@ int* Number(TrackOptions& o, const std::string& name) {
     if (name == "--first") return &o.first;
     if (name == "--last") return &o.last;
     return nullptr;
+}
+
+PictureFormat* Format(TrackOptions& o, const std::string& name) {
+    return name == "--overlay-format" ? &o.overlayFormat : nullptr;
 }
 
 // Relations between options that each parsed on its own.
@@ -75,7 +88,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& options,
         }
         std::string* text = Text(options, name);
         int* number = Number(options, name);
-        if (text == nullptr && number == nullptr) {
+        PictureFormat* format = Format(options, name);
+        if (text == nullptr && number == nullptr && format == nullptr) {
             error = "'" + arg + "': " + (arg.compare(0, 1, "-") == 0 ? "unknown option" : "unexpected argument");
             return false;
         }
@@ -86,6 +100,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& options,
         const std::string value = joined ? arg.substr(equals + 1) : argv[++i];
         if (number != nullptr) {
             if (!ParseFrame(name, value, *number, error)) return false;
+        } else if (format != nullptr) {
+            if (!ParseFormat(name, value, *format, error)) return false;
         } else if (value.empty()) {
             error = name + ": needs a value";
             return false;
@@ -98,7 +114,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& options,
 
 const char* const TRACK_USAGE =
     "Usage: obstacle-track [--disparity PATTERN] [--grey PATTERN] [--first N] [--last N]\n"
-    "                      [--json PATH] [--mot PATH] [--overlay DIR] [--grid] [--quiet] [--help] [--version]\n"
+    "                      [--json PATH] [--mot PATH] [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
+    "                      [--quiet] [--help] [--version]\n"
     "\n"
     "Runs the obstacle detector and tracker on a sequence of frames and writes what it finds.\n"
     "\n"
@@ -109,9 +126,11 @@ const char* const TRACK_USAGE =
     "  --json PATH          one JSON object per frame and line; '-' for standard output\n"
     "  --mot PATH           the tracks in the MOTChallenge text format\n"
     "  --overlay DIR        per frame DIR/overlay_NNNNN.bmp and DIR/topview_NNNNN.bmp\n"
+    "  --overlay-format F   bmp (default) or png: the overlay pictures' format and name ending\n"
     "  --grid               list each frame's occupied grid cells in the JSON\n"
     "  --quiet              no Frame=N progress lines\n"
     "  --help, --version    print this text or the version and stop\n"
     "\n"
     "Progress goes to standard output, or to standard error when the JSON goes to standard output;\n"
-    "a summary line ends the run on standard error. Exit status 0, or 2 on a bad argument or file.\n";
+    "a summary line ends the run on standard error. Exit status 0, or 2 on a bad argument or file,\n"
+    "an output that would overwrite an input or another output, or an output that cannot be written.\n";

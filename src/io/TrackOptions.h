@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Config.h"
+#include "PictureFile.h"
 
 struct TrackOptions {
     std::string disparityPattern;  // --disparity: colour-coded disparity pictures; empty = embedded
@@ -14,6 +15,7 @@ struct TrackOptions {
     std::string jsonPath;          // --json: JSON Lines output, "-" = standard output; empty = none
     std::string motPath;           // --mot: MOTChallenge track file; empty = none
     std::string overlayDir;        // --overlay: folder of overlay pictures; empty = none
+    PictureFormat overlayFormat = PictureFormat::BMP;  // --overlay-format: bmp or png
     bool grid = false;             // --grid: list each frame's occupied grid cells in the JSON
     bool quiet = false;            // --quiet: no progress lines
     bool help = false;             // --help

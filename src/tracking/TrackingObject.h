@@ -9,6 +9,10 @@
 #include "Config.h"
 #include "Kalman.h"
 
+// Updates from which a track is established: a young track (fewer updates) is deleted at its first
+// loss, and only established tracks are the tracker's confirmed output.
+constexpr int32_t ESTABLISHED_COUNT = 3;
+
 class TrackingObject {
 public:
     TrackingObject();

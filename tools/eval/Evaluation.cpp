@@ -10,6 +10,7 @@
 
 #include "Assignment.h"
 #include "Config.h"
+#include "TrackingObject.h"  // ESTABLISHED_COUNT: tracks with at least this many updates are output
 
 namespace {
 

@@ -49,7 +49,6 @@
 
 constexpr double COUNTED_RANGE_M = 40.0;       // obstacles from here on are not judged
 constexpr int COUNTED_FROM_FRAME = 4;           // counted from this frame of an eligible run
-constexpr int ESTABLISHED_COUNT = 3;            // tracks with at least this many updates are output
 constexpr int VELOCITY_SETTLED_COUNT = 10;      // vz judged from this update on
 constexpr double DISTANCE_GATE_M = 1.0;         // matching gate on distance: at least this ...
 constexpr double DISTANCE_GATE_FRACTION = 0.1;  // ... or this fraction of the true distance

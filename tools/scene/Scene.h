@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "format10bmpdata.h"
+
 namespace scene {
 
 // Picture sizes.
@@ -23,8 +25,8 @@ constexpr int DISPARITY_BYTES = 560 * 360 * 4; // 32-bit colour-coded disparity 
 constexpr int GREY_BYTES = GREY_U * GREY_V;
 constexpr int TOPVIEW_BYTES = TOPVIEW_U * TOPVIEW_V;
 
-// Top view: both axes at this scale; the bottom row is at distance 0, column 100 at x = 0.
-constexpr double TOPVIEW_M_PER_PIX = 0.125;
+// Top view: both axes at the embedded picture's scale; the bottom row is at distance 0, column 100 at x = 0.
+using ::TOPVIEW_M_PER_PIX;
 constexpr int TOPVIEW_CENTRE_U = TOPVIEW_U / 2;
 constexpr double TOPVIEW_GRID_M = 5.0;         // distance lines every 5 m, brighter every 10 m
 

@@ -1,0 +1,15 @@
+// What obstacle-track sets up before it reads or writes anything: standard streams that a
+// closed descriptor cannot swap for a result file, and signals that end the run without leaving
+// a temporary file behind.
+#pragma once
+
+// Opens /dev/null on each of standard input, output and error that is closed, so that no file
+// the run opens later takes its place (and its text). Returns whether standard output was open:
+// a run that writes to a closed standard output must fail.
+bool ReserveStandardStreams();
+
+// On SIGINT, SIGTERM or SIGHUP, removes the temporary file being written (TemporaryBeingWritten)
+// and ends the process by the same signal (one ignored when the run started stays ignored).
+// A write to a closed pipe fails with an error (EPIPE)
+// instead of ending the process, so that it is reported like any failed write.
+void RemoveTemporariesOnSignals();

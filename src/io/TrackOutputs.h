@@ -1,0 +1,42 @@
+// Everything obstacle-track writes for a run: the JSON Lines, the MOT file and the overlay
+// pictures. They are checked before anything is opened (no output may be the same file as an
+// input or as another output), opened once the first frame's inputs have been read, and written
+// a frame at a time so that the files hold whole frames: exactly those the run counts.
+#pragma once
+
+#include <string>
+
+#include "FrameReport.h"
+#include "LineFile.h"
+#include "RunState.h"
+#include "TrackAssociation.h"
+#include "TrackOptions.h"
+
+class TrackOutputs {
+public:
+    explicit TrackOutputs(TrackOptions options);
+
+    // Refuses, with a message naming both, an output that is the same file as one of the range's
+    // input files or as another output, a standard stream the run writes that is, and an overlay
+    // folder the inputs lie in. Nothing is opened or created.
+    bool Check(std::string& error) const;
+    // Creates or empties the files and creates the overlay folder. False with a message naming
+    // the file.
+    bool Open(std::string& error);
+    bool IsOpen() const { return opened; }
+    // Writes one frame: its pictures, then its MOT lines, then its JSON line. When one of them
+    // cannot be written the frame's lines already written are undone, and false is returned with
+    // a message naming the file; the frame's pictures may remain.
+    bool Write(int frame, const RunState& run, const AssociationRecord& record, std::string& error);
+    // Closes the files; false with a message when the system reports a failure.
+    bool Close(std::string& error);
+    // Trajectories in the frames written (the run-unique track numbers given).
+    int Trajectories() const { return numbers.Count(); }
+
+private:
+    const TrackOptions options;
+    LineFile json;
+    LineFile mot;
+    TrajectoryNumbers numbers;
+    bool opened = false;
+};
