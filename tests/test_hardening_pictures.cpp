@@ -246,10 +246,19 @@ struct RandomScene {
     }
 };
 
-// The full count natively; the sanitizer build and the emulated target run fewer frames of the
+// AddressSanitizer as GCC and clang say it.
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER
+#endif
+#endif
+
+// The full count natively; the sanitizer builds and the emulated target run fewer frames of the
 // same sequence, which keeps the suite within CI time there.
 int RandomSceneFrames() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(UNDER_ADDRESS_SANITIZER)
     return 1000;
 #else
     return std::string(EMULATOR).empty() ? 10000 : 300;
