@@ -17,7 +17,7 @@ constexpr int MOST_FRAMES = 10000;
 void CheckBoxes(const scene::Scene& s, int k) {
     const scene::Scene moved = scene::SceneAtFrame(s, k);
     for (const scene::Box& box : moved.boxes) {
-        const scene::BoxExtent e = scene::Extent(box);
+        const scene::BoxExtent e = scene::Extent(moved.camera, box);
         if (!(box.left_m < box.right_m) || !(box.height_m > 0.0) || !(e.d_pix > 0.0) || e.vTop > e.vBottom) std::abort();
     }
 }
