@@ -18,6 +18,7 @@
 #include "Imageread.h"
 #include "ObjectDetection.h"
 #include "RunDriver.h"
+#include "Sanitizers.h"
 
 namespace {
 
@@ -245,15 +246,6 @@ struct RandomScene {
         }
     }
 };
-
-// AddressSanitizer as GCC and clang say it.
-#if defined(__SANITIZE_ADDRESS__)
-#define UNDER_ADDRESS_SANITIZER
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define UNDER_ADDRESS_SANITIZER
-#endif
-#endif
 
 // The full count natively; the sanitizer builds and the emulated target run fewer frames of the
 // same sequence, which keeps the suite within CI time there.
