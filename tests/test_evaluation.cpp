@@ -18,12 +18,12 @@ TruthRow Truth(int frame, int id, double z, double left, double right, bool visi
 }
 
 TrackReport Track(int id, int count, double z, double x, double w, double vz = 0.0) {
-    return TrackReport{id, count, z, x, w, vz};
+    return TrackReport{id, id, count, z, x, w, vz};
 }
 
 std::vector<FrameResult> EmptyFrames(int n) {
     std::vector<FrameResult> frames;
-    for (int f = 0; f < n; ++f) frames.push_back(FrameResult{f, {}});
+    for (int f = 0; f < n; ++f) frames.push_back(FrameResult{f, {}, {}});
     return frames;
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "Config.h"
 #include "Files.h"
 
 namespace {
@@ -104,7 +105,9 @@ double JsonNumberOrNull(const Json* value, const std::string& what) {
 TrackReport ParseTrack(const Json& track, size_t index) {
     const std::string name = "track " + std::to_string(index);
     if (!track.is_object()) throw LineError(name + " is not an object");
-    return TrackReport{JsonInt(Member(track, "id"), name + " \"id\""),
+    const int id = JsonInt(Member(track, "id"), name + " \"id\"");
+    const Json* trajectory = Member(track, "track");
+    return TrackReport{id, trajectory == nullptr ? id : JsonInt(trajectory, name + " \"track\""),
                        JsonInt(Member(track, "count"), name + " \"count\""),
                        JsonNumberOrNull(Member(track, "z_m"), name + " \"z_m\""),
                        JsonNumberOrNull(Member(track, "x_m"), name + " \"x_m\""),
@@ -125,6 +128,23 @@ std::string JsonFault(const nlohmann::json::exception& e) {
            (colon == std::string::npos ? reason : reason.substr(colon + 2));
 }
 
+// The road member, when there is one: "ground" with a row for every disparity level and "accepted".
+RoadReport ParseRoad(const Json* road) {
+    RoadReport report;
+    if (road == nullptr) return report;
+    const Json* ground = road->is_object() ? Member(*road, "ground") : nullptr;
+    const Json* accepted = road->is_object() ? Member(*road, "accepted") : nullptr;
+    if (ground == nullptr || !ground->is_array() || ground->size() != LUT_NUM) {
+        throw LineError("\"road\" must hold \"ground\", an array of " + std::to_string(LUT_NUM) + " rows");
+    }
+    if (accepted == nullptr || !accepted->is_boolean()) throw LineError("\"road\" must hold the boolean \"accepted\"");
+    for (size_t i = 0; i < ground->size(); ++i) {
+        report.ground.push_back(JsonInt(&(*ground)[i], "road row " + std::to_string(i)));
+    }
+    report.accepted = accepted->get<bool>();
+    return report;
+}
+
 FrameResult ParseResultLine(const std::string& line) {
     Json root;
     try {
@@ -133,10 +153,11 @@ FrameResult ParseResultLine(const std::string& line) {
         throw LineError("malformed JSON " + JsonFault(e));
     }
     if (!root.is_object()) throw LineError("the line is not a JSON object");
-    FrameResult result{JsonInt(Member(root, "frame"), "\"frame\""), {}};
+    FrameResult result{JsonInt(Member(root, "frame"), "\"frame\""), {}, {}};
     const Json* tracks = Member(root, "tracks");
     if (tracks == nullptr || !tracks->is_array()) throw LineError("\"tracks\" must be an array");
     for (size_t i = 0; i < tracks->size(); ++i) result.tracks.push_back(ParseTrack((*tracks)[i], i));
+    result.road = ParseRoad(Member(root, "road"));
     return result;
 }
 

@@ -10,7 +10,9 @@
 //
 // Results JSON Lines: one object per frame with an integer "frame" and an array "tracks" of
 // objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
-// for a value that is not finite). Other members are ignored. Blank lines are skipped.
+// for a value that is not finite); a track's integer "track" (its trajectory number) may follow,
+// and a frame's "road" object with "ground", the road row of each disparity level (LUT_NUM
+// integers), and the boolean "accepted". Other members are ignored. Blank lines are skipped.
 #pragma once
 
 #include <istream>
@@ -34,6 +36,7 @@ struct TruthRow {
 // One track as the results report it; a null value reads as NaN.
 struct TrackReport {
     int id;
+    int track;  // trajectory number; the id where the results do not give one
     int count;
     double z_m;
     double x_m;
@@ -41,9 +44,16 @@ struct TrackReport {
     double vz_mps;
 };
 
+// The frame's road profile as the results report it; empty ground when they do not.
+struct RoadReport {
+    std::vector<int> ground;  // road row per disparity level
+    bool accepted = false;
+};
+
 struct FrameResult {
     int frame;
     std::vector<TrackReport> tracks;
+    RoadReport road;
 };
 
 // A fault in an input; the message names the file and, where there is one, the line.
