@@ -109,8 +109,12 @@ TEST(EvalFiles, ReadsTheResultsJsonLinesAndNamesTheFaultyLine) {
     EXPECT_EQ(t.x_m, -0.25);
     EXPECT_EQ(t.w_m, 1.75);
     EXPECT_TRUE(std::isnan(t.vz_mps));
+    EXPECT_EQ(t.track, 3);  // no trajectory number: the id
+    EXPECT_EQ(frames[0].road.ground, (std::vector<int>{1, 2}));
+    EXPECT_TRUE(frames[0].road.accepted);
     EXPECT_EQ(frames[1].frame, 411);
     EXPECT_TRUE(frames[1].tracks.empty());
+    EXPECT_TRUE(frames[1].road.ground.empty());
 
     const std::string ok = "{\"frame\": 1, \"tracks\": []}\n";
     EXPECT_EQ(ResultsFault(""), "r.jsonl: no frame results");
@@ -124,6 +128,10 @@ TEST(EvalFiles, ReadsTheResultsJsonLinesAndNamesTheFaultyLine) {
                            " \"w_m\": 1, \"vz_mps\": 0}]}\n"),
               "r.jsonl:1: track 0 \"z_m\" must be a number or null");
     EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [7]}\n"), "r.jsonl:1: track 0 is not an object");
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [], \"road\": {\"ground\": [1], \"accepted\": 1}}\n"),
+              "r.jsonl:1: \"road\" must hold the boolean \"accepted\"");
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [], \"road\": {\"ground\": [1.5], \"accepted\": true}}\n"),
+              "r.jsonl:1: road row 0 must be an integer");
     EXPECT_EQ(ResultsFault(ok + ok), "r.jsonl:2: frame 1 appears twice");
 }
 

@@ -72,6 +72,8 @@ TEST(StageGeometry, KittiRigScalesCountsByItsGeometry) {
     EXPECT_NEAR(g.gateRows, 18.0 * road, 1e-12);
     EXPECT_NEAR(g.stepLimitFar, 20.0 * road, 1e-12);
     EXPECT_NEAR(g.bandAboveFirst, 100.0 * road, 1e-12);
+    // The profile in force moves by an angle from frame to frame: 20 rows at 949.1 px are 14.9 here.
+    EXPECT_NEAR(g.bandFixed, 20.0 * columns, 1e-12);
     EXPECT_NEAR(g.columnScale, columns, 1e-15);
     // The road nearer than disparity 40 is never counted: its rows come from the flat road, down
     // to the picture's bottom (row 183.1 + 3.0726 d reaches 369 beyond d = 60).

@@ -9,7 +9,6 @@
 #include <set>
 #include <utility>
 
-#include "Config.h"
 #include "Files.h"
 
 namespace {
@@ -128,15 +127,13 @@ std::string JsonFault(const nlohmann::json::exception& e) {
            (colon == std::string::npos ? reason : reason.substr(colon + 2));
 }
 
-// The road member, when there is one: "ground" with a row for every disparity level and "accepted".
+// The road member, when there is one: "ground", an array of rows, and "accepted".
 RoadReport ParseRoad(const Json* road) {
     RoadReport report;
     if (road == nullptr) return report;
     const Json* ground = road->is_object() ? Member(*road, "ground") : nullptr;
     const Json* accepted = road->is_object() ? Member(*road, "accepted") : nullptr;
-    if (ground == nullptr || !ground->is_array() || ground->size() != LUT_NUM) {
-        throw LineError("\"road\" must hold \"ground\", an array of " + std::to_string(LUT_NUM) + " rows");
-    }
+    if (ground == nullptr || !ground->is_array()) throw LineError("\"road\" must hold \"ground\", an array of rows");
     if (accepted == nullptr || !accepted->is_boolean()) throw LineError("\"road\" must hold the boolean \"accepted\"");
     for (size_t i = 0; i < ground->size(); ++i) {
         report.ground.push_back(JsonInt(&(*ground)[i], "road row " + std::to_string(i)));

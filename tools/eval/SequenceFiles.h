@@ -11,8 +11,8 @@
 // Results JSON Lines: one object per frame with an integer "frame" and an array "tracks" of
 // objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
 // for a value that is not finite); a track's integer "track" (its trajectory number) may follow,
-// and a frame's "road" object with "ground", the road row of each disparity level (LUT_NUM
-// integers), and the boolean "accepted". Other members are ignored. Blank lines are skipped.
+// and a frame's "road" object with "ground", an array of integer road rows (one per disparity
+// level), and the boolean "accepted". Other members are ignored. Blank lines are skipped.
 #pragma once
 
 #include <istream>

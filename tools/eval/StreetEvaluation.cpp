@@ -206,7 +206,8 @@ StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<Fr
                                   std::to_string(poses.size() - 1) + ")");
         }
         if (frame.road.ground.size() != LUT_NUM) {
-            throw EvaluationError("frame " + std::to_string(frame.frame) + " has no road profile");
+            throw EvaluationError("frame " + std::to_string(frame.frame) + " has no road profile of " +
+                                  std::to_string(LUT_NUM) + " rows");
         }
         ++s.frames;
         s.acceptedFrames += frame.road.accepted ? 1 : 0;
