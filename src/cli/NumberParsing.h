@@ -1,4 +1,4 @@
-// Numbers given as text by the user: option values and camera files.
+// Numbers given as text by the user: option values and the files they name.
 #pragma once
 
 #include <string>
