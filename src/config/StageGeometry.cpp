@@ -87,6 +87,10 @@ StageGeometry::StageGeometry(const Camera& cam)
     // the road's grade changes: by an angle, f theta rows at every level. BAND_FIXED rows of the
     // default picture are 0.021 rad, f / F_PIX as many rows here.
     bandFixed = BAND_FIXED * columnScale;
+    // The band holds the road out to the default camera's level 1, BF_PIX metres: through a camera
+    // of larger f B the levels beyond that distance (a road extrapolated far past what it sees) are
+    // not held to it.
+    firstBandLevel = std::clamp(static_cast<int>(std::ceil(cam.bf_pix / BF_PIX)), 1, LUT_NUM - 2);
     // The first profile is held against the flat road of the nominal height and pitch.
     bandBelowFirst = BAND_BELOW_FIRST * roadRowScale;
     bandAboveFirst = BAND_ABOVE_FIRST * roadRowScale;
