@@ -43,15 +43,16 @@ TEST(StreetEvaluation, PredictsStaticTracksFromTheEgoMotion) {
     // (3, 0, 20) from (0, 0, 2.4), turned by the yaw: z = 3 sin(yaw) + 17.6 cos(yaw).
     const double z2 = 3.0 * std::sin(yaw) + 17.6 * std::cos(yaw);
     const std::vector<FrameResult> results = {
-        Frame(0, {Track(1, 3, 20.0, 3.0), Track(2, 2, 10.0, 0.0)}),
-        Frame(1, {Track(1, 10, 18.8, 3.0, -12.0), Track(2, 3, 5.0, 0.0), Track(3, 5, 30.0, 0.0)}),
+        Frame(0, {Track(1, 3, 20.0, 3.0), Track(2, 2, 10.0, 0.0), Track(4, 3, 1.0, 0.0)}),
+        Frame(1, {Track(1, 10, 18.8, 3.0, -12.0), Track(2, 3, 5.0, 0.0), Track(3, 5, 30.0, 0.0), Track(4, 4, 0.5, 0.0)}),
         Frame(2, {Track(1, 11, z2 * 1.04, 3.0 * std::cos(yaw) - 17.6 * std::sin(yaw), NaN)}, false),
         // Frame 3 is missing: frame 4 has nothing to be predicted from.
         Frame(4, {Track(1, 13, 1.0, 0.0, -12.0)}),
     };
     const StreetScores s = EvaluateStreet(poses, results, {}, 370, 0.1);
     // Samples: track 1 in frames 1 and 2; track 2 in frame 1, established now, its 10 m becoming 5.0
-    // where 8.8 m is predicted; not track 3 (new), not frame 4 (after a gap).
+    // where 8.8 m is predicted; not track 3 (new), not track 4 (1 m ahead, passed by 1.2 m), not
+    // frame 4 (after a gap).
     ASSERT_EQ(s.trackSamples, 3);
     EXPECT_NEAR(*s.distanceErrorMedian, 0.04, 1e-9);
     EXPECT_NEAR(*s.distanceErrorP95, 0.04 + 0.9 * ((8.8 - 5.0) / 8.8 - 0.04), 1e-9);

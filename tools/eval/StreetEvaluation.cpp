@@ -136,6 +136,7 @@ void TallyTracks(const FrameResult& previous, const FrameResult& now, const Pose
         const double point[3] = {before->x_m, 0.0, before->z_m};
         double predicted[3];
         MovePoint(from, to, point, predicted);
+        if (!(predicted[2] > 0.0)) continue;  // the camera has passed it: out of view
         tally.distanceErrors.push_back(std::fabs(t.z_m - predicted[2]) / predicted[2]);
         if (t.count >= VELOCITY_SETTLED_COUNT && speed_mps > 0.0) {
             tally.speedRatios.push_back(std::isfinite(t.vz_mps) ? t.vz_mps / -speed_mps : 0.0);

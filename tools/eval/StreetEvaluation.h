@@ -10,9 +10,10 @@
 // holds the same trajectory (its "track" number, the id where there is none), the previous
 // position (x_m, 0, z_m) moved by the ego motion between the two poses predicts where it lies
 // now: P_now = R_now^T (R_prev P_prev + t_prev - t_now). The distance error is |z_m - z_pred| /
-// z_pred. The speed is judged once a track has VELOCITY_SETTLED_COUNT updates: vz_mps of a static
-// obstacle is minus the camera's speed (its displacement between the two poses per frame interval);
-// the ratio vz_mps / -speed is 1 when it is right (a vz_mps that is not finite counts as 0).
+// z_pred; a prediction at or behind the camera is out of view and not counted. The speed is judged
+// once a track has VELOCITY_SETTLED_COUNT updates: vz_mps of a static obstacle is minus the
+// camera's speed (its displacement between the two poses per frame interval); the ratio
+// vz_mps / -speed is 1 when it is right (a vz_mps that is not finite counts as 0).
 //
 // Road: the road line of a frame is fitted to its own disparity picture (RoadLine); its rows are
 // compared with the run's road rows ("road"."ground") at every disparity level from 1 to
