@@ -172,6 +172,31 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
     const ProgramResult help = RunProgram(OBSTACLE_EVAL_EXE, "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.output.rfind("usage: obstacle-eval", 0), 0u);
+
+    // A street's scoring needs its poses, the run's camera and the run's pictures, each named when
+    // it is missing or wrong.
+    const std::string poses = dir + "eval_poses.txt";
+    const std::string camera = dir + "eval_camera.txt";
+    std::ofstream(poses) << "1 0 0 0 0 1 0 0 0 0 1 0\n";
+    std::ofstream(camera) << "f_pix = 949.1\nbaseline_m = 0.15\nu0_pix = 232\nv0_pix = 180\nwidth_pix = 560\n"
+                             "height_pix = 360\nframeInterval_s = 0.1\n";
+    const struct {
+        std::string arguments;
+        std::string message;
+    } streetCases[] = {
+        {"--poses " + poses + " --results " + results, "--poses needs --camera and --disparity"},
+        {"--poses " + poses + " --truth " + truth + " --results " + results, "give either --truth or --poses"},
+        {"--truth " + truth + " --results " + results + " --fps 10", "go with --poses"},
+        {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp --fps 0",
+         "--fps: '0' is not a number above 0"},
+        {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp",
+         "--disparity: " + dir + "d00000.bmp: cannot be opened"},
+    };
+    for (const auto& c : streetCases) {
+        const ProgramResult refused = RunProgram(OBSTACLE_EVAL_EXE, c.arguments + " 2>&1");
+        EXPECT_EQ(refused.status, 2) << c.arguments;
+        EXPECT_NE(refused.output.find(c.message), std::string::npos) << refused.output;
+    }
 }
 
 TEST(EvalFiles, EachFieldIsExactlyItsNumber) {
