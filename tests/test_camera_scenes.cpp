@@ -11,34 +11,29 @@
 #include <string>
 #include <vector>
 
+#include "CameraFile.h"
 #include "GoldenRun.h"
 #include "RunDriver.h"
 #include "Scene.h"
 
 namespace {
 
-constexpr double KITTI_F_PIX = 707.09;
-constexpr double KITTI_B_M = 0.537;
-constexpr Camera KITTI_LIKE = {
-    KITTI_F_PIX, KITTI_B_M, KITTI_F_PIX * KITTI_B_M,
-    601.9, 183.1,
-    1226, 370,
-    1.65, 0.0,
-    0.1,
-    DETECTABLE_AREA_L_M, DETECTABLE_AREA_R_M,
-};
-
-constexpr int SCENE_FRAMES = 40;        // 4 s at 10 frames per second
 constexpr int SETTLED_UPDATES = 10;     // a track's rates are judged from this update on
 constexpr double JUDGED_RANGE_M = 40.0;
 
-// A scene of data/scenes seen through the camera, SCENE_FRAMES frames long.
+// The KITTI-like camera the scene scores see through too.
+Camera KittiLike() {
+    CameraFile file;
+    std::string error;
+    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
+    return file.camera;
+}
+
+// A scene of data/scenes seen through the camera, over the scene's span of time.
 scene::Scene SceneThrough(const std::string& name, const Camera& camera) {
     scene::Scene s;
     std::string error;
-    EXPECT_TRUE(scene::LoadScene(std::string(SOURCE_DIR) + "/data/scenes/" + name + ".txt", s, error)) << error;
-    s.camera = camera;
-    s.frames = SCENE_FRAMES;
+    EXPECT_TRUE(scene::LoadScene(std::string(SOURCE_DIR) + "/data/scenes/" + name + ".txt", camera, s, error)) << error;
     return s;
 }
 
@@ -146,9 +141,13 @@ SceneRun RunScene(const scene::Scene& moving) {
 // fourth frame there, at its distance (within 5 %) and lateral centre (within 0.3 m), with its true
 // rates (medians within 0.3 m/s, as the scene scores hold them); no track stands where no box is.
 TEST(CameraScenes, KittiRigSeesTheRoadTheObstaclesAndTheirSpeeds) {
+    const Camera kitti = KittiLike();
+    EXPECT_EQ(kitti.bf_pix, 707.09 * 0.537);
+    EXPECT_EQ(kitti.frameInterval_s, 0.1);
     for (const char* name : {"approach", "pedestrian_crossing", "cut_in", "three_lanes", "empty_road"}) {
         SCOPED_TRACE(name);
-        const scene::Scene moving = SceneThrough(name, KITTI_LIKE);
+        const scene::Scene moving = SceneThrough(name, kitti);
+        EXPECT_EQ(moving.frames, 50);  // 5 s
         const SceneRun r = RunScene(moving);
         EXPECT_EQ(r.framesAccepted, moving.frames - 1);
         EXPECT_LE(r.worstRoadRowError, 4.0);
