@@ -49,7 +49,8 @@ int FirstRoadRow(const Camera& camera) {
 // camera, rounded, from 1 to `most`.
 int FramesOfSpan(int frames, double interval_s, int most) {
     const double span = std::round(frames * DELTA_T / interval_s);
-    return span >= most ? most : std::max(1, static_cast<int>(span));
+    if (!(span >= 1.0)) return 1;
+    return span >= most ? most : static_cast<int>(span);
 }
 
 }  // namespace
