@@ -3,11 +3,13 @@
 #include <iostream>
 #include <utility>
 
+#include "NumberParsing.h"
+
 CommandLine::CommandLine(std::string program) : program_(std::move(program)) {}
 
-void CommandLine::Flag(const std::string& name, bool& target) { options_.push_back({name, &target, nullptr}); }
+void CommandLine::Flag(const std::string& name, bool& target) { options_.push_back({name, &target, nullptr, false}); }
 
-void CommandLine::Value(const std::string& name, Reader read) { options_.push_back({name, nullptr, std::move(read)}); }
+void CommandLine::Value(const std::string& name, Reader read) { options_.push_back({name, nullptr, std::move(read), false}); }
 
 void CommandLine::Text(const std::string& name, std::string& target) {
     Value(name, [&target](const std::string& value, std::string& problem) {
@@ -23,13 +25,7 @@ void CommandLine::Text(const std::string& name, std::string& target) {
 void CommandLine::Integer(const std::string& name, int& target, int min, int max, const std::string& what) {
     Value(name, [&target, min, max, what](const std::string& value, std::string& problem) {
         long long parsed = 0;
-        bool valid = !value.empty();
-        for (char c : value) {
-            valid = valid && c >= '0' && c <= '9' && parsed <= max;
-            if (!valid) break;
-            parsed = parsed * 10 + (c - '0');
-        }
-        if (!valid || parsed < min || parsed > max) {
+        if (!ParseDigits(value, max, parsed) || parsed < min) {
             problem = "'" + value + "' is not " + what + " (" + std::to_string(min) + " to " + std::to_string(max) + ")";
             return false;
         }
@@ -38,8 +34,8 @@ void CommandLine::Integer(const std::string& name, int& target, int min, int max
     });
 }
 
-const CommandLine::Option* CommandLine::Find(const std::string& name) const {
-    for (const Option& option : options_) {
+CommandLine::Option* CommandLine::Find(const std::string& name) {
+    for (Option& option : options_) {
         if (option.name == name) return &option;
     }
     return nullptr;
@@ -50,17 +46,26 @@ bool CommandLine::Refuse(const std::string& message, std::string& error) const {
     return false;
 }
 
-bool CommandLine::Parse(int argc, const char* const* argv, std::string& error) const {
+bool CommandLine::Given(const std::string& name) const {
+    for (const Option& option : options_) {
+        if (option.name == name) return option.given;
+    }
+    return false;
+}
+
+bool CommandLine::Parse(int argc, const char* const* argv, std::string& error) {
+    for (Option& option : options_) option.given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const size_t equals = arg.find('=');
         const bool joined = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
         const std::string name = joined ? arg.substr(0, equals) : arg;
-        const Option* option = Find(name);
+        Option* option = Find(name);
         if (option == nullptr) {
             return Refuse("'" + arg + "': " + (arg.compare(0, 1, "-") == 0 ? "unknown option" : "unexpected argument"),
                           error);
         }
+        option->given = true;
         if (option->flag != nullptr) {
             if (joined) return Refuse(name + ": takes no value", error);
             *option->flag = true;

@@ -31,16 +31,19 @@ public:
     // Parses argv[1..argc-1], setting each option's target as it goes. Returns false with
     // "PROGRAM: MESSAGE" in `error` at the first argument that is unknown, lacks its value or
     // has a value that cannot be taken.
-    bool Parse(int argc, const char* const* argv, std::string& error) const;
+    bool Parse(int argc, const char* const* argv, std::string& error);
+    // Whether the last Parse met the option spelt `name`.
+    bool Given(const std::string& name) const;
 
 private:
     struct Option {
         std::string name;
         bool* flag;   // set for a flag, else nullptr
         Reader read;  // set for an option with a value
+        bool given;   // met by the last Parse
     };
 
-    const Option* Find(const std::string& name) const;
+    Option* Find(const std::string& name);
     bool Refuse(const std::string& message, std::string& error) const;
 
     std::string program_;

@@ -1,4 +1,4 @@
-// Numbers as text: given by the user in option values and camera files, and written into the
+// Numbers as text: given by the user in option values and the files they name, and written into
 // results and camera files so that they read back exactly.
 #pragma once
 
