@@ -1,4 +1,5 @@
 // Any bytes as a scene description, read through the default camera and one of twice its frame rate.
+// What the reader takes must stay within its bounds over the
 // whole sequence: the box count, and every box's picture extent at the first and the last frame
 // (motion is linear), computed without overflow (UBSan checks each conversion).
 #include <cstddef>
