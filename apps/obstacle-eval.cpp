@@ -1,5 +1,6 @@
 // obstacle-eval: scores the JSON Lines of obstacle-track against a sequence's ground truth: the
-// truth of a rendered scene, or the ego motion of a recorded street that stands still.
+// truth of a rendered scene, with the run's camera where the camera decides what is judged, or the
+// ego motion of a recorded street that stands still.
 // Exit status 0 on success, 2 on a usage error, an input that cannot be read or trusted, or
 // scores that cannot be written.
 #include <fstream>
@@ -20,14 +21,16 @@
 namespace {
 
 const char* const USAGE =
-    "usage: obstacle-eval --truth TRUTH.csv --results RESULTS.jsonl [--json]\n"
-    "       obstacle-eval --poses POSES.txt --results RESULTS.jsonl --camera CAMERA --disparity PATTERN\n"
+    "usage: obstacle-eval --truth TRUTH.csv --results RESULTS.jsonl [--camera FILE] [--json]\n"
+    "       obstacle-eval --poses POSES.txt --results RESULTS.jsonl --camera FILE --disparity PATTERN\n"
     "                     [--disparity-scale S] [--fps HZ] [--json]\n"
     "  --truth FILE         ground truth of the sequence (CSV written by the scene renderer)\n"
     "  --poses FILE         ego motion of a street that stands still: KITTI's poses, one 3 x 4 matrix\n"
     "                       per line, line k for frame k\n"
     "  --results FILE       per-frame results (JSON Lines written by obstacle-track)\n"
-    "  --camera FILE        with --poses: the run's camera, as obstacle-track --camera-out writes it\n"
+    "  --camera FILE        the run's camera (obstacle-track --camera-out, or any file its --camera\n"
+    "                       takes): with --truth its detection zone decides which obstacles count (the\n"
+    "                       default camera otherwise); --poses needs the picture size --camera-out gives\n"
     "  --disparity PATTERN  with --poses: the run's disparity pictures, as obstacle-track reads them\n"
     "  --disparity-scale S  with --poses: as obstacle-track's (default 1/256 for PNG, 1 for PFM)\n"
     "  --fps HZ             with --poses: frames per second (default: the camera file's)\n"
@@ -64,8 +67,8 @@ std::string MissingOption(const Options& o) {
     if (o.results.empty()) return "--results is needed";
     if (o.truth.empty() == o.poses.empty()) return "give either --truth or --poses";
     if (!o.poses.empty() && (o.camera.empty() || o.disparity.empty())) return "--poses needs --camera and --disparity";
-    if (!o.truth.empty() && (!o.camera.empty() || !o.disparity.empty() || o.disparityScale || o.fps_hz)) {
-        return "--camera, --disparity, --disparity-scale and --fps go with --poses";
+    if (!o.truth.empty() && (!o.disparity.empty() || o.disparityScale || o.fps_hz)) {
+        return "--disparity, --disparity-scale and --fps go with --poses";
     }
     return "";
 }
@@ -96,11 +99,20 @@ template <typename Reader> auto Read(Reader read, const std::string& path) {
     return read(in, path);
 }
 
-// The run's camera: a camera file with the picture size and, unless --fps gives it, the frame interval.
-Camera RunCamera(const Options& o) {
+// The run's camera: the --camera file's, or the default camera.
+Camera RunCamera(const std::string& path) {
+    if (path.empty()) return DEFAULT_CAMERA;
     CameraFile file;
     std::string error;
-    if (!ReadCameraFile(o.camera, file, error)) throw InputError(error);
+    if (!ReadCameraFile(path, file, error)) throw InputError("--camera: " + error);
+    return file.camera;
+}
+
+// A street's camera: a camera file with the picture size and, unless --fps gives it, the frame interval.
+Camera StreetCamera(const Options& o) {
+    CameraFile file;
+    std::string error;
+    if (!ReadCameraFile(o.camera, file, error)) throw InputError("--camera: " + error);
     if (file.kitti || !file.given[KEY_WIDTH] || !file.given[KEY_HEIGHT]) {
         throw InputError(o.camera + ": the picture size is needed: give the camera file obstacle-track --camera-out wrote");
     }
@@ -113,14 +125,15 @@ Camera RunCamera(const Options& o) {
 }
 
 void ScoreScene(const Options& o) {
+    const Camera camera = RunCamera(o.camera);
     const auto truth = Read(ReadTruthCsv, o.truth);
     const auto results = Read(ReadResultsJsonl, o.results);
-    const Scores scores = Evaluate(truth, results);
+    const Scores scores = Evaluate(truth, results, camera);
     o.json ? PrintScoreJson(std::cout, scores) : PrintScoreTable(std::cout, scores);
 }
 
 void ScoreStreet(const Options& o) {
-    const Camera camera = RunCamera(o);
+    const Camera camera = StreetCamera(o);
     const auto poses = Read(ReadPoses, o.poses);
     const auto results = Read(ReadResultsJsonl, o.results);
     const auto roads = FitFrameRoads(camera, o.disparity, o.disparityScale, results);

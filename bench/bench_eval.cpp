@@ -14,7 +14,7 @@ namespace {
 
 TruthRow Truth(int frame, int id) { return TruthRow{frame, id, 10.0, -0.5, 0.5, 0.0, 1.5, 0.0, 0.0, true}; }
 
-TrackReport Track(int id) { return TrackReport{id, id, 5, 10.0, 0.0, 1.0, 0.0}; }
+TrackReport Track(int id) { return TrackReport{id, 5, 10.0, 0.0, 1.0, 0.0}; }
 
 void Score(benchmark::State& state, const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results) {
     for (auto _ : state) benchmark::DoNotOptimize(Evaluate(truth, results));
@@ -26,7 +26,7 @@ void NewTrackIdentifierEveryFrame(benchmark::State& state) {
     std::vector<FrameResult> results;
     for (int f = 1; f <= state.range(0); ++f) {
         truth.push_back(Truth(f, 1));
-        results.push_back(FrameResult{f, {Track(f)}, {}});
+        results.push_back(FrameResult{f, {Track(f)}});
     }
     Score(state, truth, results);
 }
@@ -37,7 +37,7 @@ void NewObstacleAndTrackEveryFrame(benchmark::State& state) {
     for (int f = 1; f <= state.range(0); ++f) {
         // Counted from the fourth eligible frame: frames 1-3 of each obstacle before its frame.
         for (int k = 0; k < COUNTED_FROM_FRAME; ++k) truth.push_back(Truth(4 * f + k, f));
-        for (int k = 0; k < COUNTED_FROM_FRAME; ++k) results.push_back(FrameResult{4 * f + k, {Track(f)}, {}});
+        for (int k = 0; k < COUNTED_FROM_FRAME; ++k) results.push_back(FrameResult{4 * f + k, {Track(f)}});
     }
     Score(state, truth, results);
 }

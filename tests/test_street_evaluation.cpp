@@ -23,7 +23,7 @@ Pose Translated(double z, double yaw = 0.0) {
 }
 
 TrackReport Track(int track, int count, double z, double x, double vz = 0.0) {
-    return TrackReport{track, track, count, z, x, 1.8, vz};
+    return TrackReport{track, count, z, x, 1.8, vz, track};
 }
 
 FrameResult Frame(int frame, std::vector<TrackReport> tracks, bool accepted = true) {
@@ -149,7 +149,7 @@ TEST(StreetEvaluation, TheRealStreetsRoadIsTheOneItsRecordingStates) {
     camera.width_pix = 1226;
     camera.height_pix = 370;
     std::vector<FrameResult> frames;
-    for (int frame = 0; frame <= 50; frame += 10) frames.push_back(FrameResult{frame, {}, {}});
+    for (int frame = 0; frame <= 50; frame += 10) frames.push_back(FrameResult{frame, {}});
     const auto lines = FitFrameRoads(camera, street + "/disp_sgbm/XXXXXX.png", std::nullopt, frames);
     ASSERT_EQ(lines.size(), frames.size());
     for (size_t k = 0; k < lines.size(); ++k) {

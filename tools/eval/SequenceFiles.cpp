@@ -101,17 +101,22 @@ double JsonNumberOrNull(const Json* value, const std::string& what) {
     throw LineError(what + " must be a number or null");
 }
 
+std::optional<int> TrajectoryNumber(const Json& track, const std::string& name) {
+    const Json* number = Member(track, "track");
+    if (number == nullptr) return std::nullopt;
+    return JsonInt(number, name + " \"track\"");
+}
+
 TrackReport ParseTrack(const Json& track, size_t index) {
     const std::string name = "track " + std::to_string(index);
     if (!track.is_object()) throw LineError(name + " is not an object");
-    const int id = JsonInt(Member(track, "id"), name + " \"id\"");
-    const Json* trajectory = Member(track, "track");
-    return TrackReport{id, trajectory == nullptr ? id : JsonInt(trajectory, name + " \"track\""),
+    return TrackReport{JsonInt(Member(track, "id"), name + " \"id\""),
                        JsonInt(Member(track, "count"), name + " \"count\""),
                        JsonNumberOrNull(Member(track, "z_m"), name + " \"z_m\""),
                        JsonNumberOrNull(Member(track, "x_m"), name + " \"x_m\""),
                        JsonNumberOrNull(Member(track, "w_m"), name + " \"w_m\""),
-                       JsonNumberOrNull(Member(track, "vz_mps"), name + " \"vz_mps\"")};
+                       JsonNumberOrNull(Member(track, "vz_mps"), name + " \"vz_mps\""),
+                       TrajectoryNumber(track, name)};
 }
 
 // The parser's own text without its "[json.exception...] " tag; for a syntax error the column
@@ -150,7 +155,7 @@ FrameResult ParseResultLine(const std::string& line) {
         throw LineError("malformed JSON " + JsonFault(e));
     }
     if (!root.is_object()) throw LineError("the line is not a JSON object");
-    FrameResult result{JsonInt(Member(root, "frame"), "\"frame\""), {}, {}};
+    FrameResult result{JsonInt(Member(root, "frame"), "\"frame\""), {}};
     const Json* tracks = Member(root, "tracks");
     if (tracks == nullptr || !tracks->is_array()) throw LineError("\"tracks\" must be an array");
     for (size_t i = 0; i < tracks->size(); ++i) result.tracks.push_back(ParseTrack((*tracks)[i], i));
@@ -191,6 +196,7 @@ std::vector<FrameResult> FrameResults(std::istream& in, const std::string& name)
     LineReader lines(in, name, MAX_RESULTS_LINE_BYTES, MAX_INPUT_BYTES);
     std::vector<FrameResult> frames;
     std::set<int> seen;
+    std::optional<bool> numbered;  // whether the tracks carry "track", once one has been read
     std::string line;
     while (lines.Next(line)) {
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
@@ -202,6 +208,13 @@ std::vector<FrameResult> FrameResults(std::istream& in, const std::string& name)
         if (!seen.insert(frames.back().frame).second) {
             throw InputError(Where(name, lines.Number()) + "frame " + std::to_string(frames.back().frame) +
                              " appears twice");
+        }
+        for (const TrackReport& track : frames.back().tracks) {
+            if (!numbered) numbered = track.track.has_value();
+            if (*numbered != track.track.has_value()) {
+                throw InputError(Where(name, lines.Number()) + "tracks with and without a \"track\" number: " +
+                                 "identity needs the one or the other");
+            }
         }
     }
     if (!lines.Error().empty()) throw InputError(lines.Error());

@@ -10,12 +10,15 @@
 //
 // Results JSON Lines: one object per frame with an integer "frame" and an array "tracks" of
 // objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
-// for a value that is not finite); a track's integer "track" (its trajectory number) may follow,
-// and a frame's "road" object with "ground", an array of integer road rows (one per disparity
-// level), and the boolean "accepted". Other members are ignored. Blank lines are skipped.
+// for a value that is not finite), and an integer "track" where the run numbers its trajectories
+// (obstacle-track does: a number never reused in the run, where an "id" returns to the pool when
+// its track ends). Either every track of the results carries "track" or none does. A frame's
+// "road" object, where there is one, holds "ground", an array of integer road rows (one per
+// disparity level), and the boolean "accepted". Other members are ignored. Blank lines are skipped.
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,12 +39,15 @@ struct TruthRow {
 // One track as the results report it; a null value reads as NaN.
 struct TrackReport {
     int id;
-    int track;  // trajectory number; the id where the results do not give one
     int count;
     double z_m;
     double x_m;
     double w_m;
     double vz_mps;
+    std::optional<int> track = std::nullopt;  // the trajectory's number, where the results carry one
+
+    // The trajectory the report belongs to: its number where there is one, else its identifier.
+    int Identity() const { return track ? *track : id; }
 };
 
 // The frame's road profile as the results report it; empty ground when they do not.
@@ -53,7 +59,7 @@ struct RoadReport {
 struct FrameResult {
     int frame;
     std::vector<TrackReport> tracks;
-    RoadReport road;
+    RoadReport road = {};
 };
 
 // A fault in an input; the message names the file and, where there is one, the line.

@@ -113,7 +113,7 @@ std::optional<double> ShareOf(int part, int whole) {
 // The track of a frame that continues trajectory number `track`.
 const TrackReport* FindTrajectory(const FrameResult& frame, int track) {
     for (const TrackReport& t : frame.tracks) {
-        if (t.track == track) return &t;
+        if (t.Identity() == track) return &t;
     }
     return nullptr;
 }
@@ -128,7 +128,7 @@ void TallyTracks(const FrameResult& previous, const FrameResult& now, const Pose
                  double frameInterval_s, StreetTally& tally) {
     const double speed_mps = TravelBetween(from, to) / frameInterval_s;
     for (const TrackReport& t : now.tracks) {
-        const TrackReport* before = FindTrajectory(previous, t.track);
+        const TrackReport* before = FindTrajectory(previous, t.Identity());
         if (t.count < ESTABLISHED_COUNT || before == nullptr || !std::isfinite(t.z_m) ||
             !std::isfinite(before->z_m) || !std::isfinite(before->x_m)) {
             continue;
