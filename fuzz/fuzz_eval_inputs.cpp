@@ -1,6 +1,6 @@
-// Any bytes as obstacle-eval's two inputs: up to the first zero byte the truth CSV, after it the
-// results JSON Lines (without a zero byte the same bytes serve as both). What the readers take is
-// scored, and the scores must hold together and print.
+// Any bytes as obstacle-eval's inputs: up to the first zero byte the truth CSV or the poses of a
+// street, after it the results JSON Lines (without a zero byte the same bytes serve as both). What
+// the readers take is scored, and the scores must hold together and print.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include "Evaluation.h"
 #include "ScoreReport.h"
 #include "SequenceFiles.h"
+#include "StreetEvaluation.h"
 
 namespace {
 
@@ -23,6 +24,27 @@ void CheckScores(const Scores& s) {
                             s.idTruePositives <= s.trackReports && s.vzSamples <= s.matches &&
                             Within(s.recall, 0.0, 1.0) && Within(s.idf1, 0.0, 1.0) && Within(s.mota, -1e18, 1.0);
     if (!consistent) std::abort();
+}
+
+void CheckStreetScores(const StreetScores& s) {
+    const bool consistent = s.speedSamples <= s.trackSamples && s.acceptedFrames <= s.frames &&
+                            Within(s.withinFivePercent, 0.0, 1.0) && Within(s.acceptedShare, 0.0, 1.0) &&
+                            Within(s.distanceErrorMedian, 0.0, 1e308);
+    if (!consistent) std::abort();
+}
+
+// The results scored against the poses, where both can be read (no road lines: no pictures here).
+void ScoreStreet(const std::string& posesText, const std::vector<FrameResult>& results) {
+    std::istringstream in(posesText);
+    try {
+        const StreetScores scores = EvaluateStreet(ReadPoses(in, "poses.txt"), results, {}, 370, 0.1);
+        CheckStreetScores(scores);
+        std::ostringstream out;
+        PrintStreetTable(out, scores);
+        PrintStreetJson(out, scores);
+    } catch (const InputError&) {
+    } catch (const EvaluationError&) {
+    }
 }
 
 }  // namespace
@@ -41,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     try {
         results = ReadResultsJsonl(resultsText, "results.jsonl");
+        ScoreStreet(text.substr(0, split), results);
         const Scores scores = Evaluate(truth, results);
         CheckScores(scores);
         std::ostringstream out;

@@ -109,8 +109,11 @@ TEST(EvalFiles, ReadsTheResultsJsonLinesAndNamesTheFaultyLine) {
     EXPECT_EQ(t.x_m, -0.25);
     EXPECT_EQ(t.w_m, 1.75);
     EXPECT_TRUE(std::isnan(t.vz_mps));
+    EXPECT_EQ(frames[0].road.ground, (std::vector<int>{1, 2}));
+    EXPECT_TRUE(frames[0].road.accepted);
     EXPECT_EQ(frames[1].frame, 411);
     EXPECT_TRUE(frames[1].tracks.empty());
+    EXPECT_TRUE(frames[1].road.ground.empty());
 
     const std::string ok = "{\"frame\": 1, \"tracks\": []}\n";
     EXPECT_EQ(ResultsFault(""), "r.jsonl: no frame results");
@@ -124,6 +127,10 @@ TEST(EvalFiles, ReadsTheResultsJsonLinesAndNamesTheFaultyLine) {
                            " \"w_m\": 1, \"vz_mps\": 0}]}\n"),
               "r.jsonl:1: track 0 \"z_m\" must be a number or null");
     EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [7]}\n"), "r.jsonl:1: track 0 is not an object");
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [], \"road\": {\"ground\": [1], \"accepted\": 1}}\n"),
+              "r.jsonl:1: \"road\" must hold the boolean \"accepted\"");
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [], \"road\": {\"ground\": [1.5], \"accepted\": true}}\n"),
+              "r.jsonl:1: road row 0 must be an integer");
     EXPECT_EQ(ResultsFault(ok + ok), "r.jsonl:2: frame 1 appears twice");
 }
 
@@ -219,6 +226,31 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
     const ProgramResult help = RunProgram(OBSTACLE_EVAL_EXE, "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.output.rfind("usage: obstacle-eval", 0), 0u);
+
+    // A street's scoring needs its poses, the run's camera and the run's pictures, each named when
+    // it is missing or wrong.
+    const std::string poses = dir + "eval_poses.txt";
+    const std::string camera = dir + "eval_camera.txt";
+    std::ofstream(poses) << "1 0 0 0 0 1 0 0 0 0 1 0\n";
+    std::ofstream(camera) << "f_pix = 949.1\nbaseline_m = 0.15\nu0_pix = 232\nv0_pix = 180\nwidth_pix = 560\n"
+                             "height_pix = 360\nframeInterval_s = 0.1\n";
+    const struct {
+        std::string arguments;
+        std::string message;
+    } streetCases[] = {
+        {"--poses " + poses + " --results " + results, "--poses needs --camera and --disparity"},
+        {"--poses " + poses + " --truth " + truth + " --results " + results, "give either --truth or --poses"},
+        {"--truth " + truth + " --results " + results + " --fps 10", "go with --poses"},
+        {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp --fps 0",
+         "--fps: '0' is not a number above 0"},
+        {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp",
+         "--disparity: " + dir + "d00000.bmp: cannot be opened"},
+    };
+    for (const auto& c : streetCases) {
+        const ProgramResult refused = RunProgram(OBSTACLE_EVAL_EXE, c.arguments + " 2>&1");
+        EXPECT_EQ(refused.status, 2) << c.arguments;
+        EXPECT_NE(refused.output.find(c.message), std::string::npos) << refused.output;
+    }
 }
 
 TEST(EvalFiles, EachFieldIsExactlyItsNumber) {

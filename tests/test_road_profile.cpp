@@ -163,6 +163,36 @@ TEST(RoadAcceptance, BandsWidenBeforeTheFirstAcceptedProfile) {
     EXPECT_TRUE(RoadProfileAcceptable(DefaultGeometry(), ground, pre_ground, true));
 }
 
+// Through KITTI's rig the accepted profile moves by an angle, 20 rows of the default picture at
+// f 707.09 instead of 949.1: 14.9 rows; the road beyond the default camera's level 1 (142.4 m; here
+// levels 1 and 2) is not held to the profile in force.
+TEST(RoadAcceptance, ThroughAnotherCameraTheBandIsAnAngleOverTheDefaultsRange) {
+    constexpr Camera KITTI_LIKE = {707.09, 0.537, 707.09 * 0.537, 601.9, 183.1, 1226, 370, 1.65, 0.02, 0.1, -4.0, 4.0};
+    const StageGeometry g(KITTI_LIKE);
+    int pre_ground[LUT_NUM];
+    int ground[LUT_NUM];
+    Fill(pre_ground, 250);
+    const struct {
+        int index;
+        int row;
+        bool accepted;
+    } cases[] = {
+        {3, 264, true}, {3, 265, false}, {3, 236, true}, {3, 235, false}, {60, 264, true}, {60, 265, false},
+        {1, 290, true}, {2, 210, true},
+    };
+    for (const auto& c : cases) {
+        Fill(ground, 250);
+        ground[c.index] = c.row;
+        EXPECT_EQ(RoadProfileAcceptable(g, ground, pre_ground, true), c.accepted) << c.index << " " << c.row;
+    }
+    // Every level is still held above the picture's top rows.
+    Fill(ground, 250);
+    ground[1] = 71;
+    EXPECT_TRUE(RoadProfileAcceptable(g, ground, pre_ground, true));
+    ground[1] = 70;
+    EXPECT_FALSE(RoadProfileAcceptable(g, ground, pre_ground, true));
+}
+
 TEST(RoadRowsAbove, BlindAndCeilingSpanTheirHeightsAtEachDisparity) {
     int ground[LUT_NUM];
     int blind[LUT_NUM];

@@ -37,6 +37,7 @@ TEST(StageGeometry, DefaultCameraGivesTheTunedValuesExactly) {
     EXPECT_EQ(g.measuredRowLimit, 350);
     EXPECT_EQ(g.minRoadRow, 70);
     EXPECT_EQ(g.blockRows, 4);
+    EXPECT_EQ(g.firstBandLevel, 1);
     // Compared as doubles for equality: every one must be the tuned value itself.
     const double tuned[][2] = {{g.gateRows, 18.0},       {g.stepLimitNear, 15.0},  {g.stepLimitFar, 20.0},
                                {g.bandFixed, 20.0},      {g.bandBelowFirst, 50.0}, {g.bandAboveFirst, 100.0},
@@ -72,6 +73,10 @@ TEST(StageGeometry, KittiRigScalesCountsByItsGeometry) {
     EXPECT_NEAR(g.gateRows, 18.0 * road, 1e-12);
     EXPECT_NEAR(g.stepLimitFar, 20.0 * road, 1e-12);
     EXPECT_NEAR(g.bandAboveFirst, 100.0 * road, 1e-12);
+    // The profile in force moves by an angle from frame to frame: 20 rows at 949.1 px are 14.9 here;
+    // it is held out to 142.4 m, the default camera's level 1: f B = 379.7 puts level 2 at 190 m.
+    EXPECT_NEAR(g.bandFixed, 20.0 * columns, 1e-12);
+    EXPECT_EQ(g.firstBandLevel, 3);
     EXPECT_NEAR(g.columnScale, columns, 1e-15);
     // The road nearer than disparity 40 is never counted: its rows come from the flat road, down
     // to the picture's bottom (row 183.1 + 3.0726 d reaches 369 beyond d = 60).

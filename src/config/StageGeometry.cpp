@@ -87,11 +87,20 @@ StageGeometry::StageGeometry(const Camera& cam)
     // Rows 350 and 70 of 360: near the picture's bottom and high above the horizon.
     measuredRowLimit = PictureRows(MEASURED_ROW_LIMIT, cam.height_pix);
     minRoadRow = PictureRows(MIN_ROAD_ROW, cam.height_pix);
-    // The road profile's tolerances are counts of the rows the road rises per level, h_cam / B.
+    // The road profile's tolerances along the disparity axis are counts of the rows the road rises
+    // per level, h_cam / B.
     gateRows = GATE_ROWS * roadRowScale;
     stepLimitNear = STEP_LIMIT_NEAR * roadRowScale;
     stepLimitFar = STEP_LIMIT_FAR * roadRowScale;
-    bandFixed = BAND_FIXED * roadRowScale;
+    // From one frame to the next the road moves in the picture as the car pitches on its springs and
+    // the road's grade changes: by an angle, f theta rows at every level. BAND_FIXED rows of the
+    // default picture are 0.021 rad, f / F_PIX as many rows here.
+    bandFixed = BAND_FIXED * columnScale;
+    // The band holds the road out to the default camera's level 1, BF_PIX metres: through a camera
+    // of larger f B the levels beyond that distance (a road extrapolated far past what it sees) are
+    // not held to it.
+    firstBandLevel = std::clamp(static_cast<int>(std::ceil(cam.bf_pix / BF_PIX)), 1, LUT_NUM - 2);
+    // The first profile is held against the flat road of the nominal height and pitch.
     bandBelowFirst = BAND_BELOW_FIRST * roadRowScale;
     bandAboveFirst = BAND_ABOVE_FIRST * roadRowScale;
     raiseStepNear = RAISE_STEP_NEAR * roadRowScale;

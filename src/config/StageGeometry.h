@@ -4,6 +4,7 @@
 // follows the geometry:
 //   a height h at disparity d spans h d / B rows, so a row count scales by rowScale = B_MM / B;
 //   a width w at distance z spans f w / z columns, so a column count scales by columnScale = f / F_PIX;
+//   an angle theta spans f theta rows, so a row count that stands for an angle scales by columnScale too;
 //   a share of the picture scales with its height.
 //   the flat road rises h_cam / B rows per unit of disparity, so a count of road rows per level
 //   scales by roadRowScale = (h_cam / B) / (CAM_H_M / B_MM);
@@ -50,7 +51,8 @@ struct StageGeometry {
     double gateRows;         // a peak this far from the filter's prediction is an outlier
     double stepLimitNear;    // allowed rise of the road row to the next farther level, levels 1..14 ...
     double stepLimitFar;     // ... and from 15 on
-    double bandFixed;        // tolerance around the profile in force once a profile was accepted
+    int firstBandLevel;      // the levels from this one on are held to the profile in force ...
+    double bandFixed;        // ... within this once a profile was accepted (an angle)
     double bandBelowFirst;   // before: rows above the profile in force ...
     double bandAboveFirst;   // ... and below it
     double raiseStepNear;    // a road step larger than this raises the cell threshold, levels 1..16 ...

@@ -114,7 +114,8 @@ void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int gro
 bool RoadProfileAcceptable(const StageGeometry& g, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
                            bool bGndFixFlg) {
     for (int i = 1; i < LUT_NUM - 1; ++i) {
-        if (ground[i] < g.minRoadRow || !InBand(g, ground[i], pre_ground[i], bGndFixFlg)) return false;
+        if (ground[i] < g.minRoadRow) return false;
+        if (i >= g.firstBandLevel && !InBand(g, ground[i], pre_ground[i], bGndFixFlg)) return false;
     }
     return true;
 }

@@ -132,6 +132,21 @@ std::string JsonFault(const nlohmann::json::exception& e) {
            (colon == std::string::npos ? reason : reason.substr(colon + 2));
 }
 
+// The road member, when there is one: "ground", an array of rows, and "accepted".
+RoadReport ParseRoad(const Json* road) {
+    RoadReport report;
+    if (road == nullptr) return report;
+    const Json* ground = road->is_object() ? Member(*road, "ground") : nullptr;
+    const Json* accepted = road->is_object() ? Member(*road, "accepted") : nullptr;
+    if (ground == nullptr || !ground->is_array()) throw LineError("\"road\" must hold \"ground\", an array of rows");
+    if (accepted == nullptr || !accepted->is_boolean()) throw LineError("\"road\" must hold the boolean \"accepted\"");
+    for (size_t i = 0; i < ground->size(); ++i) {
+        report.ground.push_back(JsonInt(&(*ground)[i], "road row " + std::to_string(i)));
+    }
+    report.accepted = accepted->get<bool>();
+    return report;
+}
+
 FrameResult ParseResultLine(const std::string& line) {
     Json root;
     try {
@@ -144,6 +159,7 @@ FrameResult ParseResultLine(const std::string& line) {
     const Json* tracks = Member(root, "tracks");
     if (tracks == nullptr || !tracks->is_array()) throw LineError("\"tracks\" must be an array");
     for (size_t i = 0; i < tracks->size(); ++i) result.tracks.push_back(ParseTrack((*tracks)[i], i));
+    result.road = ParseRoad(Member(root, "road"));
     return result;
 }
 

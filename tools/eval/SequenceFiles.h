@@ -12,8 +12,9 @@
 // objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
 // for a value that is not finite), and an integer "track" where the run numbers its trajectories
 // (obstacle-track does: a number never reused in the run, where an "id" returns to the pool when
-// its track ends). Either every track of the results carries "track" or none does. Other members
-// are ignored. Blank lines are skipped.
+// its track ends). Either every track of the results carries "track" or none does. A frame's
+// "road" object, where there is one, holds "ground", an array of integer road rows (one per
+// disparity level), and the boolean "accepted". Other members are ignored. Blank lines are skipped.
 #pragma once
 
 #include <istream>
@@ -49,9 +50,16 @@ struct TrackReport {
     int Identity() const { return track ? *track : id; }
 };
 
+// The frame's road profile as the results report it; empty ground when they do not.
+struct RoadReport {
+    std::vector<int> ground;  // road row per disparity level
+    bool accepted = false;
+};
+
 struct FrameResult {
     int frame;
     std::vector<TrackReport> tracks;
+    RoadReport road = {};
 };
 
 // A fault in an input; the message names the file and, where there is one, the line.
