@@ -1,10 +1,13 @@
 // obstacle-eval: scores the JSON Lines of obstacle-track against a sequence's ground truth.
-// Exit status 0 on success, 2 on a usage error or an input that cannot be read or trusted.
+// Exit status 0 on success, 2 on a usage error, an input that cannot be read or trusted, or
+// scores that cannot be written.
 #include <fstream>
 #include <iostream>
 #include <string>
 
+#include "CommandLine.h"
 #include "Evaluation.h"
+#include "Files.h"
 #include "ScoreReport.h"
 #include "SequenceFiles.h"
 
@@ -26,48 +29,35 @@ struct Options {
 
 // Returns false, with a message on standard error, when the arguments make no sense.
 bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--help") {
-            options.help = true;
-        } else if ((arg == "--truth" || arg == "--results") && i + 1 < argc) {
-            (arg == "--truth" ? options.truth : options.results) = argv[++i];
-        } else {
-            const bool lacksValue = arg == "--truth" || arg == "--results";
-            std::cerr << "obstacle-eval: " << (lacksValue ? "missing value for " : "unknown argument ") << arg << "\n"
-                      << USAGE;
-            return false;
-        }
-    }
+    CommandLine line("obstacle-eval");
+    line.Text("--truth", options.truth);
+    line.Text("--results", options.results);
+    line.Flag("--json", options.json);
+    line.Flag("--help", options.help);
+    std::string error;
+    if (!line.Parse(argc, argv, error)) return ShowUsageError(error, USAGE);
     if (!options.help && (options.truth.empty() || options.results.empty())) {
-        std::cerr << "obstacle-eval: both --truth and --results are needed\n" << USAGE;
-        return false;
+        return ShowUsageError("obstacle-eval: both --truth and --results are needed", USAGE);
     }
     return true;
 }
 
-std::ifstream Open(const std::string& name) {
-    std::ifstream in(name);
-    if (!in) throw InputError(name + ": cannot open");
-    return in;
+template <typename Reader> auto Read(Reader read, const std::string& path) {
+    std::ifstream in;
+    std::string error;
+    if (!OpenInputFile(path, in, error)) throw InputError(error);
+    return read(in, path);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseOptions(argc, argv, options)) return 2;
-    if (options.help) {
-        std::cout << USAGE;
-        return 0;
-    }
+    if (!ParseOptions(argc, argv, options)) return FAILURE_STATUS;
+    if (options.help) return PrintUsage("obstacle-eval", USAGE);
     try {
-        std::ifstream truthFile = Open(options.truth);
-        const auto truth = ReadTruthCsv(truthFile, options.truth);
-        std::ifstream resultsFile = Open(options.results);
-        const auto results = ReadResultsJsonl(resultsFile, options.results);
+        const auto truth = Read(ReadTruthCsv, options.truth);
+        const auto results = Read(ReadResultsJsonl, options.results);
         const Scores scores = Evaluate(truth, results);
         if (options.json) {
             PrintScoreJson(std::cout, scores);
@@ -76,7 +66,7 @@ int main(int argc, char** argv) {
         }
     } catch (const std::exception& e) {
         std::cerr << "obstacle-eval: " << e.what() << "\n";
-        return 2;
+        return FAILURE_STATUS;
     }
-    return 0;
+    return StandardOutputStatus("obstacle-eval");
 }

@@ -35,7 +35,10 @@ int main(int argc, char** argv) {
     RemoveTemporariesOnSignals();
     TrackOptions options;
     std::string error;
-    if (!ParseTrackOptions(argc, argv, options, error)) return Fail(error + " (see obstacle-track --help)");
+    if (!ParseTrackOptions(argc, argv, options, error)) {
+        std::cerr << error << " (see obstacle-track --help)\n";
+        return BAD_INPUT;
+    }
     if (options.help) return Print(TRACK_USAGE, outputOpen);
     if (options.version) return Print(std::string("obstacle-track ") + PROJECT_VERSION + "\n", outputOpen);
     if (!outputOpen && (!options.quiet || options.jsonPath == "-")) return Fail(STANDARD_OUTPUT_FAILURE);

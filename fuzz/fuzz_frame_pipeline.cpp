@@ -1,38 +1,80 @@
-// Any bytes as the colour-coded disparity picture of several frames in a row, so that the grid,
-// the road rows and the tracks carry hostile state from one frame to the next. Each frame's
-// findings are also written out as obstacle-track writes them (JSON, MOT, overlay pictures).
+// Any bytes as the colour-coded disparity picture and the grey camera picture of one to three
+// frames in a row, run through the frame loop as obstacle-track runs a recording, so that the
+// grid, the road rows and the tracks carry hostile state from one frame to the next. Each
+// frame's findings are written as obstacle-track writes them (JSON Lines and MOT files, and the
+// last frame's overlay pictures, BMP or PNG) into a scratch folder.
 //
-// Input: byte 0 picks the number of frames (2 to 4), byte 1 how many pixels the picture moves
-// sideways (wrapping round) from one frame to the next. The remaining bytes are rows of 560 pixels
-// (blue, green, red), stretched over the picture's 360 rows; bytes short of a whole row are
-// repeated along a single row, which then fills every row.
+// Input: byte 0 picks the number of frames (1 to 3), in bit 2 whether there are grey pictures
+// and in bit 3 PNG overlays; byte 1 how many pixels the pictures move sideways (wrapping round) from one frame to
+// the next. The remaining bytes are rows of 560 pixels (blue, green, red), stretched over the
+// picture's 360 rows; bytes short of a whole row are repeated along a single row, which then
+// fills every row. The grey picture takes the same bytes, one per pixel, stretched the same way.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <set>
-#include <sstream>
+#include <vector>
 
+#include "FileFrames.h"
 #include "FrameOverlay.h"
-#include "FrameReport.h"
-#include "Imageread.h"
-#include "ObjectDetection.h"
+#include "FuzzScratch.h"
 #include "RunDriver.h"
+#include "TrackOutputs.h"
 
 namespace {
 
-constexpr size_t ROW_BYTES = static_cast<size_t>(TOTAL_U) * 3;
-
-void Paint(qim::Image& picture, const uint8_t* pixels, size_t count, size_t shift) {
-    const size_t inputRows = count / ROW_BYTES;
-    for (int y = 0; y < TOTAL_V; ++y) {
-        const size_t rowStart = inputRows == 0 ? 0 : (static_cast<size_t>(y) * inputRows / TOTAL_V) * ROW_BYTES;
+// Paints `cols` x `rows` pixels of `channels` bytes each (3, or 1 for grey) from the input bytes,
+// every row moved `shift` bytes sideways, wrapping round.
+void Paint(qim::Image& picture, int cols, int rows, int channels, const uint8_t* bytes, size_t count, size_t shift) {
+    picture.create(rows, cols, SGBM_8UC3);
+    if (picture.empty()) std::abort();
+    const size_t rowBytes = static_cast<size_t>(cols) * static_cast<size_t>(channels);
+    const size_t inputRows = count / rowBytes;
+    std::vector<uint8_t> shortRow(inputRows == 0 ? rowBytes : 0);
+    for (size_t x = 0; x < shortRow.size(); ++x) shortRow[x] = bytes[x % count];
+    std::vector<uint8_t> moved(rowBytes);
+    for (int y = 0; y < rows; ++y) {
+        const uint8_t* row = inputRows == 0 ? shortRow.data()
+                                            : bytes + (static_cast<size_t>(y) * inputRows / static_cast<size_t>(rows)) * rowBytes;
+        const size_t start = shift % rowBytes;
+        std::copy(row + start, row + rowBytes, moved.begin());
+        std::copy(row, row + start, moved.begin() + static_cast<std::ptrdiff_t>(rowBytes - start));
         uchar* out = picture.ptr(y);
-        for (size_t x = 0; x < ROW_BYTES; ++x) {
-            const size_t source = (x + shift) % ROW_BYTES;
-            out[x] = inputRows == 0 ? pixels[source % count] : pixels[rowStart + source];
+        if (channels == 3) {
+            std::copy(moved.begin(), moved.end(), out);
+            continue;
         }
+        for (size_t x = 0; x < rowBytes; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = moved[x];
     }
 }
+
+class FuzzFrames : public FrameSource {
+public:
+    FuzzFrames(const uint8_t* bytes, size_t count, size_t shiftPixels, bool grey)
+        : bytes_(bytes), count_(count), shift_(shiftPixels), grey_(grey) {}
+
+    bool LoadDisparity(const FrameNames&, int frame, RunState& run, std::string&) override {
+        run.disparityValuesGiven = false;
+        Paint(run.src_img_colorD, TOTAL_U, TOTAL_V, 3, bytes_, count_, static_cast<size_t>(frame) * shift_ * 3);
+        return true;
+    }
+
+    bool LoadGrey(const FrameNames&, int frame, qim::Image& img, std::string&) override {
+        if (!grey_) {
+            img.release();
+            return true;
+        }
+        Paint(img, CAMERA_COLS, CAMERA_ROWS, 1, bytes_, count_, static_cast<size_t>(frame) * shift_);
+        return true;
+    }
+
+private:
+    const uint8_t* bytes_;
+    size_t count_;
+    size_t shift_;
+    bool grey_;
+};
 
 // Every track holds a distinct identifier in use, and the pool holds no identifier without a track.
 void CheckTracks(const RunState& run) {
@@ -45,37 +87,28 @@ void CheckTracks(const RunState& run) {
     }
 }
 
-void WriteFindings(int frame, const RunState& run, const AssociationRecord& record, TrajectoryNumbers& numbers) {
-    std::ostringstream text;
-    numbers.Update(run.preObject, record);
-    WriteJsonFrame(text, frame, run, record, numbers, true);
-    WriteMotFrame(text, frame + 1, run, numbers);
-    qim::Image picture;
-    DrawFrameOverlay(run, record, picture);
-    DrawTopView(run, picture);
-    picture.release();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
-    const int frames = 2 + data[0] % 3;
-    const size_t shiftBytes = static_cast<size_t>(data[1]) * 3;  // whole pixels
-    const uint8_t* pixels = data + 2;
-    const size_t count = size - 2;
-
-    RunState run;
-    TrajectoryNumbers numbers;
-    bmp_reader_24bpp("embedded", run.src_img_topview);
-    for (int frame = 0; frame < frames; ++frame) {
-        run.src_img_colorD.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
-        if (run.src_img_colorD.empty()) std::abort();
-        Paint(run.src_img_colorD, pixels, count, frame * shiftBytes);
-        AssociationRecord record;
-        ProcessFrame(run, &record);
-        CheckTracks(run);
-        WriteFindings(frame, run, record, numbers);
-    }
+    const int frames = 1 + data[0] % 3;
+    const bool grey = (data[0] & 4) != 0;
+    FuzzFrames source(data + 2, size - 2, data[1], grey);
+    const PictureFormat format = (data[0] & 8) != 0 ? PictureFormat::PNG : PictureFormat::BMP;
+    const std::string& dir = FuzzScratch();
+    TrackOptions options;
+    options.jsonPath = dir + "/frames.jsonl";
+    options.motPath = dir + "/tracks.txt";
+    options.grid = true;
+    TrackOutputs outputs(options);
+    std::string error;
+    if (!outputs.Check(error) || !outputs.Open(error)) std::abort();
+    const RunOutcome outcome =
+        RunSequence(DEFAULT_CAMERA, source, 1, frames, nullptr, [&](int frame, const RunState& run, const AssociationRecord& record) {
+            CheckTracks(run);
+            if (!outputs.Write(frame, run, record, error)) std::abort();
+            return frame < frames || WriteOverlays(dir, frame, run, record, format, error);
+        });
+    if (!outcome.complete || outcome.frames != frames || !outputs.Close(error)) std::abort();
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the fuzz targets: small BMP files of each layout the reader accepts
-(and a few it refuses), pictures of the frame pipeline in its input format, camera files in both
-formats, and small disparity and grey pictures as PNG, PFM and BMP."""
+(and a few it refuses; fuzz/run-fuzzers adds rendered pictures that load), pictures of the frame
+pipeline in its input format, evaluator inputs, scene descriptions, command lines, camera files in
+both formats, and small disparity and grey pictures as PNG, PFM and BMP."""
 import os
 import struct
 import zlib
@@ -60,23 +61,57 @@ ROW_PIXELS = 560
 
 
 def pipeline_seeds():
-    # Byte 0: frames - 2 (mod 3); byte 1: sideways move per frame (pixels); then the picture.
-    write("frame_pipeline", "black.bin", bytes((2, 0)) + colour(0))
-    write("frame_pipeline", "largest_disparity.bin", bytes((2, 0)) + colour(100))
+    # Byte 0: frames - 1 (mod 3), bit 2 for grey pictures; byte 1: sideways move per frame (pixels);
+    # then the picture.
+    write("frame_pipeline", "black.bin", bytes((0, 0)) + colour(0))
+    write("frame_pipeline", "largest_disparity.bin", bytes((0, 0)) + colour(100))
     stripes = b"".join(colour(40 if (x // 8) % 2 else 4) for x in range(ROW_PIXELS))
-    write("frame_pipeline", "near_far_stripes.bin", bytes((2, 0)) + stripes)
+    write("frame_pipeline", "near_far_stripes.bin", bytes((1, 0)) + stripes)
     walls = b"".join(colour(20) if 200 <= x < 260 else colour(8) if 330 <= x < 380 else colour(0)
                      for x in range(ROW_PIXELS))
     write("frame_pipeline", "moving_walls.bin", bytes((2, 2)) + walls)
     # Twelve rows of 30 picture rows each: sky, then a road whose disparity grows toward the bottom,
-    # with a car (disparity 12) standing on it in the middle.
+    # with a car (disparity 12) standing on it in the middle; three frames with grey pictures.
     rows = []
     for r in range(12):
         v = r * 30 + 15
         road = max(0, round(1 + (v - 117) / 8.9)) if v > 117 else 0
         car = 150 <= v < 230
         rows.append(b"".join(colour(12) if car and 260 <= x < 320 else colour(road) for x in range(ROW_PIXELS)))
-    write("frame_pipeline", "road_and_car.bin", bytes((2, 1)) + b"".join(rows))
+    write("frame_pipeline", "road_and_car.bin", bytes((2 | 4, 1)) + b"".join(rows))
+
+
+TRUTH_HEADER = "frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible\n"
+
+
+def eval_seeds():
+    # Truth CSV, a zero byte, results JSON Lines: a car closing in, tracked from its third frame, and a
+    # false track.
+    truth = TRUTH_HEADER
+    results = ""
+    for f in range(1, 9):
+        z = 20.0 - 0.5 * f
+        truth += "%d,1,%.6f,-0.900000,0.900000,0.000000,1.500000,-15.000000,0.000000,1\n" % (f, z)
+        tracks = []
+        if f >= 3:
+            tracks.append('{"id": 1, "count": %d, "z_m": %.3f, "x_m": 0.05, "w_m": 1.7, "vz_mps": -14.5}' % (f - 2, z + 0.2))
+        if f == 6:
+            tracks.append('{"id": 2, "count": 4, "z_m": 35.0, "x_m": 3.0, "w_m": 0.5, "vz_mps": null}')
+        results += '{"frame": %d, "tracks": [%s]}\n' % (f, ", ".join(tracks))
+    write("eval_inputs", "car_closing_in.txt", (truth + "\0" + results).encode())
+    write("eval_inputs", "results_only.txt", b'\0{"frame": 1, "tracks": []}\n')
+
+
+def scene_seeds():
+    write("scene_reader", "moving_boxes.txt",
+          b"seed 7\nnoise 0.1\nholes 0.02\nspeckles 0.01\nroad -5 5\nframes 90\n"
+          b"box car -0.9 0.9 20 1.5 -5 0\nbox walker -3 -2.4 12 1.7 0 1.2  # crossing\n")
+
+
+def command_line_seeds():
+    write("command_line", "track.txt",
+          b"--disparity\0rec/d_XXXXX.bmp\0--grey=rec/g_XXXXX.bmp\0--first\0410\0--last=610\0--json\0-\0--grid")
+    write("command_line", "shared.txt", b"--text=a\0--number\0042\0-f\0--flag=1")
 
 
 def camera_seeds():
@@ -126,5 +161,8 @@ def picture_seeds():
 if __name__ == "__main__":
     bmp_seeds()
     pipeline_seeds()
+    eval_seeds()
+    scene_seeds()
+    command_line_seeds()
     camera_seeds()
     picture_seeds()

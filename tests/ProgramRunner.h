@@ -13,11 +13,14 @@ struct ProgramResult {
     std::string output;  // standard output
 };
 
+// `environment` goes before the command ("LD_PRELOAD=... "); `seconds` > 0 ends the program after
+// that long (status 124), so that a hang fails a test.
 inline ProgramResult RunProgram(const std::string& program, const std::string& arguments,
-                                const std::string& environment = "") {
+                                const std::string& environment = "", int seconds = 0) {
     const std::string emulator = EMULATOR;
+    const std::string limit = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
     const std::string command =
-        environment + " " + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
+        environment + " " + limit + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
     ProgramResult result{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;

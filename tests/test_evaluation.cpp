@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <vector>
 
 #include "Assignment.h"
@@ -252,18 +253,26 @@ long long TotalWeight(const std::vector<std::vector<long long>>& weight, const s
     return total;
 }
 
-// Best total over every one-to-one assignment, by trying all column orders.
+// Best total over every one-to-one assignment, by trying all column orders of the matrix
+// padded square with zeros.
 long long BruteForceBest(const std::vector<std::vector<long long>>& weight) {
-    const size_t n = weight.size();
+    const size_t n = std::max(weight.size(), weight.empty() ? size_t(0) : weight[0].size());
     std::vector<int> order(n);
     for (size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
+    auto at = [&](size_t r, size_t c) { return r < weight.size() && c < weight[r].size() ? weight[r][c] : 0; };
     long long best = 0;
     do {
         long long total = 0;
-        for (size_t r = 0; r < n; ++r) total += weight[r][order[r]];
+        for (size_t r = 0; r < n; ++r) total += at(r, static_cast<size_t>(order[r]));
         best = std::max(best, total);
     } while (std::next_permutation(order.begin(), order.end()));
     return best;
+}
+
+unsigned state = 12345u;
+long long NextWeight(unsigned range) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) % range;
 }
 
 }  // namespace
@@ -277,15 +286,35 @@ TEST(Assignment, FindsTheMaximumWeightAssignment) {
     EXPECT_EQ(AssignMaxWeight({{0, 0, 7}, {0, 6, 7}}), (std::vector<int>{2, 1}));
     EXPECT_TRUE(AssignMaxWeight({}).empty());
 
-    unsigned state = 12345u;
-    for (int trial = 0; trial < 20; ++trial) {
-        std::vector<std::vector<long long>> weight(6, std::vector<long long>(6));
+    // Square, wide and tall matrices.
+    for (int trial = 0; trial < 30; ++trial) {
+        const size_t rows = trial < 10 ? 6 : trial < 20 ? 3 : 7;
+        const size_t cols = trial < 10 ? 6 : trial < 20 ? 7 : 2;
+        std::vector<std::vector<long long>> weight(rows, std::vector<long long>(cols));
         for (auto& row : weight) {
-            for (auto& w : row) {
-                state = state * 1103515245u + 12345u;
-                w = (state >> 16) % 50u;
-            }
+            for (auto& w : row) w = NextWeight(50u);
         }
         EXPECT_EQ(TotalWeight(weight, AssignMaxWeight(weight)), BruteForceBest(weight)) << "trial " << trial;
     }
+}
+
+TEST(Assignment, SparsePairsReachTheBestOfTheWholeMatrix) {
+    // Few pairs among 7 obstacle ids and 7 track ids (ids far apart), in several unlinked groups.
+    for (int trial = 0; trial < 30; ++trial) {
+        std::map<std::pair<int, int>, long long> pairs;
+        std::vector<std::vector<long long>> weight(7, std::vector<long long>(7, 0));
+        for (int k = 0; k < 9; ++k) {
+            const int r = static_cast<int>(NextWeight(7u));
+            const int c = static_cast<int>(NextWeight(7u));
+            const long long w = 1 + NextWeight(20u);
+            pairs[{r * 1000 + 3, c * 7919}] = w;
+            weight[static_cast<size_t>(r)][static_cast<size_t>(c)] = w;
+        }
+        EXPECT_EQ(MaxAssignedWeight(pairs), BruteForceBest(weight)) << "trial " << trial;
+    }
+    EXPECT_EQ(MaxAssignedWeight({}), 0);
+    // One obstacle against a new track identifier in every one of 10,000 frames: one row.
+    std::map<std::pair<int, int>, long long> run;
+    for (int t = 1; t <= 10000; ++t) run[{1, t}] = t == 5000 ? 2 : 1;
+    EXPECT_EQ(MaxAssignedWeight(run), 2);
 }

@@ -18,6 +18,7 @@
 #include "Imageread.h"
 #include "ObjectDetection.h"
 #include "RunDriver.h"
+#include "Sanitizers.h"
 
 namespace {
 
@@ -246,10 +247,10 @@ struct RandomScene {
     }
 };
 
-// The full count natively; the sanitizer build and the emulated target run fewer frames of the
+// The full count natively; the sanitizer builds and the emulated target run fewer frames of the
 // same sequence, which keeps the suite within CI time there.
 int RandomSceneFrames() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(UNDER_ADDRESS_SANITIZER)
     return 1000;
 #else
     return std::string(EMULATOR).empty() ? 10000 : 300;

@@ -227,7 +227,8 @@ TEST(ImageContainer, CopiesShareAndAssignmentTakesOverTheHeader) {
     EXPECT_EQ(target.refcount, 1);
     EXPECT_EQ(target.dims, 2);
     EXPECT_EQ(target.step[1], 3u);
-    target = target;
+    const qim::Image& same = target;  // assigned to itself through another name
+    target = same;
     EXPECT_EQ(target.data, owner.data);
     EXPECT_EQ(target.rows, 2);
     owner.release();  // exactly one of the sharing headers frees the block

@@ -16,6 +16,7 @@
 #include "FileFrames.h"
 #include "PictureBytes.h"
 #include "ProgramRunner.h"
+#include "Sanitizers.h"
 #include "TrackSetup.h"
 
 namespace {
@@ -219,7 +220,7 @@ TEST_F(TrackInputs, AHugeDeclaredPictureIsRefusedBeforeItIsAllocated) {
     const std::string path = Write("sparse.bmp", header);
     fs::resize_file(path, 54 + uint64_t{16384} * 16384 * 4);
     if (!std::string(EMULATOR).empty()) GTEST_SKIP() << "the emulator needs more address space than the limit leaves";
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(UNDER_ADDRESS_SANITIZER)
     GTEST_SKIP() << "AddressSanitizer's shadow memory needs more address space than the limit leaves";
 #endif
     // Reading the pixels would take 805 MB; the limit leaves far less, and the reason named is the depth.

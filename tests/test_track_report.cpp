@@ -74,6 +74,9 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_EQ(o.motPath, "m.txt");
     EXPECT_EQ(o.overlayDir, "ov");
     EXPECT_TRUE(o.grid && o.quiet);
+    // A value may look like an option.
+    ASSERT_TRUE(Parse({"--json", "--grid"}, o, error)) << error;
+    EXPECT_EQ(o.jsonPath, "--grid");
 
     TrackOptions rig;
     ASSERT_TRUE(Parse({"--camera", "calib.txt", "--camera-height=1.65", "--pitch", "-0.02", "--fps", "10", "--zone",
@@ -121,6 +124,11 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
         {{"--zone", "4,-4"}, "--zone: '4,-4' is not LEFT_M,RIGHT_M with LEFT_M below RIGHT_M"},
         {{"--zone", "-4"}, "--zone: '-4' is not LEFT_M,RIGHT_M with LEFT_M below RIGHT_M"},
         {{"--camera"}, "--camera: needs a value"},
+        {{"--json", ""}, "--json: needs a value"},
+        {{"--first="}, "--first: '' is not a frame number (0 to 99999)"},
+        {{"--last", "99999999999999999999"}, "--last: '99999999999999999999' is not a frame number (0 to 99999)"},
+        {{"--bogus=1"}, "'--bogus=1': unknown option"},
+        {{"--overlay-format", "jpg"}, "--overlay-format: 'jpg' is not a picture format (bmp or png)"},
         // Without a frame number on disk to find, the ends are known at once.
         {{"--disparity", "one.png", "--first", "700"}, "--last: 610 is before --first 700"},
     };
@@ -128,7 +136,7 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
         TrackOptions o;
         std::string error;
         EXPECT_FALSE(Parse(c.args, o, error)) << c.message;
-        EXPECT_EQ(error, c.message);
+        EXPECT_EQ(error, std::string("obstacle-track: ") + c.message);
     }
 }
 

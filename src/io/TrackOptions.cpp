@@ -1,127 +1,50 @@
 #include "TrackOptions.h"
 
+#include "CommandLine.h"
 #include "FrameNumbering.h"
 #include "NumberParsing.h"
 
 namespace {
 
-// A frame number: decimal digits only, at most MAX_FRAME.
-bool ParseFrame(const std::string& option, const std::string& text, int& value, std::string& error) {
-    long long parsed = 0;
-    if (!ParseDigits(text, MAX_FRAME, parsed)) {
-        error = option + ": '" + text + "' is not a frame number (0 to " + std::to_string(MAX_FRAME) + ")";
-        return false;
-    }
-    value = static_cast<int>(parsed);
-    return true;
-}
-
-// Options that take a real number, and whether it must be above 0.
-struct RealOption {
-    const char* name;
-    std::optional<double> TrackOptions::*value;
-    bool positive;
-};
-
-constexpr RealOption REAL_OPTIONS[] = {
-    {"--camera-height", &TrackOptions::camHeight_m, true},
-    {"--pitch", &TrackOptions::tanPitch, false},
-    {"--fps", &TrackOptions::fps_hz, true},
-    {"--disparity-scale", &TrackOptions::disparityScale, true},
-};
-
-const RealOption* Real(const std::string& name) {
-    for (const RealOption& option : REAL_OPTIONS) {
-        if (name == option.name) return &option;
-    }
-    return nullptr;
-}
-
-bool ParseReal(const RealOption& option, const std::string& text, TrackOptions& o, std::string& error) {
-    double value = 0.0;
-    if (!ParseNumber(text, value) || (option.positive && !(value > 0.0))) {
-        error = std::string(option.name) + ": '" + text + "' is not a number" + (option.positive ? " above 0" : "");
-        return false;
-    }
-    o.*option.value = value;
-    return true;
+// A real number, and above 0 where `positive`.
+CommandLine::Reader Real(std::optional<double>& target, bool positive) {
+    return [&target, positive](const std::string& text, std::string& problem) {
+        double value = 0.0;
+        if (!ParseNumber(text, value) || (positive && !(value > 0.0))) {
+            problem = "'" + text + "' is not a number" + (positive ? " above 0" : "");
+            return false;
+        }
+        target = value;
+        return true;
+    };
 }
 
 // --zone LEFT_M,RIGHT_M
-bool ParseZone(const std::string& text, TrackOptions& o, std::string& error) {
-    const size_t comma = text.find(',');
-    double left = 0.0;
-    double right = 0.0;
-    if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), left) ||
-        !ParseNumber(text.substr(comma + 1), right) || !(left < right)) {
-        error = "--zone: '" + text + "' is not LEFT_M,RIGHT_M with LEFT_M below RIGHT_M";
-        return false;
-    }
-    o.zoneL_m = left;
-    o.zoneR_m = right;
-    return true;
+CommandLine::Reader Zone(TrackOptions& o) {
+    return [&o](const std::string& text, std::string& problem) {
+        const size_t comma = text.find(',');
+        double left = 0.0;
+        double right = 0.0;
+        if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), left) ||
+            !ParseNumber(text.substr(comma + 1), right) || !(left < right)) {
+            problem = "'" + text + "' is not LEFT_M,RIGHT_M with LEFT_M below RIGHT_M";
+            return false;
+        }
+        o.zoneL_m = left;
+        o.zoneR_m = right;
+        return true;
+    };
 }
 
-bool ParseFormat(const std::string& option, const std::string& text, PictureFormat& format, std::string& error) {
-    if (text != "bmp" && text != "png") {
-        error = option + ": '" + text + "' is not a picture format (bmp or png)";
-        return false;
-    }
-    format = text == "png" ? PictureFormat::PNG : PictureFormat::BMP;
-    return true;
-}
-
-bool* Flag(TrackOptions& o, const std::string& name) {
-    if (name == "--grid") return &o.grid;
-    if (name == "--quiet") return &o.quiet;
-    if (name == "--help" || name == "-h") return &o.help;
-    if (name == "--version") return &o.version;
-    return nullptr;
-}
-
-std::string* Text(TrackOptions& o, const std::string& name) {
-    if (name == "--disparity") return &o.disparityPattern;
-    if (name == "--grey") return &o.greyPattern;
-    if (name == "--json") return &o.jsonPath;
-    if (name == "--mot") return &o.motPath;
-    if (name == "--overlay") return &o.overlayDir;
-    if (name == "--camera") return &o.cameraPath;
-    if (name == "--camera-out") return &o.cameraOutPath;
-    return nullptr;
-}
-
-int* Number(TrackOptions& o, const std::string& name) {
-    if (name == "--first") return &o.first;
-    if (name == "--last") return &o.last;
-    return nullptr;
-}
-
-PictureFormat* Format(TrackOptions& o, const std::string& name) {
-    return name == "--overlay-format" ? &o.overlayFormat : nullptr;
-}
-
-bool TakesValue(const std::string& name) {
-    TrackOptions o;
-    return Real(name) != nullptr || name == "--zone" || Number(o, name) != nullptr || Format(o, name) != nullptr ||
-           Text(o, name) != nullptr;
-}
-
-// Parses the value of an option that takes one.
-bool ParseValue(TrackOptions& o, const std::string& name, const std::string& value, std::string& error) {
-    if (const RealOption* real = Real(name)) return ParseReal(*real, value, o, error);
-    if (name == "--zone") return ParseZone(value, o, error);
-    if (PictureFormat* format = Format(o, name)) return ParseFormat(name, value, *format, error);
-    if (int* number = Number(o, name)) {
-        (name == "--first" ? o.firstGiven : o.lastGiven) = true;
-        return ParseFrame(name, value, *number, error);
-    }
-    std::string* text = Text(o, name);
-    if (value.empty()) {
-        error = name + ": needs a value";
-        return false;
-    }
-    *text = value;
-    return true;
+CommandLine::Reader Format(PictureFormat& format) {
+    return [&format](const std::string& text, std::string& problem) {
+        if (text != "bmp" && text != "png") {
+            problem = "'" + text + "' is not a picture format (bmp or png)";
+            return false;
+        }
+        format = text == "png" ? PictureFormat::PNG : PictureFormat::BMP;
+        return true;
+    };
 }
 
 }  // namespace
@@ -145,31 +68,34 @@ bool CheckFrameRange(const TrackOptions& o, std::string& error) {
     return true;
 }
 
-bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& options, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const size_t equals = arg.find('=');
-        const bool joined = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
-        const std::string name = joined ? arg.substr(0, equals) : arg;
-        if (bool* flag = Flag(options, name)) {
-            if (joined) {
-                error = name + ": takes no value";
-                return false;
-            }
-            *flag = true;
-            continue;
-        }
-        if (!TakesValue(name)) {
-            error = "'" + arg + "': " + (arg.compare(0, 1, "-") == 0 ? "unknown option" : "unexpected argument");
-            return false;
-        }
-        if (!joined && i + 1 == argc) {
-            error = name + ": needs a value";
-            return false;
-        }
-        if (!ParseValue(options, name, joined ? arg.substr(equals + 1) : argv[++i], error)) return false;
-    }
-    return CheckFrameRange(options, error);
+bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::string& error) {
+    CommandLine line("obstacle-track");
+    line.Text("--disparity", o.disparityPattern);
+    line.Text("--grey", o.greyPattern);
+    line.Integer("--first", o.first, 0, MAX_FRAME, "a frame number");
+    line.Integer("--last", o.last, 0, MAX_FRAME, "a frame number");
+    line.Text("--camera", o.cameraPath);
+    line.Value("--camera-height", Real(o.camHeight_m, true));
+    line.Value("--pitch", Real(o.tanPitch, false));
+    line.Value("--fps", Real(o.fps_hz, true));
+    line.Value("--zone", Zone(o));
+    line.Value("--disparity-scale", Real(o.disparityScale, true));
+    line.Text("--camera-out", o.cameraOutPath);
+    line.Text("--json", o.jsonPath);
+    line.Text("--mot", o.motPath);
+    line.Text("--overlay", o.overlayDir);
+    line.Value("--overlay-format", Format(o.overlayFormat));
+    line.Flag("--grid", o.grid);
+    line.Flag("--quiet", o.quiet);
+    line.Flag("--help", o.help);
+    line.Flag("-h", o.help);
+    line.Flag("--version", o.version);
+    if (!line.Parse(argc, argv, error)) return false;
+    o.firstGiven = line.Given("--first");
+    o.lastGiven = line.Given("--last");
+    if (CheckFrameRange(o, error)) return true;
+    error = "obstacle-track: " + error;
+    return false;
 }
 
 const char* const TRACK_USAGE =

@@ -98,22 +98,6 @@ void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const
     }
 }
 
-long long IdentityTruePositives(const std::map<std::pair<int, int>, long long>& overlap) {
-    std::map<int, int> rowOf, colOf;
-    for (const auto& entry : overlap) {
-        rowOf.emplace(entry.first.first, static_cast<int>(rowOf.size()));
-        colOf.emplace(entry.first.second, static_cast<int>(colOf.size()));
-    }
-    std::vector<std::vector<long long>> weight(rowOf.size(), std::vector<long long>(colOf.size(), 0));
-    for (const auto& entry : overlap) weight[rowOf[entry.first.first]][colOf[entry.first.second]] = entry.second;
-    const std::vector<int> assigned = AssignMaxWeight(weight);
-    long long total = 0;
-    for (size_t r = 0; r < assigned.size(); ++r) {
-        if (assigned[r] >= 0) total += weight[r][assigned[r]];
-    }
-    return total;
-}
-
 std::optional<double> Ratio(double numerator, double denominator) {
     if (denominator == 0.0) return std::nullopt;
     return numerator / denominator;
@@ -127,7 +111,7 @@ std::optional<double> MaybePercentile(const std::vector<double>& values, double 
 Scores FinalScores(const Tally& tally) {
     Scores s = tally.scores;
     s.vzSamples = static_cast<int>(tally.vz.size());
-    s.idTruePositives = IdentityTruePositives(tally.overlap);
+    s.idTruePositives = MaxAssignedWeight(tally.overlap);
     s.recall = Ratio(s.matches, s.counted);
     s.falseTracksPerFrame = Ratio(s.falseTracks, s.frames);
     s.distanceErrorMedian = MaybePercentile(tally.distanceRel, 0.5);

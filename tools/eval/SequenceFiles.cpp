@@ -1,19 +1,26 @@
 #include "SequenceFiles.h"
 
-#include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
+#include <new>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <utility>
 
-#include "Json.h"
+#include "Files.h"
 
 namespace {
 
 const char* const TRUTH_HEADER = "frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible";
 constexpr size_t TRUTH_FIELDS = 10;
+
+// Bounds on the inputs: a truth row is a few dozen bytes; a results line with the grid of a
+// frame full of occupied cells stays under 1 MB.
+constexpr size_t MAX_TRUTH_LINE_BYTES = 4096;
+constexpr size_t MAX_RESULTS_LINE_BYTES = 4u << 20;
+constexpr uint64_t MAX_INPUT_BYTES = uint64_t(1) << 30;
 
 // A fault within one line; the reader adds the file and line.
 class LineError : public std::runtime_error {
@@ -22,12 +29,6 @@ public:
 };
 
 std::string Where(const std::string& name, int line) { return name + ":" + std::to_string(line) + ": "; }
-
-bool ReadLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
 
 std::vector<std::string> SplitCommas(const std::string& line) {
     std::vector<std::string> fields;
@@ -39,20 +40,22 @@ std::vector<std::string> SplitCommas(const std::string& line) {
     return fields;
 }
 
+// The whole field must be the number: no blanks, no sign '+', nothing after it (not even a zero byte).
+template <typename Number> bool WholeField(const std::string& field, Number& value) {
+    const char* end = field.data() + field.size();
+    const std::from_chars_result read = std::from_chars(field.data(), end, value);
+    return read.ec == std::errc() && read.ptr == end;
+}
+
 int CsvInt(const std::string& field, const char* column) {
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(field.c_str(), &end, 10);
-    if (field.empty() || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX) {
-        throw LineError(std::string(column) + " is not an integer: \"" + field + "\"");
-    }
-    return static_cast<int>(value);
+    int value = 0;
+    if (!WholeField(field, value)) throw LineError(std::string(column) + " is not an integer: \"" + field + "\"");
+    return value;
 }
 
 double CsvDouble(const std::string& field, const char* column) {
-    char* end = nullptr;
-    const double value = std::strtod(field.c_str(), &end);
-    if (field.empty() || *end != '\0' || !std::isfinite(value)) {
+    double value = 0.0;
+    if (!WholeField(field, value) || !std::isfinite(value)) {
         throw LineError(std::string(column) + " is not a finite number: \"" + field + "\"");
     }
     return value;
@@ -76,84 +79,131 @@ TruthRow ParseTruthRow(const std::string& line) {
     return row;
 }
 
-int JsonInt(const JsonValue* value, const std::string& what) {
-    const bool integral = value != nullptr && value->kind == JsonValue::Kind::Number &&
-                          value->number >= INT_MIN && value->number <= INT_MAX &&
-                          value->number == static_cast<double>(static_cast<int>(value->number));
-    if (!integral) throw LineError(what + " must be an integer");
-    return static_cast<int>(value->number);
+using Json = nlohmann::json;
+
+const Json* Member(const Json& object, const char* key) {
+    const auto found = object.find(key);
+    return found == object.end() ? nullptr : &*found;
 }
 
-double JsonNumberOrNull(const JsonValue* value, const std::string& what) {
-    if (value != nullptr && value->kind == JsonValue::Kind::Number) return value->number;
-    if (value != nullptr && value->kind == JsonValue::Kind::Null) return std::numeric_limits<double>::quiet_NaN();
+// An integer, also when written with a fraction of zero ("410.0").
+int JsonInt(const Json* value, const std::string& what) {
+    const bool integral = value != nullptr && value->is_number() && value->get<double>() >= INT_MIN &&
+                          value->get<double>() <= INT_MAX &&
+                          value->get<double>() == static_cast<double>(static_cast<int>(value->get<double>()));
+    if (!integral) throw LineError(what + " must be an integer");
+    return static_cast<int>(value->get<double>());
+}
+
+double JsonNumberOrNull(const Json* value, const std::string& what) {
+    if (value != nullptr && value->is_number()) return value->get<double>();
+    if (value != nullptr && value->is_null()) return std::numeric_limits<double>::quiet_NaN();
     throw LineError(what + " must be a number or null");
 }
 
-TrackReport ParseTrack(const JsonValue& track, size_t index) {
+TrackReport ParseTrack(const Json& track, size_t index) {
     const std::string name = "track " + std::to_string(index);
-    if (track.kind != JsonValue::Kind::Object) throw LineError(name + " is not an object");
-    return TrackReport{JsonInt(track.Find("id"), name + " \"id\""),
-                       JsonInt(track.Find("count"), name + " \"count\""),
-                       JsonNumberOrNull(track.Find("z_m"), name + " \"z_m\""),
-                       JsonNumberOrNull(track.Find("x_m"), name + " \"x_m\""),
-                       JsonNumberOrNull(track.Find("w_m"), name + " \"w_m\""),
-                       JsonNumberOrNull(track.Find("vz_mps"), name + " \"vz_mps\"")};
+    if (!track.is_object()) throw LineError(name + " is not an object");
+    return TrackReport{JsonInt(Member(track, "id"), name + " \"id\""),
+                       JsonInt(Member(track, "count"), name + " \"count\""),
+                       JsonNumberOrNull(Member(track, "z_m"), name + " \"z_m\""),
+                       JsonNumberOrNull(Member(track, "x_m"), name + " \"x_m\""),
+                       JsonNumberOrNull(Member(track, "w_m"), name + " \"w_m\""),
+                       JsonNumberOrNull(Member(track, "vz_mps"), name + " \"vz_mps\"")};
+}
+
+// The parser's own text without its "[json.exception...] " tag; for a syntax error the column
+// counts bytes of the line from 1.
+std::string JsonFault(const nlohmann::json::exception& e) {
+    const std::string text = e.what();
+    const size_t tagEnd = text.find("] ");
+    const std::string reason = tagEnd == std::string::npos ? text : text.substr(tagEnd + 2);
+    const auto* syntax = dynamic_cast<const nlohmann::json::parse_error*>(&e);
+    if (syntax == nullptr) return reason;
+    const size_t colon = reason.find(": ");
+    return "at column " + std::to_string(syntax->byte) + ": " +
+           (colon == std::string::npos ? reason : reason.substr(colon + 2));
 }
 
 FrameResult ParseResultLine(const std::string& line) {
-    JsonValue root;
+    Json root;
     try {
-        root = ParseJson(line);
-    } catch (const JsonError& e) {
-        throw LineError(std::string("malformed JSON: ") + e.what());
+        root = Json::parse(line);
+    } catch (const nlohmann::json::exception& e) {
+        throw LineError("malformed JSON " + JsonFault(e));
     }
-    if (root.kind != JsonValue::Kind::Object) throw LineError("the line is not a JSON object");
-    FrameResult result{JsonInt(root.Find("frame"), "\"frame\""), {}};
-    const JsonValue* tracks = root.Find("tracks");
-    if (tracks == nullptr || tracks->kind != JsonValue::Kind::Array) throw LineError("\"tracks\" must be an array");
-    for (size_t i = 0; i < tracks->items.size(); ++i) result.tracks.push_back(ParseTrack(tracks->items[i], i));
+    if (!root.is_object()) throw LineError("the line is not a JSON object");
+    FrameResult result{JsonInt(Member(root, "frame"), "\"frame\""), {}};
+    const Json* tracks = Member(root, "tracks");
+    if (tracks == nullptr || !tracks->is_array()) throw LineError("\"tracks\" must be an array");
+    for (size_t i = 0; i < tracks->size(); ++i) result.tracks.push_back(ParseTrack((*tracks)[i], i));
     return result;
 }
 
 }  // namespace
 
-std::vector<TruthRow> ReadTruthCsv(std::istream& in, const std::string& name) {
+namespace {
+
+std::vector<TruthRow> TruthRows(std::istream& in, const std::string& name) {
+    LineReader lines(in, name, MAX_TRUTH_LINE_BYTES, MAX_INPUT_BYTES);
     std::string line;
-    if (!ReadLine(in, line)) throw InputError(name + ": empty file, expected the header " + TRUTH_HEADER);
+    if (!lines.Next(line)) {
+        throw InputError(!lines.Error().empty() ? lines.Error() : name + ": empty file, expected the header " + TRUTH_HEADER);
+    }
     if (line != TRUTH_HEADER) throw InputError(Where(name, 1) + "expected the header " + TRUTH_HEADER);
     std::vector<TruthRow> rows;
     std::set<std::pair<int, int>> seen;
-    for (int number = 2; ReadLine(in, line); ++number) {
+    while (lines.Next(line)) {
         if (line.empty()) continue;
         try {
             rows.push_back(ParseTruthRow(line));
         } catch (const LineError& e) {
-            throw InputError(Where(name, number) + e.what());
+            throw InputError(Where(name, lines.Number()) + e.what());
         }
         if (!seen.insert({rows.back().frame, rows.back().id}).second) {
-            throw InputError(Where(name, number) + "obstacle " + std::to_string(rows.back().id) +
+            throw InputError(Where(name, lines.Number()) + "obstacle " + std::to_string(rows.back().id) +
                              " appears twice in frame " + std::to_string(rows.back().frame));
         }
     }
+    if (!lines.Error().empty()) throw InputError(lines.Error());
     return rows;
 }
 
-std::vector<FrameResult> ReadResultsJsonl(std::istream& in, const std::string& name) {
+std::vector<FrameResult> FrameResults(std::istream& in, const std::string& name) {
+    LineReader lines(in, name, MAX_RESULTS_LINE_BYTES, MAX_INPUT_BYTES);
     std::vector<FrameResult> frames;
     std::set<int> seen;
     std::string line;
-    for (int number = 1; ReadLine(in, line); ++number) {
+    while (lines.Next(line)) {
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         try {
             frames.push_back(ParseResultLine(line));
         } catch (const LineError& e) {
-            throw InputError(Where(name, number) + e.what());
+            throw InputError(Where(name, lines.Number()) + e.what());
         }
         if (!seen.insert(frames.back().frame).second) {
-            throw InputError(Where(name, number) + "frame " + std::to_string(frames.back().frame) + " appears twice");
+            throw InputError(Where(name, lines.Number()) + "frame " + std::to_string(frames.back().frame) +
+                             " appears twice");
         }
     }
+    if (!lines.Error().empty()) throw InputError(lines.Error());
     if (frames.empty()) throw InputError(name + ": no frame results");
     return frames;
+}
+
+// What a reader holds grows with its input: a failed allocation is a fault of that input.
+template <typename Reader> auto ReadWithin(Reader read, std::istream& in, const std::string& name) {
+    try {
+        return read(in, name);
+    } catch (const std::bad_alloc&) {
+        throw InputError(name + ": not enough memory to read it");
+    }
+}
+
+}  // namespace
+
+std::vector<TruthRow> ReadTruthCsv(std::istream& in, const std::string& name) { return ReadWithin(TruthRows, in, name); }
+
+std::vector<FrameResult> ReadResultsJsonl(std::istream& in, const std::string& name) {
+    return ReadWithin(FrameResults, in, name);
 }

@@ -5,7 +5,8 @@
 //   frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible
 // then one row per frame per obstacle. Distances in metres, velocities in metres per second
 // (vz_mps is the rate of change of the distance: negative while the obstacle comes nearer),
-// visible 1 or 0. Blank lines are skipped.
+// visible 1 or 0. Each field is exactly its number: no blanks, no '+', nothing after it.
+// Blank lines are skipped.
 //
 // Results JSON Lines: one object per frame with an integer "frame" and an array "tracks" of
 // objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
@@ -52,6 +53,8 @@ public:
 };
 
 // `name` is the file name used in messages. Frames and (frame, id) pairs must be unique; the
-// results must hold at least one frame (a tracker run always has one).
+// results must hold at least one frame (a tracker run always has one). A stream that fails
+// (a read error, or no memory), a line or a text beyond its bound, and a failed allocation are
+// input errors too: nothing read before them is returned.
 std::vector<TruthRow> ReadTruthCsv(std::istream& in, const std::string& name);
 std::vector<FrameResult> ReadResultsJsonl(std::istream& in, const std::string& name);

@@ -16,8 +16,8 @@ if [ ! -x "$build/obstacle-track" ]; then
   exit 0
 fi
 
-# Prints the value of a number-or-null member of the one-line JSON object in $1.
-score() { sed -n "s/.*\"$2\": \([^,}]*\).*/\1/p" "$1"; }
+# Prints the value of member $2 of the JSON object in file $1 ("null" when absent or null).
+score() { jq -r --arg key "$2" '.[$key]' "$1"; }
 
 failed=0
 for scene in "$root"/data/scenes/*.txt; do

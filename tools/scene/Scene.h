@@ -121,6 +121,7 @@ std::string SequenceFramePath(const std::string& pattern, int frame);
 bool WriteEmbeddedSource(const Scene& scene, const std::string& path);
 // disparity.bmp (24-bit colour), grey.bmp (8-bit) and topview.bmp (8-bit) in directory `dir`.
 bool WriteSceneBmps(const Scene& scene, const std::string& dir);
+std::vector<std::string> SceneBmpPaths(const std::string& dir);  // the three files, in that order
 // One 24-bit colour-coded disparity BMP per frame at SequenceFramePath(pattern, frame) and the
 // truth CSV at `truthPath`. `pattern` must contain "XXXXX".
 bool WriteSequence(const Scene& scene, const std::string& pattern, const std::string& truthPath);

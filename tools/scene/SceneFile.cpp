@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 
+#include "Files.h"
 #include "Scene.h"
 
 namespace scene {
@@ -33,6 +34,12 @@ constexpr double MAX_HOLES = 0.5;
 constexpr double MAX_SPECKLES = 0.2;
 constexpr int MAX_FRAMES = 10000;
 constexpr double MAX_SPEED_MPS = 100.0;
+// Every box is drawn into every pixel's depth test and every other box's visibility: 64 boxes
+// render a frame in well under a second.
+constexpr size_t MAX_BOXES = 64;
+// A description is a few dozen short lines.
+constexpr size_t MAX_LINE_BYTES = 4096;
+constexpr uint64_t MAX_SCENE_BYTES = 1u << 20;
 
 std::vector<std::string> Tokens(const std::string& line) {
     std::istringstream fields(line.substr(0, line.find('#')));
@@ -164,6 +171,7 @@ private:
             return self + "VZ and VX must lie within 100 m/s";
         }
         if (!names_.insert(box.name).second) return "box " + box.name + " is given twice";
+        if (scene_.boxes.size() == MAX_BOXES) return "more than " + std::to_string(MAX_BOXES) + " boxes";
         scene_.boxes.push_back(box);
         boxLines_.push_back(line_);
         return "";
@@ -181,18 +189,19 @@ private:
 bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, std::string& error) {
     Scene parsed;
     Parser parser(parsed);
+    LineReader lines(in, sourceName, MAX_LINE_BYTES, MAX_SCENE_BYTES);
     std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
+    while (lines.Next(line)) {
         const std::vector<std::string> tokens = Tokens(line);
         if (tokens.empty()) continue;
-        const std::string problem = parser.Apply(tokens, number);
+        const std::string problem = parser.Apply(tokens, lines.Number());
         if (!problem.empty()) {
-            error = sourceName + ":" + std::to_string(number) + ": " + problem;
+            error = sourceName + ":" + std::to_string(lines.Number()) + ": " + problem;
             return false;
         }
     }
-    if (in.bad()) {
-        error = sourceName + ": read error";
+    if (!lines.Error().empty()) {
+        error = lines.Error();
         return false;
     }
     int boxLine = 0;
@@ -206,12 +215,8 @@ bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, s
 }
 
 bool LoadScene(const std::string& path, Scene& scene, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = path + ": cannot open";
-        return false;
-    }
-    return ParseScene(in, path, scene, error);
+    std::ifstream in;
+    return OpenInputFile(path, in, error) && ParseScene(in, path, scene, error);
 }
 
 }  // namespace scene

@@ -49,13 +49,18 @@ bool WriteEmbeddedSource(const Scene& scene, const std::string& path) {
     return WriteFileReplacing(path, out.data(), out.size());
 }
 
+std::vector<std::string> SceneBmpPaths(const std::string& dir) {
+    return {dir + "/disparity.bmp", dir + "/grey.bmp", dir + "/topview.bmp"};
+}
+
 bool WriteSceneBmps(const Scene& scene, const std::string& dir) {
     const Camera& camera = scene.camera;
     const GreyFrame grey = GreyPicture(camera);
     const std::vector<unsigned char> colour = DropFourthBytes(EncodeDisparity(camera, RenderDisparity(scene)));
-    return WriteBmp(dir + "/disparity.bmp", colour.data(), camera.width_pix, camera.height_pix, 24) &&
-           WriteBmp(dir + "/grey.bmp", RenderGrey(scene).data(), grey.cols, grey.rows, 8) &&
-           WriteBmp(dir + "/topview.bmp", RenderTopView(camera).data(), TOPVIEW_U, TOPVIEW_V, 8);
+    const std::vector<std::string> paths = SceneBmpPaths(dir);
+    return WriteBmp(paths[0], colour.data(), camera.width_pix, camera.height_pix, 24) &&
+           WriteBmp(paths[1], RenderGrey(scene).data(), grey.cols, grey.rows, 8) &&
+           WriteBmp(paths[2], RenderTopView(camera).data(), TOPVIEW_U, TOPVIEW_V, 8);
 }
 
 bool WriteSequence(const Scene& scene, const std::string& pattern, const std::string& truthPath) {

@@ -4,17 +4,21 @@
 // disparity.bmp, grey.bmp and topview.bmp into DIR (created if missing) for viewing;
 // --sequence writes the moving scene's frames as disparity BMPs named by PATTERN ("XXXXX"
 // stands for the five-digit frame number, from 1) and --truth its ground-truth CSV.
+// Exit status 0 once every file is in place, 2 on a bad argument, scene file or output.
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "CommandLine.h"
+#include "Files.h"
 #include "Scene.h"
 
 namespace {
 
 constexpr const char* USAGE =
     "usage: scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]\n"
-    "  PATTERN names one disparity BMP per frame, \"XXXXX\" standing for the frame number";
+    "  PATTERN names one disparity BMP per frame, \"XXXXX\" standing for the frame number\n";
 
 struct Options {
     std::string scene;
@@ -22,55 +26,79 @@ struct Options {
     std::string bmpDir;
     std::string sequence;
     std::string truth;
+    bool help = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; i += 2) {
-        const std::string flag = argv[i];
-        if (i + 1 >= argc) return false;
-        std::string* target = flag == "--scene" ? &options.scene
-                              : flag == "--embedded" ? &options.embedded
-                              : flag == "--bmp" ? &options.bmpDir
-                              : flag == "--sequence" ? &options.sequence
-                              : flag == "--truth" ? &options.truth
-                              : nullptr;
-        if (target == nullptr) return false;
-        *target = argv[i + 1];
+// What the options say together: a scene, at least one output, a sequence with its truth.
+std::string Incomplete(const Options& o) {
+    if (o.scene.empty()) return "--scene is needed";
+    const bool sequence = !o.sequence.empty() || !o.truth.empty();
+    if (sequence && (o.sequence.empty() || o.truth.empty())) return "--sequence and --truth go together";
+    if (sequence && o.sequence.find(scene::FRAME_MARK) == std::string::npos) {
+        return "--sequence: '" + o.sequence + "' has no " + scene::FRAME_MARK + " for the frame number";
     }
-    const bool sequence = !options.sequence.empty() || !options.truth.empty();
-    if (sequence && (options.truth.empty() || options.sequence.find(scene::FRAME_MARK) == std::string::npos)) return false;
-    return !options.scene.empty() && (!options.embedded.empty() || !options.bmpDir.empty() || sequence);
+    if (o.embedded.empty() && o.bmpDir.empty() && !sequence) return "nothing to write: give --embedded, --bmp or --sequence";
+    return "";
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    CommandLine line("scene-render");
+    line.Text("--scene", options.scene);
+    line.Text("--embedded", options.embedded);
+    line.Text("--bmp", options.bmpDir);
+    line.Text("--sequence", options.sequence);
+    line.Text("--truth", options.truth);
+    line.Flag("--help", options.help);
+    std::string error;
+    if (!line.Parse(argc, argv, error)) return ShowUsageError(error, USAGE);
+    const std::string incomplete = options.help ? "" : Incomplete(options);
+    return incomplete.empty() || ShowUsageError("scene-render: " + incomplete, USAGE);
+}
+
+// Every file the run will write, so that one it must not replace stops it before any rendering.
+std::vector<std::string> OutputPaths(const Options& o, const scene::Scene& s) {
+    std::vector<std::string> paths;
+    if (!o.embedded.empty()) paths.push_back(o.embedded);
+    if (!o.bmpDir.empty()) {
+        for (const std::string& path : scene::SceneBmpPaths(o.bmpDir)) paths.push_back(path);
+    }
+    if (!o.sequence.empty()) {
+        for (int k = 0; k < s.frames; ++k) paths.push_back(scene::SequenceFramePath(o.sequence, scene::SEQUENCE_FIRST_FRAME + k));
+        paths.push_back(o.truth);
+    }
+    return paths;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "scene-render: " << message << '\n';
+    return FAILURE_STATUS;
+}
+
+int Write(const Options& o, const scene::Scene& s) {
+    std::string error;
+    for (const std::string& path : OutputPaths(o, s)) {
+        if (!ReplaceableOutput(path, error)) return Fail(error);
+    }
+    if (!o.embedded.empty() && !scene::WriteEmbeddedSource(s, o.embedded)) return Fail("cannot write " + o.embedded);
+    if (!o.bmpDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(o.bmpDir, ignored);
+        if (!scene::WriteSceneBmps(s, o.bmpDir)) return Fail("cannot write the pictures into " + o.bmpDir);
+    }
+    if (!o.sequence.empty() && !scene::WriteSequence(s, o.sequence, o.truth)) {
+        return Fail("cannot write the sequence " + o.sequence + " or " + o.truth);
+    }
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        std::cerr << USAGE << '\n';
-        return 2;
-    }
+    if (!ParseOptions(argc, argv, options)) return FAILURE_STATUS;
+    if (options.help) return PrintUsage("scene-render", USAGE);
     scene::Scene scene;
     std::string error;
-    if (!scene::LoadScene(options.scene, scene, error)) {
-        std::cerr << "scene-render: " << error << '\n';
-        return 1;
-    }
-    if (!options.embedded.empty() && !scene::WriteEmbeddedSource(scene, options.embedded)) {
-        std::cerr << "scene-render: cannot write " << options.embedded << '\n';
-        return 1;
-    }
-    if (!options.bmpDir.empty()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(options.bmpDir, ignored);
-        if (!scene::WriteSceneBmps(scene, options.bmpDir)) {
-            std::cerr << "scene-render: cannot write the pictures into " << options.bmpDir << '\n';
-            return 1;
-        }
-    }
-    if (!options.sequence.empty() && !scene::WriteSequence(scene, options.sequence, options.truth)) {
-        std::cerr << "scene-render: cannot write the sequence " << options.sequence << " or " << options.truth << '\n';
-        return 1;
-    }
-    return 0;
+    if (!scene::LoadScene(options.scene, scene, error)) return Fail(error);
+    return Write(options, scene);
 }
