@@ -13,19 +13,14 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "FileFrames.h"
 #include "GoldenRun.h"
 #include "ObjectDetection.h"
 #include "ReferenceStages.h"
 #include "RunDriver.h"
-#include "TrackOptions.h"
-#include "TrackSetup.h"
+#include "Street.h"
 #include "images.h"
 
 namespace {
@@ -34,10 +29,6 @@ constexpr uint64_t EMBEDDED_RUN_DIGEST = 0xDA0DA81BC751D69Dull;
 constexpr uint64_t MOVING_RUN_DIGEST = 0xC33546BB4AFF40D0ull;
 constexpr uint64_t REAL_STREET_DIGEST = 0xEA777145D8F96691ull;
 constexpr uint64_t KITTI_CAMERA_DIGEST = 0xB948333F687EB744ull;
-
-constexpr int REAL_STREET_FRAMES = 20;  // virtual-camera/d00001.bmp to d00020.bmp
-const std::string KITTI_STREET_DIR = std::string(KITTI_DIR) + "/residential/";
-const std::string REAL_STREET_DIR = KITTI_STREET_DIR + "virtual-camera/";
 
 std::string Hex(uint64_t value) {
     char text[24];
@@ -77,36 +68,6 @@ void ExpectGoldenPictures(int frames, PictureOf pictureOf, uint64_t recorded) {
     ExpectGoldenRun(DEFAULT_CAMERA, frames, load, recorded);
 }
 
-// The pixel rows of one of the real street's pictures: 32-bit BMP files with the 54-byte header and
-// bottom-up rows the embedded picture has, so the bytes after the header are coded as it is.
-std::vector<unsigned char> RealStreetPicture(int frame) {
-    char name[16];
-    std::snprintf(name, sizeof name, "d%05d.bmp", frame);
-    std::ifstream file(REAL_STREET_DIR + name, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const size_t header = 54;
-    const size_t rowsBytes = static_cast<size_t>(TOTAL_U) * TOTAL_V * 4;
-    if (bytes.size() != header + rowsBytes || bytes[10] != header || bytes[28] != 32 || bytes[25] != 0) {
-        ADD_FAILURE() << REAL_STREET_DIR + name << " is not a 560 x 360 bottom-up 32-bit BMP";
-        return std::vector<unsigned char>(rowsBytes, 0);
-    }
-    return std::vector<unsigned char>(bytes.begin() + header, bytes.end());
-}
-
-// The options of the README's command for the street through KITTI's camera: its calibration,
-// the camera 1.65 m high, pitch 0.02, 10 frames per second, the zone widened to +-4 m, every
-// frame found on disk.
-TrackOptions KittiCameraOptions() {
-    const std::string calib = KITTI_STREET_DIR + "calib.txt";
-    const std::string pattern = KITTI_STREET_DIR + "disp_sgbm/XXXXXX.png";
-    const char* const argv[] = {"obstacle-track", "--camera", calib.c_str(), "--disparity", pattern.c_str(),
-                                "--camera-height", "1.65", "--pitch", "0.02", "--fps", "10", "--zone", "-4,4"};
-    TrackOptions options;
-    std::string error;
-    EXPECT_TRUE(ParseTrackOptions(static_cast<int>(std::size(argv)), argv, options, error)) << error;
-    return options;
-}
-
 }  // namespace
 
 TEST(Golden, EmbeddedRunMatchesTheRecord) {
@@ -120,17 +81,23 @@ TEST(Golden, MovingSceneMatchesTheRecord) {
 }
 
 TEST(Golden, RealStreetMatchesTheRecord) {
-    if (!std::ifstream(REAL_STREET_DIR + "d00001.bmp")) GTEST_SKIP() << "the real street is missing: " << REAL_STREET_DIR;
-    ExpectGoldenPictures(REAL_STREET_FRAMES, [](int k) { return RealStreetPicture(k + 1); }, REAL_STREET_DIGEST);
+    std::vector<unsigned char> rows;
+    std::string error;
+    if (!street::VirtualCameraPicture(1, rows, error)) GTEST_SKIP() << error;
+    const auto pictureOf = [&](int k) {
+        EXPECT_TRUE(street::VirtualCameraPicture(k + 1, rows, error)) << error;
+        return rows;
+    };
+    ExpectGoldenPictures(street::VIRTUAL_CAMERA_FRAMES, pictureOf, REAL_STREET_DIGEST);
 }
 
 TEST(Golden, KittiCameraRunMatchesTheRecord) {
-    if (!std::ifstream(KITTI_STREET_DIR + "calib.txt")) GTEST_SKIP() << "the real street is missing: " << KITTI_STREET_DIR;
-    TrackOptions options = KittiCameraOptions();
-    Camera camera = DEFAULT_CAMERA;
-    std::ostringstream warnings;
+    street::KittiCameraRun kitti;
     std::string error;
-    ASSERT_TRUE(SettleTrackRun(options, camera, warnings, error)) << error;
+    if (street::KittiCameraMissing(error)) GTEST_SKIP() << error;
+    ASSERT_TRUE(street::SettleKittiCameraRun(kitti, error)) << error;
+    const TrackOptions& options = kitti.options;
+    const Camera& camera = kitti.camera;
     ASSERT_EQ(camera.width_pix, 1226);
     FileFrames source(camera, {options.disparityPattern, "", options.disparityScale, false});
     FrameNames names;
