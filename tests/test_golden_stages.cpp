@@ -210,7 +210,7 @@ TEST(GoldenStages, RoadAndGridStagesMatchTheStraightforwardFormsOnRandomPictures
 
         RoadDisparityMap(fast);
         reference::RoadDisparityMap(straight);
-        ASSERT_EQ(BufferDigest(fast.measuredDisparityRoad), BufferDigest(straight.measuredDisparityRoad))
+        ASSERT_EQ(fast.roadClasses, straight.roadClasses)
             << "road disparities of picture " << n;
         ASSERT_TRUE(std::equal(fast.MaxY, fast.MaxY + LUT_NUM, straight.MaxY)) << "peaks of picture " << n;
 

@@ -59,13 +59,9 @@ double DecodePixel(const uchar* pixel, const SegmentTables& t) {
     return blue == 255 ? t.blueFull[green] : blueOther;
 }
 
-// The column counts of the erasure give the entries of no road disparity a class of their own,
-// NO_CLASS, which is never erased. Column x's counts start at [ROAD_CLASS_SLOTS * x].
-constexpr int NO_CLASS = ROAD_CLASSES;
-
-// The erasure's class of every rounded road disparity, and its count limit per class.
+// The erasure's count limit of every class; the entries of no road disparity, NO_ROAD_CLASS, are
+// never erased.
 struct ErasureTables {
-    int classOf[ROAD_CLASSES];  // [rounded disparity]; 0 and 1 only ever come from non-road entries
     int eraseAbove[ROAD_CLASS_SLOTS];
 };
 
@@ -80,9 +76,9 @@ struct PeakSearch {
     int peakMin[LUT_NUM];    // fewest entries of a road peak per class
     int* MaxY;
 
-    void ScanRow(const double* road, int y) {
+    void ScanRow(const RoadClass* classes, int y) {
         std::fill_n(rowCounts, LUT_NUM, 0);
-        const double* row = road + PIXEL(0, y, width);
+        const RoadClass* row = classes + RoadRowStart(width, y);
         ScanRowSide(row, y, -1, axisU);
         ScanRowSide(row, y, +1, width - 1 - axisU);
     }
@@ -90,14 +86,14 @@ struct PeakSearch {
     // Counts the first scanCap road entries of row y met from the axis column in direction step,
     // up to the picture's first column (left) or its last (right), neither included: `columns`
     // columns in all.
-    void ScanRowSide(const double* row, int y, int step, int columns) {
+    void ScanRowSide(const RoadClass* row, int y, int step, int columns) {
         const int cap = scanCap;
         int counted = 0;
         for (int k = 0, x = axisU; k < columns; ++k, x += step) {
-            const double v = row[x];
-            if (!IsRoadDisparity(v)) continue;
+            const int c = row[x];
+            if (c == NO_ROAD_CLASS) continue;
             if (++counted > cap) return;
-            Count(y, DisparityClass(v));
+            Count(y, c);
         }
     }
 
@@ -149,17 +145,16 @@ void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
     }
 }
 
-// Row by row in pairs: an even row and the odd row below it, cleared in the same pass.
-void SelectRoadDisparities(const StageGeometry& g, const double* decoded, double* road) {
+RoadClass RoadClassOf(double v) {
+    return IsRoadDisparity(v) ? static_cast<RoadClass>(DisparityClass(v)) : NO_ROAD_CLASS;
+}
+
+void SelectRoadClasses(const StageGeometry& g, const double* decoded, RoadClass* classes) {
     const int width = g.width;
     for (int y = 0; y < g.height; y += 2) {
         const double* in = decoded + PIXEL(0, y, width);
-        double* out = road + PIXEL(0, y, width);
-        double* odd = y + 1 < g.height ? out + width : out;
-        for (int x = 0; x < width; ++x) {
-            odd[x] = 0.0;
-            out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
-        }
+        RoadClass* out = classes + RoadRowStart(width, y);
+        for (int x = 0; x < width; ++x) out[x] = RoadClassOf(in[x]);
     }
 }
 
@@ -167,38 +162,24 @@ namespace {
 
 ErasureTables FillErasureTables(const StageGeometry& g) {
     ErasureTables t{};
-    for (int rounded = 0; rounded < ROAD_CLASSES; ++rounded) {
-        t.classOf[rounded] = rounded < ROAD_MIN_DISPARITY ? NO_CLASS : DisparityClass(rounded);
-        t.eraseAbove[rounded] = FaceLimit(g, rounded);
-    }
-    t.eraseAbove[NO_CLASS] = g.height;
+    for (int d = 0; d < ROAD_CLASSES; ++d) t.eraseAbove[d] = FaceLimit(g, d);
+    t.eraseAbove[NO_ROAD_CLASS] = g.height;
     return t;
 }
 
-// A non-road entry is read as 0.0, whose class is NO_CLASS, so that both passes treat every entry
-// alike through one table.
-int EntryClass(double v, const ErasureTables& t) {
-    return t.classOf[RoundedDisparity(IsRoadDisparity(v) ? v : 0.0)];
-}
-
-}  // namespace
-
-// The column histograms are counted row by row, all columns at once. A dominant class i is erased
-// through the rounded values folded into it (i, and i + 1 from the folded classes on): exactly the
-// entries whose own class is i. Only the columns with a dominant class are visited again.
-namespace {
-
-// The erasure with column counters of one type: the smallest that holds a column's even rows
-// keeps the counts of all columns close at hand (a byte each for a picture of up to 511 rows).
+// The column histograms are counted row by row, all columns at once, and only the columns with a
+// dominant class are visited again. The counters are of the smallest type that holds a column's
+// even rows, which keeps the counts of all columns close at hand (a byte each for a picture of up
+// to 511 rows).
 template <typename Counter>
 void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* histD_1v, char* dominated,
-                  double* road) {
+                  RoadClass* classes) {
     const int width = g.width;
     std::fill_n(histD_1v, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, Counter{0});
     for (int y = 0; y < g.height; y += 2) {
-        const double* row = road + PIXEL(0, y, width);
+        const RoadClass* row = classes + RoadRowStart(width, y);
         Counter* counts = histD_1v;
-        for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
+        for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[row[x]];
     }
     for (int x = 0; x < width; ++x) {
         dominated[x] = false;
@@ -207,44 +188,44 @@ void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* 
         }
     }
     for (int y = 0; y < g.height; y += 2) {
-        double* row = road + PIXEL(0, y, width);
+        RoadClass* row = classes + RoadRowStart(width, y);
         for (int x = 0; x < width; ++x) {
             if (!dominated[x]) continue;
-            const int d = EntryClass(row[x], tables);
-            if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = 0.0;
+            const int d = row[x];
+            if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = NO_ROAD_CLASS;
         }
     }
 }
 
 }  // namespace
 
-void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, double* road) {
+void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, RoadClass* classes) {
     const ErasureTables tables = FillErasureTables(g);
     char* dominated = scratch.dominated.data();
     if ((g.height + 1) / 2 <= UINT8_MAX) {
-        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, road);
+        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, classes);
     } else {
-        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, road);
+        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, classes);
     }
 }
 
-void VDisparityPeaks(const StageGeometry& g, const double* road, int MaxY[LUT_NUM]) {
+void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, int MaxY[LUT_NUM]) {
     PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
     for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
     std::copy(g.uncountedRoadRow, g.uncountedRoadRow + LUT_NUM, MaxY);
-    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(road, y);
+    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, y);
     FillOddClasses(MaxY);
 }
 
 void RoadDisparityMap(RunState& run) {
     const StageGeometry& g = run.geometry;
-    double* road = run.measuredDisparityRoad.data();
+    RoadClass* classes = run.roadClasses.data();
     if (run.disparityValuesGiven) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
     } else {
         DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data());
     }
-    SelectRoadDisparities(g, run.measuredDisparity.data(), road);
-    EraseObstacleDisparities(g, run.scratch, road);
-    VDisparityPeaks(g, road, run.MaxY);
+    SelectRoadClasses(g, run.measuredDisparity.data(), classes);
+    EraseObstacleDisparities(g, run.scratch, classes);
+    VDisparityPeaks(g, classes, run.MaxY);
 }

@@ -245,15 +245,22 @@ void EraseObstacleDisparities(const StageGeometry& g, double* road) {
     }
 }
 
-void RoadDisparityMap(RunState& run) {
-    double* road = run.measuredDisparityRoad.data();
-    if (run.disparityValuesGiven) {
-        reference::TakeRoadValues(run.geometry, run.measuredDisparity.data(), road);
-    } else {
-        reference::DecodeRoadDisparities(run.geometry, run.src_img_colorD, road);
+void RoadClasses(const StageGeometry& g, const double* road, uint8_t* classes) {
+    for (int y = 0; y < g.height; y += 2) {
+        for (int x = 0; x < g.width; ++x) classes[RoadRowStart(g.width, y) + x] = RoadClassOf(road[PIXEL(x, y, g.width)]);
     }
-    reference::EraseObstacleDisparities(run.geometry, road);
-    VDisparityPeaks(run.geometry, road, run.MaxY);
+}
+
+void RoadDisparityMap(RunState& run) {
+    std::vector<double> road(static_cast<size_t>(run.geometry.pixels));
+    if (run.disparityValuesGiven) {
+        reference::TakeRoadValues(run.geometry, run.measuredDisparity.data(), road.data());
+    } else {
+        reference::DecodeRoadDisparities(run.geometry, run.src_img_colorD, road.data());
+    }
+    reference::EraseObstacleDisparities(run.geometry, road.data());
+    RoadClasses(run.geometry, road.data(), run.roadClasses.data());
+    VDisparityPeaks(run.geometry, run.roadClasses.data(), run.MaxY);
 }
 
 void DecodeObstacleDisparity(const StageGeometry& g, const qim::Image& colorD, const int* blind,

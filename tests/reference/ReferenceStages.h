@@ -3,6 +3,7 @@
 // fast forms must match bit for bit, and the "before" of the benchmark.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "Config.h"
@@ -22,6 +23,8 @@ int LinearBin(double x, double firstBin, double widthBin, int numBin);
 void DecodeRoadDisparities(const StageGeometry& geometry, const qim::Image& src, double* road);
 void TakeRoadValues(const StageGeometry& geometry, double* measuredDisparity, double* road);
 void EraseObstacleDisparities(const StageGeometry& geometry, double* road);
+// The class of every even row's entry of road, as the V-disparity peaks count them.
+void RoadClasses(const StageGeometry& geometry, const double* road, uint8_t* classes);
 void RoadDisparityMap(RunState& run);
 
 // Occupancy grid: the picture decoded column by column (given values only dropped below the blind
