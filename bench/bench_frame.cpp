@@ -200,13 +200,13 @@ void FloorOf(benchmark::State& state, int scene, Work work) {
     });
 }
 
-// The frame's disparities decoded into the working buffer, as the road stage begins.
+// The frame's disparities decoded into the working buffers, as the road stage begins.
 void DecodeFloor(benchmark::State& state, int scene) {
     FloorOf(state, scene, [](RunState& run) {
         if (run.disparityValuesGiven) {
             LimitGivenDisparities(run.geometry, run.measuredDisparity.data());
         } else {
-            DecodePicture(run.geometry, run.src_img_colorD, run.measuredDisparity.data());
+            DecodePicture(run.geometry, run.src_img_colorD, run.measuredDisparity.data(), run.roadClasses.data());
         }
         benchmark::DoNotOptimize(run.measuredDisparity.data());
     });

@@ -29,12 +29,12 @@ Classes ClassesOf(const Buffer& road) {
 
 RoadClass ClassAt(const Classes& classes, int x, int y) { return classes[RoadRowStart(TOTAL_U, y) + x]; }
 
-// The road stage's view of a picture: decoded once for the frame, then the road classes of the
-// even rows.
+// The road stage's view of a picture: the road classes of the even rows, given by the decode.
 Classes DecodeRoadClasses(const qim::Image& picture) {
     Buffer decoded(TOTAL_PIXELS);
-    DecodePicture(DefaultGeometry(), picture, decoded.data());
-    return ClassesOf(decoded);
+    Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
+    DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
+    return classes;
 }
 
 // Writes value v into count columns of row y, starting at column x and moving by step.
@@ -213,12 +213,13 @@ TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
     }
 }
 
-// The decode chooses among per-segment tables; every one of the 2^24 colours must still decode to
-// exactly what the colour map's own decoding gives, bit for bit.
+// The decode codes each colour by its segment; every one of the 2^24 colours must still decode to
+// exactly what the colour map's own decoding gives, bit for bit, with the road class of that value.
 TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
     qim::Image picture;
     picture.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
     Buffer decoded(TOTAL_PIXELS);
+    Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
     const long colours = 1L << 24;
     for (long first = 0; first < colours; first += TOTAL_PIXELS) {
         for (int k = 0; k < TOTAL_PIXELS; ++k) {
@@ -228,7 +229,7 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
             pixel[1] = static_cast<uchar>((colour >> 8) & 0xff);   // green
             pixel[2] = static_cast<uchar>((colour >> 16) & 0xff);  // red
         }
-        DecodePicture(DefaultGeometry(), picture, decoded.data());
+        DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
         for (int k = 0; k < TOTAL_PIXELS; ++k) {
             const long colour = (first + k) % colours;
             const ColorSet rgb{static_cast<int>(colour >> 16), static_cast<int>((colour >> 8) & 0xff),
@@ -236,6 +237,12 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
             const double expected = ColorToValue(&rgb, 2);
             ASSERT_EQ(std::memcmp(&decoded[k], &expected, sizeof expected), 0)
                 << "colour r" << rgb.red << " g" << rgb.green << " b" << rgb.blue;
+            const int x = k % TOTAL_U;
+            const int y = k / TOTAL_U;
+            if (y % 2 == 0) {
+                ASSERT_EQ(ClassAt(classes, x, y), RoadClassOf(expected))
+                    << "road class of colour r" << rgb.red << " g" << rgb.green << " b" << rgb.blue;
+            }
         }
     }
     picture.release();

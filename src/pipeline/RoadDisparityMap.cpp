@@ -17,15 +17,21 @@ constexpr int FOLD_FROM_CLASS = 16;  // from here on a class holds two rounded d
 int FaceLimit(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.faceLimitSingle : g.faceLimitFolded; }
 int PeakMin(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.peakMinSingle : g.peakMinFolded; }
 
-// ColorToValue reads one channel once it knows the segment of the colour, so its value on each
-// segment is a table of that channel, filled by ColorToValue itself. A picture mixes segments
-// unpredictably: choosing among the four table entries by selection instead of by branches keeps
-// the decode cheap.
-struct SegmentTables {
-    double blueFull[256];    // blue 255: by green
-    double greenFull[256];   // blue 0, green 255: by red
-    double greenRamp[256];   // blue 0, green below 255, not black: by green
-    double blueRamp[256];    // blue 1 .. 254: by blue
+// ColorToValue reads one channel once it knows the segment of the colour, so a colour comes down
+// to a compact code, the segment's base plus that channel, and each code to one disparity: a table
+// filled by ColorToValue itself, beside the road class of that disparity. A picture mixes
+// segments unpredictably: choosing the code by selection instead of by branches keeps the decode
+// cheap.
+constexpr int BLUE_FULL = 0;     // blue 255: by green
+constexpr int GREEN_FULL = 256;  // blue 0, green 255: by red
+constexpr int GREEN_RAMP = 512;  // blue 0, green below 255, not black: by green
+constexpr int BLUE_RAMP = 768;   // blue 1 .. 254: by blue
+constexpr int BLACK = 1024;      // no disparity
+constexpr int COLOUR_CODES = BLACK + 1;
+
+struct ColourCodes {
+    double value[COLOUR_CODES];
+    RoadClass roadClass[COLOUR_CODES];
 };
 
 double Decode(int red, int green, int blue) {
@@ -33,30 +39,31 @@ double Decode(int red, int green, int blue) {
     return ColorToValue(&colorSet, 2);
 }
 
-SegmentTables FillSegmentTables() {
-    SegmentTables t{};
+ColourCodes FillColourCodes() {
+    ColourCodes t{};
     for (int c = 0; c < 256; ++c) {
-        t.blueFull[c] = Decode(0, c, 255);
-        t.greenFull[c] = Decode(c, 255, 0);
-        t.greenRamp[c] = Decode(1, c, 0);
-        t.blueRamp[c] = Decode(0, 0, c);
+        t.value[BLUE_FULL + c] = Decode(0, c, 255);
+        t.value[GREEN_FULL + c] = Decode(c, 255, 0);
+        t.value[GREEN_RAMP + c] = Decode(1, c, 0);
+        t.value[BLUE_RAMP + c] = Decode(0, 0, c);
     }
+    t.value[BLACK] = Decode(0, 0, 0);
+    for (int code = 0; code < COLOUR_CODES; ++code) t.roadClass[code] = RoadClassOf(t.value[code]);
     return t;
 }
 
-const SegmentTables& Segments() {
-    static const SegmentTables tables = FillSegmentTables();
-    return tables;
+const ColourCodes& Codes() {
+    static const ColourCodes codes = FillColourCodes();
+    return codes;
 }
 
-double DecodePixel(const uchar* pixel, const SegmentTables& t) {
+int ColourCode(const uchar* pixel) {
     const int blue = pixel[0];
     const int green = pixel[1];
     const int red = pixel[2];
-    if ((blue | green | red) == 0) return 0.0;  // holes and the sky are black over long runs
-    const double blueZero = green == 255 ? t.greenFull[red] : (green == 0 && red == 0 ? 0.0 : t.greenRamp[green]);
-    const double blueOther = blue == 0 ? blueZero : t.blueRamp[blue];
-    return blue == 255 ? t.blueFull[green] : blueOther;
+    const int blueZero = green == 255 ? GREEN_FULL + red : ((green | red) == 0 ? BLACK : GREEN_RAMP + green);
+    const int blueOther = blue == 0 ? blueZero : BLUE_RAMP + blue;
+    return blue == 255 ? BLUE_FULL + green : blueOther;
 }
 
 // The erasure's count limit of every class; the entries of no road disparity, NO_ROAD_CLASS, are
@@ -123,17 +130,27 @@ int DisparityClass(double v) {
     return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
 }
 
-void DecodePicture(const StageGeometry& g, const qim::Image& src, double* decoded) {
+void DecodePicture(const StageGeometry& g, const qim::Image& src, double* decoded, RoadClass* classes) {
     const bool colour = src.data != nullptr && src.channels() >= 3;
     const int rows = colour ? std::min(src.rows, g.height) : 0;
     const int cols = colour ? std::min(src.cols, g.width) : 0;
     const int channels = src.channels();
-    const SegmentTables& segments = Segments();
+    const ColourCodes& codes = Codes();
     for (int y = 0; y < g.height; ++y) {
         double* out = decoded + PIXEL(0, y, g.width);
         const int width = y < rows ? cols : 0;
         const uchar* pixel = width > 0 ? src.ptr(y) : nullptr;
-        for (int x = 0; x < width; ++x, pixel += channels) out[x] = DecodePixel(pixel, segments);
+        if (y % 2 == 0) {
+            RoadClass* road = classes + RoadRowStart(g.width, y);
+            for (int x = 0; x < width; ++x, pixel += channels) {
+                const int code = ColourCode(pixel);
+                out[x] = codes.value[code];
+                road[x] = codes.roadClass[code];
+            }
+            std::fill(road + width, road + g.width, NO_ROAD_CLASS);
+        } else {
+            for (int x = 0; x < width; ++x, pixel += channels) out[x] = codes.value[ColourCode(pixel)];
+        }
         std::fill(out + width, out + g.width, 0.0);
     }
 }
@@ -222,10 +239,10 @@ void RoadDisparityMap(RunState& run) {
     RoadClass* classes = run.roadClasses.data();
     if (run.disparityValuesGiven) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
+        SelectRoadClasses(g, run.measuredDisparity.data(), classes);
     } else {
-        DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data());
+        DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data(), classes);
     }
-    SelectRoadClasses(g, run.measuredDisparity.data(), classes);
     EraseObstacleDisparities(g, run.scratch, classes);
     VDisparityPeaks(g, classes, run.MaxY);
 }

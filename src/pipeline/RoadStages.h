@@ -35,10 +35,11 @@ constexpr int RoadClassRows(int rows) { return (rows + 1) / 2; }
 // The disparity buffers below are the camera's pictures: geometry.pixels entries, index
 // PIXEL(u, v, width); the road classes are geometry.width x RoadClassRows(geometry.height) bytes.
 
-// Decodes every pixel of a colour-coded disparity picture, row by row, into decoded. Pixels the
+// Decodes every pixel of a colour-coded disparity picture, row by row, into decoded, and gives the
+// entries of the even rows their road class in classes, as SelectRoadClasses would. Pixels the
 // picture does not have (a smaller or not three-channel picture) decode as 0.0, no disparity. The
 // frame decodes its picture once: the road stage and the grid stage both start from this buffer.
-void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double* decoded);
+void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double* decoded, RoadClass* classes);
 
 // Disparity values from a value source as the stages take them: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that
@@ -46,7 +47,7 @@ void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double*
 // colour picture holds only such values already.
 void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 
-// The road candidates of a decoded picture: the class of every entry of its even rows.
+// The road candidates of a frame's disparities: the class of every entry of its even rows.
 void SelectRoadClasses(const StageGeometry& geometry, const double* decoded, RoadClass* classes);
 
 // Erases from every column the classes that dominate it (obstacle faces): their entries become
