@@ -79,14 +79,16 @@ bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * thres
 // The windows of levels FIRST_GRID_LEVEL .. LUT_NUM - 1 together span (1, LUT_NUM + 1).
 bool InSomeWindow(double m) { return m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1; }
 
-// Counts all fine histograms of the strip in one pass over its windowed values: a value lies in
-// the window of at most the three levels around its integer part.
+// Counts all fine histograms of the strip in one pass over its windowed values. A value m with
+// integer part k lies in the windows (d - 1, d + 2) of levels k - 1 and k, and of level k + 1
+// unless m is k itself; in no other level's window.
 void CountFineBins(const double* disparity, StripCounts& counts) {
     for (int n = 0; n < counts.windowedCount; ++n) {
         const double m = counts.windowed[n];
         const int k = static_cast<int>(m);
-        for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= std::min(k + 1, LUT_NUM - 1); ++d) {
-            if (!counts.examined[d] || !(d - 1 < m && m < d + 2)) continue;
+        const int last = std::min(m != k ? k + 1 : k, LUT_NUM - 1);
+        for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= last; ++d) {
+            if (!counts.examined[d]) continue;
             const int j = HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
             if (j >= 0) ++counts.fine[d][j];
         }
