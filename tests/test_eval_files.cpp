@@ -127,6 +127,35 @@ TEST(EvalFiles, ReadsTheResultsJsonLinesAndNamesTheFaultyLine) {
     EXPECT_EQ(ResultsFault(ok + ok), "r.jsonl:2: frame 1 appears twice");
 }
 
+// A track's trajectory number, where the run writes one, is its identity; results either number
+// every track or none.
+TEST(EvalFiles, ResultsNumberEveryTrajectoryOrNone) {
+    const auto track = [](int id, const std::string& number) {
+        return "{\"id\": " + std::to_string(id) + number + ", \"count\": 3, \"z_m\": 9, \"x_m\": 0, \"w_m\": 1, \"vz_mps\": 0}";
+    };
+    std::istringstream in("{\"frame\": 1, \"tracks\": [" + track(1, ", \"track\": 7") + "]}\n" +
+                          "{\"frame\": 2, \"tracks\": [" + track(1, ", \"track\": 9") + ", " + track(2, ", \"track\": 8") + "]}\n");
+    const auto frames = ReadResultsJsonl(in, "r.jsonl");
+    ASSERT_EQ(frames.size(), 2u);
+    ASSERT_EQ(frames[1].tracks.size(), 2u);
+    EXPECT_EQ(frames[0].tracks[0].Identity(), 7);
+    EXPECT_EQ(frames[1].tracks[0].Identity(), 9);
+    EXPECT_EQ(frames[1].tracks[1].Identity(), 8);
+    std::istringstream old("{\"frame\": 1, \"tracks\": [" + track(4, "") + "]}\n");
+    const auto unnumbered = ReadResultsJsonl(old, "r.jsonl");
+    EXPECT_FALSE(unnumbered[0].tracks[0].track.has_value());
+    EXPECT_EQ(unnumbered[0].tracks[0].Identity(), 4);
+
+    const std::string mixed = "tracks with and without a \"track\" number: identity needs the one or the other";
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [" + track(1, ", \"track\": 1") + "]}\n{\"frame\": 2, \"tracks\": [" +
+                           track(1, "") + "]}\n"),
+              "r.jsonl:2: " + mixed);
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [" + track(1, "") + ", " + track(2, ", \"track\": 2") + "]}\n"),
+              "r.jsonl:1: " + mixed);
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [" + track(1, ", \"track\": 1.5") + "]}\n"),
+              "r.jsonl:1: track 0 \"track\" must be an integer");
+}
+
 TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
     const std::string dir = testing::TempDir();
     const std::string truth = dir + "eval_truth.csv";
@@ -161,6 +190,32 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
     EXPECT_NE(missing.output.find("absent.csv: cannot open"), std::string::npos);
     EXPECT_EQ(RunProgram(OBSTACLE_EVAL_EXE, "--truth " + truth + " 2>/dev/null").status, 2);
     EXPECT_EQ(RunProgram(OBSTACLE_EVAL_EXE, "--bogus 2>/dev/null").status, 2);
+    // The truth beside the default zone counts for a run whose camera's zone reaches it.
+    const std::string beside = dir + "eval_beside.csv";
+    {
+        std::ofstream t(beside);
+        t << HEADER;
+        for (int f = 0; f < 5; ++f) t << f << ",1,10,2,3,2.5,1.5,0,0,1\n";
+    }
+    const std::string wide = dir + "eval_wide_camera.txt";
+    std::ofstream(wide) << "f_pix = 700\nbaseline_m = 0.5\nu0_pix = 600\nv0_pix = 180\nwidth_pix = 1200\n"
+                           "height_pix = 360\nzoneL_m = -4\nzoneR_m = 4\n";
+    const auto counted = [&](const std::string& camera) {
+        const ProgramResult r = RunProgram(OBSTACLE_EVAL_EXE, "--truth " + beside + " --results " + results + camera + " --json");
+        EXPECT_EQ(r.status, 0) << camera;
+        return r.status == 0 ? nlohmann::json::parse(r.output)["counted"].get<int>() : -1;
+    };
+    EXPECT_EQ(counted(""), 0);
+    EXPECT_EQ(counted(" --camera " + wide), 2);
+    const std::string bad = dir + "eval_bad_camera.txt";
+    std::ofstream(bad) << "f_pix = 700\nzoom = 2\n";
+    const ProgramResult badCamera = RunProgram(OBSTACLE_EVAL_EXE, "--truth " + truth + " --results " + results +
+                                                                      " --camera " + bad + " 2>&1");
+    EXPECT_EQ(badCamera.status, 2);
+    EXPECT_EQ(badCamera.output.rfind("obstacle-eval: --camera: " + bad + ":2: ", 0), 0u) << badCamera.output;
+    EXPECT_EQ(RunProgram(OBSTACLE_EVAL_EXE, "--truth " + truth + " --results " + results + " --camera " + dir +
+                                                "absent_camera.txt 2>/dev/null").status, 2);
+
     const ProgramResult help = RunProgram(OBSTACLE_EVAL_EXE, "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.output.rfind("usage: obstacle-eval", 0), 0u);

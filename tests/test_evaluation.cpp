@@ -81,6 +81,35 @@ TEST(Evaluation, SwappedIdentifiersGiveSwitchesAndLowerIdf1) {
     EXPECT_EQ(*s.recall, 1.0);
 }
 
+// One car over ten frames. Its first trajectory ends after frame 5 and a second one takes it from
+// frame 6 under the same identifier, which the pool handed out again: by identifier nothing
+// happened, by trajectory number the car changed tracks once.
+TEST(Evaluation, IdentityIsTheTrajectoryNumberWhereTheResultsCarryIt) {
+    std::vector<TruthRow> truth;
+    std::vector<FrameResult> numbered = EmptyFrames(10);
+    std::vector<FrameResult> unnumbered = EmptyFrames(10);
+    for (int f = 0; f < 10; ++f) {
+        truth.push_back(Truth(f, 1, 10.0, -0.9, 0.9));
+        TrackReport report = Track(1, f < 6 ? f + 1 : f - 3, 10.0, 0.0, 1.8);
+        unnumbered[f].tracks.push_back(report);
+        report.track = f < 6 ? 1 : 2;
+        numbered[f].tracks.push_back(report);
+    }
+    const Scores byId = Evaluate(truth, unnumbered);
+    EXPECT_EQ(byId.counted, 7);  // frames 3..9
+    EXPECT_EQ(byId.switches, 0);
+    EXPECT_EQ(byId.idTruePositives, 7);
+    EXPECT_EQ(*byId.idf1, 1.0);
+
+    // Counted frames 3..5 on trajectory 1, 6..9 on trajectory 2: one switch, IDTP 4 of 7 + 7.
+    const Scores byTrack = Evaluate(truth, numbered);
+    EXPECT_EQ(byTrack.matches, 7);
+    EXPECT_EQ(byTrack.switches, 1);
+    EXPECT_DOUBLE_EQ(*byTrack.mota, 1.0 - 1.0 / 7.0);
+    EXPECT_EQ(byTrack.idTruePositives, 4);
+    EXPECT_DOUBLE_EQ(*byTrack.idf1, 8.0 / 14.0);
+}
+
 TEST(Evaluation, FalseTracksMissesAndExcusedTracks) {
     // A hidden obstacle with an established track on it (excused), an established track on
     // nothing (false), a young track on nothing (not output).
@@ -137,6 +166,16 @@ TEST(Evaluation, OnlyObstaclesNearerThan40mReachingIntoTheZoneAreCounted) {
     }
     const Scores s = Evaluate(truth, EmptyFrames(4));
     EXPECT_EQ(s.counted, 3);
+    // Through a camera whose zone is -4 .. 4 m the obstacles beside and at the edge of the default
+    // zone count too; through one of 2 .. 3 m only those reaching into it (3, 4, 5).
+    Camera wide = DEFAULT_CAMERA;
+    wide.zoneL_m = -4.0;
+    wide.zoneR_m = 4.0;
+    EXPECT_EQ(Evaluate(truth, EmptyFrames(4), wide).counted, 5);
+    Camera right = DEFAULT_CAMERA;
+    right.zoneL_m = 2.0;
+    right.zoneR_m = 3.0;
+    EXPECT_EQ(Evaluate(truth, EmptyFrames(4), right).counted, 3);
 }
 
 TEST(Evaluation, VelocityJudgedFromTheTenthUpdate) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "OccupancyGrid.h"
@@ -213,4 +214,49 @@ TEST(GridSmoothing, LevelsZeroOneAndNinetyNineAreLeftAsMeasuredAfterTheFirstFram
     EXPECT_EQ(Cell(now, 11, 2).count, 2);
     EXPECT_EQ(Cell(now, 0, 1).count, 0);
     EXPECT_EQ(Cell(now, 0, 0).count, 0);
+}
+
+// Persistence and averaging span the default camera's time: five and three frames of 1/30 s. A
+// camera of the default picture at another frame rate (the grid helpers above keep their sizes)
+// counts as many of its own frames as cover that time, rounded by hand: 5 x 0.03333 / 0.05 =
+// 3.33, 3 x 0.03333 / 0.05 = 2.00; at 0.1 s 1.67 and 1.00; at 1/60 s 10.0 and 6.0, three kept.
+TEST(GridSmoothing, PersistenceAndAveragingSpanTheDefaultCamerasTimeAtOtherFrameRates) {
+    struct Case {
+        double interval_s;
+        int maxPersistence;
+        int averaged;
+        double aveD;  // the cell's disparity after a fourth frame of 20.6, before 20.2 and 19.9
+    };
+    const Case cases[] = {{DELTA_T, 5, 3, (20.2 + 20.6 + 19.9) / 3.0},
+                          {0.05, 3, 2, (20.2 + 20.6) * 0.5},
+                          {0.1, 2, 1, 20.6},
+                          {1.0 / 60.0, 10, 3, (20.2 + 20.6 + 19.9) / 3.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.interval_s);
+        Camera camera = DEFAULT_CAMERA;
+        camera.frameInterval_s = c.interval_s;
+        const StageGeometry g(camera);
+        EXPECT_EQ(g.maxPersistence, c.maxPersistence);
+        EXPECT_EQ(g.averagedMeasurements, c.averaged);
+
+        std::vector<Grid> previous = MeasuredGrid();
+        std::vector<Grid> now = MeasuredGrid();
+        Previous(previous, 7, 20, 3, 20.2, 19.9);  // three frames measured so far
+        Measure(now, 7, 20, 20.6);
+        LinkToPreviousGrid(g, now.data(), previous.data(), false);
+        EXPECT_EQ(Cell(now, 7, 20).count, std::min(4, c.maxPersistence));
+        EXPECT_DOUBLE_EQ(Cell(now, 7, 20).aveD, c.aveD);
+
+        // Lost from here on: held as many frames as its capped count, then cleared.
+        std::vector<Grid> grid = now;
+        bool firstFrame = false;
+        int heldFrames = 0;
+        for (int frame = 0; frame < 12 && Cell(grid, 7, 20).exist == 10; ++frame) {
+            std::vector<Grid> measured = MeasuredGrid();
+            LinkToPreviousGrid(g, measured.data(), grid.data(), firstFrame);
+            grid = measured;
+            heldFrames += Cell(grid, 7, 20).exist == 10 ? 1 : 0;
+        }
+        EXPECT_EQ(heldFrames, std::min(4, c.maxPersistence));
+    }
 }

@@ -44,6 +44,8 @@ TEST(SceneRenderProgram, RefusesBadInputWithStatusTwoBeforeRendering) {
     const std::string out = " --embedded " + DIR + "render_out.cpp";
     const std::string inFifo = Fifo("render_scene.fifo");
     const std::string outFifo = Fifo("render_out.fifo");
+    const std::string rest = " 0 707.09 183.1 0 0 0 1 0\n";
+    const std::string kitti = Write("render_calib.txt", "P0: 707.09 0 601.9 0" + rest + "P1: 707.09 0 601.9 -379.7" + rest);
     struct Case {
         std::string arguments;
         std::string message;  // the first line of standard error
@@ -61,6 +63,11 @@ TEST(SceneRenderProgram, RefusesBadInputWithStatusTwoBeforeRendering) {
         {"--scene " + good + " --sequence " + DIR + "render_d.bmp --truth " + DIR + "render_t.csv",
          "--sequence: '" + DIR + "render_d.bmp' has no XXXXX for the frame number"},
         {"--scene " + good, "nothing to write: give --embedded, --bmp or --sequence"},
+        {"--scene " + good + " --camera " + kitti + out, "--embedded renders the default camera's pictures: it takes no --camera"},
+        {"--scene " + good + " --camera " + kitti + " --bmp " + DIR + "render_kitti",
+         "--camera: " + kitti + ": a KITTI calibration gives no picture size: give the camera in the own key = value format"},
+        {"--scene " + good + " --camera " + DIR + "render_absent.txt --bmp " + DIR + "render_kitti",
+         "--camera: " + DIR + "render_absent.txt: cannot be opened (missing or unreadable)"},
         {"--scene=" + good + " --bogus", "'--bogus': unknown option"},
         {"--scene", "--scene: needs a value"},
     };
@@ -74,4 +81,33 @@ TEST(SceneRenderProgram, RefusesBadInputWithStatusTwoBeforeRendering) {
     std::remove(inFifo.c_str());
     std::remove(outFifo.c_str());
     EXPECT_EQ(RunProgram(SCENE_RENDER_EXE, "--help").status, 0);
+}
+
+// Through a camera file: pictures of the camera's size, and a moving scene's 0.2 s (6 frames of
+// the default camera) in two frames at 10 per second, the second 0.1 s on: 20 m - 0.5 m.
+TEST(SceneRenderProgram, RendersThroughTheCameraOfACameraFile) {
+    const std::string scene = Write("render_moving.txt", "frames 6\nbox car -1 1 20 1.5 -5 0\n");
+    const std::string frames = DIR + "render_kitti_dXXXXX.bmp";
+    const std::string truth = DIR + "render_kitti_truth.csv";
+    std::remove((DIR + "render_kitti_d00003.bmp").c_str());
+    const ProgramResult r = RunProgram(SCENE_RENDER_EXE, "--scene " + scene + " --camera " + SOURCE_DIR +
+                                                             "/data/cameras/kitti_like.txt --sequence " + frames + " --truth " + truth);
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (const char* name : {"render_kitti_d00001.bmp", "render_kitti_d00002.bmp"}) {
+        std::ifstream bmp(DIR + name, std::ios::binary);
+        unsigned char header[26] = {};
+        ASSERT_TRUE(bmp.read(reinterpret_cast<char*>(header), sizeof header)) << name;
+        const auto le32 = [&](int at) { return header[at] | header[at + 1] << 8 | header[at + 2] << 16 | header[at + 3] << 24; };
+        EXPECT_EQ(le32(18), 1226) << name;
+        EXPECT_EQ(le32(22), 370) << name;
+    }
+    EXPECT_FALSE(std::ifstream(DIR + "render_kitti_d00003.bmp").good());
+    std::ifstream csv(truth);
+    std::string header, first, second, more;
+    std::getline(csv, header);
+    std::getline(csv, first);
+    std::getline(csv, second);
+    EXPECT_EQ(first.substr(0, first.find(',', 4)), "1,1,20.000000");
+    EXPECT_EQ(second.substr(0, second.find(',', 4)), "2,1,19.500000");
+    EXPECT_FALSE(std::getline(csv, more));
 }

@@ -70,6 +70,40 @@ TEST(SceneSequenceFile, ReadsVelocitiesFramesAndSpeckles) {
     EXPECT_EQ(Parse("frames 26\nbox a -1 1 10 1 -10 0\n").frames, 26);
 }
 
+// Through a camera of another frame rate a description keeps its span of time: frames 150 are 5 s,
+// 50 frames at 10 per second; the bounds are those of that camera's last frame.
+TEST(SceneSequenceFile, FramesSpanTheDescriptionsTimeThroughAnyCamera) {
+    Camera tenHz = DEFAULT_CAMERA;
+    tenHz.frameInterval_s = 0.1;
+    Camera fast = DEFAULT_CAMERA;
+    fast.frameInterval_s = 0.0001;
+    const auto through = [](const Camera& camera, const std::string& text, std::string& error) {
+        std::istringstream in(text);
+        scene::Scene s;
+        return scene::ParseScene(in, "test", camera, s, error) ? s.frames : -1;
+    };
+    std::string error;
+    EXPECT_EQ(through(tenHz, "frames 150\n", error), 50) << error;
+    EXPECT_EQ(through(tenHz, "frames 4\n", error), 1) << error;        // 0.13 s: one frame
+    EXPECT_EQ(through(tenHz, "box a -1 1 10 1\n", error), 1) << error;  // a still scene
+    EXPECT_EQ(through(DEFAULT_CAMERA, "frames 150\n", error), 150) << error;
+    // 10 m at -10 m/s: the default camera's 28th frame (0.9 s) is at 1 m, too near; at 10 per
+    // second 28 frames are 9.33, 9 frames, the last at 0.8 s and 2 m.
+    const std::string closing = "frames 28\nbox a -1 1 10 1 -10 0\n";
+    EXPECT_EQ(through(tenHz, closing, error), 9) << error;
+    EXPECT_EQ(through(DEFAULT_CAMERA, closing, error), -1);
+    EXPECT_EQ(error, "test:2: box a: DISTANCE must lie between 1.5 and 1000 m by the last frame");
+    EXPECT_EQ(through(fast, "seed 1\nframes 31\n", error), -1);  // 31/30 s are 10333.3 frames of 0.1 ms
+    EXPECT_EQ(error, "test:2: frames: 10333 frames of the camera, more than 10000");
+
+    scene::Scene moving;
+    std::string loadError;
+    ASSERT_TRUE(scene::LoadScene(std::string(SOURCE_DIR) + "/data/scenes/approach.txt", tenHz, moving, loadError)) << loadError;
+    EXPECT_EQ(moving.frames, 50);
+    EXPECT_EQ(moving.camera.frameInterval_s, 0.1);
+    EXPECT_NEAR(scene::SceneAtFrame(moving, moving.frames - 1).boxes[0].z_m, 42.0 - 6.4 * 4.9, 1e-9);
+}
+
 TEST(SceneSequence, BoxesMoveAtConstantVelocity) {
     scene::Box b = MakeBox(-1.0, 1.0, 30.0, 1.5);
     b.vz_mps = -6.0;

@@ -25,3 +25,10 @@ bool ParseDigits(const std::string& text, long long max, long long& value) {
     value = parsed;
     return true;
 }
+
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}

@@ -1,4 +1,5 @@
-// Numbers given as text by the user: option values and the files they name.
+// Numbers as text: given by the user in option values and the files they name, and written into
+// results and camera files so that they read back exactly.
 #pragma once
 
 #include <string>
@@ -9,3 +10,6 @@ bool ParseNumber(const std::string& text, double& value);
 
 // A whole number of decimal digits only (no sign, no blanks) of at most `max`; false otherwise.
 bool ParseDigits(const std::string& text, long long max, long long& value);
+
+// The shortest text that reads back as the same double; "null" for a value that is not finite.
+std::string JsonNumber(double value);

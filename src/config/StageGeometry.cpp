@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -42,6 +43,14 @@ int FirstRoadRow(const Camera& camera) {
     if (horizon >= camera.height_pix) return camera.height_pix;
     const int row = static_cast<int>(horizon);
     return row % 2 == 0 ? row : row + 1;
+}
+
+// The frames of a camera with frame interval `interval_s` that span `frames` frames of the default
+// camera, rounded, from 1 to `most`.
+int FramesOfSpan(int frames, double interval_s, int most) {
+    const double span = std::round(frames * DELTA_T / interval_s);
+    if (!(span >= 1.0)) return 1;
+    return span >= most ? most : static_cast<int>(span);
 }
 
 }  // namespace
@@ -96,6 +105,12 @@ StageGeometry::StageGeometry(const Camera& cam)
     farBlocks = THRESHOLD_FARBLOCK * SHIFT_PITCH * rowScale / blockRows;
     // GROUPED_RANGE_H_PIX rows at level d stand for GROUPED_RANGE_H_PIX B_MM / d metres.
     heightToleranceRows = GROUPED_RANGE_H_PIX * rowScale;
+    // Persistence and holds span GRID_MAX_PERSISTENCE DELTA_T: as many frames of this camera, rounded
+    // (a longer hold trails a moving obstacle with cells it has left).
+    maxPersistence = FramesOfSpan(GRID_MAX_PERSISTENCE, cam.frameInterval_s, std::numeric_limits<int>::max());
+    // Three measurements span 3 DELTA_T; as many frames of this camera, rounded, at most the three
+    // the cell keeps: a longer span would put a moving obstacle's disparity frames behind it.
+    averagedMeasurements = FramesOfSpan(GRID_AVERAGED_MEASUREMENTS, cam.frameInterval_s, GRID_AVERAGED_MEASUREMENTS);
 }
 
 const StageGeometry& DefaultGeometry() {

@@ -7,6 +7,7 @@
 //   a share of the picture scales with its height.
 //   the flat road rises h_cam / B rows per unit of disparity, so a count of road rows per level
 //   scales by roadRowScale = (h_cam / B) / (CAM_H_M / B_MM);
+// A count of frames that stands for a span of time follows the frame interval.
 // The disparity levels themselves (LUT_NUM integer levels, the class and table breakpoints) stay.
 // With the default camera the three factors are exactly 1.0 and every value below is the default's.
 #pragma once
@@ -60,7 +61,18 @@ struct StageGeometry {
     int blockRows;               // rows of an overhead block and of the height search's lower probe
     double farBlocks;            // a high block with more farther blocks below it is background
     double heightToleranceRows;  // height tolerance of joining cells and matching tracks (rows)
+
+    // Grid smoothing.
+    int maxPersistence;          // a cell's persistence count stops here (GRID_MAX_PERSISTENCE frames
+                                 // of the default camera), and a lost cell is held at most as many frames
+    int averagedMeasurements;    // a cell's disparity is the mean of its latest measurements, at most
+                                 // this many consecutive ones (1 to GRID_AVERAGED_MEASUREMENTS)
 };
+
+// A grid cell keeps its two previous measurements: its disparity averages at most three.
+constexpr int GRID_AVERAGED_MEASUREMENTS = 3;
+// The persistence count of a grid cell of the default camera goes up to five frames.
+constexpr int GRID_MAX_PERSISTENCE = 5;
 
 // The stage geometry of DEFAULT_CAMERA, for callers without a run.
 const StageGeometry& DefaultGeometry();

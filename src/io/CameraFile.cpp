@@ -4,9 +4,8 @@
 #include <sstream>
 #include <vector>
 
-#include "FrameReport.h"
-#include "RegularFile.h"
 #include "NumberParsing.h"
+#include "RegularFile.h"
 
 namespace {
 

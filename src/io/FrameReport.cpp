@@ -1,7 +1,6 @@
 #include "FrameReport.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "Geometry.h"
@@ -111,13 +110,6 @@ PictureBox TrackBox(const StageGeometry& g, const TrackingObject& track, const i
 
 PictureBox DetectionBox(const StageGeometry& g, const DetectedObject& detection, const int ground[LUT_NUM]) {
     return ObstacleBox(g, detection.S_u, detection.E_u, detection.d_pix, detection.h_m, ground);
-}
-
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value)) return "null";
-    char text[32];
-    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,

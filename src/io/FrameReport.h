@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "NumberParsing.h"
 #include "RunState.h"
 #include "TrackAssociation.h"
 
@@ -47,9 +48,6 @@ private:
     std::map<int32_t, int> byId;  // the live tracks' numbers by identifier
     int count = 0;
 };
-
-// The shortest text that reads back as the same double; "null" for a value that is not finite.
-std::string JsonNumber(double value);
 
 // One line: {"frame", "road": {"ground", "accepted"}, "detections": [...], "tracks": [...]} and,
 // with `withGrid`, "grid": [[uBl, d, aveD, count], ...] of the occupied cells. Detections are

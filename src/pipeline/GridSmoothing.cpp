@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int MAX_COUNT = 5;
-
 // On the first frame every occupied cell starts its persistence.
 void StartCounts(const StageGeometry& g, Grid* newGrid) {
     for (int i = 0; i < g.gridCells; ++i) {
@@ -26,16 +24,18 @@ const Grid& Predecessor(const Grid* grid, int index, int blocksU) {
 }
 
 // A measured cell continues its predecessor: one more frame of persistence, and its disparity
-// averaged with the predecessor's last one or two measurements.
-void ContinueCell(Grid& cell, const Grid& pred, double bf_pix) {
+// averaged with the predecessor's last one or two measurements, as many as the camera's frame
+// interval lets span the default camera's three frames.
+void ContinueCell(Grid& cell, const Grid& pred, const StageGeometry& g) {
     const double pre1AveD = pred.nowAveD;
     const double pre2AveD = pred.preAveD;
-    cell.count = std::min(pred.count + 1, MAX_COUNT);
+    cell.count = std::min(pred.count + 1, g.maxPersistence);
     cell.nowAveD = cell.aveD;
     cell.preAveD = pre1AveD;
-    if (cell.count == 1) return;
-    cell.aveD = cell.count == 2 ? (pre1AveD + cell.aveD) * 0.5 : ((pre1AveD + cell.aveD) + pre2AveD) / 3.0;
-    cell.z_m = bf_pix / cell.aveD;
+    const int measurements = std::min(cell.count, g.averagedMeasurements);
+    if (measurements == 1) return;
+    cell.aveD = measurements == 2 ? (pre1AveD + cell.aveD) * 0.5 : ((pre1AveD + cell.aveD) + pre2AveD) / 3.0;
+    cell.z_m = g.camera.bf_pix / cell.aveD;
 }
 
 // A lost cell lives on as its previous self for as many frames as its count, counting down.
@@ -72,7 +72,7 @@ void LinkToPreviousGrid(const StageGeometry& g, Grid* newGrid, const Grid* grid,
             const int index = GRID(uBl, d, g.blocksU);
             Grid& cell = newGrid[index];
             if (cell.exist == EXIST_OCCUPIED) {
-                ContinueCell(cell, Predecessor(grid, index, g.blocksU), g.camera.bf_pix);
+                ContinueCell(cell, Predecessor(grid, index, g.blocksU), g);
             } else if (ShouldHold(newGrid, grid, index, g.blocksU)) {
                 HoldCell(cell, grid[index], index);
             }

@@ -9,14 +9,12 @@
 #include <utility>
 
 #include "Assignment.h"
-#include "Config.h"
 #include "TrackingObject.h"  // ESTABLISHED_COUNT: tracks with at least this many updates are output
 
 namespace {
 
-bool Eligible(const TruthRow& truth) {
-    return truth.visible && truth.z_m < COUNTED_RANGE_M && truth.xLeft_m < DETECTABLE_AREA_R_M &&
-           truth.xRight_m > DETECTABLE_AREA_L_M;
+bool Eligible(const TruthRow& truth, const Camera& camera) {
+    return truth.visible && truth.z_m < COUNTED_RANGE_M && truth.xLeft_m < camera.zoneR_m && truth.xRight_m > camera.zoneL_m;
 }
 
 // The current unbroken run of eligible frames of one obstacle.
@@ -45,7 +43,7 @@ std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const
             }
             const double error = std::fabs(tracks[t]->z_m - truths[g]->z_m);
             const double bestError = std::fabs(tracks[best]->z_m - truths[g]->z_m);
-            if (error < bestError || (error == bestError && tracks[t]->id < tracks[best]->id)) best = t;
+            if (error < bestError || (error == bestError && tracks[t]->Identity() < tracks[best]->Identity())) best = t;
         }
         if (best == tracks.size()) continue;
         taken[best] = true;
@@ -58,8 +56,8 @@ std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const
 struct Tally {
     Scores scores;
     std::vector<double> distanceRel, distanceAbs, lateral, width, vz;
-    std::map<int, int> lastTrackOf;                   // obstacle id -> track id of its last counted match
-    std::map<std::pair<int, int>, long long> overlap; // (obstacle id, track id) -> frames passing the test
+    std::map<int, int> lastTrackOf;                   // obstacle id -> trajectory of its last counted match
+    std::map<std::pair<int, int>, long long> overlap; // (obstacle id, trajectory) -> frames passing the test
 };
 
 void TallyMatch(Tally& tally, const TruthRow& truth, const TrackReport& track) {
@@ -73,8 +71,8 @@ void TallyMatch(Tally& tally, const TruthRow& truth, const TrackReport& track) {
                                                        : std::numeric_limits<double>::infinity());
     }
     const auto last = tally.lastTrackOf.find(truth.id);
-    if (last != tally.lastTrackOf.end() && last->second != track.id) ++tally.scores.switches;
-    tally.lastTrackOf[truth.id] = track.id;
+    if (last != tally.lastTrackOf.end() && last->second != track.Identity()) ++tally.scores.switches;
+    tally.lastTrackOf[truth.id] = track.Identity();
 }
 
 void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const std::vector<const TruthRow*>& excused,
@@ -93,7 +91,7 @@ void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const
         if (taken[t] && !onCounted[t]) continue;  // excused
         ++s.trackReports;
         for (const TruthRow* truth : counted) {
-            if (TrackMatchesTruth(*output[t], *truth)) ++tally.overlap[{truth->id, output[t]->id}];
+            if (TrackMatchesTruth(*output[t], *truth)) ++tally.overlap[{truth->id, output[t]->Identity()}];
         }
     }
 }
@@ -147,7 +145,7 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[below] + above * (values[below + 1] - values[below]);
 }
 
-Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results) {
+Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results, const Camera& camera) {
     std::vector<const FrameResult*> frames;
     std::set<int> resultFrames;
     for (const FrameResult& r : results) {
@@ -169,7 +167,7 @@ Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResul
         std::vector<const TruthRow*> counted, excused;
         for (const TruthRow* row : truthOf[frame->frame]) {
             EligibleRun& run = runs[row->id];
-            const bool eligible = Eligible(*row);
+            const bool eligible = Eligible(*row, camera);
             if (eligible) {
                 run.length = run.lastFrame == static_cast<long long>(frame->frame) - 1 ? run.length + 1 : 1;
                 run.lastFrame = frame->frame;

@@ -3,19 +3,22 @@
 //
 // Frames: the frames of the results are the sequence; every truth row must fall on one of them.
 //
+// Identity: a track is its trajectory (TrackReport::Identity), the run-unique "track" number where
+// the results carry it, else its "id".
+//
 // Matching, frame by frame: a track and a true obstacle match when the track's distance lies
 // within max(1.0 m, 10 % of the true distance) of the truth and its lateral extent
 // x_m +- w_m / 2 overlaps the obstacle's [x_left_m, x_right_m] by more than a point. Only
 // established tracks (count >= 3) take part: they are the tracker's output. Each truth and each
 // track is matched at most once, nearest first: truths in order of their true distance (then
-// id), each taking the still free matching track of least distance error (then lowest id).
+// id), each taking the still free matching track of least distance error (then lowest identity).
 // Counted truths are matched first; the tracks left over are then matched the same way to the
 // truths that are not counted, and a track so matched is excused: neither a false track nor
 // part of any score (a track on a hidden or far obstacle is not wrong, only not judged).
 //
 // Counted truths: an obstacle is eligible in a frame when it is visible, nearer than 40 m and
-// its extent reaches into the detectable zone (x_left_m < DETECTABLE_AREA_R_M and x_right_m >
-// DETECTABLE_AREA_L_M, so one spanning the whole zone counts). It is counted from the fourth
+// its extent reaches into the run camera's detection zone (x_left_m < zoneR_m and x_right_m >
+// zoneL_m, so one spanning the whole zone counts). It is counted from the fourth
 // frame of an unbroken run of eligible frames (the tracker needs three updates to establish a
 // track); a frame in which it is not eligible, or has no row, starts a new run.
 //
@@ -29,14 +32,14 @@
 //   medians over the same matches.
 // - vz error |vz_mps - true vz_mps| over those matches whose track had its tenth update
 //   (count >= 10); a track reporting no finite vz_mps there counts as an infinite error.
-// - identifier switches: a counted truth matched to another track id than at its previous
+// - identifier switches: a counted truth matched to another trajectory than at its previous
 //   match as a counted truth (gaps in between do not reset this).
 // - MOTA = 1 - (misses + false tracks + switches) / counted truths.
 // - MOTP: mean |z_m - true z| of the matches, metres.
 // - IDF1 = 2 IDTP / (counted truths + judged track reports), where the judged track reports
 //   are the established, not excused tracks of all frames, and IDTP is the largest number of
 //   frames in which a truth and a track pass the matching test, summed over a one-to-one
-//   assignment of track ids to obstacle ids kept over the whole sequence (Hungarian algorithm
+//   assignment of trajectories to obstacle ids kept over the whole sequence (Hungarian algorithm
 //   on the identity-overlap counts).
 // A score whose denominator is zero (no counted truth, no match, no frame) is absent.
 #pragma once
@@ -45,6 +48,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "Camera.h"
 #include "SequenceFiles.h"
 
 constexpr double COUNTED_RANGE_M = 40.0;       // obstacles from here on are not judged
@@ -87,4 +91,6 @@ bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth);
 // not be empty.
 double Percentile(std::vector<double> values, double fraction);
 
-Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results);
+// `camera` is the run's: its detection zone decides which obstacles are counted.
+Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results,
+                const Camera& camera = DEFAULT_CAMERA);

@@ -101,6 +101,12 @@ double JsonNumberOrNull(const Json* value, const std::string& what) {
     throw LineError(what + " must be a number or null");
 }
 
+std::optional<int> TrajectoryNumber(const Json& track, const std::string& name) {
+    const Json* number = Member(track, "track");
+    if (number == nullptr) return std::nullopt;
+    return JsonInt(number, name + " \"track\"");
+}
+
 TrackReport ParseTrack(const Json& track, size_t index) {
     const std::string name = "track " + std::to_string(index);
     if (!track.is_object()) throw LineError(name + " is not an object");
@@ -109,7 +115,8 @@ TrackReport ParseTrack(const Json& track, size_t index) {
                        JsonNumberOrNull(Member(track, "z_m"), name + " \"z_m\""),
                        JsonNumberOrNull(Member(track, "x_m"), name + " \"x_m\""),
                        JsonNumberOrNull(Member(track, "w_m"), name + " \"w_m\""),
-                       JsonNumberOrNull(Member(track, "vz_mps"), name + " \"vz_mps\"")};
+                       JsonNumberOrNull(Member(track, "vz_mps"), name + " \"vz_mps\""),
+                       TrajectoryNumber(track, name)};
 }
 
 // The parser's own text without its "[json.exception...] " tag; for a syntax error the column
@@ -173,6 +180,7 @@ std::vector<FrameResult> FrameResults(std::istream& in, const std::string& name)
     LineReader lines(in, name, MAX_RESULTS_LINE_BYTES, MAX_INPUT_BYTES);
     std::vector<FrameResult> frames;
     std::set<int> seen;
+    std::optional<bool> numbered;  // whether the tracks carry "track", once one has been read
     std::string line;
     while (lines.Next(line)) {
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
@@ -184,6 +192,13 @@ std::vector<FrameResult> FrameResults(std::istream& in, const std::string& name)
         if (!seen.insert(frames.back().frame).second) {
             throw InputError(Where(name, lines.Number()) + "frame " + std::to_string(frames.back().frame) +
                              " appears twice");
+        }
+        for (const TrackReport& track : frames.back().tracks) {
+            if (!numbered) numbered = track.track.has_value();
+            if (*numbered != track.track.has_value()) {
+                throw InputError(Where(name, lines.Number()) + "tracks with and without a \"track\" number: " +
+                                 "identity needs the one or the other");
+            }
         }
     }
     if (!lines.Error().empty()) throw InputError(lines.Error());

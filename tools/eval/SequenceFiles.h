@@ -10,10 +10,14 @@
 //
 // Results JSON Lines: one object per frame with an integer "frame" and an array "tracks" of
 // objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
-// for a value that is not finite). Other members are ignored. Blank lines are skipped.
+// for a value that is not finite), and an integer "track" where the run numbers its trajectories
+// (obstacle-track does: a number never reused in the run, where an "id" returns to the pool when
+// its track ends). Either every track of the results carries "track" or none does. Other members
+// are ignored. Blank lines are skipped.
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,6 +43,10 @@ struct TrackReport {
     double x_m;
     double w_m;
     double vz_mps;
+    std::optional<int> track = std::nullopt;  // the trajectory's number, where the results carry one
+
+    // The trajectory the report belongs to: its number where there is one, else its identifier.
+    int Identity() const { return track ? *track : id; }
 };
 
 struct FrameResult {

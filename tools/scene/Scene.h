@@ -74,8 +74,13 @@ struct BoxExtent {
     int vBottom;   // the road row of the face's disparity, truncated (the row the box stands on)
 };
 
-// Reading a description. Failures return false with "NAME:LINE: message" in `error`.
+// Reading a description seen through `camera` (the default camera where none is given). A
+// description's `frames N` is a span of time, N frame intervals of the default camera: a sequence
+// through the camera has as many of its own frames as cover that span (SequenceFrames). Failures
+// return false with "NAME:LINE: message" in `error`.
+bool ParseScene(std::istream& in, const std::string& sourceName, const Camera& camera, Scene& scene, std::string& error);
 bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, std::string& error);
+bool LoadScene(const std::string& path, const Camera& camera, Scene& scene, std::string& error);
 bool LoadScene(const std::string& path, Scene& scene, std::string& error);
 
 // Road geometry (the road rows themselves are the camera's road model, FlatRoadRow).
@@ -104,6 +109,9 @@ std::vector<unsigned char> RenderTopView(const Camera& camera);  // 200 x 480, 1
 // A frame interval within 0.05 % of 1/n s (a whole rate of n frames per second, the interval
 // written to a few digits, as 0.03333 for 30) is taken as exactly 1/n s.
 double FrameTime(const Camera& camera, int k);
+// The number of the camera's frames that span `defaultFrames` frame intervals of the default camera,
+// rounded to the nearest (the same number through a camera of the default frame interval).
+long long SequenceFrames(const Camera& camera, int defaultFrames);
 Box BoxAtFrame(const Camera& camera, const Box& box, int k);
 Scene SceneAtFrame(const Scene& scene, int k);
 // Share of box `index`'s face (its full extent, BoxExtent) that lies in the picture and is not

@@ -4,12 +4,14 @@
 //   holes FRACTION                           share of pixels without disparity
 //   road LEFT RIGHT                          lateral extent of the road surface, metres
 //   speckles FRACTION                        share of pixels covered by spurious far matches
-//   frames N                                 length of a moving sequence (1/30 s per frame)
+//   frames N                                 length of a moving sequence, in frames of the
+//                                            default camera (1/30 s each)
 //   box NAME LEFT RIGHT DISTANCE HEIGHT [VZ VX]
 //                                            an upright obstacle, metres, moving at VZ (rate of
 //                                            change of its distance) and VX (to the right), m/s
 // Every statement leads with its keyword and fixed fields, so a statement can gain trailing
 // optional fields (such as a box's velocities for moving sequences) without breaking old files.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -73,7 +75,7 @@ std::string Numbers(const std::vector<std::string>& tokens, size_t first, size_t
 
 class Parser {
 public:
-    explicit Parser(Scene& scene) : scene_(scene) {}
+    Parser(const Camera& camera, Scene& scene) : scene_(scene) { scene_.camera = camera; }
 
     // Applies the statement of line `line`; returns an error text or "".
     std::string Apply(const std::vector<std::string>& t, int line) {
@@ -95,7 +97,15 @@ public:
 
     // Checks that every box stays within the bounds over the whole sequence (motion is linear,
     // so its last frame is the other extreme); returns the box's line with an error text, or "".
-    std::string Finish(int& line) const {
+    std::string Finish(int& line) {
+        if (framesLine_ != 0) {  // a still scene is one frame through any camera
+            const long long frames = std::max(1LL, SequenceFrames(scene_.camera, scene_.frames));
+            if (frames > MAX_FRAMES) {
+                line = framesLine_;
+                return "frames: " + std::to_string(frames) + " frames of the camera, more than 10000";
+            }
+            scene_.frames = static_cast<int>(frames);
+        }
         for (size_t i = 0; i < scene_.boxes.size(); ++i) {
             const std::string problem = Bounds(BoxAtFrame(scene_.camera, scene_.boxes[i], scene_.frames - 1));
             if (problem.empty()) continue;
@@ -111,6 +121,7 @@ private:
         if (t.size() != 2) return "frames needs one value";
         if (!ToSeed(t[1], frames) || frames < 1 || frames > MAX_FRAMES) return "frames must lie between 1 and 10000";
         scene_.frames = static_cast<int>(frames);
+        framesLine_ = line_;
         return "";
     }
 
@@ -182,13 +193,14 @@ private:
     std::set<std::string> names_;
     std::vector<int> boxLines_;
     int line_ = 0;
+    int framesLine_ = 0;
 };
 
 }  // namespace
 
-bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, std::string& error) {
+bool ParseScene(std::istream& in, const std::string& sourceName, const Camera& camera, Scene& scene, std::string& error) {
     Scene parsed;
-    Parser parser(parsed);
+    Parser parser(camera, parsed);
     LineReader lines(in, sourceName, MAX_LINE_BYTES, MAX_SCENE_BYTES);
     std::string line;
     while (lines.Next(line)) {
@@ -214,9 +226,15 @@ bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, s
     return true;
 }
 
-bool LoadScene(const std::string& path, Scene& scene, std::string& error) {
-    std::ifstream in;
-    return OpenInputFile(path, in, error) && ParseScene(in, path, scene, error);
+bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, std::string& error) {
+    return ParseScene(in, sourceName, DEFAULT_CAMERA, scene, error);
 }
+
+bool LoadScene(const std::string& path, const Camera& camera, Scene& scene, std::string& error) {
+    std::ifstream in;
+    return OpenInputFile(path, in, error) && ParseScene(in, path, camera, scene, error);
+}
+
+bool LoadScene(const std::string& path, Scene& scene, std::string& error) { return LoadScene(path, DEFAULT_CAMERA, scene, error); }
 
 }  // namespace scene

@@ -1,4 +1,5 @@
 // Moving scenes: boxes at constant velocity, one picture per frame, and their ground truth.
+#include <cmath>
 #include <cstdio>
 
 #include "Random.h"
@@ -15,6 +16,10 @@ constexpr uint64_t FRAME_SEED_STEP = 0x3C6EF372FE94F82Bull;
 const char* const TRUTH_HEADER = "frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible\n";
 
 }  // namespace
+
+long long SequenceFrames(const Camera& camera, int defaultFrames) {
+    return std::llround(FrameTime(DEFAULT_CAMERA, defaultFrames) / FrameTime(camera, 1));
+}
 
 Box BoxAtFrame(const Camera& camera, const Box& box, int k) {
     const double t = FrameTime(camera, k);

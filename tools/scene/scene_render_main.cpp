@@ -1,6 +1,9 @@
 // scene-render: renders the synthetic road scene described in a scene file.
-//   scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]
-// --embedded writes the C++ source of the detector's embedded pictures; --bmp writes
+//   scene-render --scene FILE [--camera FILE] [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]
+// --camera sees the scene through the camera of a camera file in obstacle-track's own format
+// (pictures of its size, its focal length, baseline, principal point and mounting, and a moving
+// scene's span of time in its frames); the default camera otherwise. --embedded writes the C++
+// source of the detector's embedded pictures, of the default camera only; --bmp writes
 // disparity.bmp, grey.bmp and topview.bmp into DIR (created if missing) for viewing;
 // --sequence writes the moving scene's frames as disparity BMPs named by PATTERN ("XXXXX"
 // stands for the five-digit frame number, from 1) and --truth its ground-truth CSV.
@@ -10,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CameraFile.h"
 #include "CommandLine.h"
 #include "Files.h"
 #include "Scene.h"
@@ -17,11 +21,14 @@
 namespace {
 
 constexpr const char* USAGE =
-    "usage: scene-render --scene FILE [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]\n"
+    "usage: scene-render --scene FILE [--camera FILE] [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]\n"
+    "  --camera FILE  render through this camera (obstacle-track's key = value camera file; the fields\n"
+    "                 it leaves out are the default camera's); a sequence spans the scene's time\n"
     "  PATTERN names one disparity BMP per frame, \"XXXXX\" standing for the frame number\n";
 
 struct Options {
     std::string scene;
+    std::string camera;
     std::string embedded;
     std::string bmpDir;
     std::string sequence;
@@ -38,12 +45,14 @@ std::string Incomplete(const Options& o) {
         return "--sequence: '" + o.sequence + "' has no " + scene::FRAME_MARK + " for the frame number";
     }
     if (o.embedded.empty() && o.bmpDir.empty() && !sequence) return "nothing to write: give --embedded, --bmp or --sequence";
+    if (!o.embedded.empty() && !o.camera.empty()) return "--embedded renders the default camera's pictures: it takes no --camera";
     return "";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     CommandLine line("scene-render");
     line.Text("--scene", options.scene);
+    line.Text("--camera", options.camera);
     line.Text("--embedded", options.embedded);
     line.Text("--bmp", options.bmpDir);
     line.Text("--sequence", options.sequence);
@@ -74,6 +83,21 @@ int Fail(const std::string& message) {
     return FAILURE_STATUS;
 }
 
+// The camera of --camera, or the default camera. A KITTI calibration is refused: it gives no
+// picture size.
+bool LoadCamera(const std::string& path, Camera& camera, std::string& error) {
+    camera = DEFAULT_CAMERA;
+    if (path.empty()) return true;
+    CameraFile file;
+    if (!ReadCameraFile(path, file, error)) return false;
+    if (file.kitti) {
+        error = path + ": a KITTI calibration gives no picture size: give the camera in the own key = value format";
+        return false;
+    }
+    camera = file.camera;
+    return true;
+}
+
 int Write(const Options& o, const scene::Scene& s) {
     std::string error;
     for (const std::string& path : OutputPaths(o, s)) {
@@ -97,8 +121,10 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) return FAILURE_STATUS;
     if (options.help) return PrintUsage("scene-render", USAGE);
+    Camera camera;
     scene::Scene scene;
     std::string error;
-    if (!scene::LoadScene(options.scene, scene, error)) return Fail(error);
+    if (!LoadCamera(options.camera, camera, error)) return Fail("--camera: " + error);
+    if (!scene::LoadScene(options.scene, camera, scene, error)) return Fail(error);
     return Write(options, scene);
 }
