@@ -1,49 +1,117 @@
 // Time per frame of the detector, stage by stage and whole, beside the straightforward stages it
-// must match, on the embedded scene (one picture, every frame) and on the moving scene; and the
-// floor: one row-major pass that decodes every pixel of the picture once.
+// must match, on the embedded scene (one picture, every frame), on the moving scene, on the real
+// street resampled into the default camera's colour-coded picture, and on the real street through
+// KITTI's camera at native size (its 16-bit disparities; the street is read from KITTI_DIR and its
+// scenes are left out with a message where it is missing); and two floors: the frame's disparities
+// decoded (a colour picture through the road stage's table decode, given values limited as the
+// stages take them) into the working buffer, and the frame's picture read once.
 //
 //   ./build/bench/obstacle-bench
 //
 // Every benchmark iteration is one frame. After the table a summary gives each whole frame as
-// milliseconds, frames per second and a multiple of the floor, and the speed-up of the fast frame.
+// milliseconds, frames per second and a multiple of each floor, and the speed-up of the fast frame.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "ColorMap.h"
+#include "FileFrames.h"
 #include "GoldenRun.h"
 #include "ObjectDetection.h"
 #include "ReferenceStages.h"
+#include "RoadStages.h"
 #include "RunDriver.h"
+#include "Street.h"
 #include "images.h"
 
 namespace {
 
-using Pictures = std::vector<std::vector<unsigned char>>;
+// The frames of one scene, through its camera: colour-coded pictures as embedded (bottom-up rows of
+// blue, green, red, unused), or disparity values as a value source gives them.
+struct BenchScene {
+    explicit BenchScene(std::string sceneName) : name(std::move(sceneName)) {}
+    std::string name;
+    Camera camera = DEFAULT_CAMERA;
+    std::vector<std::vector<unsigned char>> pictures;
+    std::vector<std::vector<double>> values;
+    size_t Frames() const { return pictures.empty() ? values.size() : pictures.size(); }
+};
 
-const Pictures& EmbeddedPictures() {
-    static const Pictures pictures{std::vector<unsigned char>(bmpdata_disparity, bmpdata_disparity + sizeof bmpdata_disparity)};
-    return pictures;
+// Frames of the KITTI camera scene: enough for the tracks to settle, few enough to keep in memory.
+constexpr int KITTI_CAMERA_FRAMES = 10;
+
+BenchScene EmbeddedScene() {
+    BenchScene scene("embedded");
+    scene.pictures.emplace_back(bmpdata_disparity, bmpdata_disparity + sizeof bmpdata_disparity);
+    return scene;
 }
 
-const Pictures& MovingPictures() {
-    static const Pictures pictures = [] {
-        const scene::Scene moving = golden::MovingScene();
-        Pictures all;
-        for (int k = 0; k < moving.frames; ++k) all.push_back(golden::ScenePicture(moving, k));
-        return all;
-    }();
-    return pictures;
+BenchScene MovingScene() {
+    BenchScene scene("moving");
+    const scene::Scene moving = golden::MovingScene();
+    for (int k = 0; k < moving.frames; ++k) scene.pictures.push_back(golden::ScenePicture(moving, k));
+    return scene;
 }
 
-const Pictures& ScenePictures(int scene) { return scene == 0 ? EmbeddedPictures() : MovingPictures(); }
+// Empty, with the reason on standard error, where the street is missing.
+BenchScene StreetScene() {
+    BenchScene scene("street");
+    std::vector<unsigned char> rows;
+    std::string error;
+    for (int k = 1; k <= street::VIRTUAL_CAMERA_FRAMES; ++k) {
+        if (!street::VirtualCameraPicture(k, rows, error)) {
+            std::fprintf(stderr, "street scene left out: %s\n", error.c_str());
+            return BenchScene("street");
+        }
+        scene.pictures.push_back(rows);
+    }
+    return scene;
+}
 
-const char* const SCENE_NAMES[] = {"embedded", "moving"};
+BenchScene KittiCameraScene() {
+    BenchScene scene("kitti");
+    street::KittiCameraRun kitti;
+    std::string error;
+    if (street::KittiCameraMissing(error) || !street::SettleKittiCameraRun(kitti, error)) {
+        std::fprintf(stderr, "kitti scene left out: %s\n", error.c_str());
+        return scene;
+    }
+    scene.camera = kitti.camera;
+    FileFrames source(kitti.camera, {kitti.options.disparityPattern, "", kitti.options.disparityScale, false});
+    FrameNames names;
+    InitialNames(names);
+    RunState run(kitti.camera);
+    for (int frame = kitti.options.first; frame < kitti.options.first + KITTI_CAMERA_FRAMES; ++frame) {
+        if (!source.LoadDisparity(names, frame, run, error)) {
+            std::fprintf(stderr, "kitti scene left out: %s\n", error.c_str());
+            return BenchScene("kitti");
+        }
+        scene.values.push_back(run.measuredDisparity);
+    }
+    return scene;
+}
+
+const std::vector<BenchScene>& Scenes() {
+    static const std::vector<BenchScene> scenes{EmbeddedScene(), MovingScene(), StreetScene(), KittiCameraScene()};
+    return scenes;
+}
+
+// Frame k of the scene into the run, as its frame source loads it.
+void LoadFrame(const BenchScene& scene, size_t k, RunState& run) {
+    if (!scene.pictures.empty()) {
+        golden::LoadPicture(run, scene.pictures[k].data());
+        return;
+    }
+    run.disparityValuesGiven = true;
+    std::copy(scene.values[k].begin(), scene.values[k].end(), run.measuredDisparity.begin());
+}
 
 // The detection stages, then track association, which the frame runs after them.
 constexpr int STAGE_COUNT = 6;
@@ -70,14 +138,14 @@ void CountFrames(benchmark::State& state) {
 // Whole frames, one per iteration: the picture loaded, then runFrame. The pictures repeat in a
 // loop; the tracks run on across the jump back to the first picture.
 template <typename RunFrame>
-void EveryFrame(benchmark::State& state, int scene, RunFrame runFrame) {
-    const Pictures& pictures = ScenePictures(scene);
-    RunState run;
+void EveryFrame(benchmark::State& state, int sceneIndex, RunFrame runFrame) {
+    const BenchScene& scene = Scenes()[static_cast<size_t>(sceneIndex)];
+    RunState run(scene.camera);
     size_t k = 0;
     for (auto _ : state) {
-        golden::LoadPicture(run, pictures[k].data());
+        LoadFrame(scene, k, run);
         runFrame(run);
-        k = (k + 1) % pictures.size();
+        k = (k + 1) % scene.Frames();
     }
     CountFrames(state);
 }
@@ -122,28 +190,60 @@ void OneStage(benchmark::State& state, int scene, bool fast, int stage) {
     });
 }
 
-// The unavoidable work of a frame: every pixel decoded once, row by row, into a reused buffer.
-void Floor(benchmark::State& state, int scene) {
-    std::vector<double> decoded(TOTAL_PIXELS);
+// A floor's own work on each loaded frame, timed without the loading.
+template <typename Work>
+void FloorOf(benchmark::State& state, int scene, Work work) {
     EveryFrame(state, scene, [&](RunState& run) {
-        for (int v = 0; v < run.geometry.height; ++v) {
-            const uchar* pixel = run.src_img_colorD.ptr(v);
-            for (int u = 0; u < run.geometry.width; ++u, pixel += 3) {
-                const ColorSet colorSet{pixel[2], pixel[1], pixel[0]};
-                decoded[PIXEL(u, v, run.geometry.width)] = ColorToValue(&colorSet, 2);
-            }
-        }
-        benchmark::DoNotOptimize(decoded.data());
+        const double start = ThreadSeconds();
+        work(run);
+        state.SetIterationTime(ThreadSeconds() - start);
     });
 }
 
-std::string Name(const char* what, int scene, bool fast) {
-    return std::string(what) + "/" + SCENE_NAMES[scene] + (fast ? "/fast" : "/straightforward");
+// The frame's disparities decoded into the working buffers, as the road stage begins.
+void DecodeFloor(benchmark::State& state, int scene) {
+    FloorOf(state, scene, [](RunState& run) {
+        if (run.disparityValuesGiven) {
+            LimitGivenDisparities(run.geometry, run.measuredDisparity.data());
+        } else {
+            DecodePicture(run.geometry, run.src_img_colorD, run.measuredDisparity.data(), run.roadClasses.data());
+        }
+        benchmark::DoNotOptimize(run.measuredDisparity.data());
+    });
 }
 
+// Every byte of the frame's picture read once: the colour picture's pixel rows, or the values.
+void ReadFloor(benchmark::State& state, int scene) {
+    FloorOf(state, scene, [](RunState& run) {
+        const bool values = run.disparityValuesGiven;
+        const unsigned char* bytes = values ? reinterpret_cast<const unsigned char*>(run.measuredDisparity.data())
+                                            : run.src_img_colorD.data;
+        const size_t length = values ? run.measuredDisparity.size() * sizeof(double)
+                                     : static_cast<size_t>(run.src_img_colorD.rows) * run.src_img_colorD.step[0];
+        uint32_t sum = 0;
+        for (size_t i = 0; i < length; ++i) sum += bytes[i];
+        benchmark::DoNotOptimize(sum);
+    });
+}
+
+const char* SceneName(int scene) { return Scenes()[static_cast<size_t>(scene)].name.c_str(); }
+
+std::string Name(const char* what, int scene, bool fast) {
+    return std::string(what) + "/" + SceneName(scene) + (fast ? "/fast" : "/straightforward");
+}
+
+std::string FloorName(const char* what, int scene) { return std::string(what) + "/" + SceneName(scene); }
+
+int SceneCount() { return static_cast<int>(Scenes().size()); }
+
 void RegisterAll() {
-    for (int scene = 0; scene < 2; ++scene) {
-        benchmark::RegisterBenchmark((std::string("Floor/") + SCENE_NAMES[scene]).c_str(), Floor, scene)
+    for (int scene = 0; scene < SceneCount(); ++scene) {
+        if (Scenes()[static_cast<size_t>(scene)].Frames() == 0) continue;
+        benchmark::RegisterBenchmark(FloorName("Decode", scene).c_str(), DecodeFloor, scene)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(FloorName("Read", scene).c_str(), ReadFloor, scene)
+            ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
         for (bool fast : {false, true}) {
             benchmark::RegisterBenchmark(Name("Frame", scene, fast).c_str(), Frame, scene, fast)
@@ -159,8 +259,8 @@ void RegisterAll() {
     }
 }
 
-// Collects the processor time per frame of every run for the summary; with repetitions, their
-// median, which comes after them.
+// Collects the processor time per frame of every run for the summary (a run timed by hand reports
+// it as its real time); with repetitions, their median, which comes after them.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     SummaryReporter() : ConsoleReporter(OO_Tabular) {}
@@ -168,23 +268,27 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Iteration || median) msPerFrame[run.run_name.str()] = run.GetAdjustedCPUTime();
+            if (run.run_type != Run::RT_Iteration && !median) continue;
+            const bool manual = run.run_name.time_type == "manual_time";
+            msPerFrame[run.run_name.function_name] = manual ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
-    // Each whole frame in milliseconds, frames per second, as a multiple of the floor, and the
+    // Each whole frame in milliseconds, frames per second, as a multiple of each floor, and the
     // fast frame's speed-up over the straightforward one.
     void PrintSummary() const {
-        std::printf("\n%-10s %-16s %10s %8s %9s %9s\n", "scene", "frame", "ms/frame", "fps", "x floor", "speed-up");
-        for (int scene = 0; scene < 2; ++scene) {
-            const double floor = Find("Floor/" + std::string(SCENE_NAMES[scene]));
+        std::printf("\n%-10s %-16s %10s %8s %9s %9s %9s\n", "scene", "frame", "ms/frame", "fps", "x decode", "x read",
+                    "speed-up");
+        for (int scene = 0; scene < SceneCount(); ++scene) {
+            const double decode = Find(FloorName("Decode", scene));
+            const double read = Find(FloorName("Read", scene));
             const double straight = Find(Name("Frame", scene, false));
             for (bool fast : {false, true}) {
                 const double frame = Find(Name("Frame", scene, fast));
                 if (!(frame > 0.0)) continue;
-                std::printf("%-10s %-16s %10.3f %8.1f %9.1f", SCENE_NAMES[scene], fast ? "fast" : "straightforward",
-                            frame, 1000.0 / frame, frame / floor);
+                std::printf("%-10s %-16s %10.3f %8.1f %9.1f %9.1f", SceneName(scene), fast ? "fast" : "straightforward",
+                            frame, 1000.0 / frame, frame / decode, frame / read);
                 if (fast) std::printf(" %9.2f", straight / frame);
                 std::printf("\n");
             }

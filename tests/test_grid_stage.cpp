@@ -12,7 +12,8 @@ namespace {
 // The grid stage's view of a picture: decoded once for the frame, then the pixels below the blind
 // rows dropped.
 void DecodeObstacleDisparity(const qim::Image& picture, const int* blind, double* decoded) {
-    DecodePicture(DefaultGeometry(), picture, decoded);
+    std::vector<RoadClass> classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
+    DecodePicture(DefaultGeometry(), picture, decoded, classes.data());
     for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) DropStripBelowBlind(DefaultGeometry(), blind, u0, decoded);
 }
 

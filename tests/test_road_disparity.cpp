@@ -16,15 +16,25 @@ namespace {
 constexpr int NONE = TOTAL_V - 1;
 
 using Buffer = std::vector<double>;
+using Classes = std::vector<RoadClass>;
 
 Buffer EmptyRoad() { return Buffer(TOTAL_PIXELS, 0.0); }
 
-// The road stage's view of a picture: decoded once for the frame, then the road disparities of the
-// even rows.
-void DecodeRoadDisparities(const qim::Image& picture, double* road) {
+// The road classes of a buffer's even rows, as the road stage selects them.
+Classes ClassesOf(const Buffer& road) {
+    Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
+    SelectRoadClasses(DefaultGeometry(), road.data(), classes.data());
+    return classes;
+}
+
+RoadClass ClassAt(const Classes& classes, int x, int y) { return classes[RoadRowStart(TOTAL_U, y) + x]; }
+
+// The road stage's view of a picture: the road classes of the even rows, given by the decode.
+Classes DecodeRoadClasses(const qim::Image& picture) {
     Buffer decoded(TOTAL_PIXELS);
-    DecodePicture(DefaultGeometry(), picture, decoded.data());
-    SelectRoadDisparities(DefaultGeometry(), decoded.data(), road);
+    Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
+    DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
+    return classes;
 }
 
 // Writes value v into count columns of row y, starting at column x and moving by step.
@@ -37,10 +47,18 @@ void PutColumn(Buffer& road, int x, const std::vector<double>& values) {
     for (size_t k = 0; k < values.size(); ++k) road[PIXEL(x, 2 * static_cast<int>(k))] = values[k];
 }
 
-std::vector<double> ColumnValues(const Buffer& road, int x, int count) {
-    std::vector<double> values;
-    for (int k = 0; k < count; ++k) values.push_back(road[PIXEL(x, 2 * k)]);
-    return values;
+// The classes of column x, one per even row from row 0.
+Classes ColumnClasses(const Classes& classes, int x, int count) {
+    Classes column;
+    for (int k = 0; k < count; ++k) column.push_back(ClassAt(classes, x, 2 * k));
+    return column;
+}
+
+// The classes the values have on their own: an erased entry is NO_ROAD_CLASS, as 0.0 is.
+Classes ClassesOfValues(const std::vector<double>& values) {
+    Classes classes;
+    for (double v : values) classes.push_back(RoadClassOf(v));
+    return classes;
 }
 
 void SetPixel(qim::Image& img, int x, int y, int blue, int green, int red) {
@@ -75,6 +93,14 @@ TEST(RoadDisparityClass, RoundsHalfUpAndFoldsOddClassesAboveSixteen) {
     EXPECT_EQ(DisparityClass(18.5), 18);
     EXPECT_EQ(DisparityClass(40.0), 40);
     EXPECT_EQ(RoundedDisparity(18.5), 19);
+
+    EXPECT_EQ(RoadClassOf(17.4), 16);
+    EXPECT_EQ(RoadClassOf(2.0), 2);
+    EXPECT_EQ(RoadClassOf(0.0), NO_ROAD_CLASS);
+    EXPECT_EQ(RoadClassOf(1.99), NO_ROAD_CLASS);
+    EXPECT_EQ(RoadClassOf(40.01), NO_ROAD_CLASS);
+    EXPECT_EQ(RoadClassOf(-20.0), NO_ROAD_CLASS);
+    EXPECT_EQ(RoadClassOf(std::numeric_limits<double>::quiet_NaN()), NO_ROAD_CLASS);
 }
 
 TEST(RoadObstacleErasure, ClearsColumnsWhereOneClassDominates) {
@@ -94,27 +120,28 @@ TEST(RoadObstacleErasure, ClearsColumnsWhereOneClassDominates) {
     PutColumn(road, 22, {16.0, 16.0, 16.0, 16.0, 16.0, 16.0, 17.0, 17.0, 17.0, 17.0, 17.0, 15.4, 18.0});
     // Twelve of class 18 go, with rounded 19 among them; rounded 17 belongs to class 16 and stays.
     PutColumn(road, 23, {18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 19.2, 17.2});
-    const Buffer before = road;
+    const Classes before = ClassesOf(road);
+    Classes classes = before;
     StageScratch scratch(DefaultGeometry());
-    EraseObstacleDisparities(DefaultGeometry(), scratch, road.data());
+    EraseObstacleDisparities(DefaultGeometry(), scratch, classes.data());
 
     using V = std::vector<double>;
-    EXPECT_EQ(ColumnValues(road, 10, 8), (V{0, 0, 0, 0, 0, 0, 10.6, 9.4}));
-    EXPECT_EQ(ColumnValues(road, 11, 5), ColumnValues(before, 11, 5));
-    EXPECT_EQ(ColumnValues(road, 12, 6), V(6, 0.0));
-    EXPECT_EQ(ColumnValues(road, 13, 6), ColumnValues(before, 13, 6));
+    EXPECT_EQ(ColumnClasses(classes, 10, 8), ClassesOfValues(V{0, 0, 0, 0, 0, 0, 10.6, 9.4}));
+    EXPECT_EQ(ColumnClasses(classes, 11, 5), ColumnClasses(before, 11, 5));
+    EXPECT_EQ(ColumnClasses(classes, 12, 6), Classes(6, NO_ROAD_CLASS));
+    EXPECT_EQ(ColumnClasses(classes, 13, 6), ColumnClasses(before, 13, 6));
     V expected20(11, 0.0);
     expected20.push_back(19.4);
     expected20.push_back(21.5);
-    EXPECT_EQ(ColumnValues(road, 20, 13), expected20);
-    EXPECT_EQ(ColumnValues(road, 21, 10), ColumnValues(before, 21, 10));
+    EXPECT_EQ(ColumnClasses(classes, 20, 13), ClassesOfValues(expected20));
+    EXPECT_EQ(ColumnClasses(classes, 21, 10), ColumnClasses(before, 21, 10));
     V expected22(11, 0.0);
     expected22.push_back(15.4);
     expected22.push_back(18.0);
-    EXPECT_EQ(ColumnValues(road, 22, 13), expected22);
+    EXPECT_EQ(ColumnClasses(classes, 22, 13), ClassesOfValues(expected22));
     V expected23(12, 0.0);
     expected23.push_back(17.2);
-    EXPECT_EQ(ColumnValues(road, 23, 13), expected23);
+    EXPECT_EQ(ColumnClasses(classes, 23, 13), ClassesOfValues(expected23));
 }
 
 TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
@@ -179,19 +206,20 @@ TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
     PutRun(road, 344, 100, +1, 12, std::numeric_limits<double>::quiet_NaN());
 
     int MaxY[LUT_NUM];
-    VDisparityPeaks(DefaultGeometry(), road.data(), MaxY);
+    VDisparityPeaks(DefaultGeometry(), ClassesOf(road).data(), MaxY);
     for (int d = 0; d < LUT_NUM; ++d) {
         if (d >= 29 && d <= 31) continue;  // the filler's class and its neighbours
         EXPECT_EQ(MaxY[d], expected[d]) << "class " << d;
     }
 }
 
-// The decode chooses among per-segment tables; every one of the 2^24 colours must still decode to
-// exactly what the colour map's own decoding gives, bit for bit.
+// The decode codes each colour by its segment; every one of the 2^24 colours must still decode to
+// exactly what the colour map's own decoding gives, bit for bit, with the road class of that value.
 TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
     qim::Image picture;
     picture.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
     Buffer decoded(TOTAL_PIXELS);
+    Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
     const long colours = 1L << 24;
     for (long first = 0; first < colours; first += TOTAL_PIXELS) {
         for (int k = 0; k < TOTAL_PIXELS; ++k) {
@@ -201,7 +229,7 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
             pixel[1] = static_cast<uchar>((colour >> 8) & 0xff);   // green
             pixel[2] = static_cast<uchar>((colour >> 16) & 0xff);  // red
         }
-        DecodePicture(DefaultGeometry(), picture, decoded.data());
+        DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
         for (int k = 0; k < TOTAL_PIXELS; ++k) {
             const long colour = (first + k) % colours;
             const ColorSet rgb{static_cast<int>(colour >> 16), static_cast<int>((colour >> 8) & 0xff),
@@ -209,6 +237,12 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
             const double expected = ColorToValue(&rgb, 2);
             ASSERT_EQ(std::memcmp(&decoded[k], &expected, sizeof expected), 0)
                 << "colour r" << rgb.red << " g" << rgb.green << " b" << rgb.blue;
+            const int x = k % TOTAL_U;
+            const int y = k / TOTAL_U;
+            if (y % 2 == 0) {
+                ASSERT_EQ(ClassAt(classes, x, y), RoadClassOf(expected))
+                    << "road class of colour r" << rgb.red << " g" << rgb.green << " b" << rgb.blue;
+            }
         }
     }
     picture.release();
@@ -228,19 +262,18 @@ TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {
     SetPixel(picture, 10, 11, 0, 255, 0);   // odd row: not decoded
     SetPixel(picture, TOTAL_U - 1, TOTAL_V - 2, 0, 255, 0);  // 15.0
 
-    Buffer road(TOTAL_PIXELS, -1.0);
-    DecodeRoadDisparities(picture, road.data());
-    EXPECT_DOUBLE_EQ(road[PIXEL(5, 10)], 0.0235 * 86);
-    EXPECT_EQ(road[PIXEL(6, 10)], 0.0);
-    EXPECT_DOUBLE_EQ(road[PIXEL(7, 10)], 100.0 - 0.2745 * 219);
-    EXPECT_EQ(road[PIXEL(8, 10)], 0.0);
-    EXPECT_EQ(road[PIXEL(9, 10)], 0.0);
-    EXPECT_DOUBLE_EQ(road[PIXEL(11, 10)], 15.0 - 0.0353 * 128);
-    EXPECT_EQ(road[PIXEL(12, 10)], 0.0);
-    EXPECT_EQ(road[PIXEL(10, 11)], 0.0);
-    EXPECT_EQ(road[PIXEL(TOTAL_U - 1, TOTAL_V - 2)], 15.0);
+    Classes road = DecodeRoadClasses(picture);
+    EXPECT_EQ(ClassAt(road, 5, 10), 2);    // 2.021
+    EXPECT_EQ(ClassAt(road, 6, 10), NO_ROAD_CLASS);
+    EXPECT_EQ(ClassAt(road, 7, 10), 40);   // 39.8845
+    EXPECT_EQ(ClassAt(road, 8, 10), NO_ROAD_CLASS);
+    EXPECT_EQ(ClassAt(road, 9, 10), NO_ROAD_CLASS);
+    EXPECT_EQ(ClassAt(road, 11, 10), 10);  // 10.4816
+    EXPECT_EQ(ClassAt(road, 12, 10), NO_ROAD_CLASS);
+    EXPECT_EQ(ClassAt(road, 10, 10), NO_ROAD_CLASS);  // below it, on the odd row, is no entry
+    EXPECT_EQ(ClassAt(road, TOTAL_U - 1, TOTAL_V - 2), 15);
     int stored = 0;
-    for (double v : road) stored += v != 0.0;
+    for (RoadClass c : road) stored += c != NO_ROAD_CLASS;
     EXPECT_EQ(stored, 4);
     picture.release();
 
@@ -248,11 +281,10 @@ TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {
     qim::Image small;
     small.create(100, 50, SGBM_8UC3);
     FillPicture(small, 0, 99, 0, 255, 0);
-    DecodeRoadDisparities(small, road.data());
-    EXPECT_EQ(road[PIXEL(49, 98)], 15.0);
-    EXPECT_EQ(road[PIXEL(49, 99)], 0.0);
-    EXPECT_EQ(road[PIXEL(50, 98)], 0.0);
-    EXPECT_EQ(road[PIXEL(0, 100)], 0.0);
+    road = DecodeRoadClasses(small);
+    EXPECT_EQ(ClassAt(road, 49, 98), 15);
+    EXPECT_EQ(ClassAt(road, 50, 98), NO_ROAD_CLASS);
+    EXPECT_EQ(ClassAt(road, 0, 100), NO_ROAD_CLASS);
     small.release();
 
     // A grey picture has no colours to decode.
@@ -260,8 +292,8 @@ TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {
     grey.create(TOTAL_V, TOTAL_U, SGBM_8UC1);
     for (int y = 0; y < TOTAL_V; ++y)
         for (int x = 0; x < TOTAL_U; ++x) grey.ptr(y)[x] = 255;
-    DecodeRoadDisparities(grey, road.data());
-    for (double v : road) ASSERT_EQ(v, 0.0);
+    road = DecodeRoadClasses(grey);
+    for (RoadClass c : road) ASSERT_EQ(c, NO_ROAD_CLASS);
     grey.release();
 }
 
@@ -278,13 +310,12 @@ TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreErased) {
     RoadDisparityMap(run);
     EXPECT_EQ(run.MaxY[10], 200);
     EXPECT_EQ(run.MaxY[11], NONE);
-    EXPECT_DOUBLE_EQ(run.measuredDisparityRoad[PIXEL(0, 208)], 15.0 - 0.0353 * 128);
-    EXPECT_EQ(run.measuredDisparityRoad[PIXEL(0, 209)], 0.0);
-    EXPECT_EQ(run.measuredDisparityRoad[PIXEL(300, 300)], 0.0);
+    EXPECT_EQ(ClassAt(run.roadClasses, 0, 208), 10);  // 15 - 0.0353 * 128
+    EXPECT_EQ(ClassAt(run.roadClasses, 300, 300), NO_ROAD_CLASS);
 
     // The next frame starts from a clean buffer and clean peaks.
     FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);
     RoadDisparityMap(run);
-    for (double v : run.measuredDisparityRoad) ASSERT_EQ(v, 0.0);
+    for (RoadClass c : run.roadClasses) ASSERT_EQ(c, NO_ROAD_CLASS);
     for (int d = 0; d < LUT_NUM; ++d) EXPECT_EQ(run.MaxY[d], NONE) << d;
 }

@@ -169,12 +169,14 @@ TEST(StageGeometry, TallPictureCountsEveryEntryOfAColumn) {
         tall.height_pix = rows;
         const StageGeometry g(tall);
         StageScratch scratch(g);
-        std::vector<double> road(static_cast<size_t>(g.pixels), 0.0);
+        std::vector<RoadClass> road(static_cast<size_t>(g.width) * RoadClassRows(rows), NO_ROAD_CLASS);
         const int faceRows = std::min(260, rows / 2);
-        for (int k = 0; k < faceRows; ++k) road[PIXEL(3, 2 * k, g.width)] = 10.0;
-        road[PIXEL(5, 0, g.width)] = 10.0;  // a lone entry of another column stays
+        for (int k = 0; k < faceRows; ++k) road[RoadRowStart(g.width, 2 * k) + 3] = 10;
+        road[5] = 10;  // a lone entry of another column stays
         EraseObstacleDisparities(g, scratch, road.data());
-        for (int k = 0; k < faceRows; ++k) ASSERT_EQ(road[PIXEL(3, 2 * k, g.width)], 0.0) << rows << " rows, row " << 2 * k;
-        EXPECT_EQ(road[PIXEL(5, 0, g.width)], 10.0);
+        for (int k = 0; k < faceRows; ++k) {
+            ASSERT_EQ(road[RoadRowStart(g.width, 2 * k) + 3], NO_ROAD_CLASS) << rows << " rows, row " << 2 * k;
+        }
+        EXPECT_EQ(road[5], 10);
     }
 }

@@ -6,8 +6,8 @@
 struct AssociationRecord;
 
 // Decodes every pixel of run.src_img_colorD into run.measuredDisparity (the frame's only decode),
-// takes the road disparities of its even rows into run.measuredDisparityRoad, erases each column's
-// dominant (obstacle) disparities and finds the V-disparity peak row run.MaxY per disparity class.
+// takes the classes of the road disparities of its even rows into run.roadClasses, erases each
+// column's dominant (obstacle) classes and finds the V-disparity peak row run.MaxY per disparity class.
 void RoadDisparityMap(RunState& run);
 
 // Smooths run.MaxY into the road profile run.ground with the three-state filter, derives run.blind

@@ -1,6 +1,7 @@
 #include "OccupancyGrid.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "ColorMap.h"
 #include "Geometry.h"
@@ -19,13 +20,37 @@ void BlankBlock(const StageGeometry& g, int u, int v, double* measuredDisparity)
     }
 }
 
-// The block's first disparity lies more than MYCAR_HIGHT above the road at that disparity, and enough
-// farther measurements below it show that it is background seen over the obstacles.
-bool IsOverheadBlock(const StageGeometry& g, int u, int v, const int* ground, const double* measuredDisparity) {
-    const double d = FindDisparityInBlock(g, u, v, measuredDisparity);
-    if (d == 0.0) return false;  // an empty block: most of them
-    const double dh = ComputeHeight(g.camera, d, v, ground[TableLevel(d + 0.5)]);
-    return dh > MYCAR_HIGHT && CountFarBlock(g, u, v, d, measuredDisparity) > g.farBlocks;
+// The fewest farther blocks below a block that make it background: a count above farBlocks.
+int FarBlocksNeeded(const StageGeometry& g) { return std::max(0, static_cast<int>(std::floor(g.farBlocks)) + 1); }
+
+// The smallest non-zero block disparities met so far, ascending, at most `capacity` of them: a
+// block has more than farBlocks farther blocks below it exactly when, with the blocks below it
+// entered, the list is full and its last value lies below the block's disparity minus 1.0.
+class SmallestBlockValues {
+public:
+    explicit SmallestBlockValues(int capacity) : capacity_(capacity) { values_.reserve(static_cast<size_t>(capacity)); }
+
+    void Enter(double d) {
+        if (d == 0.0 || capacity_ == 0) return;
+        if (static_cast<int>(values_.size()) == capacity_) {
+            if (!(d < values_.back())) return;
+            values_.pop_back();
+        }
+        values_.insert(std::upper_bound(values_.begin(), values_.end(), d), d);
+    }
+
+    bool EnoughBelow(double d) const {
+        return capacity_ == 0 || (static_cast<int>(values_.size()) == capacity_ && values_.back() < d - 1.0);
+    }
+
+private:
+    int capacity_;
+    std::vector<double> values_;
+};
+
+// The block's first disparity lies more than MYCAR_HIGHT above the road at that disparity.
+bool IsHighBlock(const StageGeometry& g, int v, double d, const int* ground) {
+    return d != 0.0 && ComputeHeight(g.camera, d, v, ground[TableLevel(d + 0.5)]) > MYCAR_HIGHT;
 }
 
 // Bin counts of one strip: the strip histogram (values d + 0.5 in 100 bins of width 1.0 from 1.0,
@@ -54,14 +79,16 @@ bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * thres
 // The windows of levels FIRST_GRID_LEVEL .. LUT_NUM - 1 together span (1, LUT_NUM + 1).
 bool InSomeWindow(double m) { return m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1; }
 
-// Counts all fine histograms of the strip in one pass over its windowed values: a value lies in
-// the window of at most the three levels around its integer part.
+// Counts all fine histograms of the strip in one pass over its windowed values. A value m with
+// integer part k lies in the windows (d - 1, d + 2) of levels k - 1 and k, and of level k + 1
+// unless m is k itself; in no other level's window.
 void CountFineBins(const double* disparity, StripCounts& counts) {
     for (int n = 0; n < counts.windowedCount; ++n) {
         const double m = counts.windowed[n];
         const int k = static_cast<int>(m);
-        for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= std::min(k + 1, LUT_NUM - 1); ++d) {
-            if (!counts.examined[d] || !(d - 1 < m && m < d + 2)) continue;
+        const int last = std::min(m != k ? k + 1 : k, LUT_NUM - 1);
+        for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= last; ++d) {
+            if (!counts.examined[d]) continue;
             const int j = HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
             if (j >= 0) ++counts.fine[d][j];
         }
@@ -155,9 +182,19 @@ void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, doubl
     }
 }
 
+// A high block with enough farther measurements below it is background seen over the obstacles.
+// The blocks are visited once each, bottom to top, each read before it may be blanked: the farther
+// blocks below a block are counted on the values the strip had before any blanking, as a scan from
+// the top, which blanks only blocks above the ones it still reads, sees them. The bottom block row
+// is never counted as a farther block.
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
-    for (int v = 0; v + g.blockRows <= g.height; v += g.blockRows) {
-        if (IsOverheadBlock(g, u0, v, ground, measuredDisparity)) BlankBlock(g, u0, v, measuredDisparity);
+    SmallestBlockValues below(FarBlocksNeeded(g));
+    const int lastBlock = (g.height / g.blockRows - 1) * g.blockRows;
+    for (int v = lastBlock; v >= 0; v -= g.blockRows) {
+        const double d = FindDisparityInBlock(g, u0, v, measuredDisparity);
+        const bool overhead = IsHighBlock(g, v, d, ground) && below.EnoughBelow(d);
+        if (v < g.height - g.blockRows) below.Enter(d);
+        if (overhead) BlankBlock(g, u0, v, measuredDisparity);
     }
 }
 

@@ -17,15 +17,21 @@ constexpr int FOLD_FROM_CLASS = 16;  // from here on a class holds two rounded d
 int FaceLimit(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.faceLimitSingle : g.faceLimitFolded; }
 int PeakMin(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.peakMinSingle : g.peakMinFolded; }
 
-// ColorToValue reads one channel once it knows the segment of the colour, so its value on each
-// segment is a table of that channel, filled by ColorToValue itself. A picture mixes segments
-// unpredictably: choosing among the four table entries by selection instead of by branches keeps
-// the decode cheap.
-struct SegmentTables {
-    double blueFull[256];    // blue 255: by green
-    double greenFull[256];   // blue 0, green 255: by red
-    double greenRamp[256];   // blue 0, green below 255, not black: by green
-    double blueRamp[256];    // blue 1 .. 254: by blue
+// ColorToValue reads one channel once it knows the segment of the colour, so a colour comes down
+// to a compact code, the segment's base plus that channel, and each code to one disparity: a table
+// filled by ColorToValue itself, beside the road class of that disparity. A picture mixes
+// segments unpredictably: choosing the code by selection instead of by branches keeps the decode
+// cheap.
+constexpr int BLUE_FULL = 0;     // blue 255: by green
+constexpr int GREEN_FULL = 256;  // blue 0, green 255: by red
+constexpr int GREEN_RAMP = 512;  // blue 0, green below 255, not black: by green
+constexpr int BLUE_RAMP = 768;   // blue 1 .. 254: by blue
+constexpr int BLACK = 1024;      // no disparity
+constexpr int COLOUR_CODES = BLACK + 1;
+
+struct ColourCodes {
+    double value[COLOUR_CODES];
+    RoadClass roadClass[COLOUR_CODES];
 };
 
 double Decode(int red, int green, int blue) {
@@ -33,39 +39,36 @@ double Decode(int red, int green, int blue) {
     return ColorToValue(&colorSet, 2);
 }
 
-SegmentTables FillSegmentTables() {
-    SegmentTables t{};
+ColourCodes FillColourCodes() {
+    ColourCodes t{};
     for (int c = 0; c < 256; ++c) {
-        t.blueFull[c] = Decode(0, c, 255);
-        t.greenFull[c] = Decode(c, 255, 0);
-        t.greenRamp[c] = Decode(1, c, 0);
-        t.blueRamp[c] = Decode(0, 0, c);
+        t.value[BLUE_FULL + c] = Decode(0, c, 255);
+        t.value[GREEN_FULL + c] = Decode(c, 255, 0);
+        t.value[GREEN_RAMP + c] = Decode(1, c, 0);
+        t.value[BLUE_RAMP + c] = Decode(0, 0, c);
     }
+    t.value[BLACK] = Decode(0, 0, 0);
+    for (int code = 0; code < COLOUR_CODES; ++code) t.roadClass[code] = RoadClassOf(t.value[code]);
     return t;
 }
 
-const SegmentTables& Segments() {
-    static const SegmentTables tables = FillSegmentTables();
-    return tables;
+const ColourCodes& Codes() {
+    static const ColourCodes codes = FillColourCodes();
+    return codes;
 }
 
-double DecodePixel(const uchar* pixel, const SegmentTables& t) {
+int ColourCode(const uchar* pixel) {
     const int blue = pixel[0];
     const int green = pixel[1];
     const int red = pixel[2];
-    if ((blue | green | red) == 0) return 0.0;  // holes and the sky are black over long runs
-    const double blueZero = green == 255 ? t.greenFull[red] : (green == 0 && red == 0 ? 0.0 : t.greenRamp[green]);
-    const double blueOther = blue == 0 ? blueZero : t.blueRamp[blue];
-    return blue == 255 ? t.blueFull[green] : blueOther;
+    const int blueZero = green == 255 ? GREEN_FULL + red : ((green | red) == 0 ? BLACK : GREEN_RAMP + green);
+    const int blueOther = blue == 0 ? blueZero : BLUE_RAMP + blue;
+    return blue == 255 ? BLUE_FULL + green : blueOther;
 }
 
-// The column counts of the erasure give the entries of no road disparity a class of their own,
-// NO_CLASS, which is never erased. Column x's counts start at [ROAD_CLASS_SLOTS * x].
-constexpr int NO_CLASS = ROAD_CLASSES;
-
-// The erasure's class of every rounded road disparity, and its count limit per class.
+// The erasure's count limit of every class; the entries of no road disparity, NO_ROAD_CLASS, are
+// never erased.
 struct ErasureTables {
-    int classOf[ROAD_CLASSES];  // [rounded disparity]; 0 and 1 only ever come from non-road entries
     int eraseAbove[ROAD_CLASS_SLOTS];
 };
 
@@ -80,9 +83,9 @@ struct PeakSearch {
     int peakMin[LUT_NUM];    // fewest entries of a road peak per class
     int* MaxY;
 
-    void ScanRow(const double* road, int y) {
+    void ScanRow(const RoadClass* classes, int y) {
         std::fill_n(rowCounts, LUT_NUM, 0);
-        const double* row = road + PIXEL(0, y, width);
+        const RoadClass* row = classes + RoadRowStart(width, y);
         ScanRowSide(row, y, -1, axisU);
         ScanRowSide(row, y, +1, width - 1 - axisU);
     }
@@ -90,14 +93,14 @@ struct PeakSearch {
     // Counts the first scanCap road entries of row y met from the axis column in direction step,
     // up to the picture's first column (left) or its last (right), neither included: `columns`
     // columns in all.
-    void ScanRowSide(const double* row, int y, int step, int columns) {
+    void ScanRowSide(const RoadClass* row, int y, int step, int columns) {
         const int cap = scanCap;
         int counted = 0;
         for (int k = 0, x = axisU; k < columns; ++k, x += step) {
-            const double v = row[x];
-            if (!IsRoadDisparity(v)) continue;
+            const int c = row[x];
+            if (c == NO_ROAD_CLASS) continue;
             if (++counted > cap) return;
-            Count(y, DisparityClass(v));
+            Count(y, c);
         }
     }
 
@@ -127,17 +130,27 @@ int DisparityClass(double v) {
     return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
 }
 
-void DecodePicture(const StageGeometry& g, const qim::Image& src, double* decoded) {
+void DecodePicture(const StageGeometry& g, const qim::Image& src, double* decoded, RoadClass* classes) {
     const bool colour = src.data != nullptr && src.channels() >= 3;
     const int rows = colour ? std::min(src.rows, g.height) : 0;
     const int cols = colour ? std::min(src.cols, g.width) : 0;
     const int channels = src.channels();
-    const SegmentTables& segments = Segments();
+    const ColourCodes& codes = Codes();
     for (int y = 0; y < g.height; ++y) {
         double* out = decoded + PIXEL(0, y, g.width);
         const int width = y < rows ? cols : 0;
         const uchar* pixel = width > 0 ? src.ptr(y) : nullptr;
-        for (int x = 0; x < width; ++x, pixel += channels) out[x] = DecodePixel(pixel, segments);
+        if (y % 2 == 0) {
+            RoadClass* road = classes + RoadRowStart(g.width, y);
+            for (int x = 0; x < width; ++x, pixel += channels) {
+                const int code = ColourCode(pixel);
+                out[x] = codes.value[code];
+                road[x] = codes.roadClass[code];
+            }
+            std::fill(road + width, road + g.width, NO_ROAD_CLASS);
+        } else {
+            for (int x = 0; x < width; ++x, pixel += channels) out[x] = codes.value[ColourCode(pixel)];
+        }
         std::fill(out + width, out + g.width, 0.0);
     }
 }
@@ -149,17 +162,16 @@ void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
     }
 }
 
-// Row by row in pairs: an even row and the odd row below it, cleared in the same pass.
-void SelectRoadDisparities(const StageGeometry& g, const double* decoded, double* road) {
+RoadClass RoadClassOf(double v) {
+    return IsRoadDisparity(v) ? static_cast<RoadClass>(DisparityClass(v)) : NO_ROAD_CLASS;
+}
+
+void SelectRoadClasses(const StageGeometry& g, const double* decoded, RoadClass* classes) {
     const int width = g.width;
     for (int y = 0; y < g.height; y += 2) {
         const double* in = decoded + PIXEL(0, y, width);
-        double* out = road + PIXEL(0, y, width);
-        double* odd = y + 1 < g.height ? out + width : out;
-        for (int x = 0; x < width; ++x) {
-            odd[x] = 0.0;
-            out[x] = IsRoadDisparity(in[x]) ? in[x] : 0.0;
-        }
+        RoadClass* out = classes + RoadRowStart(width, y);
+        for (int x = 0; x < width; ++x) out[x] = RoadClassOf(in[x]);
     }
 }
 
@@ -167,38 +179,24 @@ namespace {
 
 ErasureTables FillErasureTables(const StageGeometry& g) {
     ErasureTables t{};
-    for (int rounded = 0; rounded < ROAD_CLASSES; ++rounded) {
-        t.classOf[rounded] = rounded < ROAD_MIN_DISPARITY ? NO_CLASS : DisparityClass(rounded);
-        t.eraseAbove[rounded] = FaceLimit(g, rounded);
-    }
-    t.eraseAbove[NO_CLASS] = g.height;
+    for (int d = 0; d < ROAD_CLASSES; ++d) t.eraseAbove[d] = FaceLimit(g, d);
+    t.eraseAbove[NO_ROAD_CLASS] = g.height;
     return t;
 }
 
-// A non-road entry is read as 0.0, whose class is NO_CLASS, so that both passes treat every entry
-// alike through one table.
-int EntryClass(double v, const ErasureTables& t) {
-    return t.classOf[RoundedDisparity(IsRoadDisparity(v) ? v : 0.0)];
-}
-
-}  // namespace
-
-// The column histograms are counted row by row, all columns at once. A dominant class i is erased
-// through the rounded values folded into it (i, and i + 1 from the folded classes on): exactly the
-// entries whose own class is i. Only the columns with a dominant class are visited again.
-namespace {
-
-// The erasure with column counters of one type: the smallest that holds a column's even rows
-// keeps the counts of all columns close at hand (a byte each for a picture of up to 511 rows).
+// The column histograms are counted row by row, all columns at once, and only the columns with a
+// dominant class are visited again. The counters are of the smallest type that holds a column's
+// even rows, which keeps the counts of all columns close at hand (a byte each for a picture of up
+// to 511 rows).
 template <typename Counter>
 void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* histD_1v, char* dominated,
-                  double* road) {
+                  RoadClass* classes) {
     const int width = g.width;
     std::fill_n(histD_1v, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, Counter{0});
     for (int y = 0; y < g.height; y += 2) {
-        const double* row = road + PIXEL(0, y, width);
+        const RoadClass* row = classes + RoadRowStart(width, y);
         Counter* counts = histD_1v;
-        for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[EntryClass(row[x], tables)];
+        for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[row[x]];
     }
     for (int x = 0; x < width; ++x) {
         dominated[x] = false;
@@ -207,44 +205,44 @@ void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* 
         }
     }
     for (int y = 0; y < g.height; y += 2) {
-        double* row = road + PIXEL(0, y, width);
+        RoadClass* row = classes + RoadRowStart(width, y);
         for (int x = 0; x < width; ++x) {
             if (!dominated[x]) continue;
-            const int d = EntryClass(row[x], tables);
-            if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = 0.0;
+            const int d = row[x];
+            if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = NO_ROAD_CLASS;
         }
     }
 }
 
 }  // namespace
 
-void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, double* road) {
+void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, RoadClass* classes) {
     const ErasureTables tables = FillErasureTables(g);
     char* dominated = scratch.dominated.data();
     if ((g.height + 1) / 2 <= UINT8_MAX) {
-        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, road);
+        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, classes);
     } else {
-        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, road);
+        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, classes);
     }
 }
 
-void VDisparityPeaks(const StageGeometry& g, const double* road, int MaxY[LUT_NUM]) {
+void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, int MaxY[LUT_NUM]) {
     PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
     for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
     std::copy(g.uncountedRoadRow, g.uncountedRoadRow + LUT_NUM, MaxY);
-    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(road, y);
+    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, y);
     FillOddClasses(MaxY);
 }
 
 void RoadDisparityMap(RunState& run) {
     const StageGeometry& g = run.geometry;
-    double* road = run.measuredDisparityRoad.data();
+    RoadClass* classes = run.roadClasses.data();
     if (run.disparityValuesGiven) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
+        SelectRoadClasses(g, run.measuredDisparity.data(), classes);
     } else {
-        DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data());
+        DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data(), classes);
     }
-    SelectRoadDisparities(g, run.measuredDisparity.data(), road);
-    EraseObstacleDisparities(g, run.scratch, road);
-    VDisparityPeaks(g, road, run.MaxY);
+    EraseObstacleDisparities(g, run.scratch, classes);
+    VDisparityPeaks(g, classes, run.MaxY);
 }

@@ -2,6 +2,8 @@
 // disparity buffer and its V-disparity peaks, and the road profile derived from those peaks.
 #pragma once
 
+#include <cstdint>
+
 #include "Config.h"
 #include "RunState.h"
 #include "StageGeometry.h"
@@ -15,16 +17,29 @@ int RoundedDisparity(double v);
 // Histogram class of a road disparity: the rounded value, an odd value above 16 lowered by one.
 int DisparityClass(double v);
 
-// The column counts of the erasure have one class more than the road classes, for the entries of
-// no road disparity, which are never erased.
+// The road stage keeps one byte per entry of the even rows: its class, or NO_ROAD_CLASS for an entry
+// of no road disparity (none, or outside ROAD_MIN_DISPARITY .. ROAD_MAX_DISPARITY), which is
+// never counted nor erased. The column counts of the erasure have a slot for it too.
+using RoadClass = uint8_t;
+constexpr RoadClass NO_ROAD_CLASS = ROAD_CLASSES;
 constexpr int ROAD_CLASS_SLOTS = ROAD_CLASSES + 1;
 
-// The buffers below are the camera's pictures: geometry.pixels entries, index PIXEL(u, v, width).
+// The class of an entry: DisparityClass of a road disparity, else NO_ROAD_CLASS.
+RoadClass RoadClassOf(double v);
 
-// Decodes every pixel of a colour-coded disparity picture, row by row, into decoded. Pixels the
+// The road classes hold the even rows only: picture row y (even) starts at entry RoadRowStart,
+// and a picture of `rows` rows has RoadClassRows of them.
+constexpr int RoadRowStart(int width, int y) { return (y / 2) * width; }
+constexpr int RoadClassRows(int rows) { return (rows + 1) / 2; }
+
+// The disparity buffers below are the camera's pictures: geometry.pixels entries, index
+// PIXEL(u, v, width); the road classes are geometry.width x RoadClassRows(geometry.height) bytes.
+
+// Decodes every pixel of a colour-coded disparity picture, row by row, into decoded, and gives the
+// entries of the even rows their road class in classes, as SelectRoadClasses would. Pixels the
 // picture does not have (a smaller or not three-channel picture) decode as 0.0, no disparity. The
 // frame decodes its picture once: the road stage and the grid stage both start from this buffer.
-void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double* decoded);
+void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double* decoded, RoadClass* classes);
 
 // Disparity values from a value source as the stages take them: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that
@@ -32,17 +47,17 @@ void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double*
 // colour picture holds only such values already.
 void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 
-// The road candidates of a decoded picture: the road disparities of its even rows are kept in
-// road, every other entry is 0.0.
-void SelectRoadDisparities(const StageGeometry& geometry, const double* decoded, double* road);
+// The road candidates of a frame's disparities: the class of every entry of its even rows.
+void SelectRoadClasses(const StageGeometry& geometry, const double* decoded, RoadClass* classes);
 
-// Erases from every column of road the disparities that dominate it (obstacle faces).
-void EraseObstacleDisparities(const StageGeometry& geometry, StageScratch& scratch, double* road);
+// Erases from every column the classes that dominate it (obstacle faces): their entries become
+// NO_ROAD_CLASS.
+void EraseObstacleDisparities(const StageGeometry& geometry, StageScratch& scratch, RoadClass* classes);
 
 // Finds for every disparity class the row of its V-disparity peak (geometry.uncountedRoadRow where no
 // row qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays
 // uncountedRoadRow[99].
-void VDisparityPeaks(const StageGeometry& geometry, const double* road, int MaxY[LUT_NUM]);
+void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, int MaxY[LUT_NUM]);
 
 // Smooths the peak rows along the disparity axis, near to far.
 void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);

@@ -35,7 +35,7 @@ struct RunState {
 
     // Per-run buffers, allocated once and reused by every frame.
     std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v, width); 0.0 = none
-    std::vector<double> measuredDisparityRoad;  // decoded road disparities of the even rows, same indexing
+    std::vector<uint8_t> roadClasses;           // road stage: the class of every even row's entry (RoadStages.h)
     std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d, blocksU)
     std::vector<Grid> newGrid;                  // this frame's grid before temporal smoothing
     StageScratch scratch;                       // the stages' working buffers

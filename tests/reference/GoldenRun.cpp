@@ -130,12 +130,16 @@ void LoadPicture(RunState& run, const unsigned char* picture) {
     StoreBottomUpRows(picture, run.geometry.height, run.geometry.width, 32, run.src_img_colorD);
 }
 
-uint64_t RunFrame(RunState& run, const unsigned char* picture, const DetectionStages& detect) {
-    LoadPicture(run, picture);
+uint64_t RunLoadedFrame(RunState& run, const DetectionStages& detect) {
     Digest digest;
     ProcessFrame(run, nullptr, detect, [&digest](const RunState& detected) { AddDetection(digest, detected); });
     AddTracks(digest, run.preObject);
     return digest.Value();
+}
+
+uint64_t RunFrame(RunState& run, const unsigned char* picture, const DetectionStages& detect) {
+    LoadPicture(run, picture);
+    return RunLoadedFrame(run, detect);
 }
 
 scene::Scene MovingScene() {

@@ -44,8 +44,12 @@ void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks);
 // pixels of blue, green, red, unused, bottom row first, as embedded).
 void LoadPicture(RunState& run, const unsigned char* picture);
 
-// One whole frame: the picture loaded, then the frame processed with the given detection stages.
-// Returns the frame's digest: what detection left in the run, then the tracks after association.
+// One whole frame on the disparities a frame source has put into the run, processed with the
+// given detection stages. Returns the frame's digest: what detection left in the run, then the
+// tracks after association.
+uint64_t RunLoadedFrame(RunState& run, const DetectionStages& detect);
+
+// The same after loading a picture of the embedded kind.
 uint64_t RunFrame(RunState& run, const unsigned char* picture, const DetectionStages& detect);
 
 // The moving scene of the golden record and the benchmark (moving_scene.txt beside this file):

@@ -1,6 +1,7 @@
 #include "ReferenceStages.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -45,6 +46,10 @@ void EraseColumnValues(const StageGeometry& g, double* road, int x, int first, i
         if (rounded >= first && rounded <= last) v = 0.0;
     }
 }
+
+// A value a frame source gave, as the stages take it: at most the largest coded disparity, and no
+// disparity where it is not finite or not positive.
+double GivenValue(double v) { return std::isfinite(v) && v > 0.0 ? std::min(v, LARGEST_CODED_DISPARITY) : 0.0; }
 
 // ---- Occupancy grid ----
 
@@ -219,6 +224,16 @@ void DecodeRoadDisparities(const StageGeometry& g, const qim::Image& src, double
     }
 }
 
+void TakeRoadValues(const StageGeometry& g, double* measuredDisparity, double* road) {
+    for (int y = 0; y < g.height; ++y) {
+        for (int x = 0; x < g.width; ++x) {
+            double& value = measuredDisparity[PIXEL(x, y, g.width)];
+            value = GivenValue(value);
+            road[PIXEL(x, y, g.width)] = y % 2 == 0 && IsRoadDisparity(value) ? value : 0.0;
+        }
+    }
+}
+
 void EraseObstacleDisparities(const StageGeometry& g, double* road) {
     int histD_1v[LUT_NUM];
     for (int x = 0; x < g.width; ++x) {
@@ -230,11 +245,22 @@ void EraseObstacleDisparities(const StageGeometry& g, double* road) {
     }
 }
 
+void RoadClasses(const StageGeometry& g, const double* road, uint8_t* classes) {
+    for (int y = 0; y < g.height; y += 2) {
+        for (int x = 0; x < g.width; ++x) classes[RoadRowStart(g.width, y) + x] = RoadClassOf(road[PIXEL(x, y, g.width)]);
+    }
+}
+
 void RoadDisparityMap(RunState& run) {
-    double* road = run.measuredDisparityRoad.data();
-    reference::DecodeRoadDisparities(run.geometry, run.src_img_colorD, road);
-    reference::EraseObstacleDisparities(run.geometry, road);
-    VDisparityPeaks(run.geometry, road, run.MaxY);
+    std::vector<double> road(static_cast<size_t>(run.geometry.pixels));
+    if (run.disparityValuesGiven) {
+        reference::TakeRoadValues(run.geometry, run.measuredDisparity.data(), road.data());
+    } else {
+        reference::DecodeRoadDisparities(run.geometry, run.src_img_colorD, road.data());
+    }
+    reference::EraseObstacleDisparities(run.geometry, road.data());
+    RoadClasses(run.geometry, road.data(), run.roadClasses.data());
+    VDisparityPeaks(run.geometry, run.roadClasses.data(), run.MaxY);
 }
 
 void DecodeObstacleDisparity(const StageGeometry& g, const qim::Image& colorD, const int* blind,
@@ -244,6 +270,15 @@ void DecodeObstacleDisparity(const StageGeometry& g, const qim::Image& colorD, c
             const ColorSet colorSet = PixelColor(colorD, u, v);
             const double value = ColorToValue(&colorSet, 2);
             measuredDisparity[PIXEL(u, v, g.width)] = blind[TableLevel(value)] < v ? 0.0 : value;
+        }
+    }
+}
+
+void DropBelowBlind(const StageGeometry& g, const int* blind, double* measuredDisparity) {
+    for (int u = 0; u < g.width; ++u) {
+        for (int v = 0; v < g.height; ++v) {
+            double& value = measuredDisparity[PIXEL(u, v, g.width)];
+            if (blind[TableLevel(value)] < v) value = 0.0;
         }
     }
 }
@@ -275,7 +310,11 @@ void ClassifyStrips(const StageGeometry& g, const double* measuredDisparity, con
 void OccupancyGrid(RunState& run) {
     const StageGeometry& g = run.geometry;
     double* measuredDisparity = run.measuredDisparity.data();
-    reference::DecodeObstacleDisparity(g, run.src_img_colorD, run.blind, measuredDisparity);
+    if (run.disparityValuesGiven) {
+        reference::DropBelowBlind(g, run.blind, measuredDisparity);
+    } else {
+        reference::DecodeObstacleDisparity(g, run.src_img_colorD, run.blind, measuredDisparity);
+    }
     reference::RemoveOverheadBlocks(g, run.ground, measuredDisparity);
     InitializeGrid(g, run.newGrid);
     reference::ClassifyStrips(g, measuredDisparity, run.disparity, run.threshold, run.newGrid.data());
