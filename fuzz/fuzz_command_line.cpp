@@ -1,7 +1,8 @@
 // Any bytes as a command line: arguments separated by zero bytes, parsed as obstacle-track's
 // options and by the shared parser; the frame patterns obstacle-track takes are expanded for its
 // first and last frames. A refusal names the program; what is taken holds its bounds; an
-// expanded name keeps its length and no "XXXXX".
+// expanded name keeps its length and no run of X as long as the frame number's.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "CommandLine.h"
 #include "FileFrames.h"
+#include "FrameNumbering.h"
 #include "Scene.h"
 #include "TrackOptions.h"
 
@@ -35,7 +37,7 @@ std::vector<std::string> Split(const uint8_t* data, size_t size) {
 void CheckExpansion(const std::string& pattern, int frame) {
     if (pattern.empty()) return;
     const std::string path = FramePath(pattern, frame);
-    if (path.size() != pattern.size() || path.find("XXXXX") != std::string::npos) std::abort();
+    if (path.size() != pattern.size() || FrameDigits(path) >= std::max(FrameDigits(pattern), 1)) std::abort();
     if (scene::SequenceFramePath(pattern, frame).size() != pattern.size()) std::abort();
 }
 

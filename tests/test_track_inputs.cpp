@@ -59,6 +59,17 @@ protected:
         return grey ? frames.LoadGrey(names, 0, run.src_img_grayR, error) : frames.LoadDisparity(names, 0, run, error);
     }
 
+    // A BMP file header declaring `width` x `height` (negative: top-down rows), its pixels a hole.
+    std::string BmpHeader(uint32_t width, uint32_t height, uint32_t bits) const {
+        std::string header(54, '\0');
+        const uint32_t fields[][2] = {{0, 0x4D42}, {10, 54}, {14, 40}, {18, width}, {22, height}, {26, 1}, {28, bits}};
+        for (const auto& f : fields) {
+            const int bytes = f[0] == 0 || f[0] >= 26 ? 2 : 4;
+            header.replace(f[0], bytes, Bytes({f[1]}, bytes, false));
+        }
+        return header;
+    }
+
     double At(int u, int v) const { return run.measuredDisparity[static_cast<size_t>(v * COLS + u)]; }
 
     std::string dir;
@@ -129,6 +140,7 @@ TEST_F(TrackInputs, HeadersThatDoNotFitAreRefusedNamingFileAndReason) {
         {png.substr(0, png.size() - 30), false, "PNG pixel data cannot be decoded ("},
         {png, true, "16-bit grey PNG, 8-bit grey BMP or PNG needed"},
         {Pfm(COLS, ROWS, values, false), true, "grey PFM, 8-bit grey BMP or PNG needed"},
+        {BmpHeader(COLS, 0x80000000u, 24), false, "6 x 2147483647 pixels, 6 x 4 needed"},
         {"frame 1: no picture\n", false, "neither a BMP, a PNG nor a PFM file (by its first bytes)"},
     };
     for (const auto& c : cases) {
@@ -211,13 +223,7 @@ TEST_F(TrackInputs, InputsThatAreNoRegularFilesAreRefusedAtOnce) {
 
 TEST_F(TrackInputs, AHugeDeclaredPictureIsRefusedBeforeItIsAllocated) {
     // 54 bytes of header declaring 16384 x 16384 x 32 bits, the rest of its gigabyte a hole.
-    std::string header(54, '\0');
-    const uint32_t fields[][2] = {{0, 0x4D42}, {10, 54}, {14, 40}, {18, 16384}, {22, 16384}, {26, 1}, {28, 32}};
-    for (const auto& f : fields) {
-        const int width = f[0] == 0 || f[0] >= 26 ? 2 : 4;
-        header.replace(f[0], width, Bytes({f[1]}, width, false));
-    }
-    const std::string path = Write("sparse.bmp", header);
+    const std::string path = Write("sparse.bmp", BmpHeader(16384, 16384, 32));
     fs::resize_file(path, 54 + uint64_t{16384} * 16384 * 4);
     if (!std::string(EMULATOR).empty()) GTEST_SKIP() << "the emulator needs more address space than the limit leaves";
 #if defined(UNDER_ADDRESS_SANITIZER)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -86,7 +87,11 @@ BitMap ParseBmpHeader(const unsigned char* h) {
                   Int32At(h, 34), Int32At(h, 38), Int32At(h, 42), Int32At(h, 46), Int32At(h, 50)};
 }
 
-int BmpRows(const BitMap& h) { return h.Height < 0 ? -h.Height : h.Height; }
+int BmpRows(const BitMap& h) {
+    // The most negative height has no positive int; it reads as the largest, refused as too many rows.
+    if (h.Height == std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::max();
+    return h.Height < 0 ? -h.Height : h.Height;
+}
 
 std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength) {
     if ((h.Signature & 0xFFFF) != ('B' | ('M' << 8))) return "not a BMP file (signature is not \"BM\")";
