@@ -1,8 +1,8 @@
 // Any bytes as a command line: arguments separated by zero bytes, parsed as obstacle-track's
 // options and by the shared parser; the frame patterns obstacle-track takes are expanded for its
-// first and last frames. A refusal names the program; what is taken holds its bounds; an
-// expanded name keeps its length and no run of X as long as the frame number's.
-#include <algorithm>
+// first and last frames. A refusal names the program; what is taken holds its bounds and, once
+// both ends are given, its order; an expanded name has no run of X as long as the frame
+// number's, and keeps its length where the number fits in that run.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +12,6 @@
 #include "CommandLine.h"
 #include "FileFrames.h"
 #include "FrameNumbering.h"
-#include "Scene.h"
 #include "TrackOptions.h"
 
 namespace {
@@ -37,8 +36,9 @@ std::vector<std::string> Split(const uint8_t* data, size_t size) {
 void CheckExpansion(const std::string& pattern, int frame) {
     if (pattern.empty()) return;
     const std::string path = FramePath(pattern, frame);
-    if (path.size() != pattern.size() || FrameDigits(path) >= std::max(FrameDigits(pattern), 1)) std::abort();
-    if (scene::SequenceFramePath(pattern, frame).size() != pattern.size()) std::abort();
+    const size_t digits = static_cast<size_t>(FrameDigits(pattern));
+    if (digits == 0 ? path != pattern : FrameDigits(path) >= static_cast<int>(digits)) std::abort();
+    if (std::to_string(frame).size() <= digits && path.size() != pattern.size()) std::abort();
 }
 
 void CheckTrackOptions(int argc, const char* const* argv) {
@@ -48,7 +48,9 @@ void CheckTrackOptions(int argc, const char* const* argv) {
         if (error.empty()) std::abort();
         return;
     }
-    if (o.first < 0 || o.last > MAX_FRAME || o.first > o.last) std::abort();
+    if (o.first < 0 || o.last > MAX_FRAME) std::abort();
+    // A range found on disk gets its missing end there, so only a given range is ordered here.
+    if (!RangeFromDisk(o) && o.first > o.last) std::abort();
     for (const std::string& pattern : {o.disparityPattern, o.greyPattern}) {
         CheckExpansion(pattern, o.first);
         CheckExpansion(pattern, o.last);
