@@ -12,7 +12,6 @@
 #include "CommandLine.h"
 #include "Evaluation.h"
 #include "Files.h"
-#include "NumberParsing.h"
 #include "ScoreReport.h"
 #include "SequenceFiles.h"
 #include "StreetEvaluation.h"
@@ -49,18 +48,6 @@ struct Options {
     bool help = false;
 };
 
-CommandLine::Reader PositiveNumber(std::optional<double>& target) {
-    return [&target](const std::string& text, std::string& problem) {
-        double value = 0.0;
-        if (!ParseNumber(text, value) || !(value > 0.0)) {
-            problem = "'" + text + "' is not a number above 0";
-            return false;
-        }
-        target = value;
-        return true;
-    };
-}
-
 // What the options lack or hold too much of, or "".
 std::string MissingOption(const Options& o) {
     if (o.help) return "";
@@ -81,8 +68,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     line.Text("--results", options.results);
     line.Text("--camera", options.camera);
     line.Text("--disparity", options.disparity);
-    line.Value("--disparity-scale", PositiveNumber(options.disparityScale));
-    line.Value("--fps", PositiveNumber(options.fps_hz));
+    line.Real("--disparity-scale", options.disparityScale, true);
+    line.Real("--fps", options.fps_hz, true);
     line.Flag("--json", options.json);
     line.Flag("--help", options.help);
     std::string error;

@@ -34,6 +34,18 @@ void CommandLine::Integer(const std::string& name, int& target, int min, int max
     });
 }
 
+void CommandLine::Real(const std::string& name, std::optional<double>& target, bool aboveZero) {
+    Value(name, [&target, aboveZero](const std::string& value, std::string& problem) {
+        double parsed = 0.0;
+        if (!ParseNumber(value, parsed) || (aboveZero && !(parsed > 0.0))) {
+            problem = "'" + value + "' is not a number" + (aboveZero ? " above 0" : "");
+            return false;
+        }
+        target = parsed;
+        return true;
+    });
+}
+
 CommandLine::Option* CommandLine::Find(const std::string& name) {
     for (Option& option : options_) {
         if (option.name == name) return &option;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ public:
     // Decimal digits only, min <= value <= max; `what` names the kind in the message
     // ("--first: 'x' is not a frame number (0 to 99999)").
     void Integer(const std::string& name, int& target, int min, int max, const std::string& what);
+    // A real number, and above 0 where `aboveZero` ("--fps: 'x' is not a number above 0").
+    void Real(const std::string& name, std::optional<double>& target, bool aboveZero);
     // Any other kind of value.
     void Value(const std::string& name, Reader read);
 

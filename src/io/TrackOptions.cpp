@@ -6,19 +6,6 @@
 
 namespace {
 
-// A real number, and above 0 where `positive`.
-CommandLine::Reader Real(std::optional<double>& target, bool positive) {
-    return [&target, positive](const std::string& text, std::string& problem) {
-        double value = 0.0;
-        if (!ParseNumber(text, value) || (positive && !(value > 0.0))) {
-            problem = "'" + text + "' is not a number" + (positive ? " above 0" : "");
-            return false;
-        }
-        target = value;
-        return true;
-    };
-}
-
 // --zone LEFT_M,RIGHT_M
 CommandLine::Reader Zone(TrackOptions& o) {
     return [&o](const std::string& text, std::string& problem) {
@@ -75,11 +62,11 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.Integer("--first", o.first, 0, MAX_FRAME, "a frame number");
     line.Integer("--last", o.last, 0, MAX_FRAME, "a frame number");
     line.Text("--camera", o.cameraPath);
-    line.Value("--camera-height", Real(o.camHeight_m, true));
-    line.Value("--pitch", Real(o.tanPitch, false));
-    line.Value("--fps", Real(o.fps_hz, true));
+    line.Real("--camera-height", o.camHeight_m, true);
+    line.Real("--pitch", o.tanPitch, false);
+    line.Real("--fps", o.fps_hz, true);
     line.Value("--zone", Zone(o));
-    line.Value("--disparity-scale", Real(o.disparityScale, true));
+    line.Real("--disparity-scale", o.disparityScale, true);
     line.Text("--camera-out", o.cameraOutPath);
     line.Text("--json", o.jsonPath);
     line.Text("--mot", o.motPath);
