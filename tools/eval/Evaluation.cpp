@@ -96,16 +96,6 @@ void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const
     }
 }
 
-std::optional<double> Ratio(double numerator, double denominator) {
-    if (denominator == 0.0) return std::nullopt;
-    return numerator / denominator;
-}
-
-std::optional<double> MaybePercentile(const std::vector<double>& values, double fraction) {
-    if (values.empty()) return std::nullopt;
-    return Percentile(values, fraction);
-}
-
 Scores FinalScores(const Tally& tally) {
     Scores s = tally.scores;
     s.vzSamples = static_cast<int>(tally.vz.size());
@@ -127,6 +117,16 @@ Scores FinalScores(const Tally& tally) {
 }
 
 }  // namespace
+
+std::optional<double> Ratio(double numerator, double denominator) {
+    if (denominator == 0.0) return std::nullopt;
+    return numerator / denominator;
+}
+
+std::optional<double> MaybePercentile(const std::vector<double>& values, double fraction) {
+    if (values.empty()) return std::nullopt;
+    return Percentile(values, fraction);
+}
 
 bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth) {
     const double gate = std::max(DISTANCE_GATE_M, DISTANCE_GATE_FRACTION * truth.z_m);

@@ -90,6 +90,10 @@ bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth);
 // Linear-interpolation percentile, 0 <= fraction <= 1; `values` need not be sorted and must
 // not be empty.
 double Percentile(std::vector<double> values, double fraction);
+// The percentile, absent for no values.
+std::optional<double> MaybePercentile(const std::vector<double>& values, double fraction);
+// numerator / denominator, absent for a denominator of 0.
+std::optional<double> Ratio(double numerator, double denominator);
 
 // `camera` is the run's: its detection zone decides which obstacles are counted.
 Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results,

@@ -100,16 +100,6 @@ bool KeepNearLine(const std::vector<double>& d, const std::vector<double>& row, 
     return changed;
 }
 
-std::optional<double> MedianOf(const std::vector<double>& values, double fraction = 0.5) {
-    if (values.empty()) return std::nullopt;
-    return Percentile(values, fraction);
-}
-
-std::optional<double> ShareOf(int part, int whole) {
-    if (whole == 0) return std::nullopt;
-    return static_cast<double>(part) / whole;
-}
-
 // The track of a frame that continues trajectory number `track`.
 const TrackReport* FindTrajectory(const FrameResult& frame, int track) {
     for (const TrackReport& t : frame.tracks) {
@@ -223,13 +213,13 @@ StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<Fr
     s.trackSamples = static_cast<int>(tally.distanceErrors.size());
     s.speedSamples = static_cast<int>(tally.speedRatios.size());
     s.roadLevels = static_cast<int>(tally.rowErrors.size());
-    s.distanceErrorMedian = MedianOf(tally.distanceErrors);
-    s.distanceErrorP95 = MedianOf(tally.distanceErrors, 0.95);
+    s.distanceErrorMedian = MaybePercentile(tally.distanceErrors, 0.5);
+    s.distanceErrorP95 = MaybePercentile(tally.distanceErrors, 0.95);
     const auto within = std::count_if(tally.distanceErrors.begin(), tally.distanceErrors.end(),
                                       [](double e) { return e <= FIVE_PERCENT; });
-    s.withinFivePercent = ShareOf(static_cast<int>(within), s.trackSamples);
-    s.speedRatioMedian = MedianOf(tally.speedRatios);
-    s.roadRowErrorMedian = MedianOf(tally.rowErrors);
-    s.acceptedShare = ShareOf(s.acceptedFrames, s.frames);
+    s.withinFivePercent = Ratio(static_cast<double>(within), s.trackSamples);
+    s.speedRatioMedian = MaybePercentile(tally.speedRatios, 0.5);
+    s.roadRowErrorMedian = MaybePercentile(tally.rowErrors, 0.5);
+    s.acceptedShare = Ratio(s.acceptedFrames, s.frames);
     return s;
 }
