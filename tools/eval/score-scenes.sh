@@ -14,6 +14,8 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$1"
 out="${2:-$build/scene-scores}"
 floors="$root/data/scenes/floors.txt"
+# shellcheck source=floors.sh
+source "$root/tools/eval/floors.sh"
 
 if [ ! -x "$build/obstacle-track" ]; then
   echo "scene scores skipped: $build/obstacle-track is not built"
@@ -45,12 +47,7 @@ hold_floors() {
   local name="$1" scores="$2" camera="$3"
   while read -r s key op limit _; do
     [ "$s" = "$name" ] || continue
-    value="$(score "$scores" "$key")"
-    if [ -z "$value" ] || [ "$value" = null ] ||
-       ! awk -v v="$value" -v op="$op" -v l="$limit" 'BEGIN { exit !((op == ">=" && v + 0 >= l + 0) || (op == "<=" && v + 0 <= l + 0)) }'; then
-      echo "FLOOR BROKEN: $name through $camera: $key = ${value:-missing}, required $op $limit"
-      failed=$((failed + 1))
-    fi
+    floor_held "$scores" "$key" "$op" "$limit" "$name through $camera" || failed=$((failed + 1))
   done < <(sed 's/#.*//' "$floors")
 }
 

@@ -12,6 +12,8 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$1"
 out="${2:-$build/street-scores}"
 floors="$root/data/street/floors.txt"
+# shellcheck source=floors.sh
+source "$root/tools/eval/floors.sh"
 street="${KITTI_DIR:-$root/../shared/kitti}/residential"
 
 for program in obstacle-track obstacle-eval; do
@@ -41,12 +43,7 @@ echo "== street residential ($(wc -l < "$out/results.jsonl") frames)"
 failed=0
 while read -r key op limit _; do
   [ -n "$key" ] || continue
-  value="$(jq -r --arg key "$key" '.[$key]' "$out/scores.json")"
-  if [ -z "$value" ] || [ "$value" = null ] ||
-     ! awk -v v="$value" -v op="$op" -v l="$limit" 'BEGIN { exit !((op == ">=" && v + 0 >= l + 0) || (op == "<=" && v + 0 <= l + 0)) }'; then
-    echo "FLOOR BROKEN: street $key = ${value:-missing}, required $op $limit"
-    failed=$((failed + 1))
-  fi
+  floor_held "$out/scores.json" "$key" "$op" "$limit" "street residential" || failed=$((failed + 1))
 done < <(sed 's/#.*//' "$floors")
 if [ "$failed" -gt 0 ]; then
   echo "street scores: $failed guards broken"
