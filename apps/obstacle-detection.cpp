@@ -1,6 +1,18 @@
-// The default run: frames 410 to 610 of the embedded sequence, one "Frame=" line per frame.
+// The default run: frames 410 to 610 of the embedded sequence, one "Frame=" line per frame. A
+// standard output that did not take every line (a full disk, a closed descriptor) fails the run.
 #include <iostream>
 
 #include "RunDriver.h"
 
-int main(int, char**) { return RunEmbeddedSequence(std::cout); }
+namespace {
+
+constexpr int OUTPUT_FAILED = 2;
+
+}  // namespace
+
+int main(int, char**) {
+    const int status = RunEmbeddedSequence(std::cout);
+    if (std::cout.flush()) return status;
+    std::cerr << "obstacle-detection: standard output: cannot be written (closed or full)\n";
+    return OUTPUT_FAILED;
+}
