@@ -69,7 +69,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     line.Text("--camera", options.camera);
     line.Text("--disparity", options.disparity);
     line.Real("--disparity-scale", options.disparityScale, true);
-    line.Real("--fps", options.fps_hz, true);
+    line.FrameRate("--fps", options.fps_hz);
     line.Flag("--json", options.json);
     line.Flag("--help", options.help);
     std::string error;

@@ -45,14 +45,30 @@ def colour(d):
     return bytes((b, g, r))
 
 
+# Palettes of 8-bit pictures: the grey ramp, and its negative.
+GREY_RAMP = b"".join(bytes((i, i, i, 0)) for i in range(256))
+GREY_NEGATIVE = b"".join(bytes((255 - i, 255 - i, 255 - i, 0)) for i in range(256))
+
+
+def masks(red, green, blue):
+    """Bit-field masks as a 40-byte header's file holds them, after the header."""
+    return struct.pack("<III", red, green, blue)
+
+
 def bmp_seeds():
     write("bmp_reader", "rgb24_2x2.bmp", bmp(2, 2, 24, [padded(colour(5) + colour(20)), padded(colour(40) * 2)]))
     write("bmp_reader", "rgb24_3x2_top_down.bmp",
           bmp(3, -2, 24, [padded(colour(3) * 3), padded(colour(60) * 3)]))
     write("bmp_reader", "bgra32_bitfields_2x2.bmp",
-          bmp(2, 2, 32, [b"\x10\x20\x30\xff" * 2, b"\x40\x50\x60\xff" * 2], compression=3))
+          bmp(2, 2, 32, [b"\x10\x20\x30\xff" * 2, b"\x40\x50\x60\xff" * 2], compression=3,
+              extra=masks(0x00FF0000, 0x0000FF00, 0x000000FF)))
+    write("bmp_reader", "rgba32_bitfields_2x2.bmp",
+          bmp(2, 2, 32, [b"\x30\x20\x10\xff" * 2, b"\x60\x50\x40\xff" * 2], compression=3,
+              extra=masks(0x000000FF, 0x0000FF00, 0x00FF0000)))
     write("bmp_reader", "grey8_5x2.bmp",
-          bmp(5, 2, 8, [padded(bytes(range(5))), padded(bytes(range(100, 105)))], extra=b"\0\0\0\0\xff\xff\xff\0"))
+          bmp(5, 2, 8, [padded(bytes(range(5))), padded(bytes(range(100, 105)))], extra=GREY_RAMP))
+    write("bmp_reader", "grey8_negative_5x2.bmp",
+          bmp(5, 2, 8, [padded(bytes(range(5))), padded(bytes(range(100, 105)))], extra=GREY_NEGATIVE))
     write("bmp_reader", "truncated_pixels.bmp", bmp(4, 4, 24, [padded(colour(10) * 4)]))
     write("bmp_reader", "header_only.bmp", bmp(1, 1, 24, [])[:54])
 
@@ -124,8 +140,9 @@ def camera_seeds():
     write("camera_file", "kitti_labelled.txt", b"P0: " + p0 + b"\nP1: " + p1 + b"\nP2: " + p0 + b"\nTr: " + p0 + b"\n")
 
 
-def png(width, height, bits, colour_type, samples):
-    """A PNG of one sample per pixel (rows top first), each big-endian."""
+def png(width, height, bits, colour_type, samples, comment=b""):
+    """A PNG of one sample per pixel (rows top first), each big-endian; a `comment` goes in a tEXt
+    chunk before the pixels."""
     raw = b"".join(b"\0" + b"".join(v.to_bytes(bits // 8, "big") for v in samples[r * width:(r + 1) * width])
                    for r in range(height))
 
@@ -133,7 +150,9 @@ def png(width, height, bits, colour_type, samples):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
     ihdr = struct.pack(">IIBBBBB", width, height, bits, colour_type, 0, 0, 0)
-    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b"")
+    text = chunk(b"tEXt", b"Comment\0" + comment) if comment else b""
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + text + chunk(b"IDAT", zlib.compress(raw)) +
+            chunk(b"IEND", b""))
 
 
 def pfm(width, height, values, big_endian):
@@ -148,6 +167,8 @@ def picture_seeds():
     w, h = 8, 6
     write("picture_reader", "disparity16_8x6.png", png(w, h, 16, 0, [256 * (1 + i % 40) for i in range(w * h)]))
     write("picture_reader", "grey8_8x6.png", png(w, h, 8, 0, [(i * 5) % 256 for i in range(w * h)]))
+    write("picture_reader", "disparity16_comment_8x6.png",
+          png(w, h, 16, 0, [256 * (1 + i % 40) for i in range(w * h)], comment=b"road scene"))
     values = [0.5 + i for i in range(w * h)]
     values[3] = float("inf")
     values[4] = -1.0
@@ -155,7 +176,7 @@ def picture_seeds():
     write("picture_reader", "disparity_be_8x6.pfm", pfm(w, h, values, True))
     write("picture_reader", "colour24_8x6.bmp", bmp(w, h, 24, [padded(colour(5 + r) * w) for r in range(h)]))
     write("picture_reader", "grey8_8x6.bmp", bmp(w, h, 8, [padded(bytes(range(r, r + w))) for r in range(h)],
-                                                 extra=bytes(1024)))
+                                                 extra=GREY_RAMP))
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 // from its README), and the camera a run writes reading back exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -133,5 +134,49 @@ TEST(CameraFile, TheWrittenCameraReadsBackExactly) {
         ASSERT_TRUE(ParseCameraFile(CameraFileText(camera), "out.cam", file, error)) << error;
         EXPECT_EQ(std::memcmp(&file.camera, &camera, sizeof camera), 0) << CameraFileText(file.camera);
         for (bool given : file.given) EXPECT_TRUE(given);
+    }
+}
+
+// A camera whose rows, columns or counts leave what the stages can hold in an int is refused,
+// naming the value. The flat road's row is v0 - n / m with m = z - h tan (z = f B / d): through the
+// default rig (f B = 142.366) with h tan = 1.438 or 1.43804, m passes through 0 at disparity 99.0,
+// where the row runs to thousands of millions.
+TEST(CameraFile, CamerasWhoseDerivedValuesLeaveTheStagesRangeAreRefusedByName) {
+    const std::string rig = "f_pix = 949.1\nbaseline_m = 0.15\nbf_pix = 142.366\nu0_pix = 232\nv0_pix = 180\n"
+                            "width_pix = 560\nheight_pix = 360\n";
+    const std::string rest = " 0 707.09 183.1 0 0 0 1 0\n";
+    const std::string beyond = ", outside +-1048576: the stages cannot see through this camera";
+    const struct {
+        std::string text;
+        std::string named;  // the value named, before its value
+    } cases[] = {
+        {rig + "camHeight_m = 100\ntanPitch = 0.01438\n", "the flat road's row at disparity 9"},
+        {rig + "camHeight_m = 10\ntanPitch = 0.143804\n", "the flat road's row at disparity 9"},
+        {Replace(Replace(rig, "949.1", "1e300"), "bf_pix = 142.366\n", ""), "the road scan's columns, which grow with f_pix"},
+        {Replace(Replace(Replace(rig, "949.1", "1.42e11"), "0.15", "1e-9"), "142.366", "142"),
+         "the road scan's columns, which grow with f_pix"},
+        {rig + "camHeight_m = 1e300\n", "an obstacle face's rows, which grow with camHeight_m / baseline_m"},
+        {Replace(rig, "baseline_m = 0.15\nbf_pix = 142.366", "baseline_m = 1e-7\nbf_pix = 9.491e-5") + "camHeight_m = 1e-8\n",
+         "a block's rows, which grow with 1 / baseline_m"},
+        {Replace(rig, "v0_pix = 180", "v0_pix = 1e300"), "the principal point's row v0_pix is 1e+300"},
+        {"P0: 707.09 0 1e12 0" + rest + "P1: 707.09 0 601.9 -379.7" + rest, "the principal point's column u0_pix is 1e+12"},
+    };
+    for (const auto& c : cases) {
+        const std::string refusal = Refusal(c.text);
+        EXPECT_EQ(refusal.substr(0, 9 + c.named.size()), "rig.txt: " + c.named) << c.text;
+        EXPECT_EQ(refusal.substr(refusal.size() - std::min(refusal.size(), beyond.size())), beyond) << c.text;
+    }
+}
+
+// A text saved with a UTF-8 byte-order mark reads as the same text without it.
+TEST(CameraFile, AByteOrderMarkIsNoContent) {
+    const std::string rest = " 0 707.09 183.1 0 0 0 1 0\n";
+    for (const std::string& text : {RIG, "P0: 707.09 0 601.9 0" + rest + "P1: 707.09 0 601.9 -379.7" + rest}) {
+        CameraFile plain, marked;
+        std::string error;
+        ASSERT_TRUE(ParseCameraFile(text, "rig.txt", plain, error)) << error;
+        ASSERT_TRUE(ParseCameraFile("\xEF\xBB\xBF" + text, "rig.txt", marked, error)) << error;
+        EXPECT_EQ(CameraFileText(marked.camera), CameraFileText(plain.camera));
+        EXPECT_EQ(marked.kitti, plain.kitti);
     }
 }

@@ -232,8 +232,11 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
     const std::string poses = dir + "eval_poses.txt";
     const std::string camera = dir + "eval_camera.txt";
     std::ofstream(poses) << "1 0 0 0 0 1 0 0 0 0 1 0\n";
-    std::ofstream(camera) << "f_pix = 949.1\nbaseline_m = 0.15\nu0_pix = 232\nv0_pix = 180\nwidth_pix = 560\n"
-                             "height_pix = 360\nframeInterval_s = 0.1\n";
+    const std::string cameraText = "f_pix = 949.1\nbaseline_m = 0.15\nu0_pix = 232\nv0_pix = 180\nwidth_pix = 560\n"
+                                   "height_pix = 360\nframeInterval_s = 0.1\n";
+    std::ofstream(camera) << cameraText;
+    const std::string bigHeight = dir + "eval_high_camera.txt";
+    std::ofstream(bigHeight) << cameraText << "camHeight_m = 1e300\n";
     const struct {
         std::string arguments;
         std::string message;
@@ -243,6 +246,10 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
         {"--truth " + truth + " --results " + results + " --fps 10", "go with --poses"},
         {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp --fps 0",
          "--fps: '0' is not a number above 0"},
+        {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp --fps 1e-310",
+         "obstacle-eval: --fps: '1e-310' frames per second are frames 1 / 1e-310 s apart, beyond any number of seconds"},
+        {"--poses " + poses + " --results " + results + " --camera " + bigHeight + " --disparity " + dir + "dXXXXX.bmp",
+         "obstacle-eval: --camera: " + bigHeight + ": an obstacle face's rows, which grow with camHeight_m / baseline_m is "},
         {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp",
          "--disparity: " + dir + "d00000.bmp: cannot be opened"},
     };

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "Assignment.h"
@@ -356,4 +358,45 @@ TEST(Assignment, SparsePairsReachTheBestOfTheWholeMatrix) {
     std::map<std::pair<int, int>, long long> run;
     for (int t = 1; t <= 10000; ++t) run[{1, t}] = t == 5000 ? 2 : 1;
     EXPECT_EQ(MaxAssignedWeight(run), 2);
+}
+
+// Bounds on the work of IDF1: N obstacles and N tracks all in one place over four frames (counted
+// in the fourth) give N x N overlapping pairs; 1,025 x 1,025 is past the 1,048,576 tallied.
+TEST(Evaluation, OverlapsBeyondTheBoundStopTheEvaluationNamingTheFrame) {
+    constexpr int N = 1025;
+    std::vector<TruthRow> truth;
+    std::vector<FrameResult> results = EmptyFrames(4);
+    for (int f = 0; f < 4; ++f) {
+        for (int i = 0; i < N; ++i) {
+            truth.push_back(Truth(f, i, 10.0, -1.0, 1.0));
+            results[f].tracks.push_back(Track(i, 3, 10.0, 0.0, 2.0));
+        }
+    }
+    try {
+        Evaluate(truth, results);
+        ADD_FAILURE() << "scored";
+    } catch (const EvaluationError& e) {
+        EXPECT_EQ(std::string(e.what()), "frame 3: more than 1048576 pairs of an obstacle id and a trajectory pass the "
+                                         "matching test, more than IDF1 is scored for");
+    }
+}
+
+// A chain of 1,100 obstacle ids each linked to two of 1,101 trajectories is one group: about
+// 1,100 x 1,100 x 1,101 = 1.33e9 steps, past the 2^30 allowed; one link fewer splits it in two
+// groups of 550 x 551 and 550 x 550, each paired in full.
+TEST(Assignment, AGroupBeyondTheStepBoundIsRefusedNamingItsSize) {
+    std::map<std::pair<int, int>, long long> chain;
+    for (int i = 0; i < 1100; ++i) {
+        chain[{i, i}] = 2;
+        chain[{i, i + 1}] = 1;
+    }
+    try {
+        MaxAssignedWeight(chain);
+        ADD_FAILURE() << "assigned";
+    } catch (const std::length_error& e) {
+        EXPECT_EQ(std::string(e.what()), "IDF1's assignment: 1100 true obstacles and 1101 trajectories linked by overlaps "
+                                         "take about 1332210000 steps to pair, more than 1073741824");
+    }
+    chain.erase({549, 550});
+    EXPECT_EQ(MaxAssignedWeight(chain), 2 * 1100);
 }

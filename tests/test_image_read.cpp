@@ -171,7 +171,9 @@ TEST_F(ImageBmpReader, ReadsGreyFileAfterPaletteAndThirtyTwoBitFile) {
     grey.width = 5;  // 3 bytes of padding per row
     grey.height = 3;
     grey.gap = 1024;
-    Write(grey.Bytes());
+    std::vector<unsigned char> greyBytes = grey.Bytes();
+    for (int i = 0; i < 256; ++i) PutLe(greyBytes, 54 + 4 * static_cast<size_t>(i), 0x010101u * static_cast<uint32_t>(i), 4);
+    Write(greyBytes);
     ASSERT_TRUE(bmp_reader(path.c_str(), image));
     ASSERT_EQ(image.rows, 3);
     ASSERT_EQ(image.cols, 5);
@@ -185,7 +187,10 @@ TEST_F(ImageBmpReader, ReadsGreyFileAfterPaletteAndThirtyTwoBitFile) {
     colour.height = 3;
     colour.gap = 2000;  // more than a palette
     std::vector<unsigned char> bytes = colour.Bytes();
-    PutLe(bytes, 30, 3, 4);  // bit fields, the usual masks
+    PutLe(bytes, 30, 3, 4);  // bit fields, the usual masks: red, green, blue
+    PutLe(bytes, 54, 0x00FF0000u, 4);
+    PutLe(bytes, 58, 0x0000FF00u, 4);
+    PutLe(bytes, 62, 0x000000FFu, 4);
     Write(bytes);
     ASSERT_TRUE(bmp_reader(path.c_str(), image));
     ASSERT_EQ(image.rows, 3);
@@ -193,6 +198,56 @@ TEST_F(ImageBmpReader, ReadsGreyFileAfterPaletteAndThirtyTwoBitFile) {
     for (int v = 0; v < 3; ++v) {
         for (int u = 0; u < 2; ++u) {
             for (int c = 0; c < 3; ++c) EXPECT_EQ(image.ptr(v)[3 * u + c], Picture(u, v, c)) << u << "," << v;
+        }
+    }
+}
+
+// An 8-bit picture's indices stand for its palette's grey levels (an inverted palette gives the
+// picture's negative); a 32-bit picture's bit fields say which byte is red, green and blue, in a
+// 40-byte header with the masks after it or in a V5 header (124 bytes) with them inside.
+TEST_F(ImageBmpReader, PalettesAndBitFieldMasksGiveTheLevelsAndChannelsTheyState) {
+    BmpFile grey;
+    grey.bitsPerPixel = 8;
+    grey.width = 5;
+    grey.height = 3;
+    grey.gap = 1024;
+    std::vector<unsigned char> inverted = grey.Bytes();
+    for (int i = 0; i < 256; ++i) PutLe(inverted, 54 + 4 * static_cast<size_t>(i), 0x010101u * (255u - i), 4);
+    Write(inverted);
+    ASSERT_TRUE(bmp_reader(path.c_str(), image));
+    for (int v = 0; v < 3; ++v) {
+        for (int u = 0; u < 5; ++u) EXPECT_EQ(image.data[v * 5 + u], 255 - Picture(u, v, 0)) << u << "," << v;
+    }
+
+    // Red first in the file: the bytes Picture(u, v, 0..2) are red, green, blue, stored blue first.
+    const struct {
+        int headerBytes;
+        uint32_t masks[3];  // red, green, blue
+        int storedFrom[3];  // the file byte stored as blue, green, red
+    } layouts[] = {
+        {40, {0x000000FFu, 0x0000FF00u, 0x00FF0000u}, {2, 1, 0}},
+        {124, {0x000000FFu, 0x0000FF00u, 0x00FF0000u}, {2, 1, 0}},
+        {124, {0x0000FF00u, 0x00FF0000u, 0xFF000000u}, {3, 2, 1}},
+    };
+    for (const auto& layout : layouts) {
+        BmpFile colour;
+        colour.bitsPerPixel = 32;
+        colour.width = 2;
+        colour.height = 3;
+        colour.gap = 124 - 40;
+        std::vector<unsigned char> bytes = colour.Bytes();
+        PutLe(bytes, 14, static_cast<uint32_t>(layout.headerBytes), 4);
+        PutLe(bytes, 30, 3, 4);
+        for (int m = 0; m < 3; ++m) PutLe(bytes, 54 + 4 * static_cast<size_t>(m), layout.masks[m], 4);
+        Write(bytes);
+        ASSERT_TRUE(bmp_reader(path.c_str(), image)) << layout.headerBytes;
+        for (int v = 0; v < 3; ++v) {
+            for (int u = 0; u < 2; ++u) {
+                for (int c = 0; c < 3; ++c) {
+                    const int from = layout.storedFrom[c];
+                    EXPECT_EQ(image.ptr(v)[3 * u + c], from == 3 ? 0xAB : Picture(u, v, from)) << u << "," << v << "," << c;
+                }
+            }
         }
     }
 }
@@ -256,6 +311,31 @@ TEST_F(ImageBmpReader, RefusesMalformedHeaders) {
     absurd = bytes;
     PutLe(absurd, 22, 0x80000000u, 4);
     EXPECT_TRUE(Contains(Refusal(absurd), "height -2147483648"));
+
+    // Palettes that are no grey levels, and masks that are no bytes of their own.
+    BmpFile grey;
+    grey.bitsPerPixel = 8;
+    grey.width = 4;
+    grey.height = 2;
+    grey.gap = 16;  // four entries
+    std::vector<unsigned char> palette = grey.Bytes();
+    for (int i = 0; i < 4; ++i) PutLe(palette, 54 + 4 * static_cast<size_t>(i), 0x010101u * static_cast<uint32_t>(i), 4);
+    PutLe(palette, 54 + 4 * 2, 0x00FF0000u, 4);
+    EXPECT_EQ(Refusal(palette), path + ": palette entry 2 is a colour (blue 0, green 0, red 255): an 8-bit picture is read as grey");
+    PutLe(palette, 54 + 4 * 2, 0x00020202u, 4);
+    EXPECT_EQ(Refusal(palette), path + ": pixel row 0 has palette index 41, beyond the palette's 4 entries");
+    BmpFile colour;
+    colour.bitsPerPixel = 32;
+    colour.gap = 12;
+    std::vector<unsigned char> masks = colour.Bytes();
+    PutLe(masks, 30, 3, 4);
+    PutLe(masks, 54, 0x00FF0000u, 4);
+    PutLe(masks, 58, 0x0000FFF0u, 4);
+    PutLe(masks, 62, 0x000000FFu, 4);
+    EXPECT_EQ(Refusal(masks), path + ": bit-field mask 0x0000FFF0 of green is not a byte of its own (masks red 0x00FF0000, "
+                                     "green 0x0000FFF0, blue 0x000000FF)");
+    PutLe(masks, 58, 0x00FF0000u, 4);
+    EXPECT_TRUE(Contains(Refusal(masks), "bit-field mask 0x00FF0000 of red is not a byte of its own"));
 }
 
 TEST_F(ImageBmpReader, RefusesPixelDataOutsideTheFile) {

@@ -341,6 +341,9 @@ TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
         {"--first 4x0", "--first: '4x0' is not a frame number"},
         {"--first 104 --last 103", "--last: 103 is before --first 104"},
         {"--json", "--json: needs a value"},
+        // A camera whose flat road crosses the horizon at level 99 (h tan = 1.438 = f B / 99).
+        {"--camera-height 100 --pitch 0.01438", "the camera: the flat road's row at disparity 9"},
+        {"--fps 1e-310", "--fps: '1e-310' frames per second are frames 1 / 1e-310 s apart, beyond any number of seconds"},
     };
     for (const auto& c : cases) {
         const ProgramResult result = Track(c.arguments);

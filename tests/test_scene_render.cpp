@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -81,6 +83,42 @@ TEST(SceneRenderProgram, RefusesBadInputWithStatusTwoBeforeRendering) {
     std::remove(inFifo.c_str());
     std::remove(outFifo.c_str());
     EXPECT_EQ(RunProgram(SCENE_RENDER_EXE, "--help").status, 0);
+}
+
+// What scene-render cannot render truly is refused before anything is written: a frame interval
+// so short that a scene's 10 s hold more frames than a 64-bit count, a focal length whose columns
+// leave every integer, and a truth file that is the scene itself.
+TEST(SceneRenderProgram, RefusesCamerasAndOutputsItCannotRenderTruly) {
+    const std::string scene = Write("render_self.txt", "frames 6\nbox car -1 1 20 1.5 -5 0\n");
+    const std::string rig = "f_pix = 707.09\nbaseline_m = 0.537\nu0_pix = 601.9\nv0_pix = 183.1\nwidth_pix = 1226\n"
+                            "height_pix = 370\n";
+    const std::string fast = Write("render_fast.cam", rig + "frameInterval_s = 1e-19\n");
+    const std::string still = Write("render_still.txt", "frames 300\nbox car -1 1 20 1.5\n");  // 10 s: 1e20 frames
+    const std::string wide = Write("render_wide.cam", "f_pix = 1e300\n" + rig.substr(rig.find('\n') + 1));
+    const std::string sequence = " --sequence " + DIR + "render_self_dXXXXX.bmp --truth ";
+    const struct {
+        std::string arguments;
+        std::string start;  // of the first line of standard error
+        std::string end;
+    } cases[] = {
+        {"--scene " + still + " --camera " + fast + sequence + DIR + "render_self.csv", still + ":1: frames: ",
+         " frames of the camera, more than 10000"},
+        {"--scene " + scene + " --camera " + wide + sequence + DIR + "render_self.csv",
+         "--camera: " + wide + ": the road scan's columns, which grow with f_pix is ", ": the stages cannot see through this camera"},
+        {"--scene " + scene + sequence + scene, "--truth " + scene + ": is the same file as --scene " + scene, ""},
+    };
+    std::remove((DIR + "render_self_d00001.bmp").c_str());
+    for (const auto& c : cases) {
+        const ProgramResult r = RunProgram(SCENE_RENDER_EXE, "2>&1 >/dev/null " + c.arguments, "", 60);
+        EXPECT_EQ(r.status, 2) << c.arguments;
+        const std::string line = r.output.substr(0, r.output.find('\n'));
+        EXPECT_EQ(line.substr(0, 14 + c.start.size()), "scene-render: " + c.start) << c.arguments;
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), c.end.size())), c.end) << c.arguments;
+    }
+    // The scene is still what it was, and no frame was written.
+    std::ifstream kept(scene);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "frames 6\nbox car -1 1 20 1.5 -5 0\n");
+    EXPECT_FALSE(std::ifstream(DIR + "render_self_d00001.bmp").good());
 }
 
 // Through a camera file: pictures of the camera's size, and a moving scene's 0.2 s (6 frames of

@@ -82,6 +82,16 @@ TEST(StreetEvaluation, ComparesRoadRowsWhereTheFittedRoadIsInThePicture) {
     EXPECT_DOUBLE_EQ(*s.roadRowErrorMedian, 1.5);
 }
 
+// Rows as far from the fitted road as an int allows are errors of that size, not an overflow:
+// 2^31 + 170 + 3 d for d = 1 .. 66, whose median lies between d = 33 and 34.
+TEST(StreetEvaluation, RoadRowsAtTheEndOfTheIntRangeAreFarOff) {
+    FrameResult frame = Frame(0, {});
+    for (int d = 0; d < LUT_NUM; ++d) frame.road.ground[d] = std::numeric_limits<int>::min();
+    const StreetScores s = EvaluateStreet({Translated(0.0)}, {frame}, {RoadLine{170.5, 3.0, 100}}, 370, 0.1);
+    EXPECT_EQ(s.roadLevels, 66);
+    EXPECT_EQ(*s.roadRowErrorMedian, 2147483648.0 + 170.0 + 3.0 * 33.5);
+}
+
 TEST(StreetEvaluation, FitsTheRoadLineThroughObstaclesAndGaps) {
     // A flat road of KITTI's rig rendered into every pixel below the principal row, d = (v - 169.4) /
     // 3.07; a wall 9.5 m ahead (disparity 40, its foot at row 292) fills the central columns in rows

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -103,11 +104,20 @@ TEST_F(TrackInputs, PngDisparitiesInKittisConventionAndGreyPictures) {
     for (int i = 0; i < COLS * ROWS; ++i) samples.push_back(static_cast<uint32_t>(i * 2731));  // 0 up to 62813
     samples[5] = 65535;
     std::string error;
-    const std::string disparity = Write("d.png", Png(COLS, ROWS, 16, 0, samples));
-    for (const double scale : {0.0, 0.5}) {
-        ASSERT_TRUE(Load(disparity, false, error, scale)) << error;
-        for (int i = 0; i < COLS * ROWS; ++i) {
-            EXPECT_EQ(At(i % COLS, i / COLS), samples[static_cast<size_t>(i)] * (scale > 0.0 ? scale : 1.0 / 256.0)) << i;
+    const std::string png = Png(COLS, ROWS, 16, 0, samples);
+    // The same picture with a 2 MiB comment and a short text between its header and its pixels:
+    // ancillary chunks, which no reader needs, of any size.
+    const size_t afterHeader = 8 + 12 + 13;
+    std::string commented = png;
+    commented.insert(afterHeader, Chunk("zTXt", std::string("Comment\0\0", 9) + std::string(size_t{2} << 20, 'x')) +
+                                      Chunk("tEXt", std::string("Title\0road", 10)));
+    for (const std::string& bytes : {png, commented}) {
+        const std::string disparity = Write("d.png", bytes);
+        for (const double scale : {0.0, 0.5}) {
+            ASSERT_TRUE(Load(disparity, false, error, scale)) << error;
+            for (int i = 0; i < COLS * ROWS; ++i) {
+                EXPECT_EQ(At(i % COLS, i / COLS), samples[static_cast<size_t>(i)] * (scale > 0.0 ? scale : 1.0 / 256.0)) << i;
+            }
         }
     }
     std::vector<uint32_t> grey(samples.size());
@@ -150,6 +160,22 @@ TEST_F(TrackInputs, HeadersThatDoNotFitAreRefusedNamingFileAndReason) {
         const std::string named = (c.grey ? "--grey: " : "--disparity: ") + path + ": " + c.problem;
         EXPECT_EQ(error.substr(0, named.size()), named);
     }
+}
+
+// A KITTI calibration takes the picture size from the first disparity picture: a size no camera
+// can have is the picture's fault, and the message names the picture.
+TEST_F(TrackInputs, APictureTooSmallForAKittiCameraIsNamed) {
+    const std::string rest = " 0 707.09 183.1 0 0 0 1 0\n";
+    TrackOptions o;
+    o.cameraPath = Write("calib.txt", "P0: 707.09 0 7.5 0" + rest + "P1: 707.09 0 7.5 -379.7" + rest);
+    o.disparityPattern = Write("d.png", Png(15, 16, 16, 0, std::vector<uint32_t>(15 * 16, 256)));
+    o.first = 0;
+    Camera camera;
+    std::ostringstream warnings;
+    std::string error;
+    EXPECT_FALSE(ResolveCamera(o, camera, warnings, error));
+    EXPECT_EQ(error, "--disparity: " + o.disparityPattern + ": width_pix 15 lies outside 16..8192 (the KITTI calibration " +
+                         o.cameraPath + " takes the camera's picture size from this picture)");
 }
 
 TEST_F(TrackInputs, TheRangeCoversTheFramesThePatternFinds) {

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <cmath>
 #include <iostream>
 #include <utility>
 
@@ -34,11 +35,32 @@ void CommandLine::Integer(const std::string& name, int& target, int min, int max
     });
 }
 
+namespace {
+
+// A real number, and above 0 where `aboveZero`.
+bool ReadReal(const std::string& value, bool aboveZero, double& parsed, std::string& problem) {
+    if (ParseNumber(value, parsed) && (!aboveZero || parsed > 0.0)) return true;
+    problem = "'" + value + "' is not a number" + (aboveZero ? " above 0" : "");
+    return false;
+}
+
+}  // namespace
+
 void CommandLine::Real(const std::string& name, std::optional<double>& target, bool aboveZero) {
     Value(name, [&target, aboveZero](const std::string& value, std::string& problem) {
         double parsed = 0.0;
-        if (!ParseNumber(value, parsed) || (aboveZero && !(parsed > 0.0))) {
-            problem = "'" + value + "' is not a number" + (aboveZero ? " above 0" : "");
+        if (!ReadReal(value, aboveZero, parsed, problem)) return false;
+        target = parsed;
+        return true;
+    });
+}
+
+void CommandLine::FrameRate(const std::string& name, std::optional<double>& target) {
+    Value(name, [&target](const std::string& value, std::string& problem) {
+        double parsed = 0.0;
+        if (!ReadReal(value, true, parsed, problem)) return false;
+        if (!std::isfinite(1.0 / parsed)) {
+            problem = "'" + value + "' frames per second are frames 1 / " + value + " s apart, beyond any number of seconds";
             return false;
         }
         target = parsed;

@@ -28,6 +28,10 @@ public:
     void Integer(const std::string& name, int& target, int min, int max, const std::string& what);
     // A real number, and above 0 where `aboveZero` ("--fps: 'x' is not a number above 0").
     void Real(const std::string& name, std::optional<double>& target, bool aboveZero);
+    // A frame rate: a real number above 0 whose frame interval, 1 / rate, is a finite number of
+    // seconds ("--fps: '1e-310' frames per second are frames 1 / 1e-310 s apart, beyond
+    // any number of seconds").
+    void FrameRate(const std::string& name, std::optional<double>& target);
     // Any other kind of value.
     void Value(const std::string& name, Reader read);
 

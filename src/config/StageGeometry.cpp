@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -120,6 +121,28 @@ StageGeometry::StageGeometry(const Camera& cam)
     // Three measurements span 3 DELTA_T; as many frames of this camera, rounded, at most the three
     // the cell keeps: a longer span would put a moving obstacle's disparity frames behind it.
     averagedMeasurements = FramesOfSpan(GRID_AVERAGED_MEASUREMENTS, cam.frameInterval_s, GRID_AVERAGED_MEASUREMENTS);
+}
+
+std::optional<DerivedValue> DerivedOutOfRange(const Camera& cam) {
+    const double rowScale = B_MM / cam.baseline_m;
+    const double columnScale = cam.f_pix / F_PIX;
+    const double roadRowScale = (cam.camHeight_m / cam.baseline_m) / (CAM_H_M / B_MM);
+    std::vector<DerivedValue> values = {
+        {"the principal point's column u0_pix", cam.u0_pix},
+        {"the principal point's row v0_pix", cam.v0_pix},
+        {"the road scan's columns, which grow with f_pix", ROAD_SCAN_CAP * columnScale},
+        {"an obstacle face's rows, which grow with camHeight_m / baseline_m", FACE_LIMIT_FOLDED * roadRowScale},
+        {"a block's rows, which grow with 1 / baseline_m", SHIFT_PITCH * rowScale},
+        {"the first level held to the road, which grows with bf_pix", cam.bf_pix / BF_PIX},
+    };
+    for (int d = 1; d <= LUT_NUM; ++d) {
+        values.push_back({"the flat road's row at disparity " + std::to_string(d) +
+                              " (from camHeight_m, tanPitch, f_pix and v0_pix)", FlatRoadRow(cam, d)});
+    }
+    for (const DerivedValue& value : values) {
+        if (!(std::fabs(value.value) <= DERIVED_MAX_PIX)) return value;
+    }
+    return std::nullopt;
 }
 
 const StageGeometry& DefaultGeometry() {

@@ -13,6 +13,9 @@
 // With the default camera the three factors are exactly 1.0 and every value below is the default's.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "Camera.h"
 #include "Config.h"
 
@@ -75,6 +78,21 @@ struct StageGeometry {
 constexpr int GRID_AVERAGED_MEASUREMENTS = 3;
 // The persistence count of a grid cell of the default camera goes up to five frames.
 constexpr int GRID_MAX_PERSISTENCE = 5;
+
+// A row, column or count the stages derive from a camera lies within +-DERIVED_MAX_PIX: 128 times
+// the largest picture side, and far enough inside an int that the stages' sums and products of it
+// with their metric sizes and levels stay inside one too.
+constexpr double DERIVED_MAX_PIX = 1 << 20;
+
+struct DerivedValue {
+    std::string name;  // what the value is ("the flat road's row at disparity 99")
+    double value;
+};
+
+// The first row, column or count the stages derive from `camera` (whose fields are finite and in
+// their ranges) that is not a number within +-DERIVED_MAX_PIX, or nothing: a camera with one is
+// refused, since StageGeometry and the road's initial rows convert them to int.
+std::optional<DerivedValue> DerivedOutOfRange(const Camera& camera);
 
 // The stage geometry of DEFAULT_CAMERA, for callers without a run.
 const StageGeometry& DefaultGeometry();

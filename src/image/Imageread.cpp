@@ -1,5 +1,6 @@
 #include "Imageread.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +51,107 @@ size_t PaddedRowBytes(int cols, int bitsPerPixel) {
     return (static_cast<size_t>(cols) * (bitsPerPixel / 8) + 3) & ~static_cast<size_t>(3);
 }
 
+constexpr int FILE_HEADER_BYTES = 14;         // the information header follows the file header
+constexpr int PALETTE_ENTRY_BYTES = 4;        // blue, green, red, unused
+constexpr int PALETTE_MAX_ENTRIES = 256;
+constexpr int BIT_FIELDS = 3;                 // the compression of a 32-bit picture with masks
+constexpr int MASK_BYTES = 12;                // red, green and blue masks, right after the 40-byte header
+
+// How a file's pixel bytes become the stored ones: the grey level of each palette index of an
+// 8-bit picture, and the byte of blue, green and red within a pixel of a 32-bit one. The usual
+// layout (the grey ramp, blue first) is stored as it comes.
+struct PixelLayout {
+    bool usual = true;
+    int entries = PALETTE_MAX_ENTRIES;          // palette indices that name a grey level
+    unsigned char grey[PALETTE_MAX_ENTRIES]{};  // grey level of each index
+    int byteOf[3] = {0, 1, 2};                  // byte of blue, green and red in a pixel
+};
+
+// The grey level of each palette entry; a palette of colours is no grey picture. A file without
+// a palette (its pixel data right after the header) is read as grey levels.
+std::string ReadPalette(std::FILE* file, const BitMap& h, PixelLayout& layout) {
+    const int64_t start = int64_t{FILE_HEADER_BYTES} + h.Size;
+    const int64_t room = (h.DataOffSet - start) / PALETTE_ENTRY_BYTES;
+    if (h.Size < 0 || room <= 0) return "";
+    const int64_t stated = h.ColorsUsed == 0 ? PALETTE_MAX_ENTRIES : h.ColorsUsed;
+    if (stated < 0 || stated > PALETTE_MAX_ENTRIES) {
+        return "palette of " + std::to_string(h.ColorsUsed) + " entries (1 to 256 for 8 bits per pixel)";
+    }
+    layout.entries = static_cast<int>(std::min(stated, room));
+    unsigned char palette[PALETTE_MAX_ENTRIES * PALETTE_ENTRY_BYTES];
+    const size_t bytes = static_cast<size_t>(layout.entries) * PALETTE_ENTRY_BYTES;
+    if (std::fseek(file, static_cast<long>(start), SEEK_SET) != 0 || std::fread(palette, 1, bytes, file) != bytes) {
+        return "cannot read the palette";
+    }
+    for (int i = 0; i < layout.entries; ++i) {
+        const unsigned char* entry = palette + i * PALETTE_ENTRY_BYTES;
+        if (entry[0] != entry[1] || entry[1] != entry[2]) {
+            return "palette entry " + std::to_string(i) + " is a colour (blue " + std::to_string(entry[0]) + ", green " +
+                   std::to_string(entry[1]) + ", red " + std::to_string(entry[2]) + "): an 8-bit picture is read as grey";
+        }
+        layout.grey[i] = entry[0];
+        if (entry[0] != i) layout.usual = false;
+    }
+    if (layout.entries < PALETTE_MAX_ENTRIES) layout.usual = false;
+    return "";
+}
+
+std::string MaskText(uint32_t mask) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(mask));
+    return text;
+}
+
+// The byte of each channel that the bit-field masks give: each mask one whole byte of the pixel.
+std::string ReadMasks(std::FILE* file, const BitMap& h, PixelLayout& layout) {
+    if (h.Size == BMP_HEADER_BYTES - FILE_HEADER_BYTES && h.DataOffSet < BMP_HEADER_BYTES + MASK_BYTES) {
+        return "bit-field masks run into the pixel data at offset " + std::to_string(h.DataOffSet);
+    }
+    unsigned char bytes[MASK_BYTES];
+    if (std::fseek(file, BMP_HEADER_BYTES, SEEK_SET) != 0 || std::fread(bytes, 1, MASK_BYTES, file) != MASK_BYTES) {
+        return "cannot read the bit-field masks";
+    }
+    const uint32_t masks[3] = {LittleEndian(bytes + 8, 4), LittleEndian(bytes + 4, 4), LittleEndian(bytes, 4)};
+    const char* const names[3] = {"blue", "green", "red"};
+    bool taken[4] = {};
+    for (int c = 0; c < 3; ++c) {
+        int byte = 0;
+        while (byte < 4 && masks[c] != uint32_t{0xFF} << (8 * byte)) ++byte;
+        if (byte == 4 || taken[byte]) {
+            return std::string("bit-field mask ") + MaskText(masks[c]) + " of " + names[c] +
+                   " is not a byte of its own (masks red " + MaskText(masks[2]) + ", green " + MaskText(masks[1]) +
+                   ", blue " + MaskText(masks[0]) + ")";
+        }
+        taken[byte] = true;
+        layout.byteOf[c] = byte;
+        if (byte != c) layout.usual = false;
+    }
+    return "";
+}
+
+// Stores a row of the file's pixels in the usual layout, in place; false at a palette index
+// beyond the palette.
+bool ToUsualLayout(const PixelLayout& layout, int bitsPerPixel, int cols, unsigned char* row, int& badIndex) {
+    if (bitsPerPixel == 8) {
+        for (int u = 0; u < cols; ++u) {
+            if (row[u] >= layout.entries) {
+                badIndex = row[u];
+                return false;
+            }
+            row[u] = layout.grey[row[u]];
+        }
+        return true;
+    }
+    for (int u = 0; u < cols; ++u) {
+        unsigned char* pixel = row + 4 * u;
+        const unsigned char blue = pixel[layout.byteOf[0]], green = pixel[layout.byteOf[1]], red = pixel[layout.byteOf[2]];
+        pixel[0] = blue;
+        pixel[1] = green;
+        pixel[2] = red;
+    }
+    return true;
+}
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -98,8 +200,8 @@ std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength) {
     if (h.BitsPerPixel != 8 && h.BitsPerPixel != 24 && h.BitsPerPixel != 32) {
         return "unsupported " + std::to_string(h.BitsPerPixel) + " bits per pixel (8, 24 or 32 are read)";
     }
-    // Bit fields (3) of a 32-bit file are taken to be the usual blue, green, red, alpha masks.
-    if (h.Compression != 0 && !(h.Compression == 3 && h.BitsPerPixel == 32)) {
+    // Bit fields of a 32-bit file are read where each mask is a byte of its own (ReadBmpPixels).
+    if (h.Compression != 0 && !(h.Compression == BIT_FIELDS && h.BitsPerPixel == 32)) {
         return "compressed pixel data (compression " + std::to_string(h.Compression) + ") is not read";
     }
     if (h.Width < 1 || h.Width > BMP_MAX_SIDE) {
@@ -123,6 +225,11 @@ std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength) {
 }
 
 std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
+    PixelLayout layout;
+    std::string problem;
+    if (h.BitsPerPixel == 8) problem = ReadPalette(file, h, layout);
+    if (h.Compression == BIT_FIELDS) problem = ReadMasks(file, h, layout);
+    if (!problem.empty()) return problem;
     const int rows = BmpRows(h);
     img.create(rows, h.Width, SGBM_8UC3);
     if (img.empty()) return "no memory for a " + std::to_string(rows) + " x " + std::to_string(h.Width) + " image";
@@ -131,6 +238,11 @@ std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
     for (int i = 0; i < rows; ++i) {
         if (std::fread(row.data(), 1, row.size(), file) != row.size()) {
             return "read error in pixel row " + std::to_string(i);
+        }
+        int badIndex = 0;
+        if (!layout.usual && !ToUsualLayout(layout, h.BitsPerPixel, h.Width, row.data(), badIndex)) {
+            return "pixel row " + std::to_string(i) + " has palette index " + std::to_string(badIndex) +
+                   ", beyond the palette's " + std::to_string(layout.entries) + " entries";
         }
         StoreRow(row.data(), h.Width, h.BitsPerPixel, h.Height < 0 ? i : rows - 1 - i, img);
     }

@@ -43,7 +43,7 @@ struct BitMap {
     int32_t Height;           // rows: positive for rows stored bottom row first, negative for top row first
     int16_t Planes;
     int16_t BitsPerPixel;     // 8, 24 or 32 are read
-    int32_t Compression;      // 0, or 3 (bit fields) for 32 bits
+    int32_t Compression;      // 0, or 3 (bit fields: red, green, blue masks at byte 54) for 32 bits
     int32_t SizeImage;
     int32_t XPixelsPreMeter;
     int32_t YPixelsPreMeter;
@@ -64,12 +64,14 @@ int BmpRows(const BitMap& h);
 std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength);
 
 // Reads the pixels of a header that passed CheckBmpHeader for this file into `img` (created
-// rows x Width, SGBM_8UC3, as bmp_reader fills it). Returns the problem, or an empty text.
+// rows x Width, SGBM_8UC3, as bmp_reader fills it), through the palette of an 8-bit file and the
+// bit-field masks of a 32-bit one. Returns the problem, or an empty text.
 std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img);
 
-// Reads a BMP file of 8 (grey, palette ignored), 24 or 32 bits per pixel, uncompressed (32-bit
-// files may also declare the usual bit fields), rows bottom-up (positive height) or top-down
-// (negative height), each row padded to 4 bytes.
+// Reads a BMP file of 8 (grey: each index stands for its palette entry's grey level; a palette
+// with a colour is refused), 24 or 32 bits per pixel, uncompressed (32-bit files may also declare
+// bit fields, each mask a whole byte of the pixel in any order), rows bottom-up (positive height)
+// or top-down (negative height), each row padded to 4 bytes.
 // On success returns true. On failure returns false, leaves InputImage empty (its old block is
 // released) and, when `error` is given, stores a message for the caller to print:
 //   - the file cannot be opened: BMP_OPEN_FAILURE followed by the file name and a line end;

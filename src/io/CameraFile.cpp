@@ -2,14 +2,18 @@
 
 #include <cmath>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "NumberParsing.h"
+#include "StageGeometry.h"
 #include "RegularFile.h"
 
 namespace {
 
 enum class Range { POSITIVE, ANY, SIDE };
+
+constexpr std::string_view UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
 struct KeyInfo {
     const char* name;
@@ -220,7 +224,9 @@ const char* CameraKeyName(CameraKey key) { return KEYS[key].name; }
 bool ParseCameraFile(const std::string& text, const std::string& name, CameraFile& file, std::string& error) {
     file = CameraFile{};
     Parse parse(name, file, error);
-    const std::vector<std::string> lines = ContentLines(text);
+    // A text saved as UTF-8 by some editors starts with a byte-order mark, which is no content.
+    const bool marked = text.compare(0, UTF8_BYTE_ORDER_MARK.size(), UTF8_BYTE_ORDER_MARK) == 0;
+    const std::vector<std::string> lines = ContentLines(marked ? text.substr(UTF8_BYTE_ORDER_MARK.size()) : text);
     // The first line with content tells the format: `key = value` or matrix rows.
     bool own = true;
     for (const std::string& line : lines) {
@@ -255,6 +261,17 @@ bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& erro
     return ParseCameraFile(text, path, file, error);
 }
 
+std::string PictureSizeProblem(int width, int height) {
+    for (const CameraKey key : {KEY_WIDTH, KEY_HEIGHT}) {
+        const int side = key == KEY_WIDTH ? width : height;
+        const std::string problem = ValueProblem(key, side);
+        if (!problem.empty()) return std::string(KEYS[key].name) + " " + std::to_string(side) + " " + problem;
+    }
+    if (int64_t{width} * height <= CAMERA_MAX_PIXELS) return "";
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels, more than " +
+           std::to_string(CAMERA_MAX_PIXELS) + " in all";
+}
+
 std::string CameraProblem(const Camera& camera) {
     for (int k = 0; k < CAMERA_KEY_COUNT; ++k) {
         const CameraKey key = static_cast<CameraKey>(k);
@@ -263,15 +280,19 @@ std::string CameraProblem(const Camera& camera) {
         const std::string problem = ValueProblem(key, value);
         if (!problem.empty()) return std::string(KEYS[k].name) + " " + JsonNumber(value) + " " + problem;
     }
-    const int64_t pixels = int64_t{camera.width_pix} * camera.height_pix;
-    if (pixels > CAMERA_MAX_PIXELS) {
-        return std::to_string(camera.width_pix) + " x " + std::to_string(camera.height_pix) + " pixels, more than " +
-               std::to_string(CAMERA_MAX_PIXELS) + " in all";
-    }
+    const std::string size = PictureSizeProblem(camera.width_pix, camera.height_pix);
+    if (!size.empty()) return size;
     if (!(camera.zoneL_m < camera.zoneR_m)) {
         return "zoneL_m " + JsonNumber(camera.zoneL_m) + " is not left of zoneR_m " + JsonNumber(camera.zoneR_m);
     }
-    return Parse::BfProblem(camera);
+    const std::string bf = Parse::BfProblem(camera);
+    if (!bf.empty()) return bf;
+    const std::optional<DerivedValue> derived = DerivedOutOfRange(camera);
+    if (!derived) return "";
+    const double value = derived->value;
+    const std::string shown = std::isfinite(value) ? JsonNumber(value) : std::isnan(value) ? "not a number" : "infinite";
+    return derived->name + " is " + shown + ", outside +-" + JsonNumber(DERIVED_MAX_PIX) +
+           ": the stages cannot see through this camera";
 }
 
 std::string CameraFileText(const Camera& camera) {

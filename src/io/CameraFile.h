@@ -55,8 +55,13 @@ bool ParseCameraFile(const std::string& text, const std::string& name, CameraFil
 // Opens (a regular file of at most CAMERA_FILE_MAX_BYTES) and parses `path`.
 bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& error);
 
+// What makes a picture of width x height pixels impossible for a camera ("width_pix 15 lies outside
+// 16..8192", too many pixels in all), or an empty text.
+std::string PictureSizeProblem(int width, int height);
+
 // What makes a whole camera impossible (a value out of its range, bf_pix at odds with f_pix x
-// baseline_m, the zone's bounds in the wrong order), or an empty text.
+// baseline_m, the zone's bounds in the wrong order, a derived row or count out of the stages'
+// range: DerivedOutOfRange), or an empty text.
 std::string CameraProblem(const Camera& camera);
 
 // The own format of `camera`, every field, each number written so that it reads back exactly.

@@ -2,6 +2,9 @@
 
 #include <spng.h>
 
+#include <sys/types.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -16,9 +19,48 @@ constexpr int PFM_SAMPLE_BYTES = 4;
 // A picture file may be large, but no side beyond PICTURE_MAX_SIDE is read.
 constexpr uint64_t PICTURE_MAX_FILE_BYTES = uint64_t{1} << 31;
 
-// What libspng may keep of a PNG's ancillary chunks (text, profiles), which the readers never use.
+// What libspng may keep of a PNG's chunks; the ancillary ones never reach it (PngStream).
 constexpr size_t PNG_MAX_CHUNK_BYTES = size_t{1} << 20;
 constexpr size_t PNG_MAX_CACHE_BYTES = size_t{4} << 20;
+constexpr int PNG_CHUNK_HEADER_BYTES = 8;  // length and type
+constexpr int PNG_CRC_BYTES = 4;
+constexpr unsigned char PNG_ANCILLARY_BIT = 0x20;  // of the type's first letter: lower case
+
+// libspng's read callback over a PngStream: fills `dest` with the next `length` bytes of the
+// file, leaving out every ancillary chunk.
+int ReadPngStream(spng_ctx*, void* user, void* dest, size_t length) {
+    PngStream& stream = *static_cast<PngStream*>(user);
+    unsigned char* out = static_cast<unsigned char*>(dest);
+    while (length > 0) {
+        if (stream.headerLeft > 0) {
+            const size_t n = std::min(length, stream.headerLeft);
+            std::memcpy(out, stream.chunkHeader + (PNG_CHUNK_HEADER_BYTES - stream.headerLeft), n);
+            stream.headerLeft -= n;
+            out += n;
+            length -= n;
+        } else if (stream.passing > 0) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(length, stream.passing));
+            if (std::fread(out, 1, n, stream.file) != n) return std::ferror(stream.file) ? SPNG_IO_ERROR : SPNG_IO_EOF;
+            stream.passing -= n;
+            out += n;
+            length -= n;
+        } else {
+            if (std::fread(stream.chunkHeader, 1, PNG_CHUNK_HEADER_BYTES, stream.file) != PNG_CHUNK_HEADER_BYTES) {
+                return std::ferror(stream.file) ? SPNG_IO_ERROR : SPNG_IO_EOF;
+            }
+            uint64_t chunkLength = 0;
+            for (int i = 0; i < 4; ++i) chunkLength = chunkLength << 8 | stream.chunkHeader[i];
+            const uint64_t rest = chunkLength + PNG_CRC_BYTES;
+            if (stream.chunkHeader[4] & PNG_ANCILLARY_BIT) {
+                if (fseeko(stream.file, static_cast<off_t>(rest), SEEK_CUR) != 0) return SPNG_IO_ERROR;
+            } else {
+                stream.headerLeft = PNG_CHUNK_HEADER_BYTES;
+                stream.passing = rest;
+            }
+        }
+    }
+    return 0;
+}
 
 bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -107,7 +149,8 @@ bool PictureReader::OpenPng(std::string& problem) {
     if (status == 0 && std::fseek(input.file.get(), 0, SEEK_SET) != 0) status = SPNG_EIO;
     if (status == 0) status = spng_set_image_limits(png.get(), PICTURE_MAX_SIDE, PICTURE_MAX_SIDE);
     if (status == 0) status = spng_set_chunk_limits(png.get(), PNG_MAX_CHUNK_BYTES, PNG_MAX_CACHE_BYTES);
-    if (status == 0) status = spng_set_png_file(png.get(), input.file.get());
+    pngStream = PngStream{input.file.get(), sizeof PNG_SIGNATURE};
+    if (status == 0) status = spng_set_png_stream(png.get(), ReadPngStream, &pngStream);
     if (status == 0) status = spng_get_ihdr(png.get(), &ihdr);
     if (status != 0) {
         problem = std::string("not a readable PNG file (") + spng_strerror(status) + ")";

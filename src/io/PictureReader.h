@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,16 @@ struct SpngContextFree {
     void operator()(struct spng_ctx* ctx) const;
 };
 
+// A PNG file as libspng reads it: its bytes without the ancillary chunks (text, profiles, times),
+// which the readers never use, so that a comment of any size costs a seek, not a refusal. Bytes
+// are handed on from the signature and each critical chunk (header, data and CRC) in turn.
+struct PngStream {
+    std::FILE* file = nullptr;
+    uint64_t passing = 0;            // bytes of the signature or the current chunk still to hand on
+    unsigned char chunkHeader[8]{};  // the current chunk's length and type, handed on first
+    size_t headerLeft = 0;           // bytes of chunkHeader still to hand on
+};
+
 class PictureReader {
 public:
     // Opens `path` (a regular file) and reads its header. False with the problem (without the file
@@ -65,6 +76,7 @@ private:
 
     RegularFile input;
     PictureHeader header;
+    PngStream pngStream;
     std::unique_ptr<struct spng_ctx, SpngContextFree> png;
 };
 

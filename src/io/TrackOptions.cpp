@@ -64,7 +64,7 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.Text("--camera", o.cameraPath);
     line.Real("--camera-height", o.camHeight_m, true);
     line.Real("--pitch", o.tanPitch, false);
-    line.Real("--fps", o.fps_hz, true);
+    line.FrameRate("--fps", o.fps_hz);
     line.Value("--zone", Zone(o));
     line.Real("--disparity-scale", o.disparityScale, true);
     line.Text("--camera-out", o.cameraOutPath);

@@ -146,7 +146,12 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
                     "first --disparity picture: give --disparity";
             return false;
         }
-        if (!ReadDisparitySize(FramePath(o.disparityPattern, o.first), camera.width_pix, camera.height_pix, error)) {
+        const std::string first = FramePath(o.disparityPattern, o.first);
+        if (!ReadDisparitySize(first, camera.width_pix, camera.height_pix, error)) return false;
+        const std::string size = PictureSizeProblem(camera.width_pix, camera.height_pix);
+        if (!size.empty()) {
+            error = "--disparity: " + first + ": " + size + " (the KITTI calibration " + o.cameraPath +
+                    " takes the camera's picture size from this picture)";
             return false;
         }
     }

@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "Assignment.h"
@@ -75,8 +76,15 @@ void TallyMatch(Tally& tally, const TruthRow& truth, const TrackReport& track) {
     tally.lastTrackOf[truth.id] = track.Identity();
 }
 
-void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const std::vector<const TruthRow*>& excused,
-                const std::vector<const TrackReport*>& output) {
+void TallyOverlap(Tally& tally, int frame, int truthId, int trajectory) {
+    ++tally.overlap[{truthId, trajectory}];
+    if (tally.overlap.size() <= EVAL_MAX_OVERLAPS) return;
+    throw EvaluationError("frame " + std::to_string(frame) + ": more than " + std::to_string(EVAL_MAX_OVERLAPS) +
+                          " pairs of an obstacle id and a trajectory pass the matching test, more than IDF1 is scored for");
+}
+
+void TallyFrame(Tally& tally, int frame, const std::vector<const TruthRow*>& counted,
+                const std::vector<const TruthRow*>& excused, const std::vector<const TrackReport*>& output) {
     std::vector<bool> taken(output.size(), false);
     const auto pairs = MatchNearestFirst(counted, output, taken);
     const std::vector<bool> onCounted = taken;
@@ -91,7 +99,7 @@ void TallyFrame(Tally& tally, const std::vector<const TruthRow*>& counted, const
         if (taken[t] && !onCounted[t]) continue;  // excused
         ++s.trackReports;
         for (const TruthRow* truth : counted) {
-            if (TrackMatchesTruth(*output[t], *truth)) ++tally.overlap[{truth->id, output[t]->Identity()}];
+            if (TrackMatchesTruth(*output[t], *truth)) TallyOverlap(tally, frame, truth->id, output[t]->Identity());
         }
     }
 }
@@ -180,7 +188,7 @@ Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResul
         for (const TrackReport& track : frame->tracks) {
             if (track.count >= ESTABLISHED_COUNT) output.push_back(&track);
         }
-        TallyFrame(tally, counted, excused, output);
+        TallyFrame(tally, frame->frame, counted, excused, output);
     }
     return FinalScores(tally);
 }

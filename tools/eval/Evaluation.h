@@ -42,6 +42,11 @@
 //   assignment of trajectories to obstacle ids kept over the whole sequence (Hungarian algorithm
 //   on the identity-overlap counts).
 // A score whose denominator is zero (no counted truth, no match, no frame) is absent.
+//
+// Bounds: at most EVAL_MAX_OVERLAPS pairs of an obstacle id and a trajectory pass the matching
+// test in some frame, and IDF1's assignment takes at most ASSIGNMENT_MAX_STEPS per group of
+// linked ids (Assignment.h); past either the evaluation stops with an error naming it, so that
+// no input of a few MB takes minutes or gigabytes.
 #pragma once
 
 #include <optional>
@@ -56,6 +61,7 @@ constexpr int COUNTED_FROM_FRAME = 4;           // counted from this frame of an
 constexpr int VELOCITY_SETTLED_COUNT = 10;      // vz judged from this update on
 constexpr double DISTANCE_GATE_M = 1.0;         // matching gate on distance: at least this ...
 constexpr double DISTANCE_GATE_FRACTION = 0.1;  // ... or this fraction of the true distance
+constexpr size_t EVAL_MAX_OVERLAPS = size_t{1} << 20;  // (obstacle id, trajectory) pairs tallied for IDF1
 
 struct Scores {
     int frames = 0;
@@ -79,7 +85,8 @@ struct Scores {
     std::optional<double> idf1;
 };
 
-// Truth and results that do not belong together (a truth frame without results).
+// Truth and results that do not belong together (a truth frame without results), or too many
+// overlaps to tally.
 class EvaluationError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

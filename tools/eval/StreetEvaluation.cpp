@@ -138,7 +138,8 @@ void TallyRoad(const RoadReport& road, const RoadLine& line, int pictureRows, St
     for (int d = 1; d < LUT_NUM; ++d) {
         const double fitted = line.horizonRow + line.rowsPerLevel * d;
         if (!(fitted >= 0.0 && fitted < pictureRows)) continue;
-        tally.rowErrors.push_back(std::fabs(road.ground[d] - static_cast<int>(fitted)));
+        // In real numbers: a reported row may be any int, as far from the fitted one as ints go.
+        tally.rowErrors.push_back(std::fabs(road.ground[d] - std::trunc(fitted)));
     }
 }
 

@@ -110,8 +110,9 @@ std::vector<unsigned char> RenderTopView(const Camera& camera);  // 200 x 480, 1
 // written to a few digits, as 0.03333 for 30) is taken as exactly 1/n s.
 double FrameTime(const Camera& camera, int k);
 // The number of the camera's frames that span `defaultFrames` frame intervals of the default camera,
-// rounded to the nearest (the same number through a camera of the default frame interval).
-long long SequenceFrames(const Camera& camera, int defaultFrames);
+// rounded to the nearest (the same number through a camera of the default frame interval); a real
+// number, since through a short enough frame interval it exceeds every integer type.
+double SequenceFrames(const Camera& camera, int defaultFrames);
 Box BoxAtFrame(const Camera& camera, const Box& box, int k);
 Scene SceneAtFrame(const Scene& scene, int k);
 // Share of box `index`'s face (its full extent, BoxExtent) that lies in the picture and is not

@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "Files.h"
+#include "NumberParsing.h"
 #include "Scene.h"
 
 namespace scene {
@@ -99,10 +100,10 @@ public:
     // so its last frame is the other extreme); returns the box's line with an error text, or "".
     std::string Finish(int& line) {
         if (framesLine_ != 0) {  // a still scene is one frame through any camera
-            const long long frames = std::max(1LL, SequenceFrames(scene_.camera, scene_.frames));
-            if (frames > MAX_FRAMES) {
+            const double frames = std::max(1.0, SequenceFrames(scene_.camera, scene_.frames));
+            if (!(frames <= MAX_FRAMES)) {
                 line = framesLine_;
-                return "frames: " + std::to_string(frames) + " frames of the camera, more than 10000";
+                return "frames: " + JsonNumber(frames) + " frames of the camera, more than 10000";
             }
             scene_.frames = static_cast<int>(frames);
         }

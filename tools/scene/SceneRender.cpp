@@ -172,6 +172,14 @@ int Shade(const View& view, const GreyFrame& frame, int uc, int vc) {
 
 unsigned char Clamp(int value) { return static_cast<unsigned char>(value < 0 ? 0 : (value > 255 ? 255 : value)); }
 
+// A picture coordinate truncated toward zero, held within +-DERIVED_MAX_PIX (a coordinate that is
+// not a number counts as far above or left): an edge farther out, as a box nearly in the camera's
+// plane or a zone of many kilometres gives, covers the same pixels from there.
+int PictureCoordinate(double value) {
+    if (!(value > -DERIVED_MAX_PIX)) return static_cast<int>(-DERIVED_MAX_PIX);
+    return static_cast<int>(value < DERIVED_MAX_PIX ? value : DERIVED_MAX_PIX);
+}
+
 }  // namespace
 
 // At the row's centre.
@@ -184,10 +192,11 @@ BoxExtent Extent(const Camera& camera, const Box& box) {
     BoxExtent e;
     e.d_pix = camera.bf_pix / box.z_m;
     const double pixPerMetre = camera.f_pix / box.z_m;
-    e.uLeft = static_cast<int>(std::ceil(camera.u0_pix + box.left_m * pixPerMetre));
-    e.uRight = static_cast<int>(std::floor(camera.u0_pix + box.right_m * pixPerMetre));
-    e.vBottom = static_cast<int>(FlatRoadRow(camera, e.d_pix));  // not capped: near boxes reach below the picture
-    e.vTop = e.vBottom - static_cast<int>(box.height_m * e.d_pix / camera.baseline_m + 0.5);
+    e.uLeft = PictureCoordinate(std::ceil(camera.u0_pix + box.left_m * pixPerMetre));
+    e.uRight = PictureCoordinate(std::floor(camera.u0_pix + box.right_m * pixPerMetre));
+    // Not capped at the picture: near boxes reach below it.
+    e.vBottom = PictureCoordinate(FlatRoadRow(camera, e.d_pix));
+    e.vTop = PictureCoordinate(e.vBottom - std::trunc(box.height_m * e.d_pix / camera.baseline_m + 0.5));
     return e;
 }
 
@@ -276,8 +285,8 @@ std::vector<unsigned char> RenderGrey(const Scene& scene) {
 
 std::vector<unsigned char> RenderTopView(const Camera& camera) {
     const int gridRows = static_cast<int>(TOPVIEW_GRID_M / TOPVIEW_M_PER_PIX + 0.5);
-    const int zoneLeft = TOPVIEW_CENTRE_U + static_cast<int>(camera.zoneL_m / TOPVIEW_M_PER_PIX - 0.5);
-    const int zoneRight = TOPVIEW_CENTRE_U + static_cast<int>(camera.zoneR_m / TOPVIEW_M_PER_PIX + 0.5);
+    const int zoneLeft = TOPVIEW_CENTRE_U + PictureCoordinate(camera.zoneL_m / TOPVIEW_M_PER_PIX - 0.5);
+    const int zoneRight = TOPVIEW_CENTRE_U + PictureCoordinate(camera.zoneR_m / TOPVIEW_M_PER_PIX + 0.5);
     std::vector<unsigned char> top(TOPVIEW_BYTES);
     for (int row = 0; row < TOPVIEW_V; ++row) {  // row 0 is the bottom, at distance 0
         for (int u = 0; u < TOPVIEW_U; ++u) {

@@ -17,8 +17,8 @@ const char* const TRUTH_HEADER = "frame,id,z_m,x_left_m,x_right_m,x_center_m,hei
 
 }  // namespace
 
-long long SequenceFrames(const Camera& camera, int defaultFrames) {
-    return std::llround(FrameTime(DEFAULT_CAMERA, defaultFrames) / FrameTime(camera, 1));
+double SequenceFrames(const Camera& camera, int defaultFrames) {
+    return std::round(FrameTime(DEFAULT_CAMERA, defaultFrames) / FrameTime(camera, 1));
 }
 
 Box BoxAtFrame(const Camera& camera, const Box& box, int k) {

@@ -16,6 +16,7 @@
 #include "CameraFile.h"
 #include "CommandLine.h"
 #include "Files.h"
+#include "OutputChecks.h"
 #include "Scene.h"
 
 namespace {
@@ -64,18 +65,28 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return incomplete.empty() || ShowUsageError("scene-render: " + incomplete, USAGE);
 }
 
-// Every file the run will write, so that one it must not replace stops it before any rendering.
-std::vector<std::string> OutputPaths(const Options& o, const scene::Scene& s) {
-    std::vector<std::string> paths;
-    if (!o.embedded.empty()) paths.push_back(o.embedded);
+// Every file the run will write, by its option, so that one it must not replace stops it before any
+// rendering.
+std::vector<NamedFile> Outputs(const Options& o, const scene::Scene& s) {
+    std::vector<NamedFile> outputs;
+    if (!o.embedded.empty()) outputs.push_back({"--embedded", o.embedded});
     if (!o.bmpDir.empty()) {
-        for (const std::string& path : scene::SceneBmpPaths(o.bmpDir)) paths.push_back(path);
+        for (const std::string& path : scene::SceneBmpPaths(o.bmpDir)) outputs.push_back({"--bmp", path});
     }
     if (!o.sequence.empty()) {
-        for (int k = 0; k < s.frames; ++k) paths.push_back(scene::SequenceFramePath(o.sequence, scene::SEQUENCE_FIRST_FRAME + k));
-        paths.push_back(o.truth);
+        for (int k = 0; k < s.frames; ++k) {
+            outputs.push_back({"--sequence", scene::SequenceFramePath(o.sequence, scene::SEQUENCE_FIRST_FRAME + k)});
+        }
+        outputs.push_back({"--truth", o.truth});
     }
-    return paths;
+    return outputs;
+}
+
+// The files the run reads: the scene and the camera.
+std::vector<NamedFile> Inputs(const Options& o) {
+    std::vector<NamedFile> inputs = {{"--scene", o.scene}};
+    if (!o.camera.empty()) inputs.push_back({"--camera", o.camera});
+    return inputs;
 }
 
 int Fail(const std::string& message) {
@@ -100,8 +111,10 @@ bool LoadCamera(const std::string& path, Camera& camera, std::string& error) {
 
 int Write(const Options& o, const scene::Scene& s) {
     std::string error;
-    for (const std::string& path : OutputPaths(o, s)) {
-        if (!ReplaceableOutput(path, error)) return Fail(error);
+    const std::vector<NamedFile> outputs = Outputs(o, s);
+    if (!CheckOutputsApart(Inputs(o), outputs, {}, "", error)) return Fail(error);
+    for (const NamedFile& output : outputs) {
+        if (!ReplaceableOutput(output.path, error)) return Fail(error);
     }
     if (!o.embedded.empty() && !scene::WriteEmbeddedSource(s, o.embedded)) return Fail("cannot write " + o.embedded);
     if (!o.bmpDir.empty()) {
