@@ -373,6 +373,8 @@ TEST(EvalProgram, RefusesSpecialFilesAndReportsOutputThatCannotBeWritten) {
         {"--truth " + truth + " --results /dev/zero", "obstacle-eval: /dev/zero: not a regular file\n"},
         {"--truth " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": not a regular file\n"},
         {"--truth " + dir + " --results " + results, "obstacle-eval: " + dir + ": not a regular file\n"},
+        {"--labels /dev/zero --results " + results, "obstacle-eval: /dev/zero: not a regular file\n"},
+        {"--labels " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": not a regular file\n"},
         {both + " > /dev/full", "obstacle-eval: standard output cannot be written\n"},
         {both + " --json > /dev/full", "obstacle-eval: standard output cannot be written\n"},
         {"--help > /dev/full", "obstacle-eval: standard output cannot be written\n"},
