@@ -30,6 +30,9 @@ void CheckScores(const Scores& s) {
 
 void CheckStreetScores(const StreetScores& s) {
     const bool consistent = s.speedSamples <= s.trackSamples && s.acceptedFrames <= s.frames &&
+                            s.oneFrameTrajectories <= s.trajectories && s.confirmedTrajectories <= s.trajectories &&
+                            s.own.frames + s.reseeded.frames + s.kept.frames <= s.frames &&
+                            s.own.frames + s.reseeded.frames <= s.acceptedFrames &&
                             Within(s.withinFivePercent, 0.0, 1.0) && Within(s.acceptedShare, 0.0, 1.0) &&
                             Within(s.distanceErrorMedian, 0.0, 1e308);
     if (!consistent) std::abort();
