@@ -116,6 +116,20 @@ def eval_seeds():
         results += '{"frame": %d, "tracks": [%s]}\n' % (f, ", ".join(tracks))
     write("eval_inputs", "car_closing_in.txt", (truth + "\0" + results).encode())
     write("eval_inputs", "results_only.txt", b'\0{"frame": 1, "tracks": []}\n')
+    # KITTI tracking labels, a zero byte, results JSON Lines with confirmed tracks and road profiles:
+    # a parked car passed on the left, held by two trajectories, and a region not to be scored.
+    labels = ""
+    results = ""
+    for f in range(4):
+        z = 20.0 - 1.2 * f
+        labels += "%d 0 Car 0 %d 1.9 300 170 400 240 1.5 1.7 4.2 -3.0 1.6 %.2f 1.57\n" % (f, f % 2, z)
+        labels += "%d -1 DontCare -1 -1 -10 700 150 750 190 -1 -1 -1 -1000 -1000 -1000 -10\n" % f
+        track = 1 if f < 2 else 2
+        profile = '"own", "accepted": true' if f % 2 == 0 else '"kept", "accepted": false'
+        results += ('{"frame": %d, "road": {"ground": [0, 1], "profile": %s}, "tracks": [{"id": 1, "track": %d, '
+                    '"count": %d, "confirmed": %s, "z_m": %.2f, "x_m": -3.1, "w_m": 1.5, "vz_mps": -12}]}\n'
+                    % (f, profile, track, f + 2, "true" if f > 0 else "false", z - 2.0))
+    write("eval_inputs", "labels_parked_car.txt", (labels + "\0" + results).encode())
 
 
 def scene_seeds():

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -134,6 +135,39 @@ TEST(EvalFiles, ReadsTheResultsJsonLinesAndNamesTheFaultyLine) {
     EXPECT_EQ(ResultsFault(ok + ok), "r.jsonl:2: frame 1 appears twice");
 }
 
+// What the run adds for the scores: whether each track is confirmed, and which road profile each
+// frame used, "accepted" exactly for the frame's own and a re-seeded one.
+TEST(EvalFiles, ResultsSayWhichTracksAreConfirmedAndWhichProfileWasUsed) {
+    const auto frame = [](const std::string& confirmed, const std::string& road) {
+        return "{\"frame\": 1, \"road\": {\"ground\": [1]" + road + "}, \"tracks\": [{\"id\": 1, \"count\": 2, \"z_m\": 9,"
+               " \"x_m\": 0, \"w_m\": 1, \"vz_mps\": 0" + confirmed + "}]}\n";
+    };
+    const struct {
+        std::string confirmed, road;
+        bool isConfirmed;
+        std::optional<ProfileKind> profile;
+    } good[] = {
+        {"", ", \"accepted\": true", false, std::nullopt},
+        {", \"confirmed\": true", ", \"accepted\": true, \"profile\": \"own\"", true, ProfileKind::OWN},
+        {", \"confirmed\": false", ", \"accepted\": false, \"profile\": \"kept\"", false, ProfileKind::KEPT},
+        {"", ", \"accepted\": true, \"profile\": \"reseeded\"", false, ProfileKind::RESEEDED},
+    };
+    for (const auto& c : good) {
+        std::istringstream in(frame(c.confirmed, c.road));
+        const auto frames = ReadResultsJsonl(in, "r.jsonl");
+        EXPECT_EQ(frames[0].tracks[0].Confirmed(), c.isConfirmed) << c.confirmed;
+        EXPECT_EQ(frames[0].road.profile, c.profile) << c.road;
+    }
+    const std::string agree = "r.jsonl:1: \"road\" \"accepted\" must be true exactly for the profiles \"own\" and \"reseeded\"";
+    const std::string kinds = "r.jsonl:1: \"road\" \"profile\" must be \"own\", \"kept\" or \"reseeded\"";
+    EXPECT_EQ(ResultsFault(frame("", ", \"accepted\": false, \"profile\": \"own\"")), agree);
+    EXPECT_EQ(ResultsFault(frame("", ", \"accepted\": true, \"profile\": \"kept\"")), agree);
+    EXPECT_EQ(ResultsFault(frame("", ", \"accepted\": true, \"profile\": \"new\"")), kinds);
+    EXPECT_EQ(ResultsFault(frame("", ", \"accepted\": true, \"profile\": 1")), kinds);
+    EXPECT_EQ(ResultsFault(frame(", \"confirmed\": 1", ", \"accepted\": true")),
+              "r.jsonl:1: track 0 \"confirmed\" must be true or false");
+}
+
 // A track's trajectory number, where the run writes one, is its identity; results either number
 // every track or none.
 TEST(EvalFiles, ResultsNumberEveryTrajectoryOrNone) {
@@ -227,8 +261,8 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.output.rfind("usage: obstacle-eval", 0), 0u);
 
-    // A street's scoring needs its poses, the run's camera and the run's pictures, each named when
-    // it is missing or wrong.
+    // A street's scoring needs the run's camera and the run's pictures, and its poses where given,
+    // each named when it is missing or wrong.
     const std::string poses = dir + "eval_poses.txt";
     const std::string camera = dir + "eval_camera.txt";
     std::ofstream(poses) << "1 0 0 0 0 1 0 0 0 0 1 0\n";
@@ -241,9 +275,10 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
         std::string arguments;
         std::string message;
     } streetCases[] = {
-        {"--poses " + poses + " --results " + results, "--poses needs --camera and --disparity"},
-        {"--poses " + poses + " --truth " + truth + " --results " + results, "give either --truth or --poses"},
-        {"--truth " + truth + " --results " + results + " --fps 10", "go with --poses"},
+        {"--poses " + poses + " --results " + results, "a street needs --camera and --disparity"},
+        {"--disparity " + dir + "dXXXXX.bmp --results " + results, "a street needs --camera and --disparity"},
+        {"--poses " + poses + " --truth " + truth + " --results " + results, "give one of --truth, --labels or --disparity"},
+        {"--truth " + truth + " --results " + results + " --fps 10", "--disparity-scale and --fps go with --disparity"},
         {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp --fps 0",
          "--fps: '0' is not a number above 0"},
         {"--poses " + poses + " --results " + results + " --camera " + camera + " --disparity " + dir + "dXXXXX.bmp --fps 1e-310",
@@ -345,6 +380,8 @@ TEST(EvalProgram, RefusesSpecialFilesAndReportsOutputThatCannotBeWritten) {
         {"--truth " + truth + " --results /dev/zero", "obstacle-eval: /dev/zero: not a regular file\n"},
         {"--truth " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": not a regular file\n"},
         {"--truth " + dir + " --results " + results, "obstacle-eval: " + dir + ": not a regular file\n"},
+        {"--labels /dev/zero --results " + results, "obstacle-eval: /dev/zero: not a regular file\n"},
+        {"--labels " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": not a regular file\n"},
         {both + " > /dev/full", "obstacle-eval: standard output cannot be written\n"},
         {both + " --json > /dev/full", "obstacle-eval: standard output cannot be written\n"},
         {"--help > /dev/full", "obstacle-eval: standard output cannot be written\n"},

@@ -71,6 +71,53 @@ TEST(StreetEvaluation, PredictsStaticTracksFromTheEgoMotion) {
     EXPECT_THROW(EvaluateStreet(poses, {noRoad}, {}, 370, 0.1), EvaluationError);
 }
 
+TEST(StreetEvaluation, CountsTrajectoriesAndTheRoadPerProfileKindWithOrWithoutPoses) {
+    // Trajectory 1 lasts three frames and is confirmed from frame 1; 2 and 4 last one frame each,
+    // 4 confirmed by the results' own flag; 3 lasts two frames, never confirmed.
+    TrackReport flagged = Track(4, 1, 30.0, 0.0);
+    flagged.confirmed = true;
+    std::vector<FrameResult> results = {
+        Frame(0, {Track(1, 2, 20.0, 3.0), Track(2, 1, 10.0, 0.0)}),
+        Frame(1, {Track(1, 3, 18.8, 3.0), Track(3, 1, 15.0, 1.0)}),
+        Frame(2, {Track(1, 4, 17.6, 3.0), Track(3, 2, 13.8, 1.0), flagged}),
+    };
+    // Fitted road: row 170.5 + 3 d, inside 370 rows for d = 1 .. 66. Frame 0 on its own profile,
+    // 1 row off; frame 1 keeps one 4 rows off; frame 2 re-seeded, 2 rows off.
+    const ProfileKind kinds[] = {ProfileKind::OWN, ProfileKind::KEPT, ProfileKind::RESEEDED};
+    const int offsets[] = {1, 4, 2};
+    for (size_t k = 0; k < results.size(); ++k) {
+        for (int d = 0; d < LUT_NUM; ++d) results[k].road.ground[d] = 170 + 3 * d + offsets[k];
+        results[k].road.profile = kinds[k];
+        results[k].road.accepted = kinds[k] != ProfileKind::KEPT;
+    }
+    const std::vector<std::optional<RoadLine>> roads(3, RoadLine{170.5, 3.0, 100});
+    for (const bool withPoses : {false, true}) {
+        const std::vector<Pose> poses =
+            withPoses ? std::vector<Pose>{Translated(0.0), Translated(1.2), Translated(2.4)} : std::vector<Pose>{};
+        const StreetScores s = EvaluateStreet(poses, results, roads, 370, 0.1);
+        EXPECT_EQ(s.withPoses, withPoses);
+        EXPECT_EQ(s.trackSamples, withPoses ? 2 : 0);  // trajectory 1 in frames 1 and 2
+        EXPECT_EQ(s.trajectories, 4);
+        EXPECT_EQ(s.oneFrameTrajectories, 2);
+        EXPECT_DOUBLE_EQ(*s.oneFrameShare, 0.5);
+        EXPECT_EQ(s.confirmedTrajectories, 2);
+        EXPECT_TRUE(s.profilesGiven);
+        EXPECT_EQ(s.own.frames, 1);
+        EXPECT_EQ(s.kept.frames, 1);
+        EXPECT_EQ(s.reseeded.frames, 1);
+        EXPECT_DOUBLE_EQ(*s.own.roadRowErrorMedian, 1.0);
+        EXPECT_DOUBLE_EQ(*s.kept.roadRowErrorMedian, 4.0);
+        EXPECT_DOUBLE_EQ(*s.reseeded.roadRowErrorMedian, 2.0);
+        EXPECT_DOUBLE_EQ(*s.roadRowErrorMedian, 2.0);
+        EXPECT_NEAR(*s.acceptedShare, 2.0 / 3.0, 1e-12);
+    }
+    // Results of an older run say nothing of the profile: no figures per kind.
+    for (FrameResult& frame : results) frame.road.profile.reset();
+    const StreetScores older = EvaluateStreet({}, results, roads, 370, 0.1);
+    EXPECT_FALSE(older.profilesGiven);
+    EXPECT_FALSE(older.own.roadRowErrorMedian.has_value());
+}
+
 TEST(StreetEvaluation, ComparesRoadRowsWhereTheFittedRoadIsInThePicture) {
     // Fitted road: row 170.5 + 3 d; inside 370 rows for d = 1 .. 66 (d = 66 at row 368.5).
     FrameResult frame = Frame(0, {});

@@ -24,35 +24,6 @@ struct EligibleRun {
     int length = 0;
 };
 
-bool NearerTruth(const TruthRow* a, const TruthRow* b) {
-    return a->z_m != b->z_m ? a->z_m < b->z_m : a->id < b->id;
-}
-
-// Nearest first: each truth, nearest first, takes the free matching track of least distance
-// error. Returns (truth index, track index) pairs and marks the tracks taken.
-std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const TruthRow*>& truths,
-                                                         const std::vector<const TrackReport*>& tracks,
-                                                         std::vector<bool>& taken) {
-    std::vector<std::pair<size_t, size_t>> pairs;
-    for (size_t g = 0; g < truths.size(); ++g) {
-        size_t best = tracks.size();
-        for (size_t t = 0; t < tracks.size(); ++t) {
-            if (taken[t] || !TrackMatchesTruth(*tracks[t], *truths[g])) continue;
-            if (best == tracks.size()) {
-                best = t;
-                continue;
-            }
-            const double error = std::fabs(tracks[t]->z_m - truths[g]->z_m);
-            const double bestError = std::fabs(tracks[best]->z_m - truths[g]->z_m);
-            if (error < bestError || (error == bestError && tracks[t]->Identity() < tracks[best]->Identity())) best = t;
-        }
-        if (best == tracks.size()) continue;
-        taken[best] = true;
-        pairs.emplace_back(g, best);
-    }
-    return pairs;
-}
-
 // Everything gathered over the frames before the scores are formed.
 struct Tally {
     Scores scores;
@@ -126,6 +97,33 @@ Scores FinalScores(const Tally& tally) {
 
 }  // namespace
 
+bool NearerTruth(const TruthRow* a, const TruthRow* b) {
+    return a->z_m != b->z_m ? a->z_m < b->z_m : a->id < b->id;
+}
+
+std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const TruthRow*>& truths,
+                                                         const std::vector<const TrackReport*>& tracks,
+                                                         std::vector<bool>& taken, const DistanceGate& gate) {
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t g = 0; g < truths.size(); ++g) {
+        size_t best = tracks.size();
+        for (size_t t = 0; t < tracks.size(); ++t) {
+            if (taken[t] || !TrackMatchesTruth(*tracks[t], *truths[g], gate)) continue;
+            if (best == tracks.size()) {
+                best = t;
+                continue;
+            }
+            const double error = std::fabs(tracks[t]->z_m - truths[g]->z_m);
+            const double bestError = std::fabs(tracks[best]->z_m - truths[g]->z_m);
+            if (error < bestError || (error == bestError && tracks[t]->Identity() < tracks[best]->Identity())) best = t;
+        }
+        if (best == tracks.size()) continue;
+        taken[best] = true;
+        pairs.emplace_back(g, best);
+    }
+    return pairs;
+}
+
 std::optional<double> Ratio(double numerator, double denominator) {
     if (denominator == 0.0) return std::nullopt;
     return numerator / denominator;
@@ -136,9 +134,9 @@ std::optional<double> MaybePercentile(const std::vector<double>& values, double 
     return Percentile(values, fraction);
 }
 
-bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth) {
-    const double gate = std::max(DISTANCE_GATE_M, DISTANCE_GATE_FRACTION * truth.z_m);
-    if (!(std::fabs(track.z_m - truth.z_m) <= gate)) return false;
+bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth, const DistanceGate& gate) {
+    const double limit = std::max(gate.atLeast_m, gate.fraction * truth.z_m);
+    if (!(std::fabs(track.z_m - truth.z_m) <= limit)) return false;
     const double left = track.x_m - track.w_m / 2.0;
     const double right = track.x_m + track.w_m / 2.0;
     return left < truth.xRight_m && truth.xLeft_m < right;

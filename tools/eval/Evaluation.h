@@ -51,6 +51,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "Camera.h"
@@ -92,7 +93,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth);
+// The matching's gate on distance: |z_m - true z| at most the larger of the two.
+struct DistanceGate {
+    double atLeast_m;
+    double fraction;  // of the true distance
+};
+constexpr DistanceGate SCENE_GATE = {DISTANCE_GATE_M, DISTANCE_GATE_FRACTION};
+
+// The track's distance lies within the gate and its lateral extent overlaps the truth's.
+bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth, const DistanceGate& gate = SCENE_GATE);
+
+// The order in which truths take their tracks: nearer first, then lower id.
+bool NearerTruth(const TruthRow* a, const TruthRow* b);
+
+// Nearest first: each truth, in the order given, takes the free track matching it within `gate`
+// of least distance error (then lowest identity). Returns (truth index, track index) pairs and
+// marks the tracks taken in `taken` (one flag per track).
+std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const TruthRow*>& truths,
+                                                         const std::vector<const TrackReport*>& tracks,
+                                                         std::vector<bool>& taken,
+                                                         const DistanceGate& gate = SCENE_GATE);
 
 // Linear-interpolation percentile, 0 <= fraction <= 1; `values` need not be sorted and must
 // not be empty.

@@ -107,6 +107,13 @@ std::optional<int> TrajectoryNumber(const Json& track, const std::string& name) 
     return JsonInt(number, name + " \"track\"");
 }
 
+std::optional<bool> ConfirmedFlag(const Json& track, const std::string& name) {
+    const Json* confirmed = Member(track, "confirmed");
+    if (confirmed == nullptr) return std::nullopt;
+    if (!confirmed->is_boolean()) throw LineError(name + " \"confirmed\" must be true or false");
+    return confirmed->get<bool>();
+}
+
 TrackReport ParseTrack(const Json& track, size_t index) {
     const std::string name = "track " + std::to_string(index);
     if (!track.is_object()) throw LineError(name + " is not an object");
@@ -116,7 +123,8 @@ TrackReport ParseTrack(const Json& track, size_t index) {
                        JsonNumberOrNull(Member(track, "x_m"), name + " \"x_m\""),
                        JsonNumberOrNull(Member(track, "w_m"), name + " \"w_m\""),
                        JsonNumberOrNull(Member(track, "vz_mps"), name + " \"vz_mps\""),
-                       TrajectoryNumber(track, name)};
+                       TrajectoryNumber(track, name),
+                       ConfirmedFlag(track, name)};
 }
 
 // The parser's own text without its "[json.exception...] " tag; for a syntax error the column
@@ -132,7 +140,22 @@ std::string JsonFault(const nlohmann::json::exception& e) {
            (colon == std::string::npos ? reason : reason.substr(colon + 2));
 }
 
-// The road member, when there is one: "ground", an array of rows, and "accepted".
+// The road's "profile", where there is one; it must agree with "accepted".
+std::optional<ProfileKind> ProfileOf(const Json& road, bool accepted) {
+    const Json* profile = Member(road, "profile");
+    if (profile == nullptr) return std::nullopt;
+    const std::string name = profile->is_string() ? profile->get<std::string>() : "";
+    const ProfileKind kind = name == "own"        ? ProfileKind::OWN
+                             : name == "kept"     ? ProfileKind::KEPT
+                             : name == "reseeded" ? ProfileKind::RESEEDED
+                                                  : throw LineError("\"road\" \"profile\" must be \"own\", \"kept\" or \"reseeded\"");
+    if (accepted != (kind != ProfileKind::KEPT)) {
+        throw LineError("\"road\" \"accepted\" must be true exactly for the profiles \"own\" and \"reseeded\"");
+    }
+    return kind;
+}
+
+// The road member, when there is one: "ground", an array of rows, "accepted" and maybe "profile".
 RoadReport ParseRoad(const Json* road) {
     RoadReport report;
     if (road == nullptr) return report;
@@ -144,6 +167,7 @@ RoadReport ParseRoad(const Json* road) {
         report.ground.push_back(JsonInt(&(*ground)[i], "road row " + std::to_string(i)));
     }
     report.accepted = accepted->get<bool>();
+    report.profile = ProfileOf(*road, report.accepted);
     return report;
 }
 

@@ -12,9 +12,13 @@
 // objects with integer "id" and "count" and numbers "z_m", "x_m", "w_m", "vz_mps" (null stands
 // for a value that is not finite), and an integer "track" where the run numbers its trajectories
 // (obstacle-track does: a number never reused in the run, where an "id" returns to the pool when
-// its track ends). Either every track of the results carries "track" or none does. A frame's
-// "road" object, where there is one, holds "ground", an array of integer road rows (one per
-// disparity level), and the boolean "accepted". Other members are ignored. Blank lines are skipped.
+// its track ends). Either every track of the results carries "track" or none does. A track may
+// carry the boolean "confirmed" (whether it has ESTABLISHED_COUNT updates). A frame's "road"
+// object, where there is one, holds "ground", an array of integer road rows (one per disparity
+// level), the boolean "accepted" and, where the run says which profile it used, "profile": "own"
+// (the frame's own, accepted), "kept" (refused: the one in force kept) or "reseeded" (the frame's
+// own taken after the one in force had been refused for a while); "accepted" is true exactly for
+// "own" and "reseeded". Other members are ignored. Blank lines are skipped.
 #pragma once
 
 #include <istream>
@@ -22,6 +26,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "TrackingObject.h"  // ESTABLISHED_COUNT: tracks with at least this many updates are output
 
 struct TruthRow {
     int frame;
@@ -45,15 +51,22 @@ struct TrackReport {
     double w_m;
     double vz_mps;
     std::optional<int> track = std::nullopt;  // the trajectory's number, where the results carry one
+    std::optional<bool> confirmed = std::nullopt;  // as the results state it, where they do
 
     // The trajectory the report belongs to: its number where there is one, else its identifier.
     int Identity() const { return track ? *track : id; }
+    // Whether the tracker outputs it: as the results state it, else from its updates.
+    bool Confirmed() const { return confirmed ? *confirmed : count >= ESTABLISHED_COUNT; }
 };
+
+// Which road profile a frame used.
+enum class ProfileKind { OWN, KEPT, RESEEDED };
 
 // The frame's road profile as the results report it; empty ground when they do not.
 struct RoadReport {
     std::vector<int> ground;  // road row per disparity level
     bool accepted = false;
+    std::optional<ProfileKind> profile = std::nullopt;  // where the results say
 };
 
 struct FrameResult {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "Config.h"
@@ -112,6 +114,9 @@ struct StreetTally {
     std::vector<double> distanceErrors;
     std::vector<double> speedRatios;
     std::vector<double> rowErrors;
+    std::map<ProfileKind, std::vector<double>> rowErrorsOf;  // per profile kind
+    std::map<int, int> framesOf;                             // trajectory -> frames reported
+    std::set<int> confirmed;                                 // trajectories confirmed in some frame
 };
 
 void TallyTracks(const FrameResult& previous, const FrameResult& now, const Pose& from, const Pose& to,
@@ -139,8 +144,36 @@ void TallyRoad(const RoadReport& road, const RoadLine& line, int pictureRows, St
         const double fitted = line.horizonRow + line.rowsPerLevel * d;
         if (!(fitted >= 0.0 && fitted < pictureRows)) continue;
         // In real numbers: a reported row may be any int, as far from the fitted one as ints go.
-        tally.rowErrors.push_back(std::fabs(road.ground[d] - std::trunc(fitted)));
+        const double error = std::fabs(road.ground[d] - std::trunc(fitted));
+        tally.rowErrors.push_back(error);
+        if (road.profile) tally.rowErrorsOf[*road.profile].push_back(error);
     }
+}
+
+void TallyTrajectories(const FrameResult& frame, StreetTally& tally) {
+    for (const TrackReport& t : frame.tracks) {
+        ++tally.framesOf[t.Identity()];
+        if (t.Confirmed()) tally.confirmed.insert(t.Identity());
+    }
+}
+
+void CountProfile(const RoadReport& road, StreetScores& s) {
+    if (!road.profile) return;
+    s.profilesGiven = true;
+    ++(*road.profile == ProfileKind::OWN ? s.own : *road.profile == ProfileKind::KEPT ? s.kept : s.reseeded).frames;
+}
+
+void TrajectoryFigures(const StreetTally& tally, StreetScores& s) {
+    s.trajectories = static_cast<int>(tally.framesOf.size());
+    s.oneFrameTrajectories = static_cast<int>(
+        std::count_if(tally.framesOf.begin(), tally.framesOf.end(), [](const auto& t) { return t.second == 1; }));
+    s.confirmedTrajectories = static_cast<int>(tally.confirmed.size());
+    s.oneFrameShare = Ratio(s.oneFrameTrajectories, s.trajectories);
+}
+
+std::optional<double> MedianRowError(const StreetTally& tally, ProfileKind kind) {
+    const auto errors = tally.rowErrorsOf.find(kind);
+    return errors == tally.rowErrorsOf.end() ? std::nullopt : MaybePercentile(errors->second, 0.5);
 }
 
 }  // namespace
@@ -190,10 +223,11 @@ StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<Fr
                             const std::vector<std::optional<RoadLine>>& roads, int pictureRows,
                             double frameInterval_s) {
     StreetScores s;
+    s.withPoses = !poses.empty();
     StreetTally tally;
     for (size_t k = 0; k < results.size(); ++k) {
         const FrameResult& frame = results[k];
-        if (frame.frame < 0 || static_cast<size_t>(frame.frame) >= poses.size()) {
+        if (s.withPoses && (frame.frame < 0 || static_cast<size_t>(frame.frame) >= poses.size())) {
             throw EvaluationError("frame " + std::to_string(frame.frame) + " has no pose (the poses cover frames 0 to " +
                                   std::to_string(poses.size() - 1) + ")");
         }
@@ -203,7 +237,9 @@ StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<Fr
         }
         ++s.frames;
         s.acceptedFrames += frame.road.accepted ? 1 : 0;
-        if (k > 0 && results[k - 1].frame == frame.frame - 1) {
+        CountProfile(frame.road, s);
+        TallyTrajectories(frame, tally);
+        if (s.withPoses && k > 0 && results[k - 1].frame == frame.frame - 1) {
             TallyTracks(results[k - 1], frame, poses[frame.frame - 1], poses[frame.frame], frameInterval_s, tally);
         }
         if (k < roads.size() && roads[k]) {
@@ -221,6 +257,10 @@ StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<Fr
     s.withinFivePercent = Ratio(static_cast<double>(within), s.trackSamples);
     s.speedRatioMedian = MaybePercentile(tally.speedRatios, 0.5);
     s.roadRowErrorMedian = MaybePercentile(tally.rowErrors, 0.5);
+    s.own.roadRowErrorMedian = MedianRowError(tally, ProfileKind::OWN);
+    s.kept.roadRowErrorMedian = MedianRowError(tally, ProfileKind::KEPT);
+    s.reseeded.roadRowErrorMedian = MedianRowError(tally, ProfileKind::RESEEDED);
     s.acceptedShare = Ratio(s.acceptedFrames, s.frames);
+    TrajectoryFigures(tally, s);
     return s;
 }

@@ -1,5 +1,6 @@
-// Scores a run on a street that stands still (parked cars, trees, posts, facades) without object
-// labels, against the recording's ground-truth ego motion and the road seen in its own disparities.
+// Scores a run on a real street without object labels: its road against the road seen in its own
+// disparities, its trajectories, and, where the recording's ego motion is given and the street
+// stands still (parked cars, trees, posts, facades), its tracks against that motion.
 //
 // Poses: KITTI's one 3 x 4 matrix [R | t] per line, row-major, twelve numbers: the left camera of
 // frame k (the line k, from 0) in the first frame's coordinates (x right, y down, z forward,
@@ -18,7 +19,13 @@
 // Road: the road line of a frame is fitted to its own disparity picture (RoadLine); its rows are
 // compared with the run's road rows ("road"."ground") at every disparity level from 1 to
 // LUT_NUM - 1 whose fitted row lies inside the picture (truncated toward zero, as the detector's
-// rows are), over all frames, accepted or not: the rows the run used.
+// rows are), over all frames, accepted or not: the rows the run used. Where the results say which
+// profile each frame used ("own", "kept", "reseeded"), the frames and the median row error are
+// given per profile kind too.
+//
+// Trajectories: every trajectory (TrackReport::Identity) of the results, confirmed or not; the
+// share of them reported in one frame only (tracks started on noise and never seen again), and
+// the number confirmed (TrackReport::Confirmed) in some frame.
 #pragma once
 
 #include <array>
@@ -57,7 +64,14 @@ constexpr int ROAD_FIT_MIN_ROWS = 20;
 // fewer than ROAD_FIT_MIN_ROWS rows qualify.
 std::optional<RoadLine> FitRoadLine(const double* disparities, int cols, int rows, double u0, double v0);
 
+// The road figures of the frames that used one kind of profile.
+struct ProfileFigures {
+    int frames = 0;
+    std::optional<double> roadRowErrorMedian;  // rows
+};
+
 struct StreetScores {
+    bool withPoses = false;  // whether the ego motion was given: the track and speed figures need it
     int frames = 0;
     int trackSamples = 0;   // established tracks with a prediction
     int speedSamples = 0;   // of them, those judged for their speed
@@ -70,11 +84,18 @@ struct StreetScores {
     std::optional<double> speedRatioMedian;     // median of vz_mps / -ego speed
     std::optional<double> roadRowErrorMedian;   // rows
     std::optional<double> acceptedShare;        // frames whose profile was accepted
+    bool profilesGiven = false;                 // whether the results say which profile each frame used
+    ProfileFigures own, kept, reseeded;
+    int trajectories = 0;
+    int oneFrameTrajectories = 0;
+    int confirmedTrajectories = 0;
+    std::optional<double> oneFrameShare;        // of the trajectories
 };
 
-// `roads` holds the fitted line of each result frame (same order; absent where none could be
-// fitted); `pictureRows` is the disparity picture's height and `frameInterval_s` the time between
-// frames. An EvaluationError when a result frame has no pose or no road profile.
+// `poses` is the ego motion, empty where it is not known; `roads` holds the fitted line of each
+// result frame (same order; absent where none could be fitted); `pictureRows` is the disparity
+// picture's height and `frameInterval_s` the time between frames. An EvaluationError when a result
+// frame has no road profile, or no pose where poses are given.
 StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<FrameResult>& results,
                             const std::vector<std::optional<RoadLine>>& roads, int pictureRows,
                             double frameInterval_s);
