@@ -121,7 +121,7 @@ std::string PosesText(const Scene& scene) {
         const double c = Cosine(car.heading_rad);
         const double s = Sine(car.heading_rad);
         std::snprintf(row, sizeof row, "%.12e %.12e %.12e %.12e %.12e %.12e %.12e %.12e %.12e %.12e %.12e %.12e\n",
-                      c, 0.0, s, car.x_m, 0.0, 1.0, 0.0, 0.0, -s, 0.0, c, car.z_m);
+                      c, 0.0, s, car.x_m, 0.0, 1.0, 0.0, 0.0, 0.0 - s, 0.0, c, car.z_m);  // no "-0" for a still camera
         out += row;
     }
     return out;
