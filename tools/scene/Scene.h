@@ -38,6 +38,7 @@ constexpr double TOPVIEW_GRID_M = 5.0;         // distance lines every 5 m, brig
 constexpr int SEQUENCE_FIRST_FRAME = 1;  // file and truth number of frame k: SEQUENCE_FIRST_FRAME + k
 constexpr double VISIBLE_SHARE = 0.3;    // a box is visible when this share of its face is seen
 constexpr char FRAME_MARK[] = "XXXXX";   // stands for the frame number in a file name pattern
+constexpr double PI = 3.14159265358979323846;
 
 // One upright obstacle: a box whose face, at distance z_m, looks at the camera. Its velocity is
 // relative to the camera and constant, except in a scene with the car's own motion (EgoMotion):

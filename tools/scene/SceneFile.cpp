@@ -51,7 +51,7 @@ constexpr size_t MAX_GRADE_CHANGES = 16;
 constexpr double MAX_PITCH_DEG = 5.0;
 constexpr double MAX_PITCH_HZ = 10.0;
 constexpr double MAX_YAW_RATE_RADPS = 1.0;
-constexpr double RAD_PER_DEG = 3.14159265358979323846 / 180.0;
+constexpr double RAD_PER_DEG = PI / 180.0;
 // Every box is drawn into every pixel's depth test and every other box's visibility: 64 boxes
 // render a frame in well under a second.
 constexpr size_t MAX_BOXES = 64;

@@ -16,32 +16,24 @@ constexpr uint64_t FRAME_SEED_STEP = 0x3C6EF372FE94F82Bull;
 
 const char* const TRUTH_HEADER = "frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible\n";
 
-constexpr double PI = 3.14159265358979323846;
 constexpr int SERIES_TERMS = 14;  // the last term on [-pi, pi] is below 1e-16
 
-// sin and cos from their series in plain arithmetic on [-pi, pi], so that the motion and the
-// pictures are the same on every target (the math library's may differ in the last bit).
-double Sine(double x) {
+// sin (odd = 1) or cos (odd = 0) from its series in plain arithmetic on [-pi, pi], so that the
+// motion and the pictures are the same on every target (the math library's may differ in the
+// last bit between them).
+double Series(double x, int odd) {
     x -= 2.0 * PI * std::round(x / (2.0 * PI));
-    double term = x;
-    double sum = x;
+    double term = odd ? x : 1.0;
+    double sum = term;
     for (int n = 1; n <= SERIES_TERMS; ++n) {
-        term *= -x * x / ((2.0 * n) * (2.0 * n + 1.0));
+        term *= -x * x / ((2.0 * n - 1.0 + odd) * (2.0 * n + odd));
         sum += term;
     }
     return sum;
 }
 
-double Cosine(double x) {
-    x -= 2.0 * PI * std::round(x / (2.0 * PI));
-    double term = 1.0;
-    double sum = 1.0;
-    for (int n = 1; n <= SERIES_TERMS; ++n) {
-        term *= -x * x / ((2.0 * n - 1.0) * (2.0 * n));
-        sum += term;
-    }
-    return sum;
-}
+double Sine(double x) { return Series(x, 1); }
+double Cosine(double x) { return Series(x, 0); }
 
 }  // namespace
 
