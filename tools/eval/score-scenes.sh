@@ -35,7 +35,8 @@ score() {
 
 # Whether obstacle-track takes the ego motion of --poses.
 takes_poses=false
-"$build/obstacle-track" --help 2>&1 | grep -q -- '--poses' && takes_poses=true
+help="$("$build/obstacle-track" --help 2>&1 || true)"
+[[ "$help" == *--poses* ]] && takes_poses=true
 
 # Renders scene $1 through camera file $2 ("" for the default camera) into folder $3, tracks it
 # and scores it.
