@@ -65,6 +65,7 @@ TEST(SceneRenderProgram, RefusesBadInputWithStatusTwoBeforeRendering) {
         {"--scene " + good + " --sequence " + DIR + "render_d.bmp --truth " + DIR + "render_t.csv",
          "--sequence: '" + DIR + "render_d.bmp' has no XXXXX for the frame number"},
         {"--scene " + good, "nothing to write: give --embedded, --bmp or --sequence"},
+        {"--scene " + good + " --bmp " + DIR + "render_still --poses-out " + DIR + "render_poses.txt", "--poses-out goes with --sequence"},
         {"--scene " + good + " --camera " + kitti + out, "--embedded renders the default camera's pictures: it takes no --camera"},
         {"--scene " + good + " --camera " + kitti + " --bmp " + DIR + "render_kitti",
          "--camera: " + kitti + ": a KITTI calibration gives no picture size: give the camera in the own key = value format"},
@@ -122,14 +123,17 @@ TEST(SceneRenderProgram, RefusesCamerasAndOutputsItCannotRenderTruly) {
 }
 
 // Through a camera file: pictures of the camera's size, and a moving scene's 0.2 s (6 frames of
-// the default camera) in two frames at 10 per second, the second 0.1 s on: 20 m - 0.5 m.
+// the default camera) in two frames at 10 per second, the second 0.1 s on: 20 m - 0.5 m; the
+// camera's poses at frame numbers 0 to 2, standing still.
 TEST(SceneRenderProgram, RendersThroughTheCameraOfACameraFile) {
     const std::string scene = Write("render_moving.txt", "frames 6\nbox car -1 1 20 1.5 -5 0\n");
     const std::string frames = DIR + "render_kitti_dXXXXX.bmp";
     const std::string truth = DIR + "render_kitti_truth.csv";
+    const std::string poses = DIR + "render_kitti_poses.txt";
     std::remove((DIR + "render_kitti_d00003.bmp").c_str());
     const ProgramResult r = RunProgram(SCENE_RENDER_EXE, "--scene " + scene + " --camera " + SOURCE_DIR +
-                                                             "/data/cameras/kitti_like.txt --sequence " + frames + " --truth " + truth);
+                                                             "/data/cameras/kitti_like.txt --sequence " + frames + " --truth " + truth +
+                                                             " --poses-out " + poses);
     ASSERT_EQ(r.status, 0) << r.output;
     for (const char* name : {"render_kitti_d00001.bmp", "render_kitti_d00002.bmp"}) {
         std::ifstream bmp(DIR + name, std::ios::binary);
@@ -148,4 +152,12 @@ TEST(SceneRenderProgram, RendersThroughTheCameraOfACameraFile) {
     EXPECT_EQ(first.substr(0, first.find(',', 4)), "1,1,20.000000");
     EXPECT_EQ(second.substr(0, second.find(',', 4)), "2,1,19.500000");
     EXPECT_FALSE(std::getline(csv, more));
+    std::ifstream posesFile(poses);
+    int lines = 0;
+    for (std::string line; std::getline(posesFile, line); ++lines) {
+        EXPECT_EQ(line, "1.000000000000e+00 0.000000000000e+00 0.000000000000e+00 0.000000000000e+00 "
+                        "0.000000000000e+00 1.000000000000e+00 0.000000000000e+00 0.000000000000e+00 "
+                        "0.000000000000e+00 0.000000000000e+00 1.000000000000e+00 0.000000000000e+00");
+    }
+    EXPECT_EQ(lines, 3);
 }

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Scores the pipeline on every scene of data/scenes through the default camera and through each
-# camera of data/cameras: renders the sequence through the camera, runs obstacle-track on it with
-# that camera, prints obstacle-eval's table (judged with the camera the run wrote) and holds the
-# scores of every camera to the same floors, data/scenes/floors.txt. Last, a table of each floor's
-# scores side by side, one column per camera.
+# Scores the pipeline on the scenes of data/scenes: renders each sequence through a camera, runs
+# obstacle-track on it with that camera, prints obstacle-eval's table (judged with the camera the
+# run wrote) and holds the scores of every camera to the same floors, data/scenes/floors.txt.
+# Last, a table of each floor's scores side by side, one column per camera.
+# Which cameras: a scene data/scenes/NAME.txt goes through the default camera and through each
+# camera of data/cameras; a scene data/scenes/CAMERA/NAME.txt only through data/cameras/CAMERA.txt
+# (a scene that only makes sense at that rig's picture or frame rate). Scene names are unique.
+# Ego motion: a scene that gives the car's own motion (an `ego` statement) writes its camera's
+# poses, and obstacle-track is given them with --poses where it takes that option (it says so in
+# its --help); where it does not, the scene is tracked without them and the script says so.
 #   tools/eval/score-scenes.sh BUILD_DIR [OUT_DIR]
 # BUILD_DIR holds scene-render, obstacle-track and obstacle-eval; OUT_DIR (default
 # BUILD_DIR/scene-scores) receives, per camera and scene, CAMERA/SCENE/truth.csv, results.jsonl,
-# camera.txt and scores.json.
+# camera.txt and scores.json, and poses.txt for a scene with ego motion.
 # Exit status 1 when a guard fails or a step fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -22,19 +27,36 @@ if [ ! -x "$build/obstacle-track" ]; then
   exit 0
 fi
 
-# Prints the value of member $2 of the JSON object in file $1 ("null" when absent or null).
-score() { jq -r --arg key "$2" '.[$key]' "$1"; }
+# Prints the value of member $2 of the JSON object in file $1 ("null" when absent or null, "-"
+# when the scene was not scored through that camera).
+score() {
+  if [ -e "$1" ]; then jq -r --arg key "$2" '.[$key]' "$1"; else echo "-"; fi
+}
+
+# Whether obstacle-track takes the ego motion of --poses.
+takes_poses=false
+help="$("$build/obstacle-track" --help 2>&1 || true)"
+[[ "$help" == *--poses* ]] && takes_poses=true
 
 # Renders scene $1 through camera file $2 ("" for the default camera) into folder $3, tracks it
 # and scores it.
 run_scene() {
   local scene="$1" camera="$2" dir="$3"
-  local through=()
+  local through=() poses_out=() ego=()
   [ -n "$camera" ] && through=(--camera "$camera")
+  if grep -q '^[[:space:]]*ego[[:space:]]' "$scene"; then
+    poses_out=(--poses-out "$dir/poses.txt")
+    if $takes_poses; then
+      ego=(--poses "$dir/poses.txt")
+    else
+      echo "(tracked without its ego motion: obstacle-track takes no --poses)"
+    fi
+  fi
   rm -rf "$dir"
   mkdir -p "$dir/frames"
-  "$build/scene-render" --scene "$scene" "${through[@]}" --sequence "$dir/frames/dXXXXX.bmp" --truth "$dir/truth.csv"
-  "$build/obstacle-track" "${through[@]}" --disparity "$dir/frames/dXXXXX.bmp" --quiet \
+  "$build/scene-render" --scene "$scene" "${through[@]}" --sequence "$dir/frames/dXXXXX.bmp" --truth "$dir/truth.csv" \
+    "${poses_out[@]}"
+  "$build/obstacle-track" "${through[@]}" "${ego[@]}" --disparity "$dir/frames/dXXXXX.bmp" --quiet \
     --json "$dir/results.jsonl" --camera-out "$dir/camera.txt" 2>/dev/null
   rm -rf "$dir/frames"
   "$build/obstacle-eval" --truth "$dir/truth.csv" --results "$dir/results.jsonl" --camera "$dir/camera.txt"
@@ -60,7 +82,8 @@ failed=0
 for camera in "${cameras[@]}"; do
   file=""
   [ "$camera" = default ] || file="$root/data/cameras/$camera.txt"
-  for scene in "$root"/data/scenes/*.txt; do
+  for scene in "$root"/data/scenes/*.txt "$root/data/scenes/$camera"/*.txt; do
+    [ -e "$scene" ] || continue
     name="$(basename "$scene" .txt)"
     [ "$name" = floors ] && continue
     dir="$out/$camera/$name"

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,12 @@ constexpr double TOPVIEW_GRID_M = 5.0;         // distance lines every 5 m, brig
 constexpr int SEQUENCE_FIRST_FRAME = 1;  // file and truth number of frame k: SEQUENCE_FIRST_FRAME + k
 constexpr double VISIBLE_SHARE = 0.3;    // a box is visible when this share of its face is seen
 constexpr char FRAME_MARK[] = "XXXXX";   // stands for the frame number in a file name pattern
+constexpr double PI = 3.14159265358979323846;
 
 // One upright obstacle: a box whose face, at distance z_m, looks at the camera. Its velocity is
-// relative to the camera and constant.
+// relative to the camera and constant, except in a scene with the car's own motion (EgoMotion):
+// there a description's box gives its place at the first frame and its velocity over ground, and
+// BoxAtFrame turns both into the camera's axes of the frame.
 struct Box {
     std::string name;
     double left_m = 0.0;    // lateral edges
@@ -48,6 +52,35 @@ struct Box {
     double height_m = 0.0;  // height of the top above the road
     double vz_mps = 0.0;    // rate of change of the distance: negative while coming nearer
     double vx_mps = 0.0;    // lateral, positive to the right
+};
+
+// A change of the road's grade: from z_m ahead of the camera on, the road rises `grade` metres per
+// metre (falls where negative). Before the first change the road is the camera's flat road, so a
+// falling grade makes a crest and a rising one a dip. The changes keep their distance from the car.
+struct GradeChange {
+    double z_m;
+    double grade;
+};
+
+// The car pitching on its springs: the camera's pitch is its mounting pitch plus
+// amplitude_rad x sin(2 pi frequency_hz t), t the time from the first frame.
+struct Pitching {
+    double amplitude_rad = 0.0;
+    double frequency_hz = 0.0;
+};
+
+// The car's own motion over ground: constant forward speed and yaw rate (positive while it turns
+// right, toward +x), so it drives along a circle of radius speed / yaw rate.
+struct EgoMotion {
+    double speed_mps = 0.0;
+    double yawRate_radps = 0.0;
+};
+
+// Where the car is after driving t seconds, in the axes of where it was (x right, z ahead).
+struct CarPose {
+    double heading_rad;  // turned right by this angle
+    double x_m;
+    double z_m;
 };
 
 // A scene description (data/scene.txt) and the camera it is seen through. Geometry and rendering
@@ -62,6 +95,9 @@ struct Scene {
     int frames = 1;              // frames of a moving sequence
     double roadLeft_m = -1e9;    // lateral extent of the road surface (the whole width unless given)
     double roadRight_m = 1e9;
+    std::vector<GradeChange> grades;  // in increasing distance; none for the flat road
+    Pitching pitching;                // amplitude 0: the camera keeps its mounting pitch
+    std::optional<EgoMotion> ego;     // absent: the camera stands still, box velocities are relative
     std::vector<Box> boxes;
 };
 
@@ -83,9 +119,15 @@ bool ParseScene(std::istream& in, const std::string& sourceName, Scene& scene, s
 bool LoadScene(const std::string& path, const Camera& camera, Scene& scene, std::string& error);
 bool LoadScene(const std::string& path, Scene& scene, std::string& error);
 
-// Road geometry (the road rows themselves are the camera's road model, FlatRoadRow).
+// Road geometry. The flat road is the camera's road model (FlatRoadRow); a graded road is that
+// model with the camera's height less the road's rise at each distance.
 double RoadDisparity(const Camera& camera, int v);  // disparity of the road at the centre of row v; 0.0 at or above the horizon
-BoxExtent Extent(const Camera& camera, const Box& box);
+// The same on the scene's road: the nearest road the ray through row v's centre meets, so a crest
+// hides the road beyond it; 0.0 where the ray meets no road.
+double RoadDisparity(const Scene& scene, int v);
+double RoadRise(const Scene& scene, double z_m);  // the road's height at z_m above the flat road
+BoxExtent Extent(const Camera& camera, const Box& box);  // a box on the flat road
+BoxExtent Extent(const Scene& scene, const Box& box);    // a box standing on the scene's road
 
 // Rendering. Disparity pictures are indexed PIXEL(u, v, width), 0.0 = no disparity.
 std::vector<double> RenderExactDisparity(const Scene& scene);  // without noise and holes
@@ -113,7 +155,14 @@ double FrameTime(const Camera& camera, int k);
 // rounded to the nearest (the same number through a camera of the default frame interval); a real
 // number, since through a short enough frame interval it exceeds every integer type.
 double SequenceFrames(const Camera& camera, int defaultFrames);
-Box BoxAtFrame(const Camera& camera, const Box& box, int k);
+Box BoxAtFrame(const Camera& camera, const Box& box, int k);  // at constant velocity relative to the camera
+// The box in the camera's axes at frame k: as above, or moved over ground and seen from where the
+// car's own motion has taken it.
+Box BoxAtFrame(const Scene& scene, const Box& box, int k);
+// The camera's pitch at frame k, as the tangent the road formula uses.
+double PitchAtFrame(const Scene& scene, int k);
+CarPose CarPoseAfter(const EgoMotion& ego, double t_s);
+// The scene at frame k: its boxes there, the camera pitched as at that frame.
 Scene SceneAtFrame(const Scene& scene, int k);
 // Share of box `index`'s face (its full extent, BoxExtent) that lies in the picture and is not
 // hidden by a nearer box; 0 for a face narrower than a column.
@@ -122,6 +171,11 @@ double VisibleShare(const Scene& scene, size_t index);
 //   frame,id,z_m,x_left_m,x_right_m,x_center_m,height_m,vz_mps,vx_mps,visible
 // then one row per frame per box, boxes numbered from 1 in description order.
 std::string TruthCsv(const Scene& scene);
+// The camera's poses, one line per frame number from 0 (the frame before the first picture, whose
+// number is SEQUENCE_FIRST_FRAME) to the last: KITTI's 3 x 4 matrix [R | t] row-major, the pose of
+// frame number n in the axes of frame number 0 (x right, y down, z ahead, metres): the car's motion
+// over n frame intervals. The pitching is not in them: the truth's axes are those of the level car.
+std::string PosesText(const Scene& scene);
 // The file a pattern names for a frame: "XXXXX" replaced by the five-digit frame number (FramePath).
 std::string SequenceFramePath(const std::string& pattern, int frame);
 
@@ -134,5 +188,6 @@ std::vector<std::string> SceneBmpPaths(const std::string& dir);  // the three fi
 // One 24-bit colour-coded disparity BMP per frame at SequenceFramePath(pattern, frame) and the
 // truth CSV at `truthPath`. `pattern` must contain "XXXXX".
 bool WriteSequence(const Scene& scene, const std::string& pattern, const std::string& truthPath);
+bool WritePoses(const Scene& scene, const std::string& path);
 
 }  // namespace scene

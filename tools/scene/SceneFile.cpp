@@ -9,6 +9,14 @@
 //   box NAME LEFT RIGHT DISTANCE HEIGHT [VZ VX]
 //                                            an upright obstacle, metres, moving at VZ (rate of
 //                                            change of its distance) and VX (to the right), m/s
+//   grade DISTANCE GRADE                     from DISTANCE metres ahead on, the road rises GRADE
+//                                            metres per metre (falls where negative); repeated in
+//                                            increasing distance
+//   pitch AMPLITUDE FREQUENCY                the car pitches by AMPLITUDE degrees at FREQUENCY Hz
+//   ego SPEED YAWRATE                        the car drives at SPEED m/s, turning right at YAWRATE
+//                                            rad/s (left where negative); the boxes' places are
+//                                            then those of the first frame and their velocities
+//                                            are over ground
 // Every statement leads with its keyword and fixed fields, so a statement can gain trailing
 // optional fields (such as a box's velocities for moving sequences) without breaking old files.
 #include <algorithm>
@@ -37,6 +45,14 @@ constexpr double MAX_HOLES = 0.5;
 constexpr double MAX_SPECKLES = 0.2;
 constexpr int MAX_FRAMES = 10000;
 constexpr double MAX_SPEED_MPS = 100.0;
+// Roads and cars: grades up to 20 %, a pitching of a few degrees at the springs' frequencies, a
+// yaw rate of 1 rad/s (a 25 m circle at 25 m/s).
+constexpr double MAX_GRADE = 0.2;
+constexpr size_t MAX_GRADE_CHANGES = 16;
+constexpr double MAX_PITCH_DEG = 5.0;
+constexpr double MAX_PITCH_HZ = 10.0;
+constexpr double MAX_YAW_RATE_RADPS = 1.0;
+constexpr double RAD_PER_DEG = PI / 180.0;
 // Every box is drawn into every pixel's depth test and every other box's visibility: 64 boxes
 // render a frame in well under a second.
 constexpr size_t MAX_BOXES = 64;
@@ -83,21 +99,25 @@ public:
         line_ = line;
         const std::string& keyword = t[0];
         if (keyword == "box") return Box(t);
+        if (keyword == "grade") return Grade(t);
         if (keyword != "seed" && keyword != "noise" && keyword != "holes" && keyword != "road" &&
-            keyword != "speckles" && keyword != "frames") {
+            keyword != "speckles" && keyword != "frames" && keyword != "pitch" && keyword != "ego") {
             return "unknown statement '" + keyword + "'";
         }
         if (!given_.insert(keyword).second) return keyword + " is given twice";
         if (keyword == "seed") return Seed(t);
         if (keyword == "road") return Road(t);
         if (keyword == "frames") return Frames(t);
+        if (keyword == "pitch") return Pitch(t);
+        if (keyword == "ego") return Ego(t);
         if (keyword == "noise") return Fraction(t, MAX_NOISE_PIX, scene_.noise_pix);
         if (keyword == "speckles") return Fraction(t, MAX_SPECKLES, scene_.speckles);
         return Fraction(t, MAX_HOLES, scene_.holes);
     }
 
-    // Checks that every box stays within the bounds over the whole sequence (motion is linear,
-    // so its last frame is the other extreme); returns the box's line with an error text, or "".
+    // Checks that every box stays within the bounds over the whole sequence (motion relative to
+    // the camera is linear without the car's own motion, so its last frame is the other extreme;
+    // with it every frame is checked); returns the box's line with an error text, or "".
     std::string Finish(int& line) {
         if (framesLine_ != 0) {  // a still scene is one frame through any camera
             const double frames = std::max(1.0, SequenceFrames(scene_.camera, scene_.frames));
@@ -108,15 +128,67 @@ public:
             scene_.frames = static_cast<int>(frames);
         }
         for (size_t i = 0; i < scene_.boxes.size(); ++i) {
-            const std::string problem = Bounds(BoxAtFrame(scene_.camera, scene_.boxes[i], scene_.frames - 1));
+            const std::string problem = scene_.ego ? BoundsAlongTheDrive(scene_.boxes[i]) : LastFrameBounds(scene_.boxes[i]);
             if (problem.empty()) continue;
             line = boxLines_[i];
-            return problem + " by the last frame";
+            return problem;
         }
         return "";
     }
 
 private:
+    std::string LastFrameBounds(const scene::Box& box) const {
+        const std::string problem = Bounds(BoxAtFrame(scene_.camera, box, scene_.frames - 1));
+        return problem.empty() ? "" : problem + " by the last frame";
+    }
+
+    std::string BoundsAlongTheDrive(const scene::Box& box) const {
+        for (int k = 1; k < scene_.frames; ++k) {
+            const std::string problem = Bounds(BoxAtFrame(scene_, box, k));
+            if (!problem.empty()) return problem + " at frame " + std::to_string(SEQUENCE_FIRST_FRAME + k);
+        }
+        return "";
+    }
+
+    // Reads fields 1 and 2 of a statement of two values as numbers within [-limit0, limit0] and
+    // [-limit1, limit1]; returns an error text (`bounds` for values beyond the limits) or "".
+    static std::string TwoWithin(const std::vector<std::string>& t, double limit0, double limit1, const std::string& bounds, double* v) {
+        if (t.size() != 3) return t[0] + " needs two values";
+        const std::string problem = Numbers(t, 1, 2, v);
+        if (!problem.empty()) return problem;
+        if (std::fabs(v[0]) > limit0 || std::fabs(v[1]) > limit1) return t[0] + ": " + bounds;
+        return "";
+    }
+
+    std::string Grade(const std::vector<std::string>& t) {
+        double v[2];
+        const std::string problem = TwoWithin(t, MAX_BOX_Z_M, MAX_GRADE, "DISTANCE must lie within 1000 m and GRADE within 0.2", v);
+        if (!problem.empty()) return problem;
+        if (v[0] <= 0.0) return "grade: DISTANCE must lie ahead of the camera";
+        if (!scene_.grades.empty() && v[0] <= scene_.grades.back().z_m) return "grade: DISTANCE must lie beyond the previous change";
+        if (scene_.grades.size() == MAX_GRADE_CHANGES) return "more than " + std::to_string(MAX_GRADE_CHANGES) + " grade changes";
+        scene_.grades.push_back(GradeChange{v[0], v[1]});
+        return "";
+    }
+
+    std::string Pitch(const std::vector<std::string>& t) {
+        double v[2];
+        const std::string problem = TwoWithin(t, MAX_PITCH_DEG, MAX_PITCH_HZ, "AMPLITUDE must lie within 5 degrees and FREQUENCY within 10 Hz", v);
+        if (!problem.empty()) return problem;
+        if (v[0] <= 0.0 || v[1] <= 0.0) return "pitch: AMPLITUDE and FREQUENCY must lie above 0";
+        scene_.pitching = Pitching{v[0] * RAD_PER_DEG, v[1]};
+        return "";
+    }
+
+    std::string Ego(const std::vector<std::string>& t) {
+        double v[2];
+        const std::string problem = TwoWithin(t, MAX_SPEED_MPS, MAX_YAW_RATE_RADPS, "SPEED must lie within 100 m/s and YAWRATE within 1 rad/s", v);
+        if (!problem.empty()) return problem;
+        if (v[0] < 0.0) return "ego: SPEED must not be negative";
+        scene_.ego = EgoMotion{v[0], v[1]};
+        return "";
+    }
+
     std::string Frames(const std::vector<std::string>& t) {
         uint64_t frames = 0;
         if (t.size() != 2) return "frames needs one value";

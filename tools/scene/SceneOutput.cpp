@@ -76,4 +76,9 @@ bool WriteSequence(const Scene& scene, const std::string& pattern, const std::st
     return WriteFileReplacing(truthPath, truth.data(), truth.size());
 }
 
+bool WritePoses(const Scene& scene, const std::string& path) {
+    const std::string poses = PosesText(scene);
+    return WriteFileReplacing(path, poses.data(), poses.size());
+}
+
 }  // namespace scene

@@ -52,6 +52,46 @@ constexpr double WHOLE_RATE_TOLERANCE = 5e-4;
 
 enum class Kind { Sky, Verge, Road, Box };
 
+// A piece of the road from start_m on, between two grade changes: its rise above the flat road is
+// lift_m + grade x z.
+struct RoadPiece {
+    double start_m;
+    double lift_m;
+    double grade;
+};
+
+std::vector<RoadPiece> RoadPieces(const Scene& scene) {
+    std::vector<RoadPiece> pieces{RoadPiece{0.0, 0.0, 0.0}};
+    for (const GradeChange& change : scene.grades) {
+        const RoadPiece& before = pieces.back();  // the rise is continuous at the change
+        pieces.push_back(RoadPiece{change.z_m, before.lift_m + (before.grade - change.grade) * change.z_m, change.grade});
+    }
+    return pieces;
+}
+
+// Distance at which the ray through fractional row v meets the plane of `piece`, or 0.0 where it
+// meets it behind the camera or not at all: the road formula (FlatRoadRow) with the camera's height
+// less the rise, h - lift - grade z, solved for z.
+double PieceDistance(const Camera& camera, const RoadPiece& piece, double v) {
+    const double t = v - camera.v0_pix;
+    const double h = camera.camHeight_m - piece.lift_m;
+    const double denominator = t - -camera.tanPitch * camera.f_pix + piece.grade * (camera.f_pix + camera.tanPitch * t);
+    if (denominator == 0.0) return 0.0;
+    const double z = (h * camera.f_pix + h * camera.tanPitch * t) / denominator;
+    return z > 0.0 ? z : 0.0;
+}
+
+// The disparity of the nearest piece that the ray through row v's centre meets within its span.
+double RoadDisparityOn(const Camera& camera, const std::vector<RoadPiece>& pieces, int v) {
+    if (pieces.size() == 1) return RoadDisparity(camera, v);  // the flat road
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const double z = PieceDistance(camera, pieces[i], v + 0.5);
+        const bool within = z > pieces[i].start_m && (i + 1 == pieces.size() || z <= pieces[i + 1].start_m);
+        if (within) return camera.bf_pix / z;
+    }
+    return 0.0;
+}
+
 struct Surface {
     Kind kind;
     int box;       // index of the box for Kind::Box
@@ -59,17 +99,18 @@ struct Surface {
 };
 
 // What the camera sees at each pixel. A box hides the road behind it and a nearer box a farther
-// one; the road in front of a box lies below its bottom row, so boxes always win over the road.
+// one. The road in front of a box lies below its bottom row, except a crest, which hides what
+// stands beyond it.
 class View {
 public:
-    explicit View(const Scene& scene) : scene_(scene) {
-        for (const Box& box : scene.boxes) extents_.push_back(Extent(scene.camera, box));
+    explicit View(const Scene& scene) : scene_(scene), pieces_(RoadPieces(scene)) {
+        for (const Box& box : scene.boxes) extents_.push_back(Extent(scene, box));
     }
 
     Surface At(int u, int v) const {
         const Camera& camera = scene_.camera;
         Surface s{Kind::Sky, -1, 0.0};
-        const double road = RoadDisparity(camera, v);
+        const double road = RoadDisparityOn(camera, pieces_, v);
         if (road > 0.0) {
             const double x = Img2RealX(camera, u, camera.bf_pix / road);
             const bool onRoad = x >= scene_.roadLeft_m && x <= scene_.roadRight_m;
@@ -78,7 +119,10 @@ public:
         for (size_t i = 0; i < extents_.size(); ++i) {
             const BoxExtent& e = extents_[i];
             const bool inside = u >= e.uLeft && u <= e.uRight && v >= e.vTop && v <= e.vBottom;
-            if (inside && (s.kind != Kind::Box || e.d_pix > s.d_pix)) s = Surface{Kind::Box, static_cast<int>(i), e.d_pix};
+            const bool behindCrest = v < e.vBottom && road > e.d_pix;
+            if (inside && !behindCrest && (s.kind != Kind::Box || e.d_pix > s.d_pix)) {
+                s = Surface{Kind::Box, static_cast<int>(i), e.d_pix};
+            }
         }
         return s;
     }
@@ -88,6 +132,7 @@ public:
 
 private:
     const Scene& scene_;
+    const std::vector<RoadPiece> pieces_;
     std::vector<BoxExtent> extents_;
 };
 
@@ -186,6 +231,22 @@ int PictureCoordinate(double value) {
 double RoadDisparity(const Camera& camera, int v) {
     const double z = FlatRoadDistance(camera, v + 0.5);
     return z > 0.0 ? camera.bf_pix / z : 0.0;
+}
+
+double RoadDisparity(const Scene& scene, int v) { return RoadDisparityOn(scene.camera, RoadPieces(scene), v); }
+
+double RoadRise(const Scene& scene, double z_m) {
+    const std::vector<RoadPiece> pieces = RoadPieces(scene);
+    size_t i = pieces.size() - 1;
+    while (i > 0 && pieces[i].start_m >= z_m) --i;
+    return pieces[i].lift_m + pieces[i].grade * z_m;
+}
+
+// The box's road row is that of the flat road of a camera raised less by the rise at its distance.
+BoxExtent Extent(const Scene& scene, const Box& box) {
+    Camera lifted = scene.camera;
+    lifted.camHeight_m -= RoadRise(scene, box.z_m);
+    return Extent(lifted, box);
 }
 
 BoxExtent Extent(const Camera& camera, const Box& box) {

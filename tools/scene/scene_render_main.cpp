@@ -1,12 +1,14 @@
 // scene-render: renders the synthetic road scene described in a scene file.
-//   scene-render --scene FILE [--camera FILE] [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]
+//   scene-render --scene FILE [--camera FILE] [--embedded OUT.cpp] [--bmp DIR]
+//                [--sequence PATTERN --truth CSV [--poses-out FILE]]
 // --camera sees the scene through the camera of a camera file in obstacle-track's own format
 // (pictures of its size, its focal length, baseline, principal point and mounting, and a moving
 // scene's span of time in its frames); the default camera otherwise. --embedded writes the C++
 // source of the detector's embedded pictures, of the default camera only; --bmp writes
 // disparity.bmp, grey.bmp and topview.bmp into DIR (created if missing) for viewing;
 // --sequence writes the moving scene's frames as disparity BMPs named by PATTERN ("XXXXX"
-// stands for the five-digit frame number, from 1) and --truth its ground-truth CSV.
+// stands for the five-digit frame number, from 1) and --truth its ground-truth CSV; --poses-out
+// the camera's poses (KITTI's layout, from frame number 0, the car's motion over ground).
 // Exit status 0 once every file is in place, 2 on a bad argument, scene file or output.
 #include <filesystem>
 #include <iostream>
@@ -22,10 +24,12 @@
 namespace {
 
 constexpr const char* USAGE =
-    "usage: scene-render --scene FILE [--camera FILE] [--embedded OUT.cpp] [--bmp DIR] [--sequence PATTERN --truth CSV]\n"
+    "usage: scene-render --scene FILE [--camera FILE] [--embedded OUT.cpp] [--bmp DIR]\n"
+    "                    [--sequence PATTERN --truth CSV [--poses-out FILE]]\n"
     "  --camera FILE  render through this camera (obstacle-track's key = value camera file; the fields\n"
     "                 it leaves out are the default camera's); a sequence spans the scene's time\n"
-    "  PATTERN names one disparity BMP per frame, \"XXXXX\" standing for the frame number\n";
+    "  PATTERN names one disparity BMP per frame, \"XXXXX\" standing for the frame number\n"
+    "  --poses-out FILE  the camera's pose at each frame number from 0, KITTI's 3 x 4 [R | t] per line\n";
 
 struct Options {
     std::string scene;
@@ -34,6 +38,7 @@ struct Options {
     std::string bmpDir;
     std::string sequence;
     std::string truth;
+    std::string poses;
     bool help = false;
 };
 
@@ -45,6 +50,7 @@ std::string Incomplete(const Options& o) {
     if (sequence && o.sequence.find(scene::FRAME_MARK) == std::string::npos) {
         return "--sequence: '" + o.sequence + "' has no " + scene::FRAME_MARK + " for the frame number";
     }
+    if (!o.poses.empty() && !sequence) return "--poses-out goes with --sequence";
     if (o.embedded.empty() && o.bmpDir.empty() && !sequence) return "nothing to write: give --embedded, --bmp or --sequence";
     if (!o.embedded.empty() && !o.camera.empty()) return "--embedded renders the default camera's pictures: it takes no --camera";
     return "";
@@ -58,6 +64,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     line.Text("--bmp", options.bmpDir);
     line.Text("--sequence", options.sequence);
     line.Text("--truth", options.truth);
+    line.Text("--poses-out", options.poses);
     line.Flag("--help", options.help);
     std::string error;
     if (!line.Parse(argc, argv, error)) return ShowUsageError(error, USAGE);
@@ -79,6 +86,7 @@ std::vector<NamedFile> Outputs(const Options& o, const scene::Scene& s) {
         }
         outputs.push_back({"--truth", o.truth});
     }
+    if (!o.poses.empty()) outputs.push_back({"--poses-out", o.poses});
     return outputs;
 }
 
@@ -125,6 +133,7 @@ int Write(const Options& o, const scene::Scene& s) {
     if (!o.sequence.empty() && !scene::WriteSequence(s, o.sequence, o.truth)) {
         return Fail("cannot write the sequence " + o.sequence + " or " + o.truth);
     }
+    if (!o.poses.empty() && !scene::WritePoses(s, o.poses)) return Fail("cannot write " + o.poses);
     return 0;
 }
 
