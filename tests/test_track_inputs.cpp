@@ -132,6 +132,8 @@ TEST_F(TrackInputs, HeadersThatDoNotFitAreRefusedNamingFileAndReason) {
     const std::vector<float> values(COLS * ROWS, 5.0f);
     const std::vector<uint32_t> samples(COLS * ROWS, 1000);
     std::string png = Png(COLS, ROWS, 16, 0, samples);
+    std::string comments;  // ancillary chunks beyond the 65,536 skipped
+    for (int i = 0; i <= 65536; ++i) comments += Chunk("tEXt", std::string("A\0b", 3));
     const struct {
         std::string bytes;
         bool grey;
@@ -148,6 +150,8 @@ TEST_F(TrackInputs, HeadersThatDoNotFitAreRefusedNamingFileAndReason) {
         {Png(COLS - 1, ROWS, 16, 0, samples), false, "5 x 4 pixels, 6 x 4 needed"},
         {Png(COLS, ROWS, 7, 0, samples), false, "not a readable PNG file ("},
         {png.substr(0, png.size() - 30), false, "PNG pixel data cannot be decoded ("},
+        {std::string(png).insert(8 + 12 + 13, comments), false,
+         "more than 65536 ancillary PNG chunks (text, profiles) are not read"},
         {png, true, "16-bit grey PNG, 8-bit grey BMP or PNG needed"},
         {Pfm(COLS, ROWS, values, false), true, "grey PFM, 8-bit grey BMP or PNG needed"},
         {BmpHeader(COLS, 0x80000000u, 24), false, "6 x 2147483647 pixels, 6 x 4 needed"},

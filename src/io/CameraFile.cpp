@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "NumberParsing.h"
-#include "StageGeometry.h"
 #include "RegularFile.h"
+#include "StageGeometry.h"
 
 namespace {
 

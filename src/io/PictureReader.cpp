@@ -25,6 +25,7 @@ constexpr size_t PNG_MAX_CACHE_BYTES = size_t{4} << 20;
 constexpr int PNG_CHUNK_HEADER_BYTES = 8;  // length and type
 constexpr int PNG_CRC_BYTES = 4;
 constexpr unsigned char PNG_ANCILLARY_BIT = 0x20;  // of the type's first letter: lower case
+constexpr int PNG_MAX_SKIPPED_CHUNKS = 1 << 16;    // a file of tiny chunks is not read for long
 
 // libspng's read callback over a PngStream: fills `dest` with the next `length` bytes of the
 // file, leaving out every ancillary chunk.
@@ -52,6 +53,7 @@ int ReadPngStream(spng_ctx*, void* user, void* dest, size_t length) {
             for (int i = 0; i < 4; ++i) chunkLength = chunkLength << 8 | stream.chunkHeader[i];
             const uint64_t rest = chunkLength + PNG_CRC_BYTES;
             if (stream.chunkHeader[4] & PNG_ANCILLARY_BIT) {
+                if (++stream.skipped > PNG_MAX_SKIPPED_CHUNKS) return SPNG_IO_ERROR;
                 if (fseeko(stream.file, static_cast<off_t>(rest), SEEK_CUR) != 0) return SPNG_IO_ERROR;
             } else {
                 stream.headerLeft = PNG_CHUNK_HEADER_BYTES;
@@ -242,6 +244,10 @@ bool PictureReader::DecodePng(void* out, size_t bytes, std::string& problem) {
     if (status == 0 && decoded != bytes) status = SPNG_EINTERNAL;
     if (status == 0) status = spng_decode_image(png.get(), out, bytes, SPNG_FMT_PNG, 0);
     if (status == 0) return true;
+    if (pngStream.skipped > PNG_MAX_SKIPPED_CHUNKS) {
+        problem = "more than " + std::to_string(PNG_MAX_SKIPPED_CHUNKS) + " ancillary PNG chunks (text, profiles) are not read";
+        return false;
+    }
     problem = std::string("PNG pixel data cannot be decoded (") + spng_strerror(status) + ")";
     return false;
 }

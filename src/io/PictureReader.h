@@ -47,6 +47,7 @@ struct PngStream {
     uint64_t passing = 0;            // bytes of the signature or the current chunk still to hand on
     unsigned char chunkHeader[8]{};  // the current chunk's length and type, handed on first
     size_t headerLeft = 0;           // bytes of chunkHeader still to hand on
+    int skipped = 0;                 // ancillary chunks left out so far
 };
 
 class PictureReader {
