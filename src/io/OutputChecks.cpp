@@ -38,6 +38,7 @@ std::string NewNameIdentity(const std::string& path) {
 
 using Seen = std::map<std::string, NamedFile>;
 
+// False, with the message that `file` is the same file as `known`.
 bool Same(const NamedFile& file, const NamedFile& known, std::string& error) {
     error = Describe(file) + ": is the same file as " + Describe(known);
     return false;
