@@ -151,6 +151,52 @@ TEST_F(TrackFaults, KillsLeaveWholeLinesAndNoTemporaryThatLooksLikeAResult) {
     }
 }
 
+TEST_F(TrackFaults, ASignalTheMomentATemporaryIsCreatedRemovesIt) {
+    // The termination comes as soon as frame 2's first picture's temporary exists, before anything
+    // is written into it: the handler must know it already.
+    for (int signal : {15, 2, 1}) {
+        const std::string folder = dir + "/created" + std::to_string(signal);
+        EXPECT_EQ(Track("--quiet --overlay " + folder,
+                        "FAULT_OP=create FAULT_PATH=overlay_00002 FAULT_CALL=1 FAULT_SIGNAL=" + std::to_string(signal)),
+                  KilledBy(signal));
+        EXPECT_EQ(PicturesAndTemporaries(folder), std::make_pair(2, 0)) << signal;
+    }
+}
+
+TEST_F(TrackFaults, AFileAtItsSizeLimitStopsTheRunWithStatusTwoNamingItAndLeavesNothingHalfWritten) {
+    const struct {
+        const char* kibibytes;  // the file size limit (ulimit -f), which a file on standard error would meet too
+        std::string json;
+        std::string more;
+    } cases[] = {
+        // Frame 1's first picture (600 KB) does not fit: no picture, no line, no temporary.
+        {"200", dir + "/limited.jsonl", " --overlay " + dir + "/limited"},
+        // Not one byte fits.
+        {"0", dir + "/empty.jsonl", ""},
+        // Some frames' lines (about 20 KB each) fit, then one is cut back to the last whole line.
+        {"70", dir + "/cut.jsonl", " --grid"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kibibytes);
+        const ProgramResult r = RunProgram(OBSTACLE_TRACK_EXE,
+                                           "--disparity " + dir + "/noise.bmp --first 1 --last " + std::to_string(FRAMES) +
+                                               " --quiet --json " + c.json + c.more + " 2>&1",
+                                           std::string("ulimit -f ") + c.kibibytes + ";");
+        EXPECT_EQ(r.status, 2);
+        const std::vector<int> frames = JsonFrames(c.json);
+        for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i], static_cast<int>(i) + 1);
+        EXPECT_NE(r.output.find("obstacle-track: " + std::to_string(frames.size()) + " frames processed"), std::string::npos)
+            << r.output;
+        const std::string named = c.more.rfind(" --overlay", 0) == 0
+                                      ? "--overlay: " + dir + "/limited/overlay_00001.bmp: cannot be written (File too large)"
+                                      : "--json: " + c.json + ": frame " + std::to_string(frames.size() + 1) + " cannot be written";
+        EXPECT_NE(r.output.find("obstacle-track: " + named), std::string::npos) << r.output;
+    }
+    EXPECT_EQ(PicturesAndTemporaries(dir + "/limited"), std::make_pair(0, 0));
+    EXPECT_EQ(JsonFrames(dir + "/empty.jsonl").size(), 0u);
+    EXPECT_LT(JsonFrames(dir + "/cut.jsonl").size(), static_cast<size_t>(FRAMES));
+}
+
 TEST_F(TrackFaults, AFullOrClosedStandardOutputIsStatusTwoAndAClosedStandardErrorTakesNoResult) {
     // The progress lines to a full or a closed standard output, the help text to a full one.
     for (const char* redirection : {"> /dev/full", ">&-", "--help > /dev/full"}) {

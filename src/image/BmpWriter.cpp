@@ -44,6 +44,20 @@ constexpr unsigned TEMPORARY_NUMBERS = 1000000;
 char pendingTemporary[4096];
 std::atomic<bool> temporaryPending{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler reads the flag");
+SignalHold signalHold;
+
+// Holds the signals of signalHold for its life.
+class HeldSignals {
+public:
+    HeldSignals() {
+        if (signalHold.hold != nullptr) signalHold.hold();
+    }
+    ~HeldSignals() {
+        if (signalHold.release != nullptr) signalHold.release();
+    }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+};
 
 std::string Reason(const char* what, int error) { return std::string(what) + " (" + std::strerror(error) + ")"; }
 
@@ -54,23 +68,31 @@ std::string TemporaryName(const fs::path& target, unsigned attempt) {
     return (target.parent_path() / ("." + target.filename().string() + "." + number + ".tmp")).string();
 }
 
+// Creates the temporary and announces it, with the signals that remove it held in between.
+std::FILE* CreateAnnounced(const std::string& temporary, int& failure) {
+    const HeldSignals held;
+    std::FILE* f = std::fopen(temporary.c_str(), "wbx");  // x: never an existing file
+    failure = errno;
+    if (f != nullptr) {
+        std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
+        temporaryPending = true;
+    }
+    return f;
+}
+
 // Creates a temporary beside `target` that no other file had, and announces it.
 std::FILE* CreateTemporary(const fs::path& target, std::string& temporary, std::string& problem) {
+    int failure = 0;
     for (unsigned attempt = 0; attempt < TEMPORARY_ATTEMPTS; ++attempt) {
         temporary = TemporaryName(target, attempt);
         if (temporary.size() >= sizeof pendingTemporary) {
             problem = "has too long a name";
             return nullptr;
         }
-        std::FILE* f = std::fopen(temporary.c_str(), "wbx");  // x: never an existing file
-        if (f != nullptr) {
-            std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
-            temporaryPending = true;
-            return f;
-        }
-        if (errno != EEXIST) break;
+        if (std::FILE* f = CreateAnnounced(temporary, failure)) return f;
+        if (failure != EEXIST) break;
     }
-    problem = Reason("cannot be created in its folder", errno);
+    problem = Reason("cannot be created in its folder", failure);
     return nullptr;
 }
 
@@ -184,3 +206,5 @@ bool WriteFileReplacing(const std::string& path, const void* bytes, std::size_t 
 }
 
 const char* TemporaryBeingWritten() { return temporaryPending ? pendingTemporary : nullptr; }
+
+void HoldSignalsWhileCreatingTemporaries(SignalHold calls) { signalHold = calls; }

@@ -38,3 +38,13 @@ bool FollowLinks(const std::string& path, std::string& target, std::string& prob
 // nullptr. Reading it is safe in a signal handler, which may remove the file before the process
 // ends (the program is single-threaded, so at most one such file exists at a time).
 const char* TemporaryBeingWritten();
+
+// The calls that hold back, and let through again, the signals whose handlers remove
+// TemporaryBeingWritten(). A program that installs such handlers gives them here: every temporary
+// is then created and announced with those signals held, so that no handler runs while a temporary
+// exists that it does not know. Without them a temporary is created and announced as it comes.
+struct SignalHold {
+    void (*hold)() = nullptr;
+    void (*release)() = nullptr;
+};
+void HoldSignalsWhileCreatingTemporaries(SignalHold calls);

@@ -24,9 +24,19 @@ void LineFile::Opened(int descriptor, bool own) {
 }
 
 bool LineFile::Create(const std::string& path, std::string& problem) {
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Opened without waiting: a named pipe that nobody reads is refused at once (ENXIO) instead
+    // of holding the run in open() until a reader comes.
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (descriptor < 0) {
-        problem = std::string("cannot be created (") + std::strerror(errno) + ")";
+        problem = errno == ENXIO ? "is a named pipe that nobody reads"
+                                 : std::string("cannot be created (") + std::strerror(errno) + ")";
+        return false;
+    }
+    // Writes wait for room, as they do on a stream opened the usual way.
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        problem = std::string("cannot be set up for writing (") + std::strerror(errno) + ")";
+        ::close(descriptor);
         return false;
     }
     Opened(descriptor, true);

@@ -14,7 +14,8 @@ public:
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
 
-    // Creates or empties `path` for writing. False with the reason in `problem`.
+    // Creates or empties `path` for writing. False with the reason in `problem`, at once for a
+    // named pipe that nobody reads.
     bool Create(const std::string& path, std::string& problem);
     // Writes to standard output from where it stands (its end when it appends); it stays open.
     void UseStandardOutput();

@@ -38,14 +38,55 @@ std::string NewNameIdentity(const std::string& path) {
 
 using Seen = std::map<std::string, NamedFile>;
 
-// Records the file; false with a message when another file already recorded is the same.
-bool Record(Seen& seen, const NamedFile& file, std::string& error) {
-    const std::string identity = FileIdentity(file);
-    if (identity.empty()) return true;
-    const auto known = seen.emplace(identity, file);
-    if (known.second) return true;
-    error = Describe(file) + ": is the same file as " + Describe(known.first->second);
+// False, with the message that `file` is the same file as `known`.
+bool Same(const NamedFile& file, const NamedFile& known, std::string& error) {
+    error = Describe(file) + ": is the same file as " + Describe(known);
     return false;
+}
+
+// The run's files named once, and the standard streams, by identity.
+struct Known {
+    Seen inputs;
+    Seen outputs;
+    Seen streams;
+};
+
+bool InputOutsideOverlays(const NamedFile& input, const std::string& overlayDir, const std::string& overlayFolder,
+                          std::string& error) {
+    if (overlayFolder.empty() || FolderIdentity(fs::path(input.path).parent_path()) != overlayFolder) return true;
+    error = "--overlay " + overlayDir + ": holds the input " + Describe(input);
+    return false;
+}
+
+// False, with a message, where `file` is one of the files named once.
+bool ApartFromNamed(const Known& known, const std::string& identity, const NamedFile& file, std::string& error) {
+    for (const Seen* seen : {&known.inputs, &known.outputs}) {
+        const auto named = seen->find(identity);
+        if (named != seen->end()) return Same(file, named->second, error);
+    }
+    return true;
+}
+
+// False, with a message, where a standard stream is `file`.
+bool ApartFromStreams(const Known& known, const std::string& identity, const NamedFile& file, std::string& error) {
+    const auto stream = known.streams.find(identity);
+    return stream == known.streams.end() || Same(stream->second, file, error);
+}
+
+// A frame's input: no output and no stream may be it.
+bool CheckFrameInput(const Known& known, const NamedFile& input, std::string& error) {
+    const std::string identity = FileIdentity(input);
+    if (identity.empty()) return true;
+    const auto output = known.outputs.find(identity);
+    if (output != known.outputs.end()) return Same(output->second, input, error);
+    return ApartFromStreams(known, identity, input, error);
+}
+
+// A frame's output: no file named once and no stream may be it.
+bool CheckFrameOutput(const Known& known, const NamedFile& output, std::string& error) {
+    const std::string identity = FileIdentity(output);
+    return identity.empty() ||
+           (ApartFromNamed(known, identity, output, error) && ApartFromStreams(known, identity, output, error));
 }
 
 }  // namespace
@@ -57,27 +98,40 @@ std::string FileIdentity(const NamedFile& file) {
     return file.stream >= 0 ? "" : NewNameIdentity(file.path);
 }
 
-bool CheckOutputsApart(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs,
-                       const std::vector<NamedFile>& streams, const std::string& overlayDir, std::string& error) {
-    Seen seen;
-    const std::string overlayFolder = overlayDir.empty() ? "" : FolderIdentity(overlayDir);
-    for (const NamedFile& input : inputs) {
-        if (!overlayFolder.empty() && FolderIdentity(fs::path(input.path).parent_path()) == overlayFolder) {
-            error = "--overlay " + overlayDir + ": holds the input " + Describe(input);
-            return false;
-        }
-        // An input named twice (a pattern without a frame number) is one file.
+bool CheckOutputsApart(const RunFiles& files, std::string& error) {
+    Known known;
+    const std::string overlayFolder = files.overlayDir.empty() ? "" : FolderIdentity(files.overlayDir);
+    for (const NamedFile& input : files.inputs) {
+        if (!InputOutsideOverlays(input, files.overlayDir, overlayFolder, error)) return false;
         const std::string identity = FileIdentity(input);
-        if (!identity.empty()) seen.emplace(identity, input);
+        if (!identity.empty()) known.inputs.emplace(identity, input);
     }
-    for (const NamedFile& output : outputs) {
-        if (!Record(seen, output, error)) return false;
+    for (const NamedFile& output : files.outputs) {
+        const std::string identity = FileIdentity(output);
+        if (identity.empty()) continue;
+        if (!ApartFromNamed(known, identity, output, error)) return false;
+        known.outputs.emplace(identity, output);
     }
-    for (const NamedFile& stream : streams) {
-        const auto known = seen.find(FileIdentity(stream));
-        if (known == seen.end()) continue;
-        error = Describe(stream) + ": is the same file as " + Describe(known->second);
-        return false;
+    for (const NamedFile& stream : files.streams) {
+        const std::string identity = FileIdentity(stream);
+        if (identity.empty()) continue;
+        if (!ApartFromNamed(known, identity, stream, error)) return false;
+        known.streams.emplace(identity, stream);
+    }
+    std::vector<NamedFile> inputs;
+    std::vector<NamedFile> outputs;
+    for (int frame = files.first; files.frameFiles && frame <= files.last; ++frame) {
+        inputs.clear();
+        outputs.clear();
+        files.frameFiles(frame, inputs, outputs);
+        for (const NamedFile& input : inputs) {
+            if (!InputOutsideOverlays(input, files.overlayDir, overlayFolder, error) || !CheckFrameInput(known, input, error)) {
+                return false;
+            }
+        }
+        for (const NamedFile& output : outputs) {
+            if (!CheckFrameOutput(known, output, error)) return false;
+        }
     }
     return true;
 }

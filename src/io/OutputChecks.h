@@ -4,6 +4,7 @@
 // "a" alike), or, for an output that does not exist yet, the same folder and name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,22 @@ struct NamedFile {
 // or a terminal, which writing does not destroy).
 std::string FileIdentity(const NamedFile& file);
 
+// The files of a run, by the options that name them. `frameFiles` forms the files of one frame
+// (the pictures it reads, and those it writes, which lie in `overlayDir`) when asked, so that a
+// long run's names are never all held at once.
+struct RunFiles {
+    std::vector<NamedFile> inputs;   // read by the whole run
+    std::vector<NamedFile> outputs;  // written by the whole run
+    std::vector<NamedFile> streams;
+    std::string overlayDir;          // empty: no overlays
+    int first = 0;
+    int last = -1;
+    std::function<void(int frame, std::vector<NamedFile>& inputs, std::vector<NamedFile>& outputs)> frameFiles;
+};
+
 // Refuses, with a message naming both, an output that is the same file as an input or as another
 // output, a standard stream (standard output, standard error) that is the same file as an input
 // or an output (the streams themselves may share one file), and an overlay folder in which an
-// input lies. `overlayDir` may be empty (no overlays).
-bool CheckOutputsApart(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs,
-                       const std::vector<NamedFile>& streams, const std::string& overlayDir, std::string& error);
+// input lies. Only the identities of the files named once are kept while the frames' files are
+// formed and compared one frame at a time.
+bool CheckOutputsApart(const RunFiles& files, std::string& error);

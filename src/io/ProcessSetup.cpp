@@ -9,6 +9,12 @@
 namespace {
 
 constexpr int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+// Process-wide, as the signal handlers are: the ending signals, and the mask before they were held.
+sigset_t endingSignals;
+sigset_t maskBeforeHold;
+
+void HoldEndingSignals() { ::sigprocmask(SIG_BLOCK, &endingSignals, &maskBeforeHold); }
+void ReleaseEndingSignals() { ::sigprocmask(SIG_SETMASK, &maskBeforeHold, nullptr); }
 
 extern "C" void RemoveTemporaryAndEnd(int signal) {
     if (const char* temporary = TemporaryBeingWritten()) ::unlink(temporary);
@@ -30,15 +36,18 @@ bool ReserveStandardStreams() {
 }
 
 void RemoveTemporariesOnSignals() {
+    sigemptyset(&endingSignals);
+    for (int signal : ENDING_SIGNALS) sigaddset(&endingSignals, signal);
     struct sigaction action {};
     action.sa_handler = RemoveTemporaryAndEnd;
-    sigemptyset(&action.sa_mask);
-    for (int signal : ENDING_SIGNALS) sigaddset(&action.sa_mask, signal);
+    action.sa_mask = endingSignals;
     for (int signal : ENDING_SIGNALS) {
         // A signal ignored by whoever started the run (nohup, a background job) stays ignored.
         struct sigaction before {};
         if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
         ::sigaction(signal, &action, nullptr);
     }
+    HoldSignalsWhileCreatingTemporaries({HoldEndingSignals, ReleaseEndingSignals});
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }

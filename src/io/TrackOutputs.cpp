@@ -1,12 +1,12 @@
 #include "TrackOutputs.h"
 
 #include <filesystem>
-#include <set>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 #include "FileFrames.h"
+#include "FrameNumbering.h"
 #include "FrameOverlay.h"
 #include "OutputChecks.h"
 
@@ -23,14 +23,10 @@ bool Refuse(const std::string& option, const std::string& path, const std::strin
     return false;
 }
 
-// The files a pattern names over the frames, each once.
-void AddFrameFiles(std::vector<NamedFile>& files, const char* option, const std::string& pattern, int first, int last) {
-    if (pattern.empty()) return;
-    std::set<std::string> named;
-    for (int frame = first; frame <= last; ++frame) {
-        const std::string path = FramePath(pattern, frame);
-        if (named.insert(path).second) files.push_back({option, path});
-    }
+// The file a pattern names for the frame; a pattern without a frame number names its one file
+// for the first frame only.
+void AddFrameFile(std::vector<NamedFile>& files, const char* option, const std::string& pattern, int frame, int first) {
+    if (!pattern.empty() && (FrameDigits(pattern) > 0 || frame == first)) files.push_back({option, FramePath(pattern, frame)});
 }
 
 std::string JsonName(const TrackOptions& o) { return o.jsonPath == "-" ? "standard output" : o.jsonPath; }
@@ -48,22 +44,25 @@ bool AppendFrame(LineFile& file, const char* option, const std::string& path, in
 TrackOutputs::TrackOutputs(TrackOptions o) : options(std::move(o)) {}
 
 bool TrackOutputs::Check(std::string& error) const {
-    std::vector<NamedFile> inputs;
-    AddFrameFiles(inputs, "--disparity", options.disparityPattern, options.first, options.last);
-    AddFrameFiles(inputs, "--grey", options.greyPattern, options.first, options.last);
-    if (!options.cameraPath.empty()) inputs.push_back({"--camera", options.cameraPath});
-    std::vector<NamedFile> outputs;
-    if (!options.cameraOutPath.empty()) outputs.push_back({"--camera-out", options.cameraOutPath});
-    std::vector<NamedFile> streams = {{"standard error", "", STANDARD_ERROR}};
-    if (options.jsonPath == "-" || !options.quiet) streams.push_back({"standard output", "", STANDARD_OUTPUT});
-    if (!options.jsonPath.empty() && options.jsonPath != "-") outputs.push_back({JSON_OPTION, options.jsonPath});
-    if (!options.motPath.empty()) outputs.push_back({MOT_OPTION, options.motPath});
-    for (int frame = options.first; !options.overlayDir.empty() && frame <= options.last; ++frame) {
+    RunFiles files;
+    if (!options.cameraPath.empty()) files.inputs.push_back({"--camera", options.cameraPath});
+    if (!options.cameraOutPath.empty()) files.outputs.push_back({"--camera-out", options.cameraOutPath});
+    files.streams = {{"standard error", "", STANDARD_ERROR}};
+    if (options.jsonPath == "-" || !options.quiet) files.streams.push_back({"standard output", "", STANDARD_OUTPUT});
+    if (!options.jsonPath.empty() && options.jsonPath != "-") files.outputs.push_back({JSON_OPTION, options.jsonPath});
+    if (!options.motPath.empty()) files.outputs.push_back({MOT_OPTION, options.motPath});
+    files.overlayDir = options.overlayDir;
+    files.first = options.first;
+    files.last = options.last;
+    files.frameFiles = [this](int frame, std::vector<NamedFile>& inputs, std::vector<NamedFile>& outputs) {
+        AddFrameFile(inputs, "--disparity", options.disparityPattern, frame, options.first);
+        AddFrameFile(inputs, "--grey", options.greyPattern, frame, options.first);
+        if (options.overlayDir.empty()) return;
         for (const std::string& path : OverlayPaths(options.overlayDir, frame, options.overlayFormat)) {
             outputs.push_back({"--overlay", path});
         }
-    }
-    return CheckOutputsApart(inputs, outputs, streams, options.overlayDir, error);
+    };
+    return CheckOutputsApart(files, error);
 }
 
 bool TrackOutputs::Open(std::string& error) {

@@ -1,9 +1,10 @@
 // A fault injector that the tests load into a program (LD_PRELOAD, or QEMU_SET_ENV=LD_PRELOAD=...
 // under qemu-user) to make its write(), writev(), read() or rename() on one file fail, come up
-// short or be cut off by a signal, as a full disk, a failing disk or a kill would. Set by the
-// environment:
+// short or be cut off by a signal, as a full disk, a failing disk or a kill would, or to send a
+// signal the moment its fopen() has created a file. Set by the environment:
 //   FAULT_PATH    the calls on a file whose path contains this text are watched (required)
-//   FAULT_OP      write (write and writev, the default), read, or rename (the file's old name)
+//   FAULT_OP      write (write and writev, the default), read, rename (the file's old name), or
+//                 create (fopen: a striking call with FAULT_SIGNAL opens the file, then raises it)
 //   FAULT_CALL    the fault strikes at this watched call (from 1), before it moves any byte ...
 //   FAULT_BYTE    ... or once this many bytes have passed: the call that would carry them past
 //                 it moves only the bytes up to it, and the fault strikes at the next call
@@ -109,6 +110,29 @@ extern "C" ssize_t read(int fd, void* bytes, size_t size) {
     static const auto real = Real<ssize_t (*)(int, void*, size_t)>("read");
     const long long allowed = WatchedDescriptor("read", fd) ? Allowed(size) : static_cast<long long>(size);
     return allowed < 0 ? -1 : real(fd, bytes, static_cast<size_t>(allowed));
+}
+
+namespace {
+
+using OpenCall = FILE* (*)(const char*, const char*);
+
+FILE* Open(OpenCall real, const char* name, const char* mode) {
+    if (!Watched("create", name) || (!struck && ++calls != CALL)) return real(name, mode);
+    FILE* file = SIGNAL != 0 ? real(name, mode) : nullptr;
+    Strike();
+    return file;
+}
+
+}  // namespace
+
+extern "C" FILE* fopen(const char* name, const char* mode) {
+    static const auto real = Real<OpenCall>("fopen");
+    return Open(real, name, mode);
+}
+
+extern "C" FILE* fopen64(const char* name, const char* mode) {
+    static const auto real = Real<OpenCall>("fopen64");
+    return Open(real, name, mode);
 }
 
 extern "C" int rename(const char* from, const char* to) {
