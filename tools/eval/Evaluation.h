@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "Camera.h"
+#include "Percentile.h"
 #include "SequenceFiles.h"
 
 constexpr double COUNTED_RANGE_M = 40.0;       // obstacles from here on are not judged
@@ -87,10 +88,7 @@ public:
 
 bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth);
 
-// Linear-interpolation percentile, 0 <= fraction <= 1; `values` need not be sorted and must
-// not be empty.
-double Percentile(std::vector<double> values, double fraction);
-// The percentile, absent for no values.
+// The percentile (Percentile.h), absent for no values.
 std::optional<double> MaybePercentile(const std::vector<double>& values, double fraction);
 // numerator / denominator, absent for a denominator of 0.
 std::optional<double> Ratio(double numerator, double denominator);
