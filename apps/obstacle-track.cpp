@@ -66,8 +66,11 @@ int main(int argc, char** argv) {
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
     std::string closeError;
     const bool closed = outputs.Close(closeError);
+    const RoadProfileCounts& roads = outputs.RoadProfiles();
     std::cerr << "obstacle-track: " << outcome.frames << " frames processed, " << outputs.Trajectories()
-              << " trajectories, " << std::fixed << std::setprecision(1)
+              << " trajectories, road profile accepted in " << roads.Accepted() << " of " << outcome.frames
+              << " frames (" << roads.own << " own, " << roads.reseeded << " re-seeded, " << roads.kept << " kept), "
+              << std::fixed << std::setprecision(1)
               << (outcome.frames > 0 ? elapsed.count() / outcome.frames : 0.0) << " ms per frame\n";
     if (!outcome.complete) return Fail(outcome.error.empty() ? error : outcome.error);
     if (!closed) return Fail(closeError);

@@ -179,7 +179,12 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
     const ProgramResult result = Track(Range(FIRST, LAST) + " --quiet --json " + dir + "/run.jsonl");
     ASSERT_EQ(result.status, 0) << Errors();
     EXPECT_EQ(result.output, "");
-    EXPECT_NE(Errors().find("5 frames processed, 2 trajectories"), std::string::npos) << Errors();
+    // The scene's road is the flat road of the default camera's mounting: every frame's own profile
+    // lies in the band around it.
+    EXPECT_NE(Errors().find("5 frames processed, 2 trajectories, road profile accepted in 5 of 5 frames (5 own, 0 "
+                            "re-seeded, 0 kept)"),
+              std::string::npos)
+        << Errors();
     const std::vector<json> frames = JsonLines(dir + "/run.jsonl");
     ASSERT_EQ(frames.size(), 5u);
 
@@ -189,6 +194,7 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
         const double carZ = Car(FIRST + i).z_m;
         EXPECT_EQ(f["frame"], FIRST + i);
         EXPECT_EQ(f["road"]["ground"].size(), 100u);
+        EXPECT_EQ(f["road"]["profile"], "own");
         EXPECT_NE(FindDetection(f, -0.85, 0.85, carZ), nullptr) << f.dump();
         EXPECT_NE(FindDetection(f, -1.45, -0.85, PEDESTRIAN_M), nullptr) << f.dump();
         ASSERT_EQ(f["tracks"].size(), 2u) << f.dump();
@@ -251,10 +257,13 @@ TEST_F(ObstacleTrackProgram, TheCameraARunWritesRepeatsIt) {
                                  "width_pix = 560\nheight_pix = 360\n");
     const std::string first = Range(FIRST, 102) + " --quiet --camera " + dir + "/rig.txt --camera-height 1.32 --zone=-3,2.5 ";
     ASSERT_EQ(Track(first + "--camera-out " + dir + "/run.cam --json " + dir + "/first.jsonl").status, 0) << Errors();
-    // Pitch and frame rate came from the default camera, and the run says so; the height was given.
-    EXPECT_NE(Errors().find("rig.txt gives no pitch: the default camera's 0.075 is taken"), std::string::npos) << Errors();
+    // The pitch came from the frames' own road, the scene's 0.075 within 2 rows; the frame rate from
+    // the default camera; the run says so. The height was given, and the road agrees with it.
+    EXPECT_NE(Errors().find("rig.txt gives no pitch: the road of frames 100 to 102 puts it at "), std::string::npos)
+        << Errors();
     EXPECT_NE(Errors().find("rig.txt gives no frame rate"), std::string::npos) << Errors();
     EXPECT_EQ(Errors().find("gives no camera height"), std::string::npos) << Errors();
+    EXPECT_EQ(Errors().find("warning"), std::string::npos) << Errors();
 
     CameraFile written;
     std::string error;
@@ -265,7 +274,7 @@ TEST_F(ObstacleTrackProgram, TheCameraARunWritesRepeatsIt) {
     EXPECT_EQ(c.u0_pix, 232.0);
     EXPECT_EQ(c.width_pix, 560);
     EXPECT_EQ(c.camHeight_m, 1.32);
-    EXPECT_EQ(c.tanPitch, 0.075);
+    EXPECT_NEAR(c.tanPitch, 0.075, 2.0 / 949.1);
     EXPECT_EQ(c.frameInterval_s, DELTA_T);
     EXPECT_EQ(c.zoneL_m, -3.0);
     EXPECT_EQ(c.zoneR_m, 2.5);
@@ -289,8 +298,24 @@ TEST_F(ObstacleTrackProgram, TheCameraARunWritesRepeatsIt) {
     ASSERT_TRUE(ReadCameraFile(dir + "/kitti.cam", written, error)) << error;
     EXPECT_EQ(written.camera.width_pix, TOTAL_U);
     EXPECT_EQ(written.camera.height_pix, TOTAL_V);
-    EXPECT_NE(Errors().find("calib.txt gives no camera height: the default camera's 1.32 m is taken"), std::string::npos)
+    EXPECT_NE(Errors().find("calib.txt gives no camera height: the road of frames 100 to 100 puts it "), std::string::npos)
         << Errors();
+    EXPECT_NEAR(written.camera.camHeight_m, 1.32, 0.05);
+    EXPECT_NEAR(written.camera.tanPitch, 0.075, 2.0 / 949.1);
+    // Without disparity pictures to read, the default camera's mounting is taken.
+    ASSERT_EQ(RunProgram(OBSTACLE_TRACK_EXE, "--quiet --first 410 --last 410 --camera " + dir + "/rig.txt 2>" + dir +
+                                                 "/stderr.txt")
+                  .status,
+              0)
+        << Errors();
+    EXPECT_NE(Errors().find("rig.txt gives no camera height: the default camera's 1.32 m is taken"), std::string::npos)
+        << Errors();
+    // A given height the road disagrees with is kept, and the run warns with the road's own.
+    ASSERT_EQ(Track(Range(FIRST, 102) + " --quiet --camera " + dir + "/run.cam --camera-height 2").status, 0) << Errors();
+    EXPECT_NE(Errors().find("obstacle-track: warning: the road of frames 100 to 102 puts the camera 1.3"),
+              std::string::npos)
+        << Errors();
+    EXPECT_NE(Errors().find("where the run takes 2.00 m and 0.07"), std::string::npos) << Errors();
 }
 
 TEST_F(ObstacleTrackProgram, TwentyFourBitPicturesGiveTheSameFindings) {

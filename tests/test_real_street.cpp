@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "ProgramRunner.h"
 
 using nlohmann::json;
@@ -44,7 +46,9 @@ double Median(std::vector<double> values) {
 
 TEST(RealStreet, KittiCameraKeepsTheRoadAndFollowsTheStaticStreet) {
     if (!std::filesystem::exists(STREET + "/poses.txt")) GTEST_SKIP() << "no KITTI recording at " << KITTI_DIR;
-    const std::string out = std::filesystem::temp_directory_path() / "obstacle_real_street.jsonl";
+    // A name of this process's own: runs of the suite side by side must not write into each other's file.
+    const std::string out =
+        std::filesystem::temp_directory_path() / ("obstacle_real_street_" + std::to_string(getpid()) + ".jsonl");
     const ProgramResult run =
         RunProgram(OBSTACLE_TRACK_EXE, "--disparity " + STREET + "/disp_sgbm/XXXXXX.png --camera " + STREET +
                                            "/calib.txt --camera-height 1.65 --pitch 0.02 --fps 10 --zone -4,4 --quiet"

@@ -38,10 +38,12 @@ TEST(StageGeometry, DefaultCameraGivesTheTunedValuesExactly) {
     EXPECT_EQ(g.minRoadRow, 70);
     EXPECT_EQ(g.blockRows, 4);
     EXPECT_EQ(g.firstBandLevel, 1);
+    EXPECT_EQ(g.belowPictureLevel, 65);
+    EXPECT_EQ(g.reseedFrames, 9);  // 0.3 s
     // Compared as doubles for equality: every one must be the tuned value itself.
     const double tuned[][2] = {{g.gateRows, 18.0},       {g.stepLimitNear, 15.0},  {g.stepLimitFar, 20.0},
                                {g.bandFixed, 20.0},      {g.bandBelowFirst, 50.0}, {g.bandAboveFirst, 100.0},
-                               {g.raiseStepNear, 11.0},  {g.raiseStepFar, 19.0},   {g.farBlocks, 5.0},
+                               {g.supportRows, 18.0},    {g.raiseStepNear, 11.0},  {g.raiseStepFar, 19.0},   {g.farBlocks, 5.0},
                                {g.heightToleranceRows, 30.0}, {g.threshold[16], 12.0}, {g.threshold[17], 24.0 + 17 / 10.0},
                                {g.threshold[39], 24.0 + 39 / 10.0}, {g.threshold[40], 28.0}};
     for (const auto& pair : tuned) EXPECT_EQ(pair[0], pair[1]);
@@ -73,9 +75,13 @@ TEST(StageGeometry, KittiRigScalesCountsByItsGeometry) {
     EXPECT_NEAR(g.gateRows, 18.0 * road, 1e-12);
     EXPECT_NEAR(g.stepLimitFar, 20.0 * road, 1e-12);
     EXPECT_NEAR(g.bandAboveFirst, 100.0 * road, 1e-12);
-    // The profile in force moves by an angle from frame to frame: 20 rows at 949.1 px are 14.9 here;
+    // The profile in force moves by an angle from frame to frame: 20 rows at 949.1 px are 14.9 here,
+    // and 0.26 rad/s over the 1/15 s by which 10 frames per second are slower than 30 add 12.3;
     // it is held out to 142.4 m, the default camera's level 1: f B = 379.7 puts level 2 at 190 m.
-    EXPECT_NEAR(g.bandFixed, 20.0 * columns, 1e-12);
+    EXPECT_NEAR(g.bandFixed, 20.0 * columns + 707.09 * 0.26 * (0.1 - DELTA_T), 1e-12);
+    EXPECT_EQ(g.reseedFrames, 3);
+    // The road enters the picture from its bottom row: no level is taken to lie below it but 99.
+    EXPECT_EQ(g.belowPictureLevel, 99);
     EXPECT_EQ(g.firstBandLevel, 3);
     EXPECT_NEAR(g.columnScale, columns, 1e-15);
     // The road nearer than disparity 40 is never counted: its rows come from the flat road, down

@@ -256,6 +256,7 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     RunState run;
     LinearRoad(run.ground);
     run.groundAccepted = true;
+    run.roadProfile = RoadProfileKind::Reseeded;
     TrackingObject young = MakeTrack(0.25, 1.0, 20.0, 0.5, 10, 12);
     young.m_id = 4;
     young.m_count = 2;
@@ -287,6 +288,7 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     EXPECT_EQ(f["frame"], 412);
     EXPECT_EQ(f["road"]["ground"][20], 190);
     EXPECT_EQ(f["road"]["accepted"], true);
+    EXPECT_EQ(f["road"]["profile"], "reseeded");
     ASSERT_EQ(f["detections"].size(), 1u);
     EXPECT_EQ(f["detections"][0]["z_m"].get<double>(), BF_PIX / 20.0);
     EXPECT_EQ(f["detections"][0]["E_u"], 12);

@@ -11,6 +11,7 @@ namespace {
 constexpr int ROAD_SCAN_CAP = 100;
 constexpr int FACE_LIMIT_SINGLE = 5;
 constexpr int FACE_LIMIT_FOLDED = 10;
+constexpr int BELOW_PICTURE_LEVEL = 65;
 constexpr int MEASURED_ROW_LIMIT = 350;
 constexpr int MIN_ROAD_ROW = 70;
 constexpr double GATE_ROWS = 18.0;
@@ -46,13 +47,16 @@ int FirstRoadRow(const Camera& camera) {
     return row % 2 == 0 ? row : row + 1;
 }
 
-// The frames of a camera with frame interval `interval_s` that span `frames` frames of the default
-// camera, rounded, from 1 to `most`.
-int FramesOfSpan(int frames, double interval_s, int most) {
-    const double span = std::round(frames * DELTA_T / interval_s);
+// The frames of a camera with frame interval `interval_s` that span `span_s` seconds, rounded, from
+// 1 to `most`.
+int FramesOfTime(double span_s, double interval_s, int most) {
+    const double span = std::round(span_s / interval_s);
     if (!(span >= 1.0)) return 1;
     return span >= most ? most : static_cast<int>(span);
 }
+
+// The same for a span of `frames` frames of the default camera.
+int FramesOfSpan(int frames, double interval_s, int most) { return FramesOfTime(frames * DELTA_T, interval_s, most); }
 
 }  // namespace
 
@@ -85,6 +89,10 @@ StageGeometry::StageGeometry(const Camera& cam)
     for (int d = 0; d < LUT_NUM; ++d) {
         uncountedRoadRow[d] = d < ROAD_CLASSES ? noRoadRow : std::min(FlatRoadRowInPicture(cam, d), noRoadRow);
     }
+    // The default camera sees no road nearer than level 28; its profile takes the road below the
+    // picture from level BELOW_PICTURE_LEVEL on. A camera that sees the road nearer than the road
+    // stage counts has its profile enter the picture from its bottom row, one level after another.
+    belowPictureLevel = uncountedRoadRow[ROAD_CLASSES] < noRoadRow ? LUT_NUM - 1 : BELOW_PICTURE_LEVEL;
     // Rows 350 and 70 of 360: near the picture's bottom and high above the horizon.
     measuredRowLimit = PictureRows(MEASURED_ROW_LIMIT, cam.height_pix);
     minRoadRow = PictureRows(MIN_ROAD_ROW, cam.height_pix);
@@ -95,8 +103,9 @@ StageGeometry::StageGeometry(const Camera& cam)
     stepLimitFar = STEP_LIMIT_FAR * roadRowScale;
     // From one frame to the next the road moves in the picture as the car pitches on its springs and
     // the road's grade changes: by an angle, f theta rows at every level. BAND_FIXED rows of the
-    // default picture are 0.021 rad, f / F_PIX as many rows here.
-    bandFixed = BAND_FIXED * columnScale;
+    // default picture are 0.021 rad over its frame interval, f / F_PIX as many rows here; over a
+    // longer (shorter) interval the angle changes ROAD_ANGLE_RATE_RADPS more (less) per second.
+    bandFixed = BAND_FIXED * columnScale + cam.f_pix * ROAD_ANGLE_RATE_RADPS * (cam.frameInterval_s - DELTA_T);
     // The band holds the road out to the default camera's level 1, BF_PIX metres: through a camera
     // of larger f B the levels beyond that distance (a road extrapolated far past what it sees) are
     // not held to it.
@@ -104,6 +113,11 @@ StageGeometry::StageGeometry(const Camera& cam)
     // The first profile is held against the flat road of the nominal height and pitch.
     bandBelowFirst = BAND_BELOW_FIRST * roadRowScale;
     bandAboveFirst = BAND_ABOVE_FIRST * roadRowScale;
+    // ROAD_RESEED_SPAN_S as frames of this camera, rounded, at least one.
+    reseedFrames = FramesOfTime(ROAD_RESEED_SPAN_S, cam.frameInterval_s, std::numeric_limits<int>::max());
+    // A frame's own profile is supported by a peak that lies as close to it as the filter's gate
+    // takes a peak.
+    supportRows = gateRows;
     raiseStepNear = RAISE_STEP_NEAR * roadRowScale;
     raiseStepFar = RAISE_STEP_FAR * roadRowScale;
 

@@ -49,15 +49,19 @@ struct StageGeometry {
     int noRoadRow;           // the row of a class without road: the picture's last row
     int uncountedRoadRow[LUT_NUM];  // peak row of a level the road stage never counts: the flat road's
                                     // row nearer than ROAD_MAX_DISPARITY, else noRoadRow
+    int belowPictureLevel;   // the profile takes the road to lie below the picture from this level on
     int measuredRowLimit;    // peak rows from here down mark a class without road
     int minRoadRow;          // a road row above this one is implausible
     double gateRows;         // a peak this far from the filter's prediction is an outlier
     double stepLimitNear;    // allowed rise of the road row to the next farther level, levels 1..14 ...
     double stepLimitFar;     // ... and from 15 on
     int firstBandLevel;      // the levels from this one on are held to the profile in force ...
-    double bandFixed;        // ... within this once a profile was accepted (an angle)
+    double bandFixed;        // ... within this once a profile was accepted (an angle and its change
+                             // over a frame interval)
     double bandBelowFirst;   // before: rows above the profile in force ...
     double bandAboveFirst;   // ... and below it
+    int reseedFrames;        // a profile in force refused over this many frames in a row gives way ...
+    double supportRows;      // ... to a frame's own profile whose peaks mostly lie within this of it
     double raiseStepNear;    // a road step larger than this raises the cell threshold, levels 1..16 ...
     double raiseStepFar;     // ... and from 17 on
 
@@ -78,6 +82,12 @@ struct StageGeometry {
 constexpr int GRID_AVERAGED_MEASUREMENTS = 3;
 // The persistence count of a grid cell of the default camera goes up to five frames.
 constexpr int GRID_MAX_PERSISTENCE = 5;
+// How fast the road's angle in the picture changes (radian per second): the car pitching by about
+// a degree at up to 2 Hz (0.22) and a crest or dip of 1,000 m radius passed at 40 m/s (0.04).
+constexpr double ROAD_ANGLE_RATE_RADPS = 0.26;
+// A profile in force refused for this span of time gives way to a well supported profile of the
+// frame's own: a wrong start or a grade change then costs a fraction of a second.
+constexpr double ROAD_RESEED_SPAN_S = 0.3;
 
 // A row, column or count the stages derive from a camera lies within +-DERIVED_MAX_PIX: 128 times
 // the largest picture side, and far enough inside an int that the stages' sums and products of it

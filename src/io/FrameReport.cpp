@@ -112,11 +112,27 @@ PictureBox DetectionBox(const StageGeometry& g, const DetectedObject& detection,
     return ObstacleBox(g, detection.S_u, detection.E_u, detection.d_pix, detection.h_m, ground);
 }
 
+const char* RoadProfileName(RoadProfileKind kind) {
+    switch (kind) {
+        case RoadProfileKind::Own: return "own";
+        case RoadProfileKind::Reseeded: return "reseeded";
+        case RoadProfileKind::Kept: break;
+    }
+    return "kept";
+}
+
+void RoadProfileCounts::Add(RoadProfileKind kind) {
+    own += kind == RoadProfileKind::Own ? 1 : 0;
+    reseeded += kind == RoadProfileKind::Reseeded ? 1 : 0;
+    kept += kind == RoadProfileKind::Kept ? 1 : 0;
+}
+
 void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,
                     const TrajectoryNumbers& numbers, bool withGrid) {
     out << "{\"frame\": " << frame << ", \"road\": {\"ground\": ";
     JsonArray(out, run.ground, [&](int row) { out << row; });
-    out << ", \"accepted\": " << (run.groundAccepted ? "true" : "false") << "}, \"detections\": ";
+    out << ", \"accepted\": " << (run.groundAccepted ? "true" : "false") << ", \"profile\": \""
+        << RoadProfileName(run.roadProfile) << "\"}, \"detections\": ";
     JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c, run.geometry, run.ground); });
     out << ", \"tracks\": ";
     JsonArray(out, run.preObject, [&](const TrackingObject& t) {

@@ -49,7 +49,20 @@ private:
     int count = 0;
 };
 
-// One line: {"frame", "road": {"ground", "accepted"}, "detections": [...], "tracks": [...]} and,
+// The JSON's name of a road profile kind: "own", "kept" or "reseeded".
+const char* RoadProfileName(RoadProfileKind kind);
+
+// Frames counted by the road profile they used.
+struct RoadProfileCounts {
+    int own = 0;
+    int reseeded = 0;
+    int kept = 0;
+
+    void Add(RoadProfileKind kind);
+    int Accepted() const { return own + reseeded; }
+};
+
+// One line: {"frame", "road": {"ground", "accepted", "profile"}, "detections": [...], "tracks": [...]} and,
 // with `withGrid`, "grid": [[uBl, d, aveD, count], ...] of the occupied cells. Detections are
 // listed as association left them, each with its box in disparity-picture pixels (bb_left,
 // bb_top, bb_width, bb_height, as in the MOT lines); a track's "det" indexes them (null when it

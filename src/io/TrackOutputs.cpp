@@ -107,6 +107,7 @@ bool TrackOutputs::Write(int frame, const RunState& run, const AssociationRecord
         }
     }
     numbers = next;
+    roads.Add(run.roadProfile);
     return true;
 }
 

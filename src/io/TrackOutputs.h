@@ -32,11 +32,14 @@ public:
     bool Close(std::string& error);
     // Trajectories in the frames written (the run-unique track numbers given).
     int Trajectories() const { return numbers.Count(); }
+    // The frames written, by the road profile they used.
+    const RoadProfileCounts& RoadProfiles() const { return roads; }
 
 private:
     const TrackOptions options;
     LineFile json;
     LineFile mot;
     TrajectoryNumbers numbers;
+    RoadProfileCounts roads;
     bool opened = false;
 };

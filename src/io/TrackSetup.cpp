@@ -1,7 +1,10 @@
 #include "TrackSetup.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <iomanip>
+#include <sstream>
 
 #include "BmpWriter.h"
 #include "CameraFile.h"
@@ -9,6 +12,8 @@
 #include "FrameNumbering.h"
 #include "FrameReport.h"
 #include "NumberParsing.h"
+#include "RoadLine.h"
+#include "RoadStages.h"
 
 namespace {
 
@@ -66,11 +71,95 @@ int FirstMissing(const std::vector<int>& found, int first, int last) {
     return expected <= last ? expected : -1;
 }
 
-void TakeDefault(bool given, const std::string& camera, const char* what, const std::string& value,
-                 const char* option, std::ostream& warnings) {
+std::string Fixed(double value, int decimals) {
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(decimals) << value;
+    return text.str();
+}
+
+// The road of the run's first frames, MOUNTING_SPAN_S of them: the lines fitted to those that load,
+// up to the first that does not (the run itself reports that one).
+struct FirstFramesRoad {
+    std::vector<RoadLine> lines;
+    int first = 0;
+    int last = 0;  // the last frame read
+    std::optional<RoadMounting> mounting;
+
+    std::string Frames() const { return "the road of frames " + std::to_string(first) + " to " + std::to_string(last); }
+};
+
+FirstFramesRoad FitFirstFramesRoad(const TrackOptions& o, const Camera& camera) {
+    FirstFramesRoad road;
+    road.first = road.last = o.first;
+    const double span = std::round(MOUNTING_SPAN_S / camera.frameInterval_s);
+    const int frames = span >= 1.0 ? static_cast<int>(std::min<double>(span, o.last - o.first + 1.0)) : 1;
+    FileFrames source(camera, {o.disparityPattern, "", o.disparityScale, false});
+    RunState run(camera);
+    FrameNames names{};
+    std::string error;
+    for (int frame = o.first; frame < o.first + frames && source.LoadDisparity(names, frame, run, error); ++frame) {
+        if (!run.disparityValuesGiven) {
+            DecodePicture(run.geometry, run.src_img_colorD, run.measuredDisparity.data(), run.roadClasses.data());
+        }
+        const std::optional<RoadLine> line =
+            FitRoadLine(run.measuredDisparity.data(), camera.width_pix, camera.height_pix, camera.u0_pix, camera.v0_pix);
+        if (line) road.lines.push_back(*line);
+        road.last = frame;
+    }
+    road.mounting = MountingOfRoadLines(camera, road.lines);
+    return road;
+}
+
+// Where the camera's height or pitch is given and the first frames' road puts it elsewhere by more
+// than a car's load and pitching explain, a line on `warnings` gives the estimate.
+void WarnOfMounting(const Camera& camera, bool heightGiven, bool pitchGiven, const FirstFramesRoad& road,
+                    std::ostream& warnings) {
+    if (!road.mounting) return;
+    const RoadMounting& m = *road.mounting;
+    const bool heightOff =
+        heightGiven && std::fabs(m.camHeight_m - camera.camHeight_m) > MOUNTING_HEIGHT_MARGIN * camera.camHeight_m;
+    const bool pitchOff = pitchGiven && std::fabs(m.tanPitch - camera.tanPitch) > MOUNTING_PITCH_MARGIN;
+    if (!heightOff && !pitchOff) return;
+    warnings << "obstacle-track: warning: " << road.Frames() << " puts the camera " << Fixed(m.camHeight_m, 2)
+             << " m above it, pitched " << Fixed(m.tanPitch, 4) << ", where the run takes "
+             << Fixed(camera.camHeight_m, 2) << " m and " << Fixed(camera.tanPitch, 4) << "\n";
+}
+
+// A value of the camera that neither the camera file nor an option gives: `estimate` where there is
+// one (`source` saying where it comes from), else the default camera's (`defaultText`); a line on
+// `warnings` says which.
+void TakeMissing(bool given, const std::string& cameraPath, const char* what, const char* option,
+                 std::optional<double> estimate, const std::string& source, const std::string& defaultText,
+                 double& value, std::ostream& warnings) {
     if (given) return;
-    warnings << "obstacle-track: --camera " << camera << " gives no " << what << ": the default camera's " << value
-             << " is taken (" << option << " sets it)\n";
+    warnings << "obstacle-track: --camera " << cameraPath << " gives no " << what << ": ";
+    if (estimate) {
+        value = *estimate;
+        warnings << source << ", which is taken";
+    } else {
+        warnings << "the default camera's " << defaultText << " is taken";
+    }
+    warnings << " (" << option << " sets it)\n";
+}
+
+// The camera's height and pitch where the file and the options leave them open: from the first
+// frames' own road where there are disparity pictures to read, else the default camera's; and a
+// warning where the given ones disagree with that road.
+void SettleMounting(const TrackOptions& o, const CameraFile& file, Camera& camera, std::ostream& warnings) {
+    const bool heightGiven = file.given[KEY_CAM_HEIGHT] || o.camHeight_m;
+    const bool pitchGiven = file.given[KEY_PITCH] || o.tanPitch;
+    FirstFramesRoad road;
+    if (!o.disparityPattern.empty()) road = FitFirstFramesRoad(o, camera);
+    WarnOfMounting(camera, heightGiven, pitchGiven, road, warnings);
+    const std::optional<RoadMounting>& m = road.mounting;
+    const Camera& d = DEFAULT_CAMERA;
+    TakeMissing(heightGiven, o.cameraPath, "camera height", "--camera-height",
+                m ? std::optional<double>(m->camHeight_m) : std::nullopt,
+                m ? road.Frames() + " puts it " + Fixed(m->camHeight_m, 3) + " m above the road" : "",
+                JsonNumber(d.camHeight_m) + " m", camera.camHeight_m, warnings);
+    TakeMissing(pitchGiven, o.cameraPath, "pitch", "--pitch", m ? std::optional<double>(m->tanPitch) : std::nullopt,
+                m ? road.Frames() + " puts it at " + Fixed(m->tanPitch, 4) : "", JsonNumber(d.tanPitch),
+                camera.tanPitch, warnings);
 }
 
 }  // namespace
@@ -161,18 +250,19 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
     if (o.zoneL_m) camera.zoneL_m = *o.zoneL_m;
     if (o.zoneR_m) camera.zoneR_m = *o.zoneR_m;
     if (!o.cameraPath.empty()) {
-        const Camera& d = DEFAULT_CAMERA;
-        TakeDefault(file.given[KEY_CAM_HEIGHT] || o.camHeight_m, o.cameraPath, "camera height",
-                    JsonNumber(d.camHeight_m) + " m", "--camera-height", warnings);
-        TakeDefault(file.given[KEY_PITCH] || o.tanPitch, o.cameraPath, "pitch", JsonNumber(d.tanPitch), "--pitch", warnings);
-        TakeDefault(file.given[KEY_FRAME_INTERVAL] || o.fps_hz, o.cameraPath, "frame rate",
-                    JsonNumber(d.frameInterval_s) + " s from frame to frame", "--fps", warnings);
+        TakeMissing(file.given[KEY_FRAME_INTERVAL] || o.fps_hz, o.cameraPath, "frame rate", "--fps", std::nullopt, "",
+                    JsonNumber(DEFAULT_CAMERA.frameInterval_s) + " s from frame to frame", camera.frameInterval_s,
+                    warnings);
     }
     std::string problem = CameraProblem(camera);
     if (problem.empty() && o.disparityPattern.empty() && (camera.width_pix != TOTAL_U || camera.height_pix != TOTAL_V)) {
         problem = "the embedded pictures are " + std::to_string(TOTAL_U) + " x " + std::to_string(TOTAL_V) +
                   " pixels, the camera's " + std::to_string(camera.width_pix) + " x " +
                   std::to_string(camera.height_pix) + ": give --disparity";
+    }
+    if (problem.empty()) {
+        if (!o.cameraPath.empty()) SettleMounting(o, file, camera, warnings);
+        problem = CameraProblem(camera);
     }
     if (problem.empty()) return true;
     error = (o.cameraPath.empty() ? "the camera" : "--camera: " + o.cameraPath) + ": " + problem;

@@ -19,10 +19,22 @@ bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std
 // take frames to follow one another at the camera's frame interval.
 bool ResolveFrameRange(TrackOptions& options, std::string& error);
 
+// The camera's height and pitch, where neither the camera file nor an option gives them, are those
+// of the road in the first MOUNTING_SPAN_S of the run's disparity pictures (RoadLine.h): a fraction
+// of a second, a road the car has hardly moved on.
+constexpr double MOUNTING_SPAN_S = 0.5;
+// A given height or pitch that the first frames' road puts more than this far off is warned of: a
+// car's load and the road's surface move the height by a few per cent, the car's pitching and the
+// road's grade the pitch by about a degree.
+constexpr double MOUNTING_HEIGHT_MARGIN = 0.1;  // of the given height
+constexpr double MOUNTING_PITCH_MARGIN = 0.02;  // tangent, about 1.1 degrees
+
 // The camera of a run: the --camera file (own format or KITTI calibration) or the default camera;
 // a KITTI calibration's picture size from the first disparity picture; then --camera-height,
-// --pitch, --fps and --zone. A mounting value (height, pitch, frame rate) that neither the file nor
-// an option gives is the default camera's, with a line on `warnings` saying so.
+// --pitch, --fps and --zone. With --camera, a frame rate that neither the file nor an option gives
+// is the default camera's, and a height or pitch the first frames' road where --disparity pictures
+// are given (else the default camera's), with a line on `warnings` saying so; a given height or
+// pitch that road disagrees with is warned of. Without --camera the default camera is the rig.
 bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
 
 // The frame range and the camera.

@@ -11,8 +11,8 @@ struct AssociationRecord;
 void RoadDisparityMap(RunState& run);
 
 // Smooths run.MaxY into the road profile run.ground with the three-state filter, derives run.blind
-// and run.ceiling, raises run.threshold at profile steps, and accepts the profile into
-// run.pre_ground when it passes its check.
+// and run.ceiling, raises run.threshold at profile steps, and takes the profile into run.pre_ground
+// when it passes its check or re-seeds the profile in force (run.roadProfile says which).
 void RoadProfile(RunState& run);
 
 // Removes the road and overhead background from the picture that RoadDisparityMap decoded into

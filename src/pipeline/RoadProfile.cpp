@@ -3,8 +3,12 @@
 // rows 0.3 m and 2.0 m above the road derived from it.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <vector>
 
 #include "Kalman.h"
+#include "Percentile.h"
 #include "ObjectDetection.h"
 #include "RoadStages.h"
 
@@ -13,11 +17,14 @@ namespace {
 constexpr double DB_DELTA_T = 0.5;       // filter step along the disparity axis
 constexpr double DB_GAMMA = 5.0;         // initial variance of every state
 constexpr int LAST_EXTRAPOLATED = 2;     // the farthest classes are extrapolated, never measured
-constexpr int FIRST_BELOW_PICTURE = 65;  // from this level on the road lies below the picture
 constexpr int LAST_NEAR_STEP = 14;       // levels up to this one allow the smaller rise of the road row
 constexpr int LAST_NEAR_RAISE = 16;      // levels up to this one raise thresholds by NEAR_RAISE
 constexpr double NEAR_RAISE = 1.5;
 constexpr double FAR_RAISE = 2.0;
+constexpr int FIRST_CONTINUED_CLASS = 16;  // the counted classes whose peaks place the nearer road ...
+constexpr int CONTINUED_CLASSES_AT_LEAST = 6;  // ... where this many of them have a peak
+constexpr double SUPPORT_SHARE = 0.5;      // a well supported profile: peaks along it at half its levels ...
+constexpr int SUPPORT_LEVELS_AT_LEAST = 4;  // ... and at this many at least
 constexpr double BLIND_HEIGHT_M = 0.3;
 constexpr double CEILING_HEIGHT_M = 2.0;
 
@@ -56,6 +63,10 @@ double GatedRow(const KfData33& obj33, int row, double gateRows) {
 // Allowed rise of the road row from one disparity to the next farther one.
 double StepLimit(const StageGeometry& g, int i) { return i > LAST_NEAR_STEP ? g.stepLimitFar : g.stepLimitNear; }
 
+// A level whose class the V-disparity histogram counts (the odd classes above 16 are filled from
+// their neighbours, never measured).
+bool IsMeasuredLevel(int i) { return IsRoadDisparity(i) && DisparityClass(i) == i; }
+
 bool InBand(const StageGeometry& g, int row, int reference, bool bGndFixFlg) {
     if (bGndFixFlg) return row >= reference - g.bandFixed && row <= reference + g.bandFixed;
     return row >= reference - g.bandBelowFirst && row <= reference + g.bandAboveFirst;
@@ -67,6 +78,33 @@ int BlindRow(int row, int i, double baseline_m) {
 
 int CeilingRow(int row, int i, double baseline_m) {
     return std::max(0, row - static_cast<int>((CEILING_HEIGHT_M * i) / baseline_m));
+}
+
+// How far (rows) the frame's own peaks at the nearest classes the road stage counts lie below the
+// flat road of the camera's mounting: their median; absent where too few classes have a peak.
+std::optional<double> NearPeaksOffset(const StageGeometry& g, const int MaxY[LUT_NUM]) {
+    std::vector<double> offsets;
+    for (int i = FIRST_CONTINUED_CLASS; i < ROAD_CLASSES; ++i) {
+        if (IsMeasuredLevel(i) && IsMeasuredRow(g, MaxY[i])) offsets.push_back(MaxY[i] - FlatRoadRow(g.camera, i));
+    }
+    if (offsets.size() < static_cast<size_t>(CONTINUED_CLASSES_AT_LEAST)) return std::nullopt;
+    return Percentile(offsets, 0.5);
+}
+
+// The peaks the profile is smoothed from: the road stage's, except nearer than it counts where the
+// camera sees the road (its flat road lies inside the picture there): those take the flat road of
+// the camera's mounting moved to the frame's own nearest peaks, as the car's pitch moves the road
+// by an angle, f theta rows at every level; so a road the mounting misses is followed there too.
+// Where too few peaks are found they stay.
+void PeaksWithNearRoad(const StageGeometry& g, const int MaxY[LUT_NUM], int peaks[LUT_NUM]) {
+    std::copy(MaxY, MaxY + LUT_NUM, peaks);
+    if (g.uncountedRoadRow[ROAD_CLASSES] >= g.noRoadRow) return;
+    const std::optional<double> offset = NearPeaksOffset(g, MaxY);
+    if (!offset) return;
+    for (int i = ROAD_CLASSES; i < LUT_NUM; ++i) {
+        const double row = FlatRoadRow(g.camera, i) + *offset;
+        peaks[i] = row >= 0.0 && row < g.noRoadRow ? static_cast<int>(row) : g.noRoadRow;
+    }
 }
 
 }  // namespace
@@ -95,7 +133,7 @@ void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int gro
     int pre_g = g.height;
     int g_dif = 0;
     for (int i = LUT_NUM - 1; i >= 1; --i) {
-        if (i >= FIRST_BELOW_PICTURE) {
+        if (i >= g.belowPictureLevel) {
             g_dif = pre_g - g.noRoadRow;
             pre_g = g.noRoadRow;
         } else {
@@ -111,13 +149,43 @@ void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int gro
     }
 }
 
-bool RoadProfileAcceptable(const StageGeometry& g, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
-                           bool bGndFixFlg) {
+bool RoadProfilePlausible(const StageGeometry& g, const int ground[LUT_NUM]) {
     for (int i = 1; i < LUT_NUM - 1; ++i) {
         if (ground[i] < g.minRoadRow) return false;
-        if (i >= g.firstBandLevel && !InBand(g, ground[i], pre_ground[i], bGndFixFlg)) return false;
     }
     return true;
+}
+
+bool RoadProfileInBand(const StageGeometry& g, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
+                       bool bGndFixFlg) {
+    for (int i = g.firstBandLevel; i < LUT_NUM - 1; ++i) {
+        if (!InBand(g, ground[i], pre_ground[i], bGndFixFlg)) return false;
+    }
+    return true;
+}
+
+bool RoadProfileAcceptable(const StageGeometry& g, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
+                           bool bGndFixFlg) {
+    return RoadProfilePlausible(g, ground) && RoadProfileInBand(g, ground, pre_ground, bGndFixFlg);
+}
+
+bool RoadProfileWellSupported(const StageGeometry& g, const int MaxY[LUT_NUM], const int ground[LUT_NUM]) {
+    int levels = 0;
+    int supported = 0;
+    for (int i = g.firstBandLevel; i < LUT_NUM - 1; ++i) {
+        if (!IsMeasuredLevel(i) || !IsMeasuredRow(g, ground[i])) continue;
+        ++levels;
+        if (IsMeasuredRow(g, MaxY[i]) && std::abs(MaxY[i] - ground[i]) <= g.supportRows) ++supported;
+    }
+    return supported >= SUPPORT_LEVELS_AT_LEAST && supported >= SUPPORT_SHARE * levels;
+}
+
+RoadProfileKind ChooseRoadProfile(const StageGeometry& g, const int MaxY[LUT_NUM], const int ground[LUT_NUM],
+                                  const int pre_ground[LUT_NUM], bool bGndFixFlg, int refusedFrames) {
+    if (!RoadProfilePlausible(g, ground)) return RoadProfileKind::Kept;
+    if (RoadProfileInBand(g, ground, pre_ground, bGndFixFlg)) return RoadProfileKind::Own;
+    if (refusedFrames >= g.reseedFrames && RoadProfileWellSupported(g, MaxY, ground)) return RoadProfileKind::Reseeded;
+    return RoadProfileKind::Kept;
 }
 
 void RowsAboveRoad(const Camera& camera, const int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM]) {
@@ -137,26 +205,31 @@ void RaiseStepThresholds(const StageGeometry& g, const int ground[LUT_NUM], doub
     }
 }
 
-bool RoadProfileFromPeaks(const StageGeometry& g, const int MaxY[LUT_NUM], int pre_ground[LUT_NUM],
-                          bool& bGndFixFlg, int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM],
-                          double threshold[LUT_NUM]) {
+RoadProfileKind RoadProfileFromPeaks(const StageGeometry& g, const int MaxY[LUT_NUM], int pre_ground[LUT_NUM],
+                                     bool& bGndFixFlg, int& refusedFrames, int ground[LUT_NUM], int blind[LUT_NUM],
+                                     int ceiling[LUT_NUM], double threshold[LUT_NUM]) {
+    int peaks[LUT_NUM];
+    PeaksWithNearRoad(g, MaxY, peaks);
     int aveMaxY[LUT_NUM];
-    SmoothRoadRows(g, MaxY, aveMaxY);
+    SmoothRoadRows(g, peaks, aveMaxY);
     WalkRoadProfile(g, aveMaxY, ground);
-    const bool accepted = RoadProfileAcceptable(g, ground, pre_ground, bGndFixFlg);
-    if (accepted) {
+    const RoadProfileKind kind = ChooseRoadProfile(g, MaxY, ground, pre_ground, bGndFixFlg, refusedFrames);
+    if (kind == RoadProfileKind::Kept) {
+        ++refusedFrames;
+        std::copy(pre_ground + 1, pre_ground + LUT_NUM - 1, ground + 1);
+    } else {
+        refusedFrames = 0;
         bGndFixFlg = true;
         std::copy(ground + 1, ground + LUT_NUM - 1, pre_ground + 1);
-    } else {
-        std::copy(pre_ground + 1, pre_ground + LUT_NUM - 1, ground + 1);
     }
     ground[0] = ground[1];
     RowsAboveRoad(g.camera, ground, blind, ceiling);
     RaiseStepThresholds(g, ground, threshold);
-    return accepted;
+    return kind;
 }
 
 void RoadProfile(RunState& run) {
-    run.groundAccepted = RoadProfileFromPeaks(run.geometry, run.MaxY, run.pre_ground, run.bGndFixFlg, run.ground,
-                                              run.blind, run.ceiling, run.threshold);
+    run.roadProfile = RoadProfileFromPeaks(run.geometry, run.MaxY, run.pre_ground, run.bGndFixFlg, run.refusedFrames,
+                                           run.ground, run.blind, run.ceiling, run.threshold);
+    run.groundAccepted = run.roadProfile != RoadProfileKind::Kept;
 }

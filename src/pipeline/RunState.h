@@ -22,6 +22,11 @@ struct StageScratch {
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
 };
 
+// Which road profile a frame used: its own, accepted next to the profile in force; the profile in
+// force, kept because the frame's own was refused; or the frame's own, taken although outside the
+// band because the profile in force had been refused for the re-seeding span.
+enum class RoadProfileKind { Own, Kept, Reseeded };
+
 // The camera's picture must have at least SHIFT_PITCH columns and a row (StageGeometry's
 // preconditions hold).
 struct RunState {
@@ -55,7 +60,9 @@ struct RunState {
 
     bool nonGridFlg = true;       // true until the first frame's grid has been stored
     bool bGndFixFlg = false;      // set at the first accepted road profile, never cleared
-    bool groundAccepted = false;  // this frame's road profile passed its check
+    bool groundAccepted = false;  // this frame's own road profile is used (own or re-seeded)
+    RoadProfileKind roadProfile = RoadProfileKind::Kept;  // the profile this frame used
+    int refusedFrames = 0;        // frames in a row that kept the profile in force
 
     // A frame's disparities arrive either as a colour-coded picture, which the road stage decodes
     // into measuredDisparity, or as values a frame source has put into measuredDisparity itself.

@@ -142,15 +142,6 @@ bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth, const Di
     return left < truth.xRight_m && truth.xLeft_m < right;
 }
 
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    const double position = fraction * static_cast<double>(values.size() - 1);
-    const size_t below = static_cast<size_t>(position);
-    const double above = position - static_cast<double>(below);
-    if (above == 0.0 || values[below] == values[below + 1]) return values[below];
-    return values[below] + above * (values[below + 1] - values[below]);
-}
-
 Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResult>& results, const Camera& camera) {
     std::vector<const FrameResult*> frames;
     std::set<int> resultFrames;

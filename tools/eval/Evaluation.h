@@ -55,6 +55,7 @@
 #include <vector>
 
 #include "Camera.h"
+#include "Percentile.h"
 #include "SequenceFiles.h"
 
 constexpr double COUNTED_RANGE_M = 40.0;       // obstacles from here on are not judged
@@ -114,10 +115,7 @@ std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const
                                                          std::vector<bool>& taken,
                                                          const DistanceGate& gate = SCENE_GATE);
 
-// Linear-interpolation percentile, 0 <= fraction <= 1; `values` need not be sorted and must
-// not be empty.
-double Percentile(std::vector<double> values, double fraction);
-// The percentile, absent for no values.
+// The percentile (Percentile.h), absent for no values.
 std::optional<double> MaybePercentile(const std::vector<double>& values, double fraction);
 // numerator / denominator, absent for a denominator of 0.
 std::optional<double> Ratio(double numerator, double denominator);

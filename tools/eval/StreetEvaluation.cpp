@@ -16,10 +16,6 @@ namespace {
 
 constexpr size_t POSE_LINE_MAX_BYTES = 4096;
 constexpr uint64_t POSE_FILE_MAX_BYTES = uint64_t(1) << 26;
-constexpr double ROBUST_SIGMA_PER_MAD = 1.4826;  // standard deviation of a normal sample per MAD
-constexpr double KEPT_SIGMAS = 3.0;
-constexpr double KEPT_ROWS_AT_LEAST = 1.0;
-constexpr int MAX_REFITS = 50;
 constexpr double FIVE_PERCENT = 0.05;
 
 Pose ParsePose(const std::string& line) {
@@ -52,54 +48,6 @@ double TravelBetween(const Pose& from, const Pose& to) {
     const double dy = Translation(to, 1) - Translation(from, 1);
     const double dz = Translation(to, 2) - Translation(from, 2);
     return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-struct Line {
-    double a = 0.0;  // row at d = 0
-    double b = 0.0;  // rows per level
-};
-
-// Least squares of row against disparity over the kept samples; false when the disparities do not
-// spread.
-bool FitLine(const std::vector<double>& d, const std::vector<double>& row, const std::vector<char>& kept, Line& line) {
-    double n = 0.0, sd = 0.0, sr = 0.0;
-    for (size_t i = 0; i < d.size(); ++i) {
-        if (!kept[i]) continue;
-        n += 1.0;
-        sd += d[i];
-        sr += row[i];
-    }
-    if (n < 2.0) return false;
-    const double md = sd / n, mr = sr / n;
-    double sdd = 0.0, sdr = 0.0;
-    for (size_t i = 0; i < d.size(); ++i) {
-        if (!kept[i]) continue;
-        sdd += (d[i] - md) * (d[i] - md);
-        sdr += (d[i] - md) * (row[i] - mr);
-    }
-    if (!(sdd > 0.0)) return false;
-    line.b = sdr / sdd;
-    line.a = mr - line.b * md;
-    return true;
-}
-
-// Keeps the samples within KEPT_SIGMAS robust deviations of the line; returns whether that changed
-// which samples are kept.
-bool KeepNearLine(const std::vector<double>& d, const std::vector<double>& row, const Line& line,
-                  std::vector<char>& kept) {
-    std::vector<double> residual(d.size());
-    for (size_t i = 0; i < d.size(); ++i) residual[i] = row[i] - (line.a + line.b * d[i]);
-    const double centre = Percentile(residual, 0.5);
-    std::vector<double> spread(d.size());
-    for (size_t i = 0; i < d.size(); ++i) spread[i] = std::fabs(residual[i] - centre);
-    const double limit = std::max(KEPT_ROWS_AT_LEAST, KEPT_SIGMAS * ROBUST_SIGMA_PER_MAD * Percentile(spread, 0.5));
-    bool changed = false;
-    for (size_t i = 0; i < d.size(); ++i) {
-        const char keep = std::fabs(residual[i]) <= limit;
-        changed = changed || keep != kept[i];
-        kept[i] = keep;
-    }
-    return changed;
 }
 
 // The track of a frame that continues trajectory number `track`.
@@ -192,31 +140,6 @@ std::vector<Pose> ReadPoses(std::istream& in, const std::string& name) {
     if (!lines.Error().empty()) throw InputError(lines.Error());
     if (poses.empty()) throw InputError(name + ": no poses");
     return poses;
-}
-
-std::optional<RoadLine> FitRoadLine(const double* disparities, int cols, int rows, double u0, double v0) {
-    const double halfWidth = ROAD_FIT_HALF_WIDTH * cols;
-    const int first = std::max(0, static_cast<int>(std::ceil(u0 - halfWidth)));
-    const int last = std::min(cols - 1, static_cast<int>(std::floor(u0 + halfWidth)));
-    std::vector<double> d, row, values;
-    for (int v = std::max(0, static_cast<int>(std::floor(v0)) + 1); v < rows && first <= last; ++v) {
-        values.clear();
-        for (int u = first; u <= last; ++u) {
-            const double value = disparities[static_cast<size_t>(v) * cols + u];
-            if (value > 0.0) values.push_back(value);
-        }
-        if (values.empty() || values.size() < ROAD_FIT_MIN_SHARE * (last - first + 1)) continue;
-        d.push_back(Percentile(values, 0.5));
-        row.push_back(v);
-    }
-    if (d.size() < static_cast<size_t>(ROAD_FIT_MIN_ROWS)) return std::nullopt;
-    std::vector<char> kept(d.size(), 1);
-    Line line;
-    if (!FitLine(d, row, kept, line)) return std::nullopt;
-    for (int refit = 0; refit < MAX_REFITS && KeepNearLine(d, row, line, kept); ++refit) {
-        if (!FitLine(d, row, kept, line)) return std::nullopt;
-    }
-    return RoadLine{line.a, line.b, static_cast<int>(std::count(kept.begin(), kept.end(), 1))};
 }
 
 StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<FrameResult>& results,

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "RoadLine.h"
 #include "SequenceFiles.h"
 
 using Pose = std::array<double, 12>;  // [R | t], row-major
@@ -41,28 +42,6 @@ using Pose = std::array<double, 12>;  // [R | t], row-major
 // Reads KITTI's poses; an InputError names the file and line of a row that is not twelve finite
 // numbers. At least one pose.
 std::vector<Pose> ReadPoses(std::istream& in, const std::string& name);
-
-// The road of one frame as a line in the V-disparity plane: row = horizonRow + rowsPerLevel x d.
-struct RoadLine {
-    double horizonRow;    // where the road meets the horizon (d = 0)
-    double rowsPerLevel;  // camera height / baseline for a flat road
-    int samples;          // picture rows the line was fitted to
-};
-
-// Road pixels are looked for in the rows below the principal row, in the columns within
-// ROAD_FIT_HALF_WIDTH of the picture's width from the principal column: the road ahead.
-constexpr double ROAD_FIT_HALF_WIDTH = 0.125;
-// A row takes part when this share of its central columns has a disparity.
-constexpr double ROAD_FIT_MIN_SHARE = 0.25;
-// Fewest rows a line is fitted to.
-constexpr int ROAD_FIT_MIN_ROWS = 20;
-
-// Fits the road line of a disparity picture (`disparities`, cols x rows, index u + v x cols, 0.0
-// = none) seen by a camera of principal point (u0, v0): per row, the median disparity of the
-// central columns; then row against disparity by least squares, refitted on the rows within
-// three robust deviations (at least one row) of the line until none is dropped. Absent when
-// fewer than ROAD_FIT_MIN_ROWS rows qualify.
-std::optional<RoadLine> FitRoadLine(const double* disparities, int cols, int rows, double u0, double v0);
 
 // The road figures of the frames that used one kind of profile.
 struct ProfileFigures {
