@@ -120,7 +120,10 @@ bool LoadCamera(const std::string& path, Camera& camera, std::string& error) {
 int Write(const Options& o, const scene::Scene& s) {
     std::string error;
     const std::vector<NamedFile> outputs = Outputs(o, s);
-    if (!CheckOutputsApart(Inputs(o), outputs, {}, "", error)) return Fail(error);
+    RunFiles files;
+    files.inputs = Inputs(o);
+    files.outputs = outputs;
+    if (!CheckOutputsApart(files, error)) return Fail(error);
     for (const NamedFile& output : outputs) {
         if (!ReplaceableOutput(output.path, error)) return Fail(error);
     }
