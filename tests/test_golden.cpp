@@ -28,7 +28,7 @@ namespace {
 constexpr uint64_t EMBEDDED_RUN_DIGEST = 0xDA0DA81BC751D69Dull;
 constexpr uint64_t MOVING_RUN_DIGEST = 0xC33546BB4AFF40D0ull;
 constexpr uint64_t REAL_STREET_DIGEST = 0xEA777145D8F96691ull;
-constexpr uint64_t KITTI_CAMERA_DIGEST = 0xB50AC6D369903A01ull;
+constexpr uint64_t KITTI_CAMERA_DIGEST = 0x21CFBC068D11FA8Eull;
 
 std::string Hex(uint64_t value) {
     char text[24];

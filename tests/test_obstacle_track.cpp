@@ -341,6 +341,9 @@ TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
         {"--first 4x0", "--first: '4x0' is not a frame number"},
         {"--first 104 --last 103", "--last: 103 is before --first 104"},
         {"--json", "--json: needs a value"},
+        {"--poses poses.txt --ego-speed 10", "--poses gives the car's motion per frame"},
+        {"--yaw-rate 0.1", "--yaw-rate needs --ego-speed"},
+        {"--ego-speed fast", "--ego-speed: 'fast' is not a number"},
     };
     for (const auto& c : cases) {
         const ProgramResult result = Track(c.arguments);

@@ -32,6 +32,8 @@ public:
     bool Close(std::string& error);
     // Trajectories in the frames written (the run-unique track numbers given).
     int Trajectories() const { return numbers.Count(); }
+    // Of them, those confirmed (ESTABLISHED_COUNT updates) in some frame written.
+    int ConfirmedTrajectories() const { return numbers.Confirmed(); }
 
 private:
     const TrackOptions options;
