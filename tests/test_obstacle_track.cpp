@@ -515,7 +515,12 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
     fs::copy_file(victim, held);  // an input in the overlay folder
     fs::create_symlink("victim.bmp", same + "/link.bmp");
     fs::create_hard_link(victim, same + "/hard.bmp");
-    const std::string recording = ReadText(victim), fresh = same + "/new.jsonl";
+    const std::string recording = ReadText(victim), fresh = same + "/new.jsonl", poses = same + "/poses.txt";
+    std::ofstream(poses) << [] {
+        std::string lines;
+        for (int k = 0; k <= FIRST; ++k) lines += "1 0 0 0 0 1 0 0 0 0 1 0\n";
+        return lines;
+    }();
     const struct {
         std::string arguments;
         std::string named;
@@ -525,6 +530,7 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
         {"--json " + same + "/hard.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
         {"--json " + fresh + " --mot " + same + "/../same/new.jsonl", "--mot " + same + "/../same/new.jsonl: is the same file as --json " + fresh},
         {"--json " + fresh + " >>" + fresh, "standard output: is the same file as --json " + fresh},
+        {"--poses " + poses + " --mot " + poses, "--mot " + poses + ": is the same file as --poses " + poses},
         {"--overlay " + same + "/ov --disparity " + same + "/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
     };
     for (const auto& c : cases) {

@@ -52,6 +52,7 @@ bool TrackOutputs::Check(std::string& error) const {
     AddFrameFiles(inputs, "--disparity", options.disparityPattern, options.first, options.last);
     AddFrameFiles(inputs, "--grey", options.greyPattern, options.first, options.last);
     if (!options.cameraPath.empty()) inputs.push_back({"--camera", options.cameraPath});
+    if (!options.posesPath.empty()) inputs.push_back({"--poses", options.posesPath});
     std::vector<NamedFile> outputs;
     if (!options.cameraOutPath.empty()) outputs.push_back({"--camera-out", options.cameraOutPath});
     std::vector<NamedFile> streams = {{"standard error", "", STANDARD_ERROR}};
