@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
     if (!outputOpen && (!options.quiet || options.jsonPath == "-")) return Fail(STANDARD_OUTPUT_FAILURE);
     Camera camera = DEFAULT_CAMERA;
     if (!SettleTrackRun(options, camera, std::cerr, error)) return Fail(error);
+    EgoMotionOfFrame egoMotion;
+    if (!SettleEgoMotion(options, camera, egoMotion, error)) return Fail(error);
     TrackOutputs outputs(options);
     if (!outputs.Check(error)) return Fail(error);
     if (!options.cameraOutPath.empty() && !WriteCameraOut(options.cameraOutPath, camera, error)) return Fail(error);
@@ -62,15 +64,16 @@ int main(int argc, char** argv) {
                                                }
                                                if (!outputs.IsOpen() && !outputs.Open(error)) return false;
                                                return outputs.Write(frame, run, record, error);
-                                           });
+                                           },
+                                           egoMotion);
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
     std::string closeError;
     const bool closed = outputs.Close(closeError);
     const RoadProfileCounts& roads = outputs.RoadProfiles();
     std::cerr << "obstacle-track: " << outcome.frames << " frames processed, " << outputs.Trajectories()
-              << " trajectories, road profile accepted in " << roads.Accepted() << " of " << outcome.frames
-              << " frames (" << roads.own << " own, " << roads.reseeded << " re-seeded, " << roads.kept << " kept), "
-              << std::fixed << std::setprecision(1)
+              << " trajectories (" << outputs.ConfirmedTrajectories() << " confirmed), road profile accepted in "
+              << roads.Accepted() << " of " << outcome.frames << " frames (" << roads.own << " own, " << roads.reseeded
+              << " re-seeded, " << roads.kept << " kept), " << std::fixed << std::setprecision(1)
               << (outcome.frames > 0 ? elapsed.count() / outcome.frames : 0.0) << " ms per frame\n";
     if (!outcome.complete) return Fail(outcome.error.empty() ? error : outcome.error);
     if (!closed) return Fail(closeError);

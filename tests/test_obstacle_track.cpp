@@ -369,6 +369,9 @@ TEST_F(ObstacleTrackProgram, BadArgumentsAreNamedWithStatusTwo) {
         // A camera whose flat road crosses the horizon at level 99 (h tan = 1.438 = f B / 99).
         {"--camera-height 100 --pitch 0.01438", "the camera: the flat road's row at disparity 9"},
         {"--fps 1e-310", "--fps: '1e-310' frames per second are frames 1 / 1e-310 s apart, beyond any number of seconds"},
+        {"--poses poses.txt --ego-speed 10", "--poses gives the car's motion per frame"},
+        {"--yaw-rate 0.1", "--yaw-rate needs --ego-speed"},
+        {"--ego-speed fast", "--ego-speed: 'fast' is not a number"},
     };
     for (const auto& c : cases) {
         const ProgramResult result = Track(c.arguments);
@@ -540,7 +543,12 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
     fs::copy_file(victim, held);  // an input in the overlay folder
     fs::create_symlink("victim.bmp", same + "/link.bmp");
     fs::create_hard_link(victim, same + "/hard.bmp");
-    const std::string recording = ReadText(victim), fresh = same + "/new.jsonl";
+    const std::string recording = ReadText(victim), fresh = same + "/new.jsonl", poses = same + "/poses.txt";
+    std::ofstream(poses) << [] {
+        std::string lines;
+        for (int k = 0; k <= FIRST; ++k) lines += "1 0 0 0 0 1 0 0 0 0 1 0\n";
+        return lines;
+    }();
     const struct {
         std::string arguments;
         std::string named;
@@ -550,6 +558,7 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
         {"--json " + same + "/hard.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
         {"--json " + fresh + " --mot " + same + "/../same/new.jsonl", "--mot " + same + "/../same/new.jsonl: is the same file as --json " + fresh},
         {"--json " + fresh + " >>" + fresh, "standard output: is the same file as --json " + fresh},
+        {"--poses " + poses + " --mot " + poses, "--mot " + poses + ": is the same file as --poses " + poses},
         {"--overlay " + same + "/ov --disparity " + same + "/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
     };
     for (const auto& c : cases) {

@@ -1,5 +1,7 @@
 #include "Camera.h"
 
+#include <cmath>
+
 // The row formula of a point on the road at distance z = bf / d: with the camera camHeight_m above
 // the road, pitched down by tanPitch, the road point lies n / m rows above the principal row, for
 // n = (-h + z tan) f and m = z - h tan.
@@ -29,6 +31,15 @@ double FlatRoadDistance(const Camera& camera, double v) {
     return (h * camera.f_pix + h * camera.tanPitch * t) / denominator;
 }
 
-bool InDetectableArea(const Camera& camera, const DetectedObject& obj) {
-    return obj.lX_m < camera.zoneR_m && obj.rX_m > camera.zoneL_m;
+// r - sqrt(r^2 - z^2) = k z^2 / (1 + sqrt(1 - k^2 z^2)) for k = 1 / r, which holds at k = 0 too.
+double PathOffset(double curvature_pm, double z_m) {
+    if (curvature_pm == 0.0) return 0.0;
+    const double kz = curvature_pm * z_m;
+    if (!(std::fabs(kz) < 1.0)) return 1.0 / curvature_pm;
+    return kz * z_m / (1.0 + std::sqrt(1.0 - kz * kz));
+}
+
+bool InDetectableArea(const Camera& camera, const DetectedObject& obj, double pathCurvature_pm) {
+    const double offset_m = PathOffset(pathCurvature_pm, camera.bf_pix / obj.d_pix);
+    return obj.lX_m < camera.zoneR_m + offset_m && obj.rX_m > camera.zoneL_m + offset_m;
 }

@@ -46,6 +46,12 @@ double HorizonRow(const Camera& camera);
 // Distance of the road seen at fractional row v, or 0.0 at and above the horizon.
 double FlatRoadDistance(const Camera& camera, double v);
 
+// Lateral offset at distance z_m of a path of curvature `curvature_pm` (1 / radius, positive when
+// it turns right): r - sqrt(r^2 - z^2) toward the turn, and r once the path has turned a quarter
+// circle. 0 for a straight path.
+double PathOffset(double curvature_pm, double z_m);
+
 // True when the detection's lateral extent overlaps the camera's detection zone (more than at a
-// point), including a detection wider than the zone on both sides.
-bool InDetectableArea(const Camera& camera, const DetectedObject& obj);
+// point), including a detection wider than the zone on both sides. The zone follows the car's
+// path of curvature `pathCurvature_pm`: at the detection's distance it is offset by PathOffset.
+bool InDetectableArea(const Camera& camera, const DetectedObject& obj, double pathCurvature_pm = 0.0);

@@ -59,6 +59,10 @@ constexpr double SIGMA_V2 = 3.8468;          // process-noise variance of the tw
 constexpr double SIGMA_W2 = 9.0;             // measurement-noise variance of the three-state road filter
 constexpr double PREDICTED_RANGE = 0.5;      // range argument handed to the track search
 constexpr int ONESIDE_COUNT = 3;             // one-sided matches accepted while the one-side counter is below this
+constexpr double RANGE_GATE_M = 1.0;         // distance tolerance of a track's prediction (metre)
+constexpr double EDGE_M = 0.3;               // lateral tolerance of a track's predicted edge (metre)
+constexpr double MAX_ROAD_SPEED_MPS = 40.0;   // fastest road traffic over ground (metre/second)
+constexpr double MAX_CLOSING_SPEED_MPS = 2.0 * MAX_ROAD_SPEED_MPS;  // two such cars meeting
 constexpr double DETECTABLE_AREA_L_M = -1.5; // left bound of the lateral detection zone (metre)
 constexpr double DETECTABLE_AREA_R_M = 1.5;  // right bound of the lateral detection zone (metre)
 

@@ -129,6 +129,14 @@ StageGeometry::StageGeometry(const Camera& cam)
     farBlocks = THRESHOLD_FARBLOCK * SHIFT_PITCH * rowScale / blockRows;
     // GROUPED_RANGE_H_PIX rows at level d stand for GROUPED_RANGE_H_PIX B_MM / d metres.
     heightToleranceRows = GROUPED_RANGE_H_PIX * rowScale;
+    // EDGE_M of lateral motion in one default frame is 9 m/s: a longer frame interval holds as
+    // much, a shorter one keeps EDGE_M, which also holds the edges' noise.
+    edgeGate_m = EDGE_M * std::max(1.0, cam.frameInterval_s / DELTA_T);
+    // A young track is predicted where it was last seen: traffic closing at up to
+    // MAX_CLOSING_SPEED_MPS comes that much nearer in a frame; with the car's own motion predicted,
+    // an obstacle moves by its own speed over ground, up to MAX_ROAD_SPEED_MPS, either way.
+    youngNearer_m = std::max(RANGE_GATE_M, MAX_CLOSING_SPEED_MPS * cam.frameInterval_s);
+    youngSpeedGate_m = std::max(RANGE_GATE_M, MAX_ROAD_SPEED_MPS * cam.frameInterval_s);
     // Persistence and holds span GRID_MAX_PERSISTENCE DELTA_T: as many frames of this camera, rounded
     // (a longer hold trails a moving obstacle with cells it has left).
     maxPersistence = FramesOfSpan(GRID_MAX_PERSISTENCE, cam.frameInterval_s, std::numeric_limits<int>::max());

@@ -8,7 +8,9 @@
 //   a share of the picture scales with its height.
 //   the flat road rises h_cam / B rows per unit of disparity, so a count of road rows per level
 //   scales by roadRowScale = (h_cam / B) / (CAM_H_M / B_MM);
-// A count of frames that stands for a span of time follows the frame interval.
+// A count of frames that stands for a span of time follows the frame interval, and so does a
+// tolerance that stands for the motion of an unknown rate between two frames (a speed times the
+// frame interval).
 // The disparity levels themselves (LUT_NUM integer levels, the class and table breakpoints) stay.
 // With the default camera the three factors are exactly 1.0 and every value below is the default's.
 #pragma once
@@ -70,6 +72,14 @@ struct StageGeometry {
     int blockRows;               // rows of an overhead block and of the height search's lower probe
     double farBlocks;            // a high block with more farther blocks below it is background
     double heightToleranceRows;  // height tolerance of joining cells and matching tracks (rows)
+
+    // Track search. An edge of a detection matches a track's predicted edge within this (metre).
+    double edgeGate_m;
+    // How far from a young track's prediction (its rate not known yet) a detection
+    // may lie in distance, at least RANGE_GATE_M (metre). Once the rate is known the prediction
+    // follows the motion and RANGE_GATE_M holds what is left, at any frame interval.
+    double youngNearer_m;     // toward the camera, where the car's own motion is not known
+    double youngSpeedGate_m;  // either way, where the car's own motion is predicted
 
     // Grid smoothing.
     int maxPersistence;          // a cell's persistence count stops here (GRID_MAX_PERSISTENCE frames

@@ -45,9 +45,12 @@ void WriteDetection(std::ostream& out, const DetectedObject& c, const StageGeome
         << ", \"bb_height\": " << box.Height() << '}';
 }
 
-void WriteTrack(std::ostream& out, const TrackingObject& t, int number, int det) {
+const char* JsonBool(bool value) { return value ? "true" : "false"; }
+
+void WriteTrack(std::ostream& out, const TrackingObject& t, int number, int det, const EgoMotion& ego) {
     out << "{\"id\": " << t.m_id << ", \"track\": " << number << ", \"count\": " << t.m_count
-        << ", \"loss\": " << t.m_loss_co << ", \"det\": ";
+        << ", \"confirmed\": " << JsonBool(t.m_count >= ESTABLISHED_COUNT) << ", \"loss\": " << t.m_loss_co
+        << ", \"det\": ";
     if (det < 0) {
         out << "null";
     } else {
@@ -55,8 +58,13 @@ void WriteTrack(std::ostream& out, const TrackingObject& t, int number, int det)
     }
     out << ", \"z_m\": " << JsonNumber(t.m_Z_m) << ", \"x_m\": " << JsonNumber(t.m_X_m)
         << ", \"w_m\": " << JsonNumber(t.m_w_m) << ", \"h_m\": " << JsonNumber(t.m_h_m)
-        << ", \"d_pix\": " << JsonNumber(t.m_D_pix) << ", \"vz_mps\": " << JsonNumber(t.GetVelocity())
-        << ", \"vx_mps\": " << JsonNumber(t.GetVelocityX()) << '}';
+        << ", \"d_pix\": " << JsonNumber(t.m_D_pix) << ", \"vz_mps\": " << JsonNumber(t.RelativeVelocity(ego))
+        << ", \"vx_mps\": " << JsonNumber(t.RelativeVelocityX(ego));
+    if (ego.known) {
+        out << ", \"vz_ground_mps\": " << JsonNumber(t.GetVelocity()) << ", \"vx_ground_mps\": "
+            << JsonNumber(t.GetVelocityX()) << ", \"moving\": " << JsonBool(IsMoving(t));
+    }
+    out << '}';
 }
 
 void WriteGrid(std::ostream& out, const std::vector<Grid>& grid, int blocksU) {
@@ -85,6 +93,7 @@ void TrajectoryNumbers::Update(const std::vector<TrackingObject>& tracks, const 
         const auto known = byId.find(t.m_id);
         const bool started = std::find(record.started.begin(), record.started.end(), t.m_id) != record.started.end();
         live[t.m_id] = started || known == byId.end() ? ++count : known->second;
+        if (t.m_count >= ESTABLISHED_COUNT) confirmed.insert(live[t.m_id]);
     }
     byId.swap(live);
 }
@@ -136,7 +145,7 @@ void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const Ass
     JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c, run.geometry, run.ground); });
     out << ", \"tracks\": ";
     JsonArray(out, run.preObject, [&](const TrackingObject& t) {
-        WriteTrack(out, t, numbers.Of(t.m_id), TakenDetection(record, t));
+        WriteTrack(out, t, numbers.Of(t.m_id), TakenDetection(record, t), run.egoMotion);
     });
     if (withGrid) WriteGrid(out, run.grid, run.geometry.blocksU);
     out << "}\n";

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -43,9 +44,12 @@ public:
     int Of(int32_t id) const;
     // Trajectories numbered so far in the run.
     int Count() const { return count; }
+    // Of them, those that have been confirmed (ESTABLISHED_COUNT updates) in a frame numbered.
+    int Confirmed() const { return static_cast<int>(confirmed.size()); }
 
 private:
     std::map<int32_t, int> byId;  // the live tracks' numbers by identifier
+    std::set<int> confirmed;      // numbers of the trajectories confirmed so far
     int count = 0;
 };
 
@@ -66,7 +70,10 @@ struct RoadProfileCounts {
 // with `withGrid`, "grid": [[uBl, d, aveD, count], ...] of the occupied cells. Detections are
 // listed as association left them, each with its box in disparity-picture pixels (bb_left,
 // bb_top, bb_width, bb_height, as in the MOT lines); a track's "det" indexes them (null when it
-// took none listed), and its "track" is its trajectory number beside the identifier "id".
+// took none listed), and its "track" is its trajectory number beside the identifier "id";
+// "confirmed" says it has ESTABLISHED_COUNT updates. Where the frame's ego motion is known, a track
+// also gives its velocity over ground ("vz_ground_mps", "vx_ground_mps") and whether it is
+// "moving" (IsMoving); its "vz_mps" and "vx_mps" are relative to the camera either way.
 void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,
                     const TrajectoryNumbers& numbers, bool withGrid);
 

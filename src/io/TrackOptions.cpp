@@ -48,6 +48,14 @@ bool CheckFrameRange(const TrackOptions& o, std::string& error) {
         error = "--last: " + std::to_string(o.last) + " is before --first " + std::to_string(o.first);
         return false;
     }
+    if (!o.posesPath.empty() && (o.egoSpeed_mps || o.yawRate_radps)) {
+        error = "--poses gives the car's motion per frame: --ego-speed and --yaw-rate go without it";
+        return false;
+    }
+    if (o.yawRate_radps && !o.egoSpeed_mps) {
+        error = "--yaw-rate needs --ego-speed: the car's path is a circle of radius speed / yaw rate";
+        return false;
+    }
     if (firstKnown && !o.motPath.empty() && o.first == 0) {
         error = "--mot: MOTChallenge frames start at 1, so --first must be at least 1";
         return false;
@@ -67,6 +75,9 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.FrameRate("--fps", o.fps_hz);
     line.Value("--zone", Zone(o));
     line.Real("--disparity-scale", o.disparityScale, true);
+    line.Text("--poses", o.posesPath);
+    line.Real("--ego-speed", o.egoSpeed_mps, false);
+    line.Real("--yaw-rate", o.yawRate_radps, false);
     line.Text("--camera-out", o.cameraOutPath);
     line.Text("--json", o.jsonPath);
     line.Text("--mot", o.motPath);
@@ -89,6 +100,7 @@ const char* const TRACK_USAGE =
     "Usage: obstacle-track [--disparity PATTERN] [--grey PATTERN] [--first N] [--last N]\n"
     "                      [--camera FILE] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
     "                      [--disparity-scale S] [--camera-out FILE]\n"
+    "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]]\n"
     "                      [--json PATH] [--mot PATH] [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
     "                      [--quiet] [--help] [--version]\n"
     "\n"
@@ -109,6 +121,11 @@ const char* const TRACK_USAGE =
     "  --zone LEFT_M,RIGHT_M  lateral zone in which obstacles become tracks, in metres\n"
     "  --disparity-scale S  PNG and PFM values times S (default 1/256 for PNG, 1 for PFM)\n"
     "  --camera-out FILE    write the camera the run used as a camera file\n"
+    "  --poses FILE         the car's own motion: KITTI's poses, one 3 x 4 [R | t] per line, line k\n"
+    "                       for frame k; the tracks then report their velocity over ground\n"
+    "  --ego-speed MPS      the car's own motion as a forward speed in metres per second ...\n"
+    "  --yaw-rate RADPS     ... and a yaw rate in radians per second, positive turning right; the\n"
+    "                       detection zone then follows the car's curved path\n"
     "  --json PATH          one JSON object per frame and line; '-' for standard output\n"
     "  --mot PATH           the tracks in the MOTChallenge text format\n"
     "  --overlay DIR        per frame DIR/overlay_NNNNN.bmp and DIR/topview_NNNNN.bmp\n"

@@ -23,6 +23,9 @@ struct TrackOptions {
     std::optional<double> zoneL_m;         // --zone LEFT_M,RIGHT_M: the lateral detection zone (metre)
     std::optional<double> zoneR_m;
     std::optional<double> disparityScale;  // --disparity-scale: PNG and PFM values times this
+    std::string posesPath;                 // --poses: the car's motion, KITTI's poses (line k = frame k); empty = none
+    std::optional<double> egoSpeed_mps;    // --ego-speed: the car's forward speed (metre/second)
+    std::optional<double> yawRate_radps;   // --yaw-rate: its yaw rate, positive turning right (radian/second)
     std::string jsonPath;          // --json: JSON Lines output, "-" = standard output; empty = none
     std::string motPath;           // --mot: MOTChallenge track file; empty = none
     std::string overlayDir;        // --overlay: folder of overlay pictures; empty = none

@@ -46,6 +46,7 @@ TrackOutputs::TrackOutputs(TrackOptions o) : options(std::move(o)) {}
 bool TrackOutputs::Check(std::string& error) const {
     RunFiles files;
     if (!options.cameraPath.empty()) files.inputs.push_back({"--camera", options.cameraPath});
+    if (!options.posesPath.empty()) files.inputs.push_back({"--poses", options.posesPath});
     if (!options.cameraOutPath.empty()) files.outputs.push_back({"--camera-out", options.cameraOutPath});
     files.streams = {{"standard error", "", STANDARD_ERROR}};
     if (options.jsonPath == "-" || !options.quiet) files.streams.push_back({"standard output", "", STANDARD_OUTPUT});

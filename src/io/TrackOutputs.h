@@ -34,6 +34,8 @@ public:
     int Trajectories() const { return numbers.Count(); }
     // The frames written, by the road profile they used.
     const RoadProfileCounts& RoadProfiles() const { return roads; }
+    // Of them, those confirmed (ESTABLISHED_COUNT updates) in some frame written.
+    int ConfirmedTrajectories() const { return numbers.Confirmed(); }
 
 private:
     const TrackOptions options;

@@ -12,6 +12,7 @@
 #include "FrameNumbering.h"
 #include "FrameReport.h"
 #include "NumberParsing.h"
+#include "PoseFile.h"
 #include "RoadLine.h"
 #include "RoadStages.h"
 
@@ -163,6 +164,31 @@ void SettleMounting(const TrackOptions& o, const CameraFile& file, Camera& camer
 }
 
 }  // namespace
+
+bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, EgoMotionOfFrame& egoMotion,
+                     std::string& error) {
+    egoMotion = nullptr;
+    if (options.egoSpeed_mps) {
+        const EgoMotion perFrame =
+            EgoMotionOfRates(*options.egoSpeed_mps, options.yawRate_radps.value_or(0.0), camera.frameInterval_s);
+        egoMotion = [perFrame](int) { return perFrame; };
+        return true;
+    }
+    if (options.posesPath.empty()) return true;
+    std::vector<Pose> poses;
+    if (!ReadPoseFile(options.posesPath, poses, error)) {
+        error = "--poses: " + error;
+        return false;
+    }
+    if (static_cast<long long>(poses.size()) <= options.last) {
+        error = "--poses: " + options.posesPath + ": " + std::to_string(poses.size()) +
+                " poses cover frames 0 to " + std::to_string(poses.size() - 1) + ", not the run's last frame " +
+                std::to_string(options.last);
+        return false;
+    }
+    egoMotion = [poses](int frame) { return frame > 0 ? EgoMotionOfPoses(poses[frame - 1], poses[frame]) : EgoMotion{}; };
+    return true;
+}
 
 bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error) {
     const size_t slash = pattern.rfind('/');

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Camera.h"
+#include "RunDriver.h"
 #include "TrackOptions.h"
 
 // The frame numbers of the files a pattern finds in its folder, ascending: the names that hold,
@@ -39,6 +40,13 @@ bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& wa
 
 // The frame range and the camera.
 bool SettleTrackRun(TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
+
+// The car's own motion into each frame of the run: from --poses (frame k's motion from pose k - 1
+// to pose k; not known into frame 0), refused unless the poses reach the run's last frame; or a
+// forward travel and turn per frame interval from --ego-speed and --yaw-rate; or none (an empty
+// function). False with a message naming the file or option.
+bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, EgoMotionOfFrame& egoMotion,
+                     std::string& error);
 
 // Writes the camera in the camera file format (--camera-out), replacing the file only once it is
 // complete; false with a message naming the file.

@@ -68,7 +68,7 @@ bool EmbeddedFrames::LoadGrey(const FrameNames& names, int, qim::Image& img, std
 }
 
 RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int last, std::ostream* progress,
-                       const FrameSink& sink) {
+                       const FrameSink& sink, const EgoMotionOfFrame& egoMotion) {
     RunOutcome outcome;
     RunState run(camera);
     AssociationRecord record;
@@ -80,6 +80,7 @@ RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int
         if (progress != nullptr) *progress << "Frame=" << frame << std::endl;
         if (!source.LoadDisparity(names, frame, run, outcome.error)) return outcome;
         if (!source.LoadGrey(names, frame, run.src_img_grayR, outcome.error)) return outcome;
+        if (egoMotion) run.egoMotion = egoMotion(frame);
         ProcessFrame(run, sink ? &record : nullptr);
         if (sink && !sink(frame, run, record)) return outcome;
         ++outcome.frames;

@@ -80,12 +80,15 @@ struct RunOutcome {
     std::string error;      // why a picture could not be loaded; empty when the sink ended the run
 };
 
+// The car's own motion into a frame, by frame number.
+using EgoMotionOfFrame = std::function<EgoMotion(int frame)>;
+
 // Runs frames first..last through `camera`: per frame the names are formed, "Frame=N" written to
-// `progress` (when given), the disparity and grey pictures loaded, the frame processed, and `sink`
-// (when given) called. Stops at the first picture that cannot be loaded or when the sink returns
-// false.
+// `progress` (when given), the disparity and grey pictures loaded, the frame's ego motion taken
+// from `egoMotion` (when given; else it is not known), the frame processed, and `sink` (when
+// given) called. Stops at the first picture that cannot be loaded or when the sink returns false.
 RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int last, std::ostream* progress,
-                       const FrameSink& sink);
+                       const FrameSink& sink, const EgoMotionOfFrame& egoMotion = nullptr);
 
 // Runs frames first..last over the embedded pictures, writing "Frame=N" per frame to out.
 // Returns 0, or -1 when a frame's disparity picture has no pixels.

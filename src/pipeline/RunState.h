@@ -48,6 +48,8 @@ struct RunState {
     IdManager idNum;                            // track identifiers
     std::vector<TrackingObject> preObject;      // tracks carried from frame to frame, nearest first
     std::vector<DetectedObject> newObject;      // this frame's detections, nearest first
+    EgoMotion egoMotion;                        // this frame's input: the car's motion since the last
+                                                // frame, not known unless the frame source sets it
 
     // Per-disparity tables (index = integer disparity 0..99); rows count from the picture's top.
     int pre_ground[LUT_NUM];   // road rows in force: the geometric road at first, then the last accepted profile

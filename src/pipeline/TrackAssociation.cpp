@@ -63,8 +63,8 @@ bool Lose(Tracks& preObject, IdManager& idNum, int g) {
 // Searches, then updates, restarts, splits or loses track g. The track is looked up by index after
 // a split, since appending may move the list. Returns false when the track was deleted.
 bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int g,
-                AssociationRecord* record) {
-    const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE);
+                AssociationRecord* record, const EgoMotion& ego) {
+    const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE, ego);
     if (objN.n != -1) {
         preObject[g].m_loss_co = 0;
         Claim(preObject[g], newObject, objN.n, record);
@@ -118,19 +118,21 @@ void MergeDuplicateTracks(Tracks& preObject, IdManager& idNum) {
 }
 
 void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject,
-                     AssociationRecord* record) {
+                     AssociationRecord* record, const EgoMotion& ego) {
     if (record != nullptr) *record = AssociationRecord{};
+    for (TrackingObject& t : preObject) t.FollowCar(ego);
     // Tracks split off during the visit are appended beyond numOfObject and not visited again.
     int numOfObject = static_cast<int>(preObject.size());
     for (int g = 0; g < numOfObject; ++g) {
-        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record)) {
+        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record, ego)) {
             --numOfObject;
             --g;
         }
     }
+    const double pathCurvature_pm = PathCurvature(ego);
     for (int g = 0; g < static_cast<int>(newObject.size()); ++g) {
         const DetectedObject& c = newObject[g];
-        if (!c.bUsed && InDetectableArea(geometry.camera, c)) StartTrack(geometry, preObject, idNum, newObject, g, 0, record);
+        if (!c.bUsed && InDetectableArea(geometry.camera, c, pathCurvature_pm)) StartTrack(geometry, preObject, idNum, newObject, g, 0, record);
     }
     if (record != nullptr) record->detections = newObject;
     newObject.clear();
@@ -150,5 +152,5 @@ int TakenDetection(const AssociationRecord& record, const TrackingObject& track)
 }
 
 void TrackAssociation(RunState& run, AssociationRecord* record) {
-    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record);
+    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record, run.egoMotion);
 }

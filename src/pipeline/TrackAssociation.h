@@ -22,12 +22,14 @@ struct AssociationRecord {
     std::vector<int32_t> started;
 };
 
-// Updates, restarts, splits, coasts and deletes the tracks against the detections, starts tracks
-// (seen through `geometry`) for unclaimed detections in the camera's detectable zone, sorts the
-// tracks nearest first and merges near-duplicates. The detections are consumed: the list is empty
-// afterwards. When `record` is given it receives what the frame did.
+// Carries the tracks' predictions along the frame's ego motion `ego` (when known), then updates,
+// restarts, splits, coasts and deletes them against the detections, starts tracks (seen through
+// `geometry`) for unclaimed detections in the camera's detectable zone (bent along the car's path),
+// sorts the tracks nearest first and merges near-duplicates. The detections are consumed: the list
+// is empty afterwards. When `record` is given it receives what the frame did.
 void AssociateTracks(const StageGeometry& geometry, std::vector<TrackingObject>& preObject, IdManager& idNum,
-                     std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr);
+                     std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr,
+                     const EgoMotion& ego = EgoMotion{});
 
 // Index in record.detections of the detection the track was updated with in this frame, or -1
 // when it coasted or its detection is no longer listed as it took it (a later search pooled it

@@ -18,9 +18,7 @@ constexpr uint8_t SIDE_BOTH_BIT = 4;
 constexpr uint8_t SIDE_LEFT_AND_RIGHT = SIDE_LEFT | SIDE_RIGHT;
 
 constexpr double RANGE_GATE_PIX = 1.0;  // disparity tolerance of the range gate
-constexpr double RANGE_GATE_M = 1.0;    // distance tolerance of the range gate
 constexpr int EDGE_BLOCKS = 1;          // column-block tolerance of an edge
-constexpr double EDGE_M = 0.3;          // lateral tolerance of an edge
 
 // What one search has gathered so far.
 struct SearchState {
@@ -46,9 +44,16 @@ struct SearchState {
 
 constexpr objectNum NOTHING = {-1, -1, -1};
 
-bool InRange(const TrackingObject& t, const DetectedObject& c, double dDifD) {
-    const double bf_pix = t.m_geometry->camera.bf_pix;
-    return dDifD <= RANGE_GATE_PIX || std::fabs(bf_pix / t.m_pD_pix - bf_pix / c.d_pix) <= RANGE_GATE_M;
+// Within the disparity tolerance of the prediction, or within the distance the obstacle can have
+// moved from it. A young track's rate is not known yet: it is predicted standing still relative to
+// the camera, or, where the car's own motion is known, standing still over ground.
+bool InRange(const TrackingObject& t, const DetectedObject& c, double dDifD, bool egoKnown) {
+    const StageGeometry& g = *t.m_geometry;
+    if (dDifD <= RANGE_GATE_PIX) return true;
+    const double dz_m = g.camera.bf_pix / c.d_pix - g.camera.bf_pix / t.m_pD_pix;
+    if (t.m_count >= ESTABLISHED_COUNT) return std::fabs(dz_m) <= RANGE_GATE_M;
+    if (egoKnown) return std::fabs(dz_m) <= g.youngSpeedGate_m;
+    return dz_m >= -g.youngNearer_m && dz_m <= RANGE_GATE_M;
 }
 
 // The height difference in metres, or the same difference in picture rows at the track's disparity.
@@ -60,12 +65,12 @@ bool SimilarHeight(const TrackingObject& t, const DetectedObject& c) {
 
 bool LeftMatches(const TrackingObject& t, const DetectedObject& c) {
     const double xl = t.m_pX_m - t.m_w_m * 0.5;
-    return std::abs(t.m_S_u - c.S_u) <= EDGE_BLOCKS || std::fabs(xl - c.lX_m) <= EDGE_M;
+    return std::abs(t.m_S_u - c.S_u) <= EDGE_BLOCKS || std::fabs(xl - c.lX_m) <= t.m_geometry->edgeGate_m;
 }
 
 bool RightMatches(const TrackingObject& t, const DetectedObject& c) {
     const double xr = t.m_pX_m + t.m_w_m * 0.5;
-    return std::abs(t.m_E_u - c.E_u) <= EDGE_BLOCKS || std::fabs(xr - c.rX_m) <= EDGE_M;
+    return std::abs(t.m_E_u - c.E_u) <= EDGE_BLOCKS || std::fabs(xr - c.rX_m) <= t.m_geometry->edgeGate_m;
 }
 
 // Tests both edges of detection ng, records the matched edges and the closest detection per side,
@@ -171,14 +176,14 @@ void FitDisparityLine(DetectedObject& obj) {
     obj.b = (obj.sigmaD * obj.sigmaUU - obj.sigmaUD * obj.sigmaU) / denominator;
 }
 
-// The range argument is part of the agreed interface; the gates use fixed tolerances.
-objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj, double) {
+// The range argument is part of the agreed interface; the gates use the geometry's tolerances.
+objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj, double, const EgoMotion& ego) {
     std::vector<DetectedObject>& list = *candidateObj;
     SearchState s;
     for (int ng = 0; ng < static_cast<int>(list.size()); ++ng) {
         DetectedObject& c = list.at(ng);
         const double dDifD = std::fabs(m_pD_pix - c.d_pix);
-        if (!InRange(*this, c, dDifD) || !SimilarHeight(*this, c)) continue;
+        if (!InRange(*this, c, dDifD, ego.known) || !SimilarHeight(*this, c)) continue;
         const uint8_t flag = MatchEdges(*this, c, ng, dDifD, s);
         s.ucTotalLRflg |= flag;
         if (flag == SIDE_NONE) continue;
@@ -212,6 +217,6 @@ objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj
         }
     }
 
-    if (!InDetectableArea(m_geometry->camera, list.at(s.n))) s.n = -1;
+    if (!InDetectableArea(m_geometry->camera, list.at(s.n), PathCurvature(ego))) s.n = -1;
     return {s.n, -1, -1};
 }

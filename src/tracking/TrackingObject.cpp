@@ -103,4 +103,36 @@ void TrackingObject::PredictZ(double dSigW2) {
     m_D_pix = m_geometry->camera.bf_pix / m_Z_m;
 }
 
+// The prediction was made in the previous frame's axes: the predicted position moves as a point
+// standing still over ground does, and the predicted rates turn with the camera. The covariances
+// stay as they are: a frame's turn is a fraction of a degree.
+void TrackingObject::FollowCar(const EgoMotion& ego) {
+    if (!ego.known) return;
+    MoveStill(ego, m_objX.px[0], m_objZ.px[0], m_objX.px[0], m_objZ.px[0]);
+    TurnVector(ego, m_objX.px[1], m_objZ.px[1], m_objX.px[1], m_objZ.px[1]);
+    m_pX_m = m_objX.px[0];
+    m_pZ_m = m_objZ.px[0];
+    m_pD_pix = m_geometry->camera.bf_pix / m_pZ_m;
+}
+
+double TrackingObject::RelativeVelocity(const EgoMotion& ego) const {
+    if (!ego.known) return GetVelocity();
+    double x_m = 0.0, z_m = 0.0;
+    MoveStill(ego, m_X_m, m_Z_m, x_m, z_m);
+    return GetVelocity() + (z_m - m_Z_m) / m_geometry->camera.frameInterval_s;
+}
+
+double TrackingObject::RelativeVelocityX(const EgoMotion& ego) const {
+    if (!ego.known) return GetVelocityX();
+    double x_m = 0.0, z_m = 0.0;
+    MoveStill(ego, m_X_m, m_Z_m, x_m, z_m);
+    return GetVelocityX() + (x_m - m_X_m) / m_geometry->camera.frameInterval_s;
+}
+
+bool IsMoving(const TrackingObject& t) {
+    const double speed_mps = std::hypot(t.GetVelocity(), t.GetVelocityX());
+    const double sigma_mps = std::sqrt(t.m_objZ.p[3] + t.m_objX.p[3]);
+    return speed_mps > MOVING_SPEED_MPS + 2.0 * sigma_mps;
+}
+
 bool compare_d(const TrackingObject& left, const TrackingObject& right) { return left.m_D_pix > right.m_D_pix; }

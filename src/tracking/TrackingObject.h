@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Config.h"
+#include "EgoMotion.h"
 #include "Kalman.h"
 #include "StageGeometry.h"
 
@@ -24,9 +25,21 @@ public:
 
     void InitialBuf();
     void InitialKalman(KfConst* system, KfData* obj);
-    objectNum SearchOnGrid(std::vector<DetectedObject>* candidateObj, double predictedRange);
+    // The detection of this track among the frame's, whose ego motion `ego` the track's prediction
+    // has followed (FollowCar): it sizes the gates of a young track and bends the detectable zone.
+    objectNum SearchOnGrid(std::vector<DetectedObject>* candidateObj, double predictedRange,
+                           const EgoMotion& ego = EgoMotion{});
     void Update(std::vector<DetectedObject> group, int n);
     void LossUpdate();
+    // Carries the prediction into this frame's axes when the car's own motion is known. The filters'
+    // rates are then the obstacle's velocity over ground (a new track starts standing still over
+    // ground); without it they are its velocity relative to the camera.
+    void FollowCar(const EgoMotion& ego);
+    // The rate of the distance and of the lateral centre relative to the camera (metre/second): the
+    // filters' rates, plus, where the frame's ego motion is known, the motion a point standing still
+    // at the track's position has relative to the camera.
+    double RelativeVelocity(const EgoMotion& ego) const;
+    double RelativeVelocityX(const EgoMotion& ego) const;
 
     double GetDistance() const { return m_objZ.x[0]; }
     double GetVelocity() const { return m_objZ.x[1]; }
@@ -67,6 +80,12 @@ private:
     void PredictX(double dSigW2);
     void PredictZ(double dSigW2);
 };
+
+// A track whose rates are its velocity over ground (FollowCar) is moving when its speed over ground
+// exceeds MOVING_SPEED_MPS by more than two standard deviations of the filtered rates: a walker's
+// pace, beyond what the noise of the distance leaves in the rate of an obstacle that stands still.
+constexpr double MOVING_SPEED_MPS = 1.0;
+bool IsMoving(const TrackingObject& t);
 
 // Least-squares line d = a * u + b through the detection's cells from its sums. When all cells lie
 // in one column block the line is undefined: it becomes flat at the mean disparity d_pix.

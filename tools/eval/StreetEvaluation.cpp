@@ -4,32 +4,14 @@
 #include <cmath>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "Config.h"
 #include "Evaluation.h"
-#include "Files.h"
-#include "NumberParsing.h"
 #include "TrackingObject.h"  // ESTABLISHED_COUNT: tracks with at least this many updates are output
 
 namespace {
 
-constexpr size_t POSE_LINE_MAX_BYTES = 4096;
-constexpr uint64_t POSE_FILE_MAX_BYTES = uint64_t(1) << 26;
 constexpr double FIVE_PERCENT = 0.05;
-
-Pose ParsePose(const std::string& line) {
-    std::istringstream fields(line);
-    Pose pose{};
-    for (double& value : pose) {
-        std::string field;
-        if (!(fields >> field)) throw InputError("fewer than 12 numbers");
-        if (!ParseNumber(field, value)) throw InputError("\"" + field + "\" is not a finite number");
-    }
-    std::string extra;
-    if (fields >> extra) throw InputError("more than 12 numbers");
-    return pose;
-}
 
 // Row v of a 3 x 4 pose's rotation times a vector, and its transpose's.
 double Rotate(const Pose& p, int v, const double x[3]) { return p[4 * v] * x[0] + p[4 * v + 1] * x[1] + p[4 * v + 2] * x[2]; }
@@ -127,18 +109,9 @@ std::optional<double> MedianRowError(const StreetTally& tally, ProfileKind kind)
 }  // namespace
 
 std::vector<Pose> ReadPoses(std::istream& in, const std::string& name) {
-    LineReader lines(in, name, POSE_LINE_MAX_BYTES, POSE_FILE_MAX_BYTES);
     std::vector<Pose> poses;
-    std::string line;
-    while (lines.Next(line)) {
-        try {
-            poses.push_back(ParsePose(line));
-        } catch (const InputError& e) {
-            throw InputError(name + ":" + std::to_string(lines.Number()) + ": " + e.what());
-        }
-    }
-    if (!lines.Error().empty()) throw InputError(lines.Error());
-    if (poses.empty()) throw InputError(name + ": no poses");
+    std::string error;
+    if (!ParsePoses(in, name, poses, error)) throw InputError(error);
     return poses;
 }
 

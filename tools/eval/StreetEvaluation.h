@@ -28,19 +28,17 @@
 // the number confirmed (TrackReport::Confirmed) in some frame.
 #pragma once
 
-#include <array>
 #include <istream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "PoseFile.h"
 #include "RoadLine.h"
 #include "SequenceFiles.h"
 
-using Pose = std::array<double, 12>;  // [R | t], row-major
-
-// Reads KITTI's poses; an InputError names the file and line of a row that is not twelve finite
-// numbers. At least one pose.
+// Reads KITTI's poses (PoseFile.h); an InputError names the file and line of a row that is not
+// twelve finite numbers. At least one pose.
 std::vector<Pose> ReadPoses(std::istream& in, const std::string& name);
 
 // The road figures of the frames that used one kind of profile.
