@@ -3,6 +3,7 @@
 // nearly every frame, the static obstacles' distances shrink by the car's own recorded motion, and
 // the parked car along the right keeps one trajectory from 35 m until it leaves the view.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -44,7 +45,9 @@ double Median(std::vector<double> values) {
 
 TEST(RealStreet, KittiCameraKeepsTheRoadAndFollowsTheStaticStreet) {
     if (!std::filesystem::exists(STREET + "/poses.txt")) GTEST_SKIP() << "no KITTI recording at " << KITTI_DIR;
-    const std::string out = std::filesystem::temp_directory_path() / "obstacle_real_street.jsonl";
+    // Named after the process: suites of other build folders may run this test at the same time.
+    const std::string out =
+        std::filesystem::temp_directory_path() / ("obstacle_real_street_" + std::to_string(getpid()) + ".jsonl");
     const ProgramResult run =
         RunProgram(OBSTACLE_TRACK_EXE, "--disparity " + STREET + "/disp_sgbm/XXXXXX.png --camera " + STREET +
                                            "/calib.txt --camera-height 1.65 --pitch 0.02 --fps 10 --zone -4,4 --quiet"
