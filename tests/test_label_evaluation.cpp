@@ -2,6 +2,7 @@
 // the boxes' footprints worked out by hand, the scores of a small hand-made run worked out by hand,
 // the program's mode, and a run of obstacle-track on the real labelled city road.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -201,7 +202,7 @@ TEST(LabelEvaluation, ObjectsTakeTheirTracksNearestFirst) {
 }
 
 TEST(LabelEvaluation, TheProgramScoresLabelsAsTableAndJson) {
-    const std::string dir = testing::TempDir();
+    const std::string dir = testing::TempDir() + std::to_string(getpid()) + "_";
     const std::string labels = dir + "eval_labels.txt";
     const std::string results = dir + "eval_label_results.jsonl";
     const std::string camera = dir + "eval_label_camera.txt";
@@ -262,13 +263,15 @@ TEST(LabelEvaluation, TheRealCityRoadAgainstItsLabels) {
     if (!std::filesystem::exists(city + "/labels_tracking_cam0.txt")) {
         GTEST_SKIP() << "no KITTI city recording at " << KITTI_DIR;
     }
-    const std::string out = testing::TempDir() + "obstacle_city";
+    const std::string out = testing::TempDir() + "obstacle_city_" + std::to_string(getpid());
     const ProgramResult run = RunProgram(OBSTACLE_TRACK_EXE, "--disparity " + city + "/disp_sgbm/XXXXXX.png --camera " + city +
                                                                  "/calib.txt --camera-height 1.65 --pitch 0 --fps 10 --zone -12,12 --quiet"
                                                                  " --camera-out " + out + ".cam --json " + out + ".jsonl 2>/dev/null");
     ASSERT_EQ(run.status, 0);
     const ProgramResult scored = RunProgram(OBSTACLE_EVAL_EXE, "--labels " + city + "/labels_tracking_cam0.txt --results " +
                                                                    out + ".jsonl --camera " + out + ".cam --json");
+    std::filesystem::remove(out + ".cam");
+    std::filesystem::remove(out + ".jsonl");
     ASSERT_EQ(scored.status, 0);
     const nlohmann::json s = nlohmann::json::parse(scored.output);
     EXPECT_EQ(s["frames"], 108);

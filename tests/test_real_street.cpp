@@ -3,6 +3,7 @@
 // nearly every frame, the static obstacles' distances shrink by the car's own recorded motion, and
 // the parked car along the right keeps one trajectory from 35 m until it leaves the view.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
