@@ -33,7 +33,7 @@ RoadClass ClassAt(const Classes& classes, int x, int y) { return classes[RoadRow
 Classes DecodeRoadClasses(const qim::Image& picture) {
     Buffer decoded(TOTAL_PIXELS);
     Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
-    DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
+    DecodePicture(DefaultGeometry(), ViewOf(picture), decoded.data(), classes.data());
     return classes;
 }
 
@@ -229,7 +229,7 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
             pixel[1] = static_cast<uchar>((colour >> 8) & 0xff);   // green
             pixel[2] = static_cast<uchar>((colour >> 16) & 0xff);  // red
         }
-        DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
+        DecodePicture(DefaultGeometry(), ViewOf(picture), decoded.data(), classes.data());
         for (int k = 0; k < TOTAL_PIXELS; ++k) {
             const long colour = (first + k) % colours;
             const ColorSet rgb{static_cast<int>(colour >> 16), static_cast<int>((colour >> 8) & 0xff),

@@ -130,16 +130,16 @@ int DisparityClass(double v) {
     return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
 }
 
-void DecodePicture(const StageGeometry& g, const qim::Image& src, double* decoded, RoadClass* classes) {
-    const bool colour = src.data != nullptr && src.channels() >= 3;
+void DecodePicture(const StageGeometry& g, const PictureView& src, double* decoded, RoadClass* classes) {
+    const bool colour = src.top != nullptr && src.bytesPerPixel >= 3;
     const int rows = colour ? std::min(src.rows, g.height) : 0;
     const int cols = colour ? std::min(src.cols, g.width) : 0;
-    const int channels = src.channels();
+    const int channels = src.bytesPerPixel;
     const ColourCodes& codes = Codes();
     for (int y = 0; y < g.height; ++y) {
         double* out = decoded + PIXEL(0, y, g.width);
         const int width = y < rows ? cols : 0;
-        const uchar* pixel = width > 0 ? src.ptr(y) : nullptr;
+        const uchar* pixel = width > 0 ? src.Row(y) : nullptr;
         if (y % 2 == 0) {
             RoadClass* road = classes + RoadRowStart(g.width, y);
             for (int x = 0; x < width; ++x, pixel += channels) {

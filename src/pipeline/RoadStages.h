@@ -39,7 +39,7 @@ constexpr int RoadClassRows(int rows) { return (rows + 1) / 2; }
 // entries of the even rows their road class in classes, as SelectRoadClasses would. Pixels the
 // picture does not have (a smaller or not three-channel picture) decode as 0.0, no disparity. The
 // frame decodes its picture once: the road stage and the grid stage both start from this buffer.
-void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double* decoded, RoadClass* classes);
+void DecodePicture(const StageGeometry& geometry, const PictureView& src, double* decoded, RoadClass* classes);
 
 // Disparity values from a value source as the stages take them: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that

@@ -31,6 +31,10 @@ RunState::~RunState() {
     src_img_topview.release();
 }
 
+PictureView DisparityPictureOf(const RunState& run) {
+    return run.disparityPicture.top != nullptr ? run.disparityPicture : ViewOf(run.src_img_colorD);
+}
+
 void InitialRoadRows(const Camera& camera, int pre_ground[LUT_NUM]) {
     for (int k = 0; k < LUT_NUM; ++k) pre_ground[k] = FlatRoadRowInPicture(camera, k + 1);
 }
