@@ -1,7 +1,8 @@
 // Road disparity map and V-disparity peaks: the road row of every disparity class is the row in
-// which that class is most frequent, once obstacle faces (a column's dominant disparities) are gone.
+// which that class is most frequent, leaving out obstacle faces (a column's dominant disparities).
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "ColorMap.h"
@@ -66,10 +67,10 @@ int ColourCode(const uchar* pixel) {
     return blue == 255 ? BLUE_FULL + green : blueOther;
 }
 
-// The erasure's count limit of every class; the entries of no road disparity, NO_ROAD_CLASS, are
-// never erased.
-struct ErasureTables {
-    int eraseAbove[ROAD_CLASS_SLOTS];
+// The count above which a class is an obstacle face of its column, for every class; the entries of
+// no road disparity, NO_ROAD_CLASS, are never a face.
+struct FaceTables {
+    int faceAbove[ROAD_CLASS_SLOTS];
 };
 
 // The V-disparity histogram counts each row's entries per class, and an entry of row y is read
@@ -83,22 +84,24 @@ struct PeakSearch {
     int peakMin[LUT_NUM];    // fewest entries of a road peak per class
     int* MaxY;
 
-    void ScanRow(const RoadClass* classes, int y) {
+    void ScanRow(const RoadClass* classes, const uint8_t* faces, int y) {
         std::fill_n(rowCounts, LUT_NUM, 0);
         const RoadClass* row = classes + RoadRowStart(width, y);
-        ScanRowSide(row, y, -1, axisU);
-        ScanRowSide(row, y, +1, width - 1 - axisU);
+        ScanRowSide(row, faces, y, -1, axisU);
+        ScanRowSide(row, faces, y, +1, width - 1 - axisU);
     }
 
     // Counts the first scanCap road entries of row y met from the axis column in direction step,
     // up to the picture's first column (left) or its last (right), neither included: `columns`
-    // columns in all.
-    void ScanRowSide(const RoadClass* row, int y, int step, int columns) {
+    // columns in all. The entries of a face of their column are not road entries.
+    void ScanRowSide(const RoadClass* row, const uint8_t* faces, int y, int step, int columns) {
         const int cap = scanCap;
+        const std::ptrdiff_t faceStep = static_cast<std::ptrdiff_t>(step) * ROAD_CLASS_SLOTS;
+        const uint8_t* columnFaces = faces + static_cast<std::ptrdiff_t>(axisU) * ROAD_CLASS_SLOTS;
         int counted = 0;
-        for (int k = 0, x = axisU; k < columns; ++k, x += step) {
+        for (int k = 0, x = axisU; k < columns; ++k, x += step, columnFaces += faceStep) {
             const int c = row[x];
-            if (c == NO_ROAD_CLASS) continue;
+            if (c == NO_ROAD_CLASS || columnFaces[c] != 0) continue;
             if (++counted > cap) return;
             Count(y, c);
         }
@@ -177,20 +180,19 @@ void SelectRoadClasses(const StageGeometry& g, const double* decoded, RoadClass*
 
 namespace {
 
-ErasureTables FillErasureTables(const StageGeometry& g) {
-    ErasureTables t{};
-    for (int d = 0; d < ROAD_CLASSES; ++d) t.eraseAbove[d] = FaceLimit(g, d);
-    t.eraseAbove[NO_ROAD_CLASS] = g.height;
+FaceTables FillFaceTables(const StageGeometry& g) {
+    FaceTables t{};
+    for (int d = 0; d < ROAD_CLASSES; ++d) t.faceAbove[d] = FaceLimit(g, d);
+    t.faceAbove[NO_ROAD_CLASS] = g.height;
     return t;
 }
 
-// The column histograms are counted row by row, all columns at once, and only the columns with a
-// dominant class are visited again. The counters are of the smallest type that holds a column's
-// even rows, which keeps the counts of all columns close at hand (a byte each for a picture of up
-// to 511 rows).
+// The column histograms are counted row by row, all columns at once. The counters are of the
+// smallest type that holds a column's even rows, which keeps the counts of all columns close at
+// hand (a byte each for a picture of up to 511 rows).
 template <typename Counter>
-void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* histD_1v, char* dominated,
-                  RoadClass* classes) {
+void FindFacesCounted(const StageGeometry& g, const FaceTables& tables, Counter* histD_1v, const RoadClass* classes,
+                      uint8_t* faces) {
     const int width = g.width;
     std::fill_n(histD_1v, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, Counter{0});
     for (int y = 0; y < g.height; y += 2) {
@@ -198,39 +200,29 @@ void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* 
         Counter* counts = histD_1v;
         for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[row[x]];
     }
-    for (int x = 0; x < width; ++x) {
-        dominated[x] = false;
-        for (int d = 0; d < ROAD_CLASSES; ++d) {
-            dominated[x] = dominated[x] || histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d];
-        }
-    }
-    for (int y = 0; y < g.height; y += 2) {
-        RoadClass* row = classes + RoadRowStart(width, y);
-        for (int x = 0; x < width; ++x) {
-            if (!dominated[x]) continue;
-            const int d = row[x];
-            if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = NO_ROAD_CLASS;
-        }
+    const size_t slots = static_cast<size_t>(width) * ROAD_CLASS_SLOTS;
+    for (size_t i = 0, d = 0; i < slots; ++i, d = d + 1 == ROAD_CLASS_SLOTS ? 0 : d + 1) {
+        faces[i] = histD_1v[i] > tables.faceAbove[d];
     }
 }
 
 }  // namespace
 
-void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, RoadClass* classes) {
-    const ErasureTables tables = FillErasureTables(g);
-    char* dominated = scratch.dominated.data();
+void FindObstacleFaces(const StageGeometry& g, StageScratch& scratch, const RoadClass* classes) {
+    const FaceTables tables = FillFaceTables(g);
+    uint8_t* faces = scratch.faces.data();
     if ((g.height + 1) / 2 <= UINT8_MAX) {
-        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, classes);
+        FindFacesCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), classes, faces);
     } else {
-        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, classes);
+        FindFacesCounted(g, tables, scratch.columnCounts.data(), classes, faces);
     }
 }
 
-void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, int MaxY[LUT_NUM]) {
+void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, const uint8_t* faces, int MaxY[LUT_NUM]) {
     PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
     for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
     std::copy(g.uncountedRoadRow, g.uncountedRoadRow + LUT_NUM, MaxY);
-    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, y);
+    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, faces, y);
     FillOddClasses(MaxY);
 }
 
@@ -241,8 +233,8 @@ void RoadDisparityMap(RunState& run) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
         SelectRoadClasses(g, run.measuredDisparity.data(), classes);
     } else {
-        DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data(), classes);
+        DecodePicture(g, DisparityPictureOf(run), run.measuredDisparity.data(), classes);
     }
-    EraseObstacleDisparities(g, run.scratch, classes);
-    VDisparityPeaks(g, classes, run.MaxY);
+    FindObstacleFaces(g, run.scratch, classes);
+    VDisparityPeaks(g, classes, run.scratch.faces.data(), run.MaxY);
 }

@@ -19,7 +19,7 @@ int DisparityClass(double v);
 
 // The road stage keeps one byte per entry of the even rows: its class, or NO_ROAD_CLASS for an entry
 // of no road disparity (none, or outside ROAD_MIN_DISPARITY .. ROAD_MAX_DISPARITY), which is
-// never counted nor erased. The column counts of the erasure have a slot for it too.
+// never counted. The column counts of the faces have a slot for it too.
 using RoadClass = uint8_t;
 constexpr RoadClass NO_ROAD_CLASS = ROAD_CLASSES;
 constexpr int ROAD_CLASS_SLOTS = ROAD_CLASSES + 1;
@@ -50,14 +50,16 @@ void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 // The road candidates of a frame's disparities: the class of every entry of its even rows.
 void SelectRoadClasses(const StageGeometry& geometry, const double* decoded, RoadClass* classes);
 
-// Erases from every column the classes that dominate it (obstacle faces): their entries become
-// NO_ROAD_CLASS.
-void EraseObstacleDisparities(const StageGeometry& geometry, StageScratch& scratch, RoadClass* classes);
+// Finds the classes that dominate each column (obstacle faces), whose entries there are not road:
+// fills scratch.faces, entry x * ROAD_CLASS_SLOTS + class non-zero where that class is a face of
+// column x (NO_ROAD_CLASS never is).
+void FindObstacleFaces(const StageGeometry& geometry, StageScratch& scratch, const RoadClass* classes);
 
 // Finds for every disparity class the row of its V-disparity peak (geometry.uncountedRoadRow where no
 // row qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays
-// uncountedRoadRow[99].
-void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, int MaxY[LUT_NUM]);
+// uncountedRoadRow[99]. The entries of a face of their column (faces as FindObstacleFaces fills
+// them; all zero for none) are not counted.
+void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, const uint8_t* faces, int MaxY[LUT_NUM]);
 
 // Smooths the peak rows along the disparity axis, near to far.
 void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);

@@ -6,7 +6,7 @@
 
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
-      dominated(static_cast<size_t>(g.width)),
+      faces(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
       stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
 
 RunState::RunState(const Camera& cam)

@@ -19,7 +19,7 @@
 struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
     std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (bytes when they fit)
-    std::vector<char> dominated;         // road stage: columns with a dominant class
+    std::vector<uint8_t> faces;          // road stage: per column and class, whether it is an obstacle face
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
 };
 
