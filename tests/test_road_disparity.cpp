@@ -56,12 +56,12 @@ Classes ColumnClasses(const Classes& classes, int x, int count) {
 
 // The classes as the V-disparity scan counts them: the entries of a face of their column left out
 // (NO_ROAD_CLASS).
-Classes WithoutFaces(const Classes& classes, const StageScratch& scratch) {
+Classes WithoutFaces(const Classes& classes, const std::vector<uint16_t>& columnCounts) {
     Classes counted = classes;
     for (int y = 0; y < TOTAL_V; y += 2) {
         for (int x = 0; x < TOTAL_U; ++x) {
             RoadClass& c = counted[RoadRowStart(TOTAL_U, y) + x];
-            if (scratch.faces[static_cast<size_t>(x) * ROAD_CLASS_SLOTS + c] != 0) c = NO_ROAD_CLASS;
+            if (IsObstacleFace(DefaultGeometry(), columnCounts.data(), x, c)) c = NO_ROAD_CLASS;
         }
     }
     return counted;
@@ -134,9 +134,9 @@ TEST(RoadObstacleErasure, ClearsColumnsWhereOneClassDominates) {
     // Twelve of class 18 go, with rounded 19 among them; rounded 17 belongs to class 16 and stays.
     PutColumn(road, 23, {18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 19.2, 17.2});
     const Classes before = ClassesOf(road);
-    StageScratch scratch(DefaultGeometry());
-    FindObstacleFaces(DefaultGeometry(), scratch, before.data());
-    const Classes classes = WithoutFaces(before, scratch);
+    std::vector<uint16_t> columnCounts(static_cast<size_t>(TOTAL_U) * ROAD_CLASS_SLOTS);
+    CountColumnClasses(DefaultGeometry(), before.data(), columnCounts.data());
+    const Classes classes = WithoutFaces(before, columnCounts);
 
     using V = std::vector<double>;
     EXPECT_EQ(ColumnClasses(classes, 10, 8), ClassesOfValues(V{0, 0, 0, 0, 0, 0, 10.6, 9.4}));
@@ -219,7 +219,7 @@ TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
     PutRun(road, 344, 100, +1, 12, std::numeric_limits<double>::quiet_NaN());
 
     int MaxY[LUT_NUM];
-    const std::vector<uint8_t> noFaces(static_cast<size_t>(TOTAL_U) * ROAD_CLASS_SLOTS, 0);
+    const std::vector<uint16_t> noFaces(static_cast<size_t>(TOTAL_U) * ROAD_CLASS_SLOTS, 0);
     VDisparityPeaks(DefaultGeometry(), ClassesOf(road).data(), noFaces.data(), MaxY);
     for (int d = 0; d < LUT_NUM; ++d) {
         if (d >= 29 && d <= 31) continue;  // the filler's class and its neighbours
@@ -326,8 +326,8 @@ TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreFaces) {
     EXPECT_EQ(run.MaxY[11], NONE);
     EXPECT_EQ(ClassAt(run.roadClasses, 0, 208), 10);  // 15 - 0.0353 * 128
     EXPECT_EQ(ClassAt(run.roadClasses, 300, 300), 11);
-    EXPECT_NE(run.scratch.faces[300 * ROAD_CLASS_SLOTS + 11], 0);
-    EXPECT_EQ(run.scratch.faces[300 * ROAD_CLASS_SLOTS + 10], 0);
+    EXPECT_TRUE(IsObstacleFace(run.geometry, run.scratch.columnCounts.data(), 300, 11));
+    EXPECT_FALSE(IsObstacleFace(run.geometry, run.scratch.columnCounts.data(), 300, 10));
 
     // The next frame starts from a clean buffer and clean peaks.
     FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);

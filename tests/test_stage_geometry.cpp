@@ -173,8 +173,8 @@ TEST(StageGeometry, TallPictureCountsEveryEntryOfAColumn) {
         const int faceRows = std::min(260, rows / 2);
         for (int k = 0; k < faceRows; ++k) road[RoadRowStart(g.width, 2 * k) + 3] = 10;
         road[5] = 10;  // a lone entry of another column stays
-        FindObstacleFaces(g, scratch, road.data());
-        EXPECT_NE(scratch.faces[3 * ROAD_CLASS_SLOTS + 10], 0) << rows << " rows";
-        EXPECT_EQ(scratch.faces[5 * ROAD_CLASS_SLOTS + 10], 0) << rows << " rows";
+        CountColumnClasses(g, road.data(), scratch.columnCounts.data());
+        EXPECT_TRUE(IsObstacleFace(g, scratch.columnCounts.data(), 3, 10)) << rows << " rows";
+        EXPECT_FALSE(IsObstacleFace(g, scratch.columnCounts.data(), 5, 10)) << rows << " rows";
     }
 }

@@ -77,12 +77,6 @@ int ColourCode(const uchar* pixel, const uint32_t* segment) {
     return static_cast<int>((s & 0xFFFFu) + (pixel[2] & (s >> 16)));
 }
 
-// The count above which a class is an obstacle face of its column, for every class; the entries of
-// no road disparity, NO_ROAD_CLASS, are never a face.
-struct FaceTables {
-    int faceAbove[ROAD_CLASS_SLOTS];
-};
-
 // The V-disparity histogram counts each row's entries per class, and an entry of row y is read
 // and written only while row y is scanned: the search holds one row of it at a time.
 struct PeakSearch {
@@ -92,26 +86,27 @@ struct PeakSearch {
     int rowCounts[LUT_NUM];  // the histogram's row being scanned: entries per class
     int histMaxY[LUT_NUM];   // best row count so far per class
     int peakMin[LUT_NUM];    // fewest entries of a road peak per class
+    int faceAbove[ROAD_CLASS_SLOTS];  // the column count above which a class is a face; never for NO_ROAD_CLASS
     int* MaxY;
 
-    void ScanRow(const RoadClass* classes, const uint8_t* faces, int y) {
+    void ScanRow(const RoadClass* classes, const uint16_t* columnCounts, int y) {
         std::fill_n(rowCounts, LUT_NUM, 0);
         const RoadClass* row = classes + RoadRowStart(width, y);
-        ScanRowSide(row, faces, y, -1, axisU);
-        ScanRowSide(row, faces, y, +1, width - 1 - axisU);
+        ScanRowSide(row, columnCounts, y, -1, axisU);
+        ScanRowSide(row, columnCounts, y, +1, width - 1 - axisU);
     }
 
     // Counts the first scanCap road entries of row y met from the axis column in direction step,
     // up to the picture's first column (left) or its last (right), neither included: `columns`
     // columns in all. The entries of a face of their column are not road entries.
-    void ScanRowSide(const RoadClass* row, const uint8_t* faces, int y, int step, int columns) {
+    void ScanRowSide(const RoadClass* row, const uint16_t* columnCounts, int y, int step, int columns) {
         const int cap = scanCap;
-        const std::ptrdiff_t faceStep = static_cast<std::ptrdiff_t>(step) * ROAD_CLASS_SLOTS;
-        const uint8_t* columnFaces = faces + static_cast<std::ptrdiff_t>(axisU) * ROAD_CLASS_SLOTS;
+        const std::ptrdiff_t countStep = static_cast<std::ptrdiff_t>(step) * ROAD_CLASS_SLOTS;
+        const uint16_t* counts = columnCounts + static_cast<std::ptrdiff_t>(axisU) * ROAD_CLASS_SLOTS;
         int counted = 0;
-        for (int k = 0, x = axisU; k < columns; ++k, x += step, columnFaces += faceStep) {
+        for (int k = 0, x = axisU; k < columns; ++k, x += step, counts += countStep) {
             const int c = row[x];
-            if (c == NO_ROAD_CLASS || columnFaces[c] != 0) continue;
+            if (counts[c] > faceAbove[c]) continue;
             if (++counted > cap) return;
             Count(y, c);
         }
@@ -188,51 +183,28 @@ void SelectRoadClasses(const StageGeometry& g, const double* decoded, RoadClass*
     }
 }
 
-namespace {
-
-FaceTables FillFaceTables(const StageGeometry& g) {
-    FaceTables t{};
-    for (int d = 0; d < ROAD_CLASSES; ++d) t.faceAbove[d] = FaceLimit(g, d);
-    t.faceAbove[NO_ROAD_CLASS] = g.height;
-    return t;
-}
-
-// The column histograms are counted row by row, all columns at once. The counters are of the
-// smallest type that holds a column's even rows, which keeps the counts of all columns close at
-// hand (a byte each for a picture of up to 511 rows).
-template <typename Counter>
-void FindFacesCounted(const StageGeometry& g, const FaceTables& tables, Counter* histD_1v, const RoadClass* classes,
-                      uint8_t* faces) {
+void CountColumnClasses(const StageGeometry& g, const RoadClass* classes, uint16_t* columnCounts) {
     const int width = g.width;
-    std::fill_n(histD_1v, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, Counter{0});
+    std::fill_n(columnCounts, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, uint16_t{0});
     for (int y = 0; y < g.height; y += 2) {
         const RoadClass* row = classes + RoadRowStart(width, y);
-        Counter* counts = histD_1v;
+        uint16_t* counts = columnCounts;
         for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[row[x]];
     }
-    const size_t slots = static_cast<size_t>(width) * ROAD_CLASS_SLOTS;
-    for (size_t i = 0, d = 0; i < slots; ++i, d = d + 1 == ROAD_CLASS_SLOTS ? 0 : d + 1) {
-        faces[i] = histD_1v[i] > tables.faceAbove[d];
-    }
 }
 
-}  // namespace
-
-void FindObstacleFaces(const StageGeometry& g, StageScratch& scratch, const RoadClass* classes) {
-    const FaceTables tables = FillFaceTables(g);
-    uint8_t* faces = scratch.faces.data();
-    if ((g.height + 1) / 2 <= UINT8_MAX) {
-        FindFacesCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), classes, faces);
-    } else {
-        FindFacesCounted(g, tables, scratch.columnCounts.data(), classes, faces);
-    }
+bool IsObstacleFace(const StageGeometry& g, const uint16_t* columnCounts, int x, RoadClass c) {
+    return c != NO_ROAD_CLASS && columnCounts[static_cast<size_t>(x) * ROAD_CLASS_SLOTS + c] > FaceLimit(g, c);
 }
 
-void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, const uint8_t* faces, int MaxY[LUT_NUM]) {
-    PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
+void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, const uint16_t* columnCounts,
+                     int MaxY[LUT_NUM]) {
+    PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, {}, MaxY};
     for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
+    for (int d = 0; d < ROAD_CLASSES; ++d) search.faceAbove[d] = FaceLimit(g, d);
+    search.faceAbove[NO_ROAD_CLASS] = -1;  // skipped at any count
     std::copy(g.uncountedRoadRow, g.uncountedRoadRow + LUT_NUM, MaxY);
-    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, faces, y);
+    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, columnCounts, y);
     FillOddClasses(MaxY);
 }
 
@@ -245,6 +217,6 @@ void RoadDisparityMap(RunState& run) {
     } else {
         DecodePicture(g, DisparityPictureOf(run), run.measuredDisparity.data(), classes);
     }
-    FindObstacleFaces(g, run.scratch, classes);
-    VDisparityPeaks(g, classes, run.scratch.faces.data(), run.MaxY);
+    CountColumnClasses(g, classes, run.scratch.columnCounts.data());
+    VDisparityPeaks(g, classes, run.scratch.columnCounts.data(), run.MaxY);
 }

@@ -50,16 +50,20 @@ void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 // The road candidates of a frame's disparities: the class of every entry of its even rows.
 void SelectRoadClasses(const StageGeometry& geometry, const double* decoded, RoadClass* classes);
 
-// Finds the classes that dominate each column (obstacle faces), whose entries there are not road:
-// fills scratch.faces, entry x * ROAD_CLASS_SLOTS + class non-zero where that class is a face of
-// column x (NO_ROAD_CLASS never is).
-void FindObstacleFaces(const StageGeometry& geometry, StageScratch& scratch, const RoadClass* classes);
+// Counts the entries of every class in every column: columnCounts (geometry.width x
+// ROAD_CLASS_SLOTS entries, index x * ROAD_CLASS_SLOTS + class).
+void CountColumnClasses(const StageGeometry& geometry, const RoadClass* classes, uint16_t* columnCounts);
+
+// Whether class c dominates column x (an obstacle face), whose entries there are then not road:
+// more entries than the face limit of its class. NO_ROAD_CLASS never is.
+bool IsObstacleFace(const StageGeometry& geometry, const uint16_t* columnCounts, int x, RoadClass c);
 
 // Finds for every disparity class the row of its V-disparity peak (geometry.uncountedRoadRow where no
 // row qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays
-// uncountedRoadRow[99]. The entries of a face of their column (faces as FindObstacleFaces fills
-// them; all zero for none) are not counted.
-void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, const uint8_t* faces, int MaxY[LUT_NUM]);
+// uncountedRoadRow[99]. The entries of a face of their column (IsObstacleFace on columnCounts; all
+// zero for none) are not counted.
+void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, const uint16_t* columnCounts,
+                     int MaxY[LUT_NUM]);
 
 // Smooths the peak rows along the disparity axis, near to far.
 void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);

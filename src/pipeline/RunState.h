@@ -18,8 +18,7 @@
 // Working buffers of the stages, sized for the camera once per run; each frame overwrites them.
 struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
-    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (bytes when they fit)
-    std::vector<uint8_t> faces;          // road stage: per column and class, whether it is an obstacle face
+    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadStages.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
 };
 

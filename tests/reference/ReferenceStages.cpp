@@ -260,7 +260,7 @@ void RoadDisparityMap(RunState& run) {
     }
     reference::EraseObstacleDisparities(run.geometry, road.data());
     RoadClasses(run.geometry, road.data(), run.roadClasses.data());
-    const std::vector<uint8_t> noFaces(static_cast<size_t>(run.geometry.width) * ROAD_CLASS_SLOTS, 0);
+    const std::vector<uint16_t> noFaces(static_cast<size_t>(run.geometry.width) * ROAD_CLASS_SLOTS, 0);
     VDisparityPeaks(run.geometry, run.roadClasses.data(), noFaces.data(), run.MaxY);
 }
 
