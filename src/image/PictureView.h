@@ -7,9 +7,9 @@
 #include "core.h"
 
 struct PictureView {
-    const uchar* top = nullptr;      // the first pixel of the top row; nullptr for no picture
-    std::ptrdiff_t rowStride = 0;    // bytes from a row's first pixel to the next lower row's (negative when stored bottom row first)
-    int bytesPerPixel = 0;           // blue, green, red first, then bytes the stages skip
+    const uchar* top = nullptr;    // the first pixel of the top row; nullptr for no picture
+    std::ptrdiff_t rowStride = 0;  // bytes from a row to the next lower one (negative for rows stored bottom first)
+    int bytesPerPixel = 0;         // blue, green, red first, then bytes the stages skip
     int rows = 0;
     int cols = 0;
 

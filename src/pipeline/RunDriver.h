@@ -55,7 +55,8 @@ void ProcessFrame(RunState& run, AssociationRecord* record = nullptr, const Dete
 // Where a run's pictures come from. A loader fills what it loads and returns true, or returns false
 // with the reason in `error`, which ends the run. LoadDisparity puts a colour-coded picture into
 // run.src_img_colorD (or hands over its own pixels in run.disparityPicture, which it otherwise
-// leaves empty), or disparity values into run.measuredDisparity with run.disparityValuesGiven set. LoadGrey fills `img`; a source without grey pictures leaves it empty.
+// leaves empty), or disparity values into run.measuredDisparity with run.disparityValuesGiven set.
+// LoadGrey fills `img`; a source without grey pictures leaves it empty.
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
