@@ -206,7 +206,7 @@ void DecodeFloor(benchmark::State& state, int scene) {
         if (run.disparityValuesGiven) {
             LimitGivenDisparities(run.geometry, run.measuredDisparity.data());
         } else {
-            DecodePicture(run.geometry, run.src_img_colorD, run.measuredDisparity.data(), run.roadClasses.data());
+            DecodePicture(run.geometry, DisparityPictureOf(run), run.measuredDisparity.data(), run.roadClasses.data());
         }
         benchmark::DoNotOptimize(run.measuredDisparity.data());
     });

@@ -210,8 +210,6 @@ TEST(GoldenStages, RoadAndGridStagesMatchTheStraightforwardFormsOnRandomPictures
 
         RoadDisparityMap(fast);
         reference::RoadDisparityMap(straight);
-        ASSERT_EQ(fast.roadClasses, straight.roadClasses)
-            << "road disparities of picture " << n;
         ASSERT_TRUE(std::equal(fast.MaxY, fast.MaxY + LUT_NUM, straight.MaxY)) << "peaks of picture " << n;
 
         RandomRoadTables(random, fast);

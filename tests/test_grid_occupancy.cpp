@@ -150,22 +150,17 @@ TEST(GridOccupancy, BlockRoundingToLevel100UsesTheRoadRowOfLevel99) {
 
 TEST(GridOccupancy, InitialGrid) {
     std::vector<Grid> grid(gridNum, Grid{});
-    for (Grid& cell : grid) {
-        cell.exist = 1;
-        cell.aveD = 3.0;
-        cell.id = 7;
-        cell.count = 4;
-        cell.h_pix = 12;
-    }
+    for (Grid& cell : grid) cell = Grid{1, 12, 16, 3.0, 7, 9, 1.5, 20.0, 0.8, 4, 3.1, 2.9};
     InitializeGrid(DefaultGeometry(), grid);
     ASSERT_EQ(grid.size(), static_cast<size_t>(gridNum));
     for (int i = 0; i < gridNum; ++i) {
-        EXPECT_EQ(grid[i].exist, i < 2 * totalBlkNumU ? 0 : 10) << i;
-        EXPECT_EQ(grid[i].ref, i);
-        EXPECT_EQ(grid[i].aveD, 0.0);
-        EXPECT_EQ(grid[i].id, 0);
-        EXPECT_EQ(grid[i].count, 0);
-        EXPECT_EQ(grid[i].h_pix, 0);
+        const Grid& c = grid[i];
+        EXPECT_EQ(c.exist, i < 2 * totalBlkNumU ? 0 : 10) << i;
+        EXPECT_EQ(c.ref, i);
+        EXPECT_TRUE(c.h_pix == 0 && c.hl_pix == 0 && c.id == 0 && c.count == 0) << i;
+        EXPECT_TRUE(c.aveD == 0.0 && c.x_m == 0.0 && c.z_m == 0.0 && c.h_m == 0.0 && c.nowAveD == 0.0 &&
+                    c.preAveD == 0.0)
+            << i;
     }
     std::vector<Grid> fresh;
     InitializeGrid(DefaultGeometry(), fresh);

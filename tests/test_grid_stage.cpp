@@ -13,7 +13,7 @@ namespace {
 // rows dropped.
 void DecodeObstacleDisparity(const qim::Image& picture, const int* blind, double* decoded) {
     std::vector<RoadClass> classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
-    DecodePicture(DefaultGeometry(), picture, decoded, classes.data());
+    DecodePicture(DefaultGeometry(), ViewOf(picture), decoded, classes.data());
     for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) DropStripBelowBlind(DefaultGeometry(), blind, u0, decoded);
 }
 

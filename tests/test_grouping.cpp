@@ -62,6 +62,33 @@ TEST(ReferGroup, ClosenessTestsAtTheirLimits) {
     EXPECT_EQ(grid[3].ref, 3);
 }
 
+// A row of candidates is passed over only when every cell of it lies more than 0.3 in disparity
+// and more than 1.0 m in distance from the base (disparity 10, distance 20 m), on either side.
+TEST(ReferGroup, DepthRangesRuleOutOnlyRowsWhereNoCellCanBeClose) {
+    Grid b{};
+    b.aveD = 10.0;
+    b.z_m = 20.0;
+    struct Case {
+        DepthRange range;
+        bool mayBeClose;
+    };
+    const Case cases[] = {
+        {{10.5, 12.0, 21.5, 30.0}, false},   // nearer in disparity by 0.5, farther by 1.5 m
+        {{8.0, 9.5, 10.0, 18.5}, false},     // the other sides: 0.5 and 1.5 m
+        {{10.5, 12.0, 10.0, 18.5}, false},   // mixed sides
+        {{10.25, 12.0, 21.5, 30.0}, true},   // 0.25 in disparity
+        {{8.0, 9.75, 21.5, 30.0}, true},     // 0.25 below
+        {{10.5, 12.0, 20.75, 30.0}, true},   // 0.75 m in distance
+        {{10.5, 12.0, 10.0, 19.5}, true},    // 0.5 m nearer
+        {{8.0, 12.0, 30.0, 40.0}, true},     // the disparities straddle the base's
+        {{12.0, 14.0, 10.0, 30.0}, true},    // the distances straddle the base's
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MayBeCloseInDepth(b, c.range), c.mayBeClose)
+            << c.range.minD << ".." << c.range.maxD << ", " << c.range.minZ << ".." << c.range.maxZ;
+    }
+}
+
 TEST(ReferGroup, MeetingLabelsJoinTheirWholeClasses) {
     std::vector<Grid> grid = EmptyGrid();
     for (int label = 1; label <= 5; ++label) Occupy(grid, 10 * label, 50, 20.0, 0.0).id = label;

@@ -63,3 +63,24 @@ TEST(ImageEmbedded, GreyPicturesAreFlippedOneBytePerPixel) {
     EXPECT_EQ(GreyMismatches(top, data_f10, 480, 200), 0);
     top.release();
 }
+
+// The picture read where it lies shows, row for row from the top, the pixels the copy holds; its
+// fourth byte is skipped, never taken for a channel.
+TEST(ImageEmbedded, DisparityPictureInPlaceShowsTheCopysPixels) {
+    qim::Image img;
+    bmp_reader_dsip_32bpp(nullptr, img);
+    const PictureView view = EmbeddedDisparityPicture();
+    ASSERT_EQ(view.rows, img.rows);
+    ASSERT_EQ(view.cols, img.cols);
+    ASSERT_EQ(view.bytesPerPixel, 4);
+    EXPECT_EQ(view.Row(0), bmpdata_disparity + 359 * 2240);
+    EXPECT_EQ(view.Row(359), bmpdata_disparity);
+    int mismatches = 0;
+    for (int v = 0; v < img.rows; ++v) {
+        for (int u = 0; u < img.cols; ++u) {
+            for (int c = 0; c < 3; ++c) mismatches += img.ptr(v)[3 * u + c] != view.Row(v)[4 * u + c];
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    img.release();
+}

@@ -33,7 +33,7 @@ RoadClass ClassAt(const Classes& classes, int x, int y) { return classes[RoadRow
 Classes DecodeRoadClasses(const qim::Image& picture) {
     Buffer decoded(TOTAL_PIXELS);
     Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
-    DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
+    DecodePicture(DefaultGeometry(), ViewOf(picture), decoded.data(), classes.data());
     return classes;
 }
 
@@ -54,7 +54,20 @@ Classes ColumnClasses(const Classes& classes, int x, int count) {
     return column;
 }
 
-// The classes the values have on their own: an erased entry is NO_ROAD_CLASS, as 0.0 is.
+// The classes as the V-disparity scan counts them: the entries of a face of their column left out
+// (NO_ROAD_CLASS).
+Classes WithoutFaces(const Classes& classes, const std::vector<uint16_t>& columnCounts) {
+    Classes counted = classes;
+    for (int y = 0; y < TOTAL_V; y += 2) {
+        for (int x = 0; x < TOTAL_U; ++x) {
+            RoadClass& c = counted[RoadRowStart(TOTAL_U, y) + x];
+            if (IsObstacleFace(DefaultGeometry(), columnCounts.data(), x, c)) c = NO_ROAD_CLASS;
+        }
+    }
+    return counted;
+}
+
+// The classes the values have on their own: a left-out entry is NO_ROAD_CLASS, as 0.0 is.
 Classes ClassesOfValues(const std::vector<double>& values) {
     Classes classes;
     for (double v : values) classes.push_back(RoadClassOf(v));
@@ -121,9 +134,9 @@ TEST(RoadObstacleErasure, ClearsColumnsWhereOneClassDominates) {
     // Twelve of class 18 go, with rounded 19 among them; rounded 17 belongs to class 16 and stays.
     PutColumn(road, 23, {18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 18.0, 19.2, 17.2});
     const Classes before = ClassesOf(road);
-    Classes classes = before;
-    StageScratch scratch(DefaultGeometry());
-    EraseObstacleDisparities(DefaultGeometry(), scratch, classes.data());
+    std::vector<uint16_t> columnCounts(static_cast<size_t>(TOTAL_U) * ROAD_CLASS_SLOTS);
+    CountColumnClasses(DefaultGeometry(), before.data(), columnCounts.data());
+    const Classes classes = WithoutFaces(before, columnCounts);
 
     using V = std::vector<double>;
     EXPECT_EQ(ColumnClasses(classes, 10, 8), ClassesOfValues(V{0, 0, 0, 0, 0, 0, 10.6, 9.4}));
@@ -206,7 +219,8 @@ TEST(RoadVDisparity, PeakRowsFollowCountsCapsAndTies) {
     PutRun(road, 344, 100, +1, 12, std::numeric_limits<double>::quiet_NaN());
 
     int MaxY[LUT_NUM];
-    VDisparityPeaks(DefaultGeometry(), ClassesOf(road).data(), MaxY);
+    const std::vector<uint16_t> noFaces(static_cast<size_t>(TOTAL_U) * ROAD_CLASS_SLOTS, 0);
+    VDisparityPeaks(DefaultGeometry(), ClassesOf(road).data(), noFaces.data(), MaxY);
     for (int d = 0; d < LUT_NUM; ++d) {
         if (d >= 29 && d <= 31) continue;  // the filler's class and its neighbours
         EXPECT_EQ(MaxY[d], expected[d]) << "class " << d;
@@ -229,7 +243,7 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
             pixel[1] = static_cast<uchar>((colour >> 8) & 0xff);   // green
             pixel[2] = static_cast<uchar>((colour >> 16) & 0xff);  // red
         }
-        DecodePicture(DefaultGeometry(), picture, decoded.data(), classes.data());
+        DecodePicture(DefaultGeometry(), ViewOf(picture), decoded.data(), classes.data());
         for (int k = 0; k < TOTAL_PIXELS; ++k) {
             const long colour = (first + k) % colours;
             const ColorSet rgb{static_cast<int>(colour >> 16), static_cast<int>((colour >> 8) & 0xff),
@@ -297,7 +311,7 @@ TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {
     grey.release();
 }
 
-TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreErased) {
+TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreFaces) {
     RunState run;
     run.src_img_colorD.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
     qim::Image& picture = run.src_img_colorD;
@@ -305,13 +319,15 @@ TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreErased) {
     // Rows 200..209 at 10.4816 (class 10): five even rows per column, kept; every row scan
     // counts 100 per side, and the topmost of the equal rows is the peak.
     FillPicture(picture, 200, 209, 128, 0, 0);
-    // Rows 300..311 at 15 - 0.0353 * 100 = 11.47 (class 11): six even rows per column, erased.
+    // Rows 300..311 at 15 - 0.0353 * 100 = 11.47 (class 11): six even rows per column, a face.
     FillPicture(picture, 300, 311, 100, 0, 0);
     RoadDisparityMap(run);
     EXPECT_EQ(run.MaxY[10], 200);
     EXPECT_EQ(run.MaxY[11], NONE);
     EXPECT_EQ(ClassAt(run.roadClasses, 0, 208), 10);  // 15 - 0.0353 * 128
-    EXPECT_EQ(ClassAt(run.roadClasses, 300, 300), NO_ROAD_CLASS);
+    EXPECT_EQ(ClassAt(run.roadClasses, 300, 300), 11);
+    EXPECT_TRUE(IsObstacleFace(run.geometry, run.scratch.columnCounts.data(), 300, 11));
+    EXPECT_FALSE(IsObstacleFace(run.geometry, run.scratch.columnCounts.data(), 300, 10));
 
     // The next frame starts from a clean buffer and clean peaks.
     FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);

@@ -158,7 +158,7 @@ TEST(RunSequence, FeedsEverySinkFrameAndStopsAtAMissingPictureOrARefusingSink) {
     std::vector<int> seen;
     RunOutcome outcome = RunSequence(DEFAULT_CAMERA, source, 1, 5, &progress, [&](int frame, const RunState& run, const AssociationRecord&) {
         seen.push_back(frame);
-        EXPECT_EQ(run.src_img_colorD.cols, TOTAL_U);
+        EXPECT_EQ(DisparityPictureOf(run).cols, TOTAL_U);
         return true;
     });
     EXPECT_FALSE(outcome.complete);

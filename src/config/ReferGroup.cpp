@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr double dDisparityThresh = 0.3;  // disparity tolerance of two cells of one obstacle (pixel)
-constexpr double dDistanceThresh = 1.0;   // distance tolerance of two cells of one obstacle (metre)
-
 bool CloseLaterally(const Grid& b, const Grid& r, int bU, int rU) {
     return std::abs(bU - rU) <= 1 || std::fabs(b.x_m - r.x_m) <= GROUPED_RANGE;
 }

@@ -268,6 +268,13 @@ void bmp_reader_dsip_32bpp(const char*, qim::Image& InputImage) {
     StoreBottomUpRows(bmpdata_disparity, DISPARITY_ROWS, DISPARITY_COLS, 32, InputImage);
 }
 
+PictureView EmbeddedDisparityPicture() {
+    constexpr int PIXEL_BYTES = 4;
+    constexpr std::ptrdiff_t ROW_BYTES = static_cast<std::ptrdiff_t>(DISPARITY_COLS) * PIXEL_BYTES;
+    return {bmpdata_disparity + (DISPARITY_ROWS - 1) * ROW_BYTES, -ROW_BYTES, PIXEL_BYTES, DISPARITY_ROWS,
+            DISPARITY_COLS};
+}
+
 void bmp_reader_dsip_8ppp(const char*, qim::Image& InputImage) {
     StoreBottomUpRows(bmpdata_8bpp, CAMERA_ROWS, CAMERA_COLS, 8, InputImage);
 }

@@ -12,12 +12,17 @@
 #include <cstdio>
 #include <string>
 
+#include "PictureView.h"
 #include "core.h"
 
 // The embedded pictures; the file name is not used.
 void bmp_reader_dsip_32bpp(const char* File, qim::Image& InputImage);  // 360 x 560 colour disparity picture
 void bmp_reader_dsip_8ppp(const char* File, qim::Image& InputImage);   // 486 x 656 grey camera picture
 void bmp_reader_24bpp(const char* File, qim::Image& InputImage);       // 480 x 200 grey top view
+
+// The embedded colour disparity picture where it lies (four bytes a pixel, stored bottom row first),
+// the pixels bmp_reader_dsip_32bpp copies.
+PictureView EmbeddedDisparityPicture();
 
 // Copies bytes 0, 1, 2 of each four-byte pixel to a three-byte pixel, in order; byte 3 is dropped.
 void BGRA2BGR_8u_C4C3R(const unsigned char* bgra, unsigned char* bgr, unsigned int width);

@@ -98,14 +98,20 @@ void GreyToColour(const qim::Image& grey, qim::Image& picture) {
     }
 }
 
-void DimmedColour(const qim::Image& colour, qim::Image& picture) {
+void DimmedColour(const PictureView& colour, qim::Image& picture) {
+    constexpr int CHANNELS = 3;
+    if (colour.bytesPerPixel < CHANNELS) {
+        picture.release();
+        return;
+    }
     picture.create(colour.rows, colour.cols, SGBM_8UC3);
     if (picture.empty()) return;
-    const size_t rowBytes = static_cast<size_t>(colour.cols) * 3;
     for (int v = 0; v < colour.rows; ++v) {
-        const uchar* from = colour.ptr(v);
+        const uchar* from = colour.Row(v);
         uchar* to = picture.ptr(v);
-        for (size_t i = 0; i < rowBytes; ++i) to[i] = static_cast<uchar>(from[i] / 2);
+        for (int u = 0; u < colour.cols; ++u, from += colour.bytesPerPixel, to += CHANNELS) {
+            for (int c = 0; c < CHANNELS; ++c) to[c] = static_cast<uchar>(from[c] / 2);
+        }
     }
 }
 

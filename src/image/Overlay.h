@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Config.h"
+#include "PictureView.h"
 #include "core.h"
 
 // Inks 1 to 20 are the identifier palette colours; NEUTRAL_INK is white.
@@ -51,9 +52,10 @@ private:
 // rows of `cols` bytes): each pixel's grey in all three channels.
 void GreyToColour(const qim::Image& grey, qim::Image& picture);
 
-// A three-channel colour picture at half its brightness, so that marks in the palette colours
-// stand out against it.
-void DimmedColour(const qim::Image& colour, qim::Image& picture);
+// A colour picture (blue, green, red first in each pixel) at half its brightness, three channels,
+// so that marks in the palette colours stand out against it; a view of fewer than three bytes a
+// pixel gives an empty picture.
+void DimmedColour(const PictureView& colour, qim::Image& picture);
 
 // Writes a three-channel picture (row 0 at the top) to a 24-bit BMP file through WriteFileReplacing;
 // false on any failure, which leaves no file behind under `path`, with the reason in `error` when given.

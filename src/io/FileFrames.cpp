@@ -79,6 +79,7 @@ FileFrames::FileFrames(const Camera& camera, FramePatterns patterns) : camera(ca
 
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
     if (patterns.disparity.empty()) return embedded.LoadDisparity(names, frame, run, error);
+    run.disparityPicture = PictureView{};
     const std::string path = FramePath(patterns.disparity, frame);
     PictureReader file;
     if (!OpenFrame("--disparity", path, file, error)) return false;

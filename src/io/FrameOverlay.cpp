@@ -75,7 +75,7 @@ void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim:
     if (grey) {
         GreyToColour(run.src_img_grayR, picture);
     } else {
-        DimmedColour(run.src_img_colorD, picture);
+        DimmedColour(DisparityPictureOf(run), picture);
     }
     if (picture.empty()) return;
     const GreyWindow window = GreyPictureOf(run.camera);

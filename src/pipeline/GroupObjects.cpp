@@ -9,12 +9,35 @@
 
 namespace {
 
-// The taking-part cells in grid order (row by row, each row left to right) and, per row, the
-// position of its first cell in that list (rows FIRST_GRID_LEVEL .. LUT_NUM; the last entry ends the list).
-struct TakingPartCells {
-    std::vector<int> cells;
-    int rowStart[LUT_NUM + 1];
+// A taking-part cell: its grid index and its column block.
+struct ListedCell {
+    int index;
+    int uBl;
 };
+
+// The taking-part cells in grid order (row by row, each row left to right); per row, the position
+// of its first cell in that list (rows FIRST_GRID_LEVEL .. LUT_NUM; the last entry ends the list)
+// and the range of its cells' disparities and distances.
+struct TakingPartCells {
+    std::vector<ListedCell> cells;
+    int rowStart[LUT_NUM + 1];
+    DepthRange depths[LUT_NUM];
+};
+
+DepthRange RowDepths(const Grid* grid, const ListedCell* first, const ListedCell* end) {
+    DepthRange r{0.0, 0.0, 0.0, 0.0};
+    if (first == end) return r;
+    r.minD = r.maxD = grid[first->index].aveD;
+    r.minZ = r.maxZ = grid[first->index].z_m;
+    for (const ListedCell* c = first + 1; c != end; ++c) {
+        const Grid& cell = grid[c->index];
+        r.minD = std::min(r.minD, cell.aveD);
+        r.maxD = std::max(r.maxD, cell.aveD);
+        r.minZ = std::min(r.minZ, cell.z_m);
+        r.maxZ = std::max(r.maxZ, cell.z_m);
+    }
+    return r;
+}
 
 TakingPartCells ListTakingPart(const StageGeometry& g, const Grid* grid) {
     TakingPartCells list;
@@ -23,8 +46,10 @@ TakingPartCells ListTakingPart(const StageGeometry& g, const Grid* grid) {
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         list.rowStart[d] = static_cast<int>(list.cells.size());
         for (int uBl = 0; uBl < blocksU; ++uBl) {
-            if (TakesPart(grid[GRID(uBl, d, blocksU)])) list.cells.push_back(GRID(uBl, d, blocksU));
+            const int index = GRID(uBl, d, blocksU);
+            if (TakesPart(grid[index])) list.cells.push_back(ListedCell{index, uBl});
         }
+        list.depths[d] = RowDepths(grid, list.cells.data() + list.rowStart[d], list.cells.data() + list.cells.size());
     }
     list.rowStart[LUT_NUM] = static_cast<int>(list.cells.size());
     return list;
@@ -32,13 +57,18 @@ TakingPartCells ListTakingPart(const StageGeometry& g, const Grid* grid) {
 
 // Candidates lie in the base's own row (on both sides of it) and in every farther-indexed row;
 // the rows before it were compared when their own cells were the base. Only taking-part cells
-// can be joined, so they are read from the list, which keeps the grid's order of the joins.
+// can be joined, so they are read from the list, which keeps the grid's order of the joins; a row
+// none of whose cells can be close in depth to the base is passed over whole.
 void ReferCandidates(const StageGeometry& g, Grid* grid, const TakingPartCells& list, int uBl, int d) {
-    const int blocksU = g.blocksU;
-    const int base = GRID(uBl, d, blocksU);
-    for (int k = list.rowStart[d]; k < list.rowStart[LUT_NUM]; ++k) {
-        const int r = list.cells[k];
-        if (r != base) ReferGroup(g, grid, uBl, d, r % blocksU, r / blocksU);
+    const int base = GRID(uBl, d, g.blocksU);
+    for (int row = d; row < LUT_NUM; ++row) {
+        const int first = list.rowStart[row];
+        const int end = list.rowStart[row + 1];
+        if (first == end || !MayBeCloseInDepth(grid[base], list.depths[row])) continue;
+        for (int k = first; k < end; ++k) {
+            const ListedCell& r = list.cells[k];
+            if (r.index != base) ReferGroup(g, grid, uBl, d, r.uBl, row);
+        }
     }
 }
 
@@ -46,8 +76,8 @@ void ReferCandidates(const StageGeometry& g, Grid* grid, const TakingPartCells& 
 std::vector<SortNum> RankGroups(const Grid* grid, const TakingPartCells& list, int orgGrNo) {
     std::vector<double> sumD(orgGrNo, 0.0);
     std::vector<int> cells(orgGrNo, 0);
-    for (int index : list.cells) {
-        const Grid& c = grid[index];
+    for (const ListedCell& listed : list.cells) {
+        const Grid& c = grid[listed.index];
         sumD[c.id] += c.aveD;
         cells[c.id] += 1;
     }
@@ -70,12 +100,12 @@ DetectedObject EmptyObject(double meanD) {
 
 // Extent, height, column span and line-fit sums of one group's cells. The sums run in the same
 // order as the group's mean (the list keeps the grid's order), so d_pix equals sigmaD / iN.
-DetectedObject MeasureGroup(int blocksU, const Grid* grid, const TakingPartCells& list, int num, double meanD) {
+DetectedObject MeasureGroup(const Grid* grid, const TakingPartCells& list, int num, double meanD) {
     DetectedObject gr = EmptyObject(meanD);
-    for (int index : list.cells) {
-        const Grid& c = grid[index];
+    for (const ListedCell& listed : list.cells) {
+        const Grid& c = grid[listed.index];
         if (c.id != num) continue;
-        const int uBl = index % blocksU;
+        const int uBl = listed.uBl;
         gr.h_m = std::max(gr.h_m, c.h_m);
         gr.lX_m = std::min(gr.lX_m, c.x_m);
         gr.rX_m = std::max(gr.rX_m, c.x_m);
@@ -137,7 +167,7 @@ std::vector<DetectedObject> ExtractObjects(const StageGeometry& g, Grid* grid) {
     std::vector<DetectedObject> newObject;
     for (const SortNum& group : RankGroups(grid, list, orgGrNo)) {
         if (group.key < MIN_D) break;
-        const DetectedObject gr = MeasureGroup(g.blocksU, grid, list, group.num, group.key);
+        const DetectedObject gr = MeasureGroup(grid, list, group.num, group.key);
         if (WideEnough(gr)) newObject.push_back(gr);
     }
     return newObject;

@@ -6,8 +6,9 @@
 struct AssociationRecord;
 
 // Decodes every pixel of run.src_img_colorD into run.measuredDisparity (the frame's only decode),
-// takes the classes of the road disparities of its even rows into run.roadClasses, erases each
-// column's dominant (obstacle) classes and finds the V-disparity peak row run.MaxY per disparity class.
+// takes the classes of the road disparities of its even rows into run.roadClasses, finds each
+// column's dominant (obstacle) classes and, leaving those out, the V-disparity peak row run.MaxY per
+// disparity class.
 void RoadDisparityMap(RunState& run);
 
 // Smooths run.MaxY into the road profile run.ground with the three-state filter, derives run.blind

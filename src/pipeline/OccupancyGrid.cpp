@@ -198,13 +198,24 @@ void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0
     }
 }
 
+// Field by field: a whole-record assignment compiles to a library call per cell on the ARM target.
 void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
     newGrid.resize(static_cast<size_t>(g.gridCells));
     const int firstOccupiable = GRID(0, FIRST_GRID_LEVEL, g.blocksU);
     for (int i = 0; i < g.gridCells; ++i) {
-        newGrid[i] = Grid{};
-        newGrid[i].ref = i;
-        if (i >= firstOccupiable) newGrid[i].exist = EXIST_OCCUPIED;
+        Grid& c = newGrid[i];
+        c.exist = i >= firstOccupiable ? EXIST_OCCUPIED : EXIST_EMPTY;
+        c.h_pix = 0;
+        c.hl_pix = 0;
+        c.aveD = 0.0;
+        c.id = 0;
+        c.ref = i;
+        c.x_m = 0.0;
+        c.z_m = 0.0;
+        c.h_m = 0.0;
+        c.count = 0;
+        c.nowAveD = 0.0;
+        c.preAveD = 0.0;
     }
 }
 

@@ -1,7 +1,8 @@
 // Road disparity map and V-disparity peaks: the road row of every disparity class is the row in
-// which that class is most frequent, once obstacle faces (a column's dominant disparities) are gone.
+// which that class is most frequent, leaving out obstacle faces (a column's dominant disparities).
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "ColorMap.h"
@@ -17,21 +18,28 @@ constexpr int FOLD_FROM_CLASS = 16;  // from here on a class holds two rounded d
 int FaceLimit(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.faceLimitSingle : g.faceLimitFolded; }
 int PeakMin(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.peakMinSingle : g.peakMinFolded; }
 
-// ColorToValue reads one channel once it knows the segment of the colour, so a colour comes down
-// to a compact code, the segment's base plus that channel, and each code to one disparity: a table
-// filled by ColorToValue itself, beside the road class of that disparity. A picture mixes
-// segments unpredictably: choosing the code by selection instead of by branches keeps the decode
-// cheap.
+// ColorToValue reads one channel once it knows the segment of the colour (blue and green tell it),
+// so a colour comes down to a compact code, the segment's base plus that channel, and each code to
+// one disparity: a table filled by ColorToValue itself, beside the road class of that disparity.
+// The colours of blue and green 0 have a segment by red of their own (red 0 is black, no
+// disparity), so every segment's code is its base plus a channel. A table over blue and green
+// gives each pair its segment's base and whether red is added, so that a pixel's code costs one
+// look-up whatever segments the picture mixes.
 constexpr int BLUE_FULL = 0;     // blue 255: by green
 constexpr int GREEN_FULL = 256;  // blue 0, green 255: by red
-constexpr int GREEN_RAMP = 512;  // blue 0, green below 255, not black: by green
+constexpr int GREEN_RAMP = 512;  // blue 0, green 1 .. 254: by green
 constexpr int BLUE_RAMP = 768;   // blue 1 .. 254: by blue
-constexpr int BLACK = 1024;      // no disparity
-constexpr int COLOUR_CODES = BLACK + 1;
+constexpr int RED_ONLY = 1024;   // blue 0, green 0: by red
+constexpr int COLOUR_CODES = RED_ONLY + 256;
+constexpr int BLUE_GREEN_PAIRS = 256 * 256;
+constexpr uint32_t RED_ADDED = 0xFFu << 16;  // a segment entry's red mask, above its base
 
+// Filled in place once, by the constructor: the tables are too large to pass by value.
 struct ColourCodes {
+    ColourCodes();
     double value[COLOUR_CODES];
     RoadClass roadClass[COLOUR_CODES];
+    uint32_t segment[BLUE_GREEN_PAIRS];  // index blue | green << 8: the base, or'ed with RED_ADDED where red counts
 };
 
 double Decode(int red, int green, int blue) {
@@ -39,38 +47,35 @@ double Decode(int red, int green, int blue) {
     return ColorToValue(&colorSet, 2);
 }
 
-ColourCodes FillColourCodes() {
-    ColourCodes t{};
+uint32_t SegmentOf(int blue, int green) {
+    if (blue == 255) return BLUE_FULL + green;
+    if (blue != 0) return BLUE_RAMP + blue;
+    if (green == 255) return GREEN_FULL | RED_ADDED;
+    if (green == 0) return RED_ONLY | RED_ADDED;
+    return GREEN_RAMP + green;
+}
+
+ColourCodes::ColourCodes() {
     for (int c = 0; c < 256; ++c) {
-        t.value[BLUE_FULL + c] = Decode(0, c, 255);
-        t.value[GREEN_FULL + c] = Decode(c, 255, 0);
-        t.value[GREEN_RAMP + c] = Decode(1, c, 0);
-        t.value[BLUE_RAMP + c] = Decode(0, 0, c);
+        value[BLUE_FULL + c] = Decode(0, c, 255);
+        value[GREEN_FULL + c] = Decode(c, 255, 0);
+        value[GREEN_RAMP + c] = Decode(0, c, 0);
+        value[BLUE_RAMP + c] = Decode(0, 0, c);
+        value[RED_ONLY + c] = Decode(c, 0, 0);
     }
-    t.value[BLACK] = Decode(0, 0, 0);
-    for (int code = 0; code < COLOUR_CODES; ++code) t.roadClass[code] = RoadClassOf(t.value[code]);
-    return t;
+    for (int code = 0; code < COLOUR_CODES; ++code) roadClass[code] = RoadClassOf(value[code]);
+    for (int pair = 0; pair < BLUE_GREEN_PAIRS; ++pair) segment[pair] = SegmentOf(pair & 0xFF, pair >> 8);
 }
 
 const ColourCodes& Codes() {
-    static const ColourCodes codes = FillColourCodes();
+    static const ColourCodes codes;
     return codes;
 }
 
-int ColourCode(const uchar* pixel) {
-    const int blue = pixel[0];
-    const int green = pixel[1];
-    const int red = pixel[2];
-    const int blueZero = green == 255 ? GREEN_FULL + red : ((green | red) == 0 ? BLACK : GREEN_RAMP + green);
-    const int blueOther = blue == 0 ? blueZero : BLUE_RAMP + blue;
-    return blue == 255 ? BLUE_FULL + green : blueOther;
+int ColourCode(const uchar* pixel, const uint32_t* segment) {
+    const uint32_t s = segment[pixel[0] | pixel[1] << 8];
+    return static_cast<int>((s & 0xFFFFu) + (pixel[2] & (s >> 16)));
 }
-
-// The erasure's count limit of every class; the entries of no road disparity, NO_ROAD_CLASS, are
-// never erased.
-struct ErasureTables {
-    int eraseAbove[ROAD_CLASS_SLOTS];
-};
 
 // The V-disparity histogram counts each row's entries per class, and an entry of row y is read
 // and written only while row y is scanned: the search holds one row of it at a time.
@@ -81,24 +86,27 @@ struct PeakSearch {
     int rowCounts[LUT_NUM];  // the histogram's row being scanned: entries per class
     int histMaxY[LUT_NUM];   // best row count so far per class
     int peakMin[LUT_NUM];    // fewest entries of a road peak per class
+    int faceAbove[ROAD_CLASS_SLOTS];  // the column count above which a class is a face; never for NO_ROAD_CLASS
     int* MaxY;
 
-    void ScanRow(const RoadClass* classes, int y) {
+    void ScanRow(const RoadClass* classes, const uint16_t* columnCounts, int y) {
         std::fill_n(rowCounts, LUT_NUM, 0);
         const RoadClass* row = classes + RoadRowStart(width, y);
-        ScanRowSide(row, y, -1, axisU);
-        ScanRowSide(row, y, +1, width - 1 - axisU);
+        ScanRowSide(row, columnCounts, y, -1, axisU);
+        ScanRowSide(row, columnCounts, y, +1, width - 1 - axisU);
     }
 
     // Counts the first scanCap road entries of row y met from the axis column in direction step,
     // up to the picture's first column (left) or its last (right), neither included: `columns`
-    // columns in all.
-    void ScanRowSide(const RoadClass* row, int y, int step, int columns) {
+    // columns in all. The entries of a face of their column are not road entries.
+    void ScanRowSide(const RoadClass* row, const uint16_t* columnCounts, int y, int step, int columns) {
         const int cap = scanCap;
+        const std::ptrdiff_t countStep = static_cast<std::ptrdiff_t>(step) * ROAD_CLASS_SLOTS;
+        const uint16_t* counts = columnCounts + static_cast<std::ptrdiff_t>(axisU) * ROAD_CLASS_SLOTS;
         int counted = 0;
-        for (int k = 0, x = axisU; k < columns; ++k, x += step) {
+        for (int k = 0, x = axisU; k < columns; ++k, x += step, counts += countStep) {
             const int c = row[x];
-            if (c == NO_ROAD_CLASS) continue;
+            if (counts[c] > faceAbove[c]) continue;
             if (++counted > cap) return;
             Count(y, c);
         }
@@ -130,26 +138,26 @@ int DisparityClass(double v) {
     return rounded > FOLD_FROM_CLASS && rounded % 2 == 1 ? rounded - 1 : rounded;
 }
 
-void DecodePicture(const StageGeometry& g, const qim::Image& src, double* decoded, RoadClass* classes) {
-    const bool colour = src.data != nullptr && src.channels() >= 3;
+void DecodePicture(const StageGeometry& g, const PictureView& src, double* decoded, RoadClass* classes) {
+    const bool colour = src.top != nullptr && src.bytesPerPixel >= 3;
     const int rows = colour ? std::min(src.rows, g.height) : 0;
     const int cols = colour ? std::min(src.cols, g.width) : 0;
-    const int channels = src.channels();
+    const int channels = src.bytesPerPixel;
     const ColourCodes& codes = Codes();
     for (int y = 0; y < g.height; ++y) {
         double* out = decoded + PIXEL(0, y, g.width);
         const int width = y < rows ? cols : 0;
-        const uchar* pixel = width > 0 ? src.ptr(y) : nullptr;
+        const uchar* pixel = width > 0 ? src.Row(y) : nullptr;
         if (y % 2 == 0) {
             RoadClass* road = classes + RoadRowStart(g.width, y);
             for (int x = 0; x < width; ++x, pixel += channels) {
-                const int code = ColourCode(pixel);
+                const int code = ColourCode(pixel, codes.segment);
                 out[x] = codes.value[code];
                 road[x] = codes.roadClass[code];
             }
             std::fill(road + width, road + g.width, NO_ROAD_CLASS);
         } else {
-            for (int x = 0; x < width; ++x, pixel += channels) out[x] = codes.value[ColourCode(pixel)];
+            for (int x = 0; x < width; ++x, pixel += channels) out[x] = codes.value[ColourCode(pixel, codes.segment)];
         }
         std::fill(out + width, out + g.width, 0.0);
     }
@@ -175,62 +183,28 @@ void SelectRoadClasses(const StageGeometry& g, const double* decoded, RoadClass*
     }
 }
 
-namespace {
-
-ErasureTables FillErasureTables(const StageGeometry& g) {
-    ErasureTables t{};
-    for (int d = 0; d < ROAD_CLASSES; ++d) t.eraseAbove[d] = FaceLimit(g, d);
-    t.eraseAbove[NO_ROAD_CLASS] = g.height;
-    return t;
-}
-
-// The column histograms are counted row by row, all columns at once, and only the columns with a
-// dominant class are visited again. The counters are of the smallest type that holds a column's
-// even rows, which keeps the counts of all columns close at hand (a byte each for a picture of up
-// to 511 rows).
-template <typename Counter>
-void EraseCounted(const StageGeometry& g, const ErasureTables& tables, Counter* histD_1v, char* dominated,
-                  RoadClass* classes) {
+void CountColumnClasses(const StageGeometry& g, const RoadClass* classes, uint16_t* columnCounts) {
     const int width = g.width;
-    std::fill_n(histD_1v, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, Counter{0});
+    std::fill_n(columnCounts, static_cast<size_t>(width) * ROAD_CLASS_SLOTS, uint16_t{0});
     for (int y = 0; y < g.height; y += 2) {
         const RoadClass* row = classes + RoadRowStart(width, y);
-        Counter* counts = histD_1v;
+        uint16_t* counts = columnCounts;
         for (int x = 0; x < width; ++x, counts += ROAD_CLASS_SLOTS) ++counts[row[x]];
     }
-    for (int x = 0; x < width; ++x) {
-        dominated[x] = false;
-        for (int d = 0; d < ROAD_CLASSES; ++d) {
-            dominated[x] = dominated[x] || histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d];
-        }
-    }
-    for (int y = 0; y < g.height; y += 2) {
-        RoadClass* row = classes + RoadRowStart(width, y);
-        for (int x = 0; x < width; ++x) {
-            if (!dominated[x]) continue;
-            const int d = row[x];
-            if (histD_1v[ROAD_CLASS_SLOTS * x + d] > tables.eraseAbove[d]) row[x] = NO_ROAD_CLASS;
-        }
-    }
 }
 
-}  // namespace
-
-void EraseObstacleDisparities(const StageGeometry& g, StageScratch& scratch, RoadClass* classes) {
-    const ErasureTables tables = FillErasureTables(g);
-    char* dominated = scratch.dominated.data();
-    if ((g.height + 1) / 2 <= UINT8_MAX) {
-        EraseCounted(g, tables, reinterpret_cast<uint8_t*>(scratch.columnCounts.data()), dominated, classes);
-    } else {
-        EraseCounted(g, tables, scratch.columnCounts.data(), dominated, classes);
-    }
+bool IsObstacleFace(const StageGeometry& g, const uint16_t* columnCounts, int x, RoadClass c) {
+    return c != NO_ROAD_CLASS && columnCounts[static_cast<size_t>(x) * ROAD_CLASS_SLOTS + c] > FaceLimit(g, c);
 }
 
-void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, int MaxY[LUT_NUM]) {
-    PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, MaxY};
+void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, const uint16_t* columnCounts,
+                     int MaxY[LUT_NUM]) {
+    PeakSearch search{g.axisU, g.width, g.scanCap, {}, {}, {}, {}, MaxY};
     for (int d = 0; d < LUT_NUM; ++d) search.peakMin[d] = PeakMin(g, d);
+    for (int d = 0; d < ROAD_CLASSES; ++d) search.faceAbove[d] = FaceLimit(g, d);
+    search.faceAbove[NO_ROAD_CLASS] = -1;  // skipped at any count
     std::copy(g.uncountedRoadRow, g.uncountedRoadRow + LUT_NUM, MaxY);
-    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, y);
+    for (int y = g.roadFirstRow; y < g.height; y += 2) search.ScanRow(classes, columnCounts, y);
     FillOddClasses(MaxY);
 }
 
@@ -241,8 +215,8 @@ void RoadDisparityMap(RunState& run) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
         SelectRoadClasses(g, run.measuredDisparity.data(), classes);
     } else {
-        DecodePicture(g, run.src_img_colorD, run.measuredDisparity.data(), classes);
+        DecodePicture(g, DisparityPictureOf(run), run.measuredDisparity.data(), classes);
     }
-    EraseObstacleDisparities(g, run.scratch, classes);
-    VDisparityPeaks(g, classes, run.MaxY);
+    CountColumnClasses(g, classes, run.scratch.columnCounts.data());
+    VDisparityPeaks(g, classes, run.scratch.columnCounts.data(), run.MaxY);
 }

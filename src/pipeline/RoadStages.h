@@ -19,7 +19,7 @@ int DisparityClass(double v);
 
 // The road stage keeps one byte per entry of the even rows: its class, or NO_ROAD_CLASS for an entry
 // of no road disparity (none, or outside ROAD_MIN_DISPARITY .. ROAD_MAX_DISPARITY), which is
-// never counted nor erased. The column counts of the erasure have a slot for it too.
+// never counted. The column counts of the faces have a slot for it too.
 using RoadClass = uint8_t;
 constexpr RoadClass NO_ROAD_CLASS = ROAD_CLASSES;
 constexpr int ROAD_CLASS_SLOTS = ROAD_CLASSES + 1;
@@ -39,7 +39,7 @@ constexpr int RoadClassRows(int rows) { return (rows + 1) / 2; }
 // entries of the even rows their road class in classes, as SelectRoadClasses would. Pixels the
 // picture does not have (a smaller or not three-channel picture) decode as 0.0, no disparity. The
 // frame decodes its picture once: the road stage and the grid stage both start from this buffer.
-void DecodePicture(const StageGeometry& geometry, const qim::Image& src, double* decoded, RoadClass* classes);
+void DecodePicture(const StageGeometry& geometry, const PictureView& src, double* decoded, RoadClass* classes);
 
 // Disparity values from a value source as the stages take them: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that
@@ -50,14 +50,20 @@ void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 // The road candidates of a frame's disparities: the class of every entry of its even rows.
 void SelectRoadClasses(const StageGeometry& geometry, const double* decoded, RoadClass* classes);
 
-// Erases from every column the classes that dominate it (obstacle faces): their entries become
-// NO_ROAD_CLASS.
-void EraseObstacleDisparities(const StageGeometry& geometry, StageScratch& scratch, RoadClass* classes);
+// Counts the entries of every class in every column: columnCounts (geometry.width x
+// ROAD_CLASS_SLOTS entries, index x * ROAD_CLASS_SLOTS + class).
+void CountColumnClasses(const StageGeometry& geometry, const RoadClass* classes, uint16_t* columnCounts);
+
+// Whether class c dominates column x (an obstacle face), whose entries there are then not road:
+// more entries than the face limit of its class. NO_ROAD_CLASS never is.
+bool IsObstacleFace(const StageGeometry& geometry, const uint16_t* columnCounts, int x, RoadClass c);
 
 // Finds for every disparity class the row of its V-disparity peak (geometry.uncountedRoadRow where no
 // row qualifies) and fills the odd classes from 17 on from their neighbours; MaxY[99] stays
-// uncountedRoadRow[99].
-void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, int MaxY[LUT_NUM]);
+// uncountedRoadRow[99]. The entries of a face of their column (IsObstacleFace on columnCounts; all
+// zero for none) are not counted.
+void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, const uint16_t* columnCounts,
+                     int MaxY[LUT_NUM]);
 
 // Smooths the peak rows along the disparity axis, near to far.
 void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);

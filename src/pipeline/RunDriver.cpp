@@ -54,10 +54,10 @@ void ProcessFrame(RunState& run, AssociationRecord* record, const DetectionStage
     TrackAssociation(run, record);
 }
 
-bool EmbeddedFrames::LoadDisparity(const FrameNames& names, int, RunState& run, std::string& error) {
+bool EmbeddedFrames::LoadDisparity(const FrameNames&, int, RunState& run, std::string& error) {
     run.disparityValuesGiven = false;
-    bmp_reader_dsip_32bpp(names.iFileD, run.src_img_colorD);
-    if (!run.src_img_colorD.empty()) return true;
+    run.disparityPicture = EmbeddedDisparityPicture();
+    if (run.disparityPicture.rows > 0) return true;
     error = FILE_OPEN_ERROR_MESSAGE;
     return false;
 }

@@ -54,8 +54,9 @@ void ProcessFrame(RunState& run, AssociationRecord* record = nullptr, const Dete
 
 // Where a run's pictures come from. A loader fills what it loads and returns true, or returns false
 // with the reason in `error`, which ends the run. LoadDisparity puts a colour-coded picture into
-// run.src_img_colorD, or disparity values into run.measuredDisparity with run.disparityValuesGiven
-// set. LoadGrey fills `img`; a source without grey pictures leaves it empty.
+// run.src_img_colorD (or hands over its own pixels in run.disparityPicture, which it otherwise
+// leaves empty), or disparity values into run.measuredDisparity with run.disparityValuesGiven set.
+// LoadGrey fills `img`; a source without grey pictures leaves it empty.
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
@@ -63,7 +64,8 @@ public:
     virtual bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) = 0;
 };
 
-// The pictures compiled into the program, the same for every frame.
+// The pictures compiled into the program, the same for every frame; the disparity picture is read
+// where it lies.
 class EmbeddedFrames : public FrameSource {
 public:
     bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;

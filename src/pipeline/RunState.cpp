@@ -6,7 +6,6 @@
 
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
-      dominated(static_cast<size_t>(g.width)),
       stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
 
 RunState::RunState(const Camera& cam)
@@ -29,6 +28,10 @@ RunState::~RunState() {
     src_img_colorD.release();
     src_img_grayR.release();
     src_img_topview.release();
+}
+
+PictureView DisparityPictureOf(const RunState& run) {
+    return run.disparityPicture.top != nullptr ? run.disparityPicture : ViewOf(run.src_img_colorD);
 }
 
 void InitialRoadRows(const Camera& camera, int pre_ground[LUT_NUM]) {

@@ -10,6 +10,7 @@
 #include "Camera.h"
 #include "Config.h"
 #include "IdManager.h"
+#include "PictureView.h"
 #include "StageGeometry.h"
 #include "TrackingObject.h"
 #include "core.h"
@@ -17,8 +18,7 @@
 // Working buffers of the stages, sized for the camera once per run; each frame overwrites them.
 struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
-    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (bytes when they fit)
-    std::vector<char> dominated;         // road stage: columns with a dominant class
+    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadStages.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
 };
 
@@ -68,11 +68,18 @@ struct RunState {
 
     // A frame's disparities arrive either as a colour-coded picture, which the road stage decodes
     // into measuredDisparity, or as values a frame source has put into measuredDisparity itself.
+    // The picture is disparityPicture where a source hands over pixels it keeps (the embedded
+    // picture, read where it lies), else src_img_colorD: DisparityPictureOf says which.
     qim::Image src_img_colorD;    // this frame's colour-coded disparity picture (the camera's size)
+    PictureView disparityPicture; // pixels a source keeps for this frame; empty when src_img_colorD holds the picture
     bool disparityValuesGiven = false;  // this frame's measuredDisparity came from the source
     qim::Image src_img_grayR;     // this frame's grey camera picture (656 x 486)
     qim::Image src_img_topview;   // top-view background, loaded once
 };
+
+// The frame's colour-coded disparity picture: disparityPicture when a source has set it, else
+// src_img_colorD's pixels.
+PictureView DisparityPictureOf(const RunState& run);
 
 // Geometric road rows of the flat road the camera sees: entry k holds the row at disparity k + 1.
 void InitialRoadRows(const Camera& camera, int pre_ground[LUT_NUM]);

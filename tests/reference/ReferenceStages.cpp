@@ -260,7 +260,8 @@ void RoadDisparityMap(RunState& run) {
     }
     reference::EraseObstacleDisparities(run.geometry, road.data());
     RoadClasses(run.geometry, road.data(), run.roadClasses.data());
-    VDisparityPeaks(run.geometry, run.roadClasses.data(), run.MaxY);
+    const std::vector<uint16_t> noFaces(static_cast<size_t>(run.geometry.width) * ROAD_CLASS_SLOTS, 0);
+    VDisparityPeaks(run.geometry, run.roadClasses.data(), noFaces.data(), run.MaxY);
 }
 
 void DecodeObstacleDisparity(const StageGeometry& g, const qim::Image& colorD, const int* blind,
