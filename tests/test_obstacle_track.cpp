@@ -181,8 +181,8 @@ TEST_F(ObstacleTrackProgram, JsonLinesCarryTheSceneObstacles) {
     EXPECT_EQ(result.output, "");
     // The scene's road is the flat road of the default camera's mounting: every frame's own profile
     // lies in the band around it.
-    EXPECT_NE(Errors().find("5 frames processed, 2 trajectories, road profile accepted in 5 of 5 frames (5 own, 0 "
-                            "re-seeded, 0 kept)"),
+    EXPECT_NE(Errors().find("5 frames processed, 2 trajectories (2 confirmed), road profile accepted in 5 of 5 "
+                            "frames (5 own, 0 re-seeded, 0 kept)"),
               std::string::npos)
         << Errors();
     const std::vector<json> frames = JsonLines(dir + "/run.jsonl");

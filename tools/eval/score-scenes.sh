@@ -7,8 +7,7 @@
 # camera of data/cameras; a scene data/scenes/CAMERA/NAME.txt only through data/cameras/CAMERA.txt
 # (a scene that only makes sense at that rig's picture or frame rate). Scene names are unique.
 # Ego motion: a scene that gives the car's own motion (an `ego` statement) writes its camera's
-# poses, and obstacle-track is given them with --poses where it takes that option (it says so in
-# its --help); where it does not, the scene is tracked without them and the script says so.
+# poses, and obstacle-track is given them with --poses.
 #   tools/eval/score-scenes.sh BUILD_DIR [OUT_DIR]
 # BUILD_DIR holds scene-render, obstacle-track and obstacle-eval; OUT_DIR (default
 # BUILD_DIR/scene-scores) receives, per camera and scene, CAMERA/SCENE/truth.csv, results.jsonl,
@@ -33,11 +32,6 @@ score() {
   if [ -e "$1" ]; then jq -r --arg key "$2" '.[$key]' "$1"; else echo "-"; fi
 }
 
-# Whether obstacle-track takes the ego motion of --poses.
-takes_poses=false
-help="$("$build/obstacle-track" --help 2>&1 || true)"
-[[ "$help" == *--poses* ]] && takes_poses=true
-
 # Renders scene $1 through camera file $2 ("" for the default camera) into folder $3, tracks it
 # and scores it.
 run_scene() {
@@ -46,11 +40,7 @@ run_scene() {
   [ -n "$camera" ] && through=(--camera "$camera")
   if grep -q '^[[:space:]]*ego[[:space:]]' "$scene"; then
     poses_out=(--poses-out "$dir/poses.txt")
-    if $takes_poses; then
-      ego=(--poses "$dir/poses.txt")
-    else
-      echo "(tracked without its ego motion: obstacle-track takes no --poses)"
-    fi
+    ego=(--poses "$dir/poses.txt")
   fi
   rm -rf "$dir"
   mkdir -p "$dir/frames"
