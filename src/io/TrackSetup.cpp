@@ -99,11 +99,7 @@ FirstFramesRoad FitFirstFramesRoad(const TrackOptions& o, const Camera& camera) 
     FrameNames names{};
     std::string error;
     for (int frame = o.first; frame < o.first + frames && source.LoadDisparity(names, frame, run, error); ++frame) {
-        if (!run.disparityValuesGiven) {
-            DecodePicture(run.geometry, DisparityPictureOf(run), run.measuredDisparity.data(), run.roadClasses.data());
-        }
-        const std::optional<RoadLine> line =
-            FitRoadLine(run.measuredDisparity.data(), camera.width_pix, camera.height_pix, camera.u0_pix, camera.v0_pix);
+        const std::optional<RoadLine> line = FitFrameRoadLine(run);
         if (line) road.lines.push_back(*line);
         road.last = frame;
     }

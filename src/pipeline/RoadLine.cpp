@@ -5,6 +5,8 @@
 #include <cstddef>
 
 #include "Percentile.h"
+#include "RoadStages.h"
+#include "RunState.h"
 
 namespace {
 
@@ -132,4 +134,12 @@ std::optional<RoadMounting> MountingOfRoadLines(const Camera& camera, const std:
         MountingOfLine(camera, Percentile(horizons, 0.5) + PIXEL_CENTRE, Percentile(rises, 0.5));
     if (mounting) mounting->frames = static_cast<int>(lines.size());
     return mounting;
+}
+
+std::optional<RoadLine> FitFrameRoadLine(RunState& run) {
+    if (!run.disparityValuesGiven) {
+        DecodePicture(run.geometry, DisparityPictureOf(run), run.measuredDisparity.data(), run.roadClasses.data());
+    }
+    const Camera& camera = run.camera;
+    return FitRoadLine(run.measuredDisparity.data(), camera.width_pix, camera.height_pix, camera.u0_pix, camera.v0_pix);
 }

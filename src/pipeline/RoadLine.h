@@ -10,6 +10,8 @@
 
 #include "Camera.h"
 
+struct RunState;
+
 struct RoadLine {
     double horizonRow;    // where the road meets the horizon (d = 0)
     double rowsPerLevel;  // camera height / baseline for a flat road
@@ -43,3 +45,7 @@ struct RoadMounting {
 // rise per level, so that a frame whose road was hidden does not move it) follows over the rows it
 // was fitted on. Absent without a line, or where the line puts the camera at no positive height.
 std::optional<RoadMounting> MountingOfRoadLines(const Camera& camera, const std::vector<RoadLine>& lines);
+
+// The road line of the frame a source has just loaded into `run`, its picture first decoded into
+// measuredDisparity where the source gave no values.
+std::optional<RoadLine> FitFrameRoadLine(RunState& run);

@@ -115,18 +115,19 @@ void TrackingObject::FollowCar(const EgoMotion& ego) {
     m_pD_pix = m_geometry->camera.bf_pix / m_pZ_m;
 }
 
-double TrackingObject::RelativeVelocity(const EgoMotion& ego) const {
-    if (!ego.known) return GetVelocity();
+TrackingObject::PlaneVelocity TrackingObject::StillPointVelocity(const EgoMotion& ego) const {
     double x_m = 0.0, z_m = 0.0;
     MoveStill(ego, m_X_m, m_Z_m, x_m, z_m);
-    return GetVelocity() + (z_m - m_Z_m) / m_geometry->camera.frameInterval_s;
+    const double dt_s = m_geometry->camera.frameInterval_s;
+    return {(x_m - m_X_m) / dt_s, (z_m - m_Z_m) / dt_s};
+}
+
+double TrackingObject::RelativeVelocity(const EgoMotion& ego) const {
+    return ego.known ? GetVelocity() + StillPointVelocity(ego).z_mps : GetVelocity();
 }
 
 double TrackingObject::RelativeVelocityX(const EgoMotion& ego) const {
-    if (!ego.known) return GetVelocityX();
-    double x_m = 0.0, z_m = 0.0;
-    MoveStill(ego, m_X_m, m_Z_m, x_m, z_m);
-    return GetVelocityX() + (x_m - m_X_m) / m_geometry->camera.frameInterval_s;
+    return ego.known ? GetVelocityX() + StillPointVelocity(ego).x_mps : GetVelocityX();
 }
 
 bool IsMoving(const TrackingObject& t) {

@@ -76,6 +76,13 @@ public:
     const StageGeometry* m_geometry;  // the camera the track is seen through (not owned)
 
 private:
+    // The velocity in the camera's axes of a point standing still where the track is, through the
+    // car's own motion (metre/second).
+    struct PlaneVelocity {
+        double x_mps;
+        double z_mps;
+    };
+    PlaneVelocity StillPointVelocity(const EgoMotion& ego) const;
     // One prediction of a filter with the given measurement-noise variance, and the fields derived from it.
     void PredictX(double dSigW2);
     void PredictZ(double dSigW2);

@@ -1,7 +1,6 @@
 #include "StreetPictures.h"
 
 #include "FileFrames.h"
-#include "RoadStages.h"
 #include "RunState.h"
 
 std::vector<std::optional<RoadLine>> FitFrameRoads(const Camera& camera, const std::string& pattern,
@@ -14,9 +13,7 @@ std::vector<std::optional<RoadLine>> FitFrameRoads(const Camera& camera, const s
     for (const FrameResult& result : results) {
         std::string error;
         if (!frames.LoadDisparity(names, result.frame, run, error)) throw InputError(error);
-        if (!run.disparityValuesGiven) DecodePicture(run.geometry, DisparityPictureOf(run), run.measuredDisparity.data(), run.roadClasses.data());
-        lines.push_back(FitRoadLine(run.measuredDisparity.data(), camera.width_pix, camera.height_pix, camera.u0_pix,
-                                    camera.v0_pix));
+        lines.push_back(FitFrameRoadLine(run));
     }
     return lines;
 }
