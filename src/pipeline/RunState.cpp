@@ -27,7 +27,6 @@ RunState::RunState(const Camera& cam)
 RunState::~RunState() {
     src_img_colorD.release();
     src_img_grayR.release();
-    src_img_topview.release();
 }
 
 PictureView DisparityPictureOf(const RunState& run) {

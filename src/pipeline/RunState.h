@@ -74,7 +74,6 @@ struct RunState {
     PictureView disparityPicture; // pixels a source keeps for this frame; empty when src_img_colorD holds the picture
     bool disparityValuesGiven = false;  // this frame's measuredDisparity came from the source
     qim::Image src_img_grayR;     // this frame's grey camera picture (656 x 486)
-    qim::Image src_img_topview;   // top-view background, loaded once
 };
 
 // The frame's colour-coded disparity picture: disparityPicture when a source has set it, else
