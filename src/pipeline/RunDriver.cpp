@@ -39,10 +39,18 @@ void FormFrameNames(FrameNames& names, int frame) {
 }
 
 void DetectObstacles(RunState& run) {
+    // Reads the frame's input (its picture, or the values given in measuredDisparity); writes
+    // measuredDisparity, roadClasses, scratch.columnCounts and MaxY.
     RoadDisparityMap(run);
+    // Reads MaxY and the profile in force (pre_ground, bGndFixFlg, refusedFrames); writes ground,
+    // blind, ceiling, roadProfile and groundAccepted, raises threshold, and updates the profile in force.
     RoadProfile(run);
+    // Reads measuredDisparity, ground, blind, ceiling, disparity and threshold; removes road and
+    // overhead from measuredDisparity and writes newGrid (through scratch.stripValues).
     OccupancyGrid(run);
+    // Reads newGrid and the previous frame's grid; makes newGrid the grid of record and clears nonGridFlg.
     GridSmoothing(run);
+    // Reads grid; writes the frame's detections newObject.
     GroupObjects(run);
 }
 

@@ -30,7 +30,8 @@ struct FrameNames {
 void InitialNames(FrameNames& names);
 void FormFrameNames(FrameNames& names, int frame);
 
-// The stages from the frame's disparity picture to its detections run.newObject.
+// The stages from the frame's disparity picture to its detections run.newObject, in their order;
+// RunDriver.cpp says what each reads and writes.
 void DetectObstacles(RunState& run);
 
 // A set of detection stages: DetectObstacles, or another with the same results (the tests run the
