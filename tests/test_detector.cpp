@@ -17,7 +17,9 @@
 #include "CameraFile.h"
 #include "EmbeddedPictures.h"
 #include "EmbeddedRun.h"
+#include "GoldenRun.h"
 #include "PictureBox.h"
+#include "PublicRecords.h"
 #include "RunDriver.h"
 #include "Scene.h"
 #include "TrajectoryNumbers.h"
@@ -86,11 +88,6 @@ struct EmbeddedPicture {
     qim::Image image;
 };
 
-obstacle::Camera PublicCamera(const Camera& c) {
-    return {c.f_pix,      c.baseline_m,  c.bf_pix,   c.u0_pix,          c.v0_pix,  c.width_pix,
-            c.height_pix, c.camHeight_m, c.tanPitch, c.frameInterval_s, c.zoneL_m, c.zoneR_m};
-}
-
 }  // namespace
 
 TEST(Detector, GivesTheFrameLoopsTracksRoadAndObstaclesOnTheEmbeddedRun) {
@@ -151,17 +148,8 @@ obstacle::DisparityView As16Bit(const Camera& c, const std::vector<double>& d, s
                                       c.width_pix * static_cast<std::ptrdiff_t>(sizeof(uint16_t)), 1.0 / 256.0);
 }
 
-// The renderer's colour coding (four bytes a pixel, bottom row first) turned into three bytes a
-// pixel, top row first.
 obstacle::DisparityView AsColours(const Camera& c, const std::vector<double>& d, std::vector<unsigned char>& held) {
-    const std::vector<unsigned char> coded = scene::EncodeDisparity(c, d);
-    held.resize(d.size() * 3);
-    for (int v = 0; v < c.height_pix; ++v) {
-        for (int u = 0; u < c.width_pix; ++u) {
-            const unsigned char* from = &coded[(static_cast<size_t>(c.height_pix - 1 - v) * c.width_pix + u) * 4];
-            std::memcpy(&held[(static_cast<size_t>(v) * c.width_pix + u) * 3], from, 3);
-        }
-    }
+    held = golden::TopDownColours(scene::EncodeDisparity(c, d).data(), c.height_pix, c.width_pix);
     return obstacle::ColourCodedDisparity(held.data(), c.height_pix, c.width_pix, c.width_pix * std::ptrdiff_t{3});
 }
 

@@ -8,9 +8,20 @@
 #include "Camera.h"
 #include "EgoMotion.h"
 #include "PictureBox.h"
+#include "PublicRecords.h"
 #include "RunDriver.h"
 #include "StageGeometry.h"
 #include "TrajectoryNumbers.h"
+
+::Camera InternalCamera(const obstacle::Camera& c) {
+    return {c.f_pix,      c.baseline_m,  c.bf_pix,   c.u0_pix,          c.v0_pix,  c.width_pix,
+            c.height_pix, c.camHeight_m, c.tanPitch, c.frameInterval_s, c.zoneL_m, c.zoneR_m};
+}
+
+obstacle::Camera PublicCamera(const ::Camera& c) {
+    return {c.f_pix,      c.baseline_m,  c.bf_pix,   c.u0_pix,          c.v0_pix,  c.width_pix,
+            c.height_pix, c.camHeight_m, c.tanPitch, c.frameInterval_s, c.zoneL_m, c.zoneR_m};
+}
 
 namespace obstacle {
 
@@ -26,16 +37,6 @@ struct Detector::Run {
 };
 
 namespace {
-
-::Camera InternalCamera(const Camera& c) {
-    return {c.f_pix,      c.baseline_m,  c.bf_pix,   c.u0_pix,          c.v0_pix,  c.width_pix,
-            c.height_pix, c.camHeight_m, c.tanPitch, c.frameInterval_s, c.zoneL_m, c.zoneR_m};
-}
-
-Camera PublicCamera(const ::Camera& c) {
-    return {c.f_pix,      c.baseline_m,  c.bf_pix,   c.u0_pix,          c.v0_pix,  c.width_pix,
-            c.height_pix, c.camHeight_m, c.tanPitch, c.frameInterval_s, c.zoneL_m, c.zoneR_m};
-}
 
 // What makes a camera one the stages cannot see through, or an empty text.
 std::string CameraFault(const Camera& c) {
