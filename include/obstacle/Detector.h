@@ -148,11 +148,13 @@ struct FrameResult {
     std::vector<Track> tracks;        // nearest first
 };
 
-// One run of the detector: it owns its whole state (16 bytes a pixel of the camera's picture,
-// allocated at construction) and carries the road profile and the tracks from frame to frame. One thread at a
-// time; separate detectors are independent.
+// One run of the detector: it owns its whole state (buffers in proportion to the camera's picture,
+// allocated at construction) and carries the road profile and the tracks from frame to frame.
+// One thread at a time; separate detectors are independent. A moved-from detector may only be
+// destroyed or assigned to.
 class Detector {
 public:
+    // Keeps a copy of `camera`; throws std::invalid_argument for one the stages cannot see through.
     explicit Detector(const Camera& camera = DefaultCamera());
     ~Detector();
     Detector(Detector&&) noexcept;
@@ -160,7 +162,8 @@ public:
     Detector(const Detector&) = delete;
     Detector& operator=(const Detector&) = delete;
 
-    // The next frame, with the car's motion since the previous frame when it is known.
+    // The next frame, with the car's motion since the previous frame when it is known. The picture
+    // is read during the call only; the result is the caller's.
     FrameResult Process(const DisparityView& disparity);
     FrameResult Process(const DisparityView& disparity, const EgoMotion& egoMotion);
 
