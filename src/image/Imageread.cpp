@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "BmpWriter.h"
-#include "Config.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
 #include "FrameReport.h"
 
-#include <algorithm>
 #include <cmath>
 
-#include "Geometry.h"
 #include "GroupObjects.h"
 
 namespace {
