@@ -2,7 +2,7 @@
 // standard output that did not take every line (a full disk, a closed descriptor) fails the run.
 #include <iostream>
 
-#include "RunDriver.h"
+#include "EmbeddedRun.h"
 
 namespace {
 

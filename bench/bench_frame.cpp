@@ -4,7 +4,9 @@
 // KITTI's camera at native size (its 16-bit disparities; the street is read from KITTI_DIR and its
 // scenes are left out with a message where it is missing); and two floors: the frame's disparities
 // decoded (a colour picture through the road stage's table decode, given values limited as the
-// stages take them) into the working buffer, and the frame's picture read once.
+// stages take them) into the working buffer, and the frame's picture read once. Detector/<scene>
+// is the whole frame through the public interface (obstacle/Detector.h), as a program hands it
+// its pictures: colour-coded ones three bytes a pixel, values as floats.
 //
 //   ./build/bench/obstacle-bench
 //
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <ctime>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <string>
 #include <utility>
@@ -25,6 +28,7 @@
 #include "FileFrames.h"
 #include "GoldenRun.h"
 #include "ObjectDetection.h"
+#include "PublicRecords.h"
 #include "ReferenceStages.h"
 #include "RoadStages.h"
 #include "RunDriver.h"
@@ -159,6 +163,40 @@ void Frame(benchmark::State& state, int scene, bool fast) {
     EveryFrame(state, scene, [&](RunState& run) { ProcessFrame(run, nullptr, detect); });
 }
 
+// The scene's frames as a program holds them for the Detector: colour-coded pictures three bytes
+// a pixel, top row first; values as floats (those of the scenes here are exact in a float).
+struct HeldFrames {
+    explicit HeldFrames(const BenchScene& scene) {
+        const Camera& c = scene.camera;
+        for (const std::vector<unsigned char>& picture : scene.pictures) {
+            colours.push_back(golden::TopDownColours(picture.data(), c.height_pix, c.width_pix));
+            views.push_back(obstacle::ColourCodedDisparity(colours.back().data(), c.height_pix, c.width_pix,
+                                                           c.width_pix * std::ptrdiff_t{3}));
+        }
+        for (const std::vector<double>& frame : scene.values) {
+            values.emplace_back(frame.begin(), frame.end());
+            views.push_back(obstacle::FloatDisparity(values.back().data(), c.height_pix, c.width_pix,
+                                                     c.width_pix * static_cast<std::ptrdiff_t>(sizeof(float))));
+        }
+    }
+    std::deque<std::vector<unsigned char>> colours;  // a deque keeps the views' pixels where they are
+    std::deque<std::vector<float>> values;
+    std::vector<obstacle::DisparityView> views;
+};
+
+// The whole frame through the public Detector, the handover of the caller's picture included.
+void DetectorFrame(benchmark::State& state, int sceneIndex) {
+    const BenchScene& scene = Scenes()[static_cast<size_t>(sceneIndex)];
+    const HeldFrames held(scene);
+    obstacle::Detector detector(PublicCamera(scene.camera));
+    size_t k = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(detector.Process(held.views[k]));
+        k = (k + 1) % held.views.size();
+    }
+    CountFrames(state);
+}
+
 // Processor time of this thread in seconds: the stages are timed as the whole frames are, without
 // the time other processes take from the shared machine.
 double ThreadSeconds() {
@@ -244,6 +282,8 @@ void RegisterAll() {
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(FloorName("Read", scene).c_str(), ReadFloor, scene)
             ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(FloorName("Detector", scene).c_str(), DetectorFrame, scene)
             ->Unit(benchmark::kMillisecond);
         for (bool fast : {false, true}) {
             benchmark::RegisterBenchmark(Name("Frame", scene, fast).c_str(), Frame, scene, fast)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "EmbeddedPictures.h"
 #include "Imageread.h"
 #include "ObjectDetection.h"
 #include "RunDriver.h"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ColorMap.h"
+#include "EmbeddedPictures.h"
 #include "Imageread.h"
 #include "ObjectDetection.h"
 #include "RunDriver.h"

@@ -1,6 +1,7 @@
 // The embedded frame sources against the arrays they are built from, whatever pictures those hold.
 #include <gtest/gtest.h>
 
+#include "EmbeddedPictures.h"
 #include "Imageread.h"
 #include "format10bmpdata.h"
 #include "images.h"

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "EmbeddedRun.h"
 #include "FileFrames.h"
 #include "FrameReport.h"
 #include "Imageread.h"

@@ -3,6 +3,8 @@
 // read it; the default camera is the one the constants of Config.h describe.
 #pragma once
 
+#include <cstdint>
+
 #include "Config.h"
 
 struct Camera {
@@ -19,6 +21,12 @@ struct Camera {
     double zoneL_m;          // left bound of the lateral detection zone (metre)
     double zoneR_m;          // right bound of the lateral detection zone (metre)
 };
+
+// Bounds of a camera's picture: a side of at least four column blocks and at most 8192 pixels,
+// 16 Mi pixels in all (the run's disparity buffers take 16 bytes a pixel).
+constexpr int CAMERA_MIN_SIDE_PIX = 4 * SHIFT_PITCH;
+constexpr int CAMERA_MAX_SIDE_PIX = 8192;
+constexpr int64_t CAMERA_MAX_PIXELS = int64_t{1} << 24;
 
 // The camera of the constants. Its f x B is BF_PIX as stated (142.366), not F_PIX x B_MM (142.365);
 // for a calibrated rig bf_pix is the product of its focal length and baseline.

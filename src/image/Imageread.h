@@ -1,4 +1,4 @@
-// Frame sources: the pictures compiled into the program, and a reader of BMP files.
+// A reader of BMP files, and the row copies the embedded pictures (EmbeddedPictures.h) use too.
 //
 // Every reader fills a three-channel 8-bit image (SGBM_8UC3) of the picture's rows x cols, row 0 at
 // the top; the source rows are stored bottom row first. Colour pixels land as blue, green, red bytes.
@@ -15,20 +15,11 @@
 #include "PictureView.h"
 #include "core.h"
 
-// The embedded pictures; the file name is not used.
-void bmp_reader_dsip_32bpp(const char* File, qim::Image& InputImage);  // 360 x 560 colour disparity picture
-void bmp_reader_dsip_8ppp(const char* File, qim::Image& InputImage);   // 486 x 656 grey camera picture
-void bmp_reader_24bpp(const char* File, qim::Image& InputImage);       // 480 x 200 grey top view
-
-// The embedded colour disparity picture where it lies (four bytes a pixel, stored bottom row first),
-// the pixels bmp_reader_dsip_32bpp copies.
-PictureView EmbeddedDisparityPicture();
-
 // Copies bytes 0, 1, 2 of each four-byte pixel to a three-byte pixel, in order; byte 3 is dropped.
 void BGRA2BGR_8u_C4C3R(const unsigned char* bgra, unsigned char* bgr, unsigned int width);
 
 // Fills InputImage from `rows` gapless rows of `cols` pixels at `src`, stored bottom row first,
-// with bitsPerPixel 32 (blue, green, red, unused) or 8 (grey). The embedded readers use it.
+// with bitsPerPixel 32 (blue, green, red, unused) or 8 (grey). The embedded pictures are read through it.
 void StoreBottomUpRows(const unsigned char* src, int rows, int cols, int bitsPerPixel, qim::Image& InputImage);
 
 // Largest width and height bmp_reader accepts.

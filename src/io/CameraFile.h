@@ -19,12 +19,6 @@
 
 #include "Camera.h"
 
-// Bounds of a camera's picture: a side of at least four column blocks and at most 8192 pixels,
-// 16 Mi pixels in all (the run's disparity buffers take 16 bytes a pixel).
-constexpr int CAMERA_MIN_SIDE_PIX = 4 * SHIFT_PITCH;
-constexpr int CAMERA_MAX_SIDE_PIX = 8192;
-constexpr int64_t CAMERA_MAX_PIXELS = int64_t{1} << 24;
-
 // A stated bf_pix may differ from f_pix x baseline_m by rounding, not by more than this share.
 constexpr double BF_TOLERANCE = 0.01;
 

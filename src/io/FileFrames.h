@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "EmbeddedRun.h"
 #include "PictureReader.h"
 #include "RunDriver.h"
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "EmbeddedPictures.h"
 #include "FileFrames.h"
 #include "FrameReport.h"
 #include "Overlay.h"
@@ -103,7 +104,10 @@ void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim:
 }
 
 void DrawTopView(const RunState& run, qim::Image& picture) {
-    GreyToColour(run.src_img_topview, picture);
+    qim::Image background;
+    bmp_reader_24bpp(nullptr, background);
+    GreyToColour(background, picture);
+    background.release();
     if (picture.empty()) return;
     InkLayer layer(picture.cols, picture.rows);
     const TopView view(picture);

@@ -16,7 +16,7 @@
 // that no track took outlined thin in white.
 void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim::Image& picture);
 
-// The top-view background (TOPVIEW_M_PER_PIX on both axes) with distance marks every 10 m at its
+// The embedded top-view background (TOPVIEW_M_PER_PIX on both axes) with distance marks every 10 m at its
 // left edge, numbered in metres, and the edges of the camera's lateral detection zone in white;
 // over them each track as a bar as wide as the track at its lateral position and distance, in its
 // identifier's colour, with the identifier beside it.

@@ -1,27 +1,10 @@
 #include "FrameReport.h"
 
-#include <algorithm>
 #include <cmath>
 
-#include "Geometry.h"
 #include "GroupObjects.h"
 
 namespace {
-
-constexpr double MAX_BOX_HEIGHT_M = 100.0;  // keeps the row arithmetic of a wild height in range
-
-int Clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
-
-// A disparity the road table can be read at: inside 0 .. LUT_NUM - 1, 0 when not a number.
-double TableDisparity(double d_pix) {
-    if (!(d_pix > 0.0)) return 0.0;
-    return d_pix > LUT_NUM - 1 ? LUT_NUM - 1 : d_pix;
-}
-
-double BoxHeight(double h_m) {
-    if (!(h_m > 0.0)) return 0.0;
-    return h_m > MAX_BOX_HEIGHT_M ? MAX_BOX_HEIGHT_M : h_m;
-}
 
 // Writes `items` as a JSON array, each through `write`.
 template <typename Items, typename Write>
@@ -86,40 +69,6 @@ void WriteGrid(std::ostream& out, const std::vector<Grid>& grid, int blocksU) {
 std::string MotNumber(double value) { return std::isfinite(value) ? JsonNumber(value) : "-1"; }
 
 }  // namespace
-
-void TrajectoryNumbers::Update(const std::vector<TrackingObject>& tracks, const AssociationRecord& record) {
-    std::map<int32_t, int> live;
-    for (const TrackingObject& t : tracks) {
-        const auto known = byId.find(t.m_id);
-        const bool started = std::find(record.started.begin(), record.started.end(), t.m_id) != record.started.end();
-        live[t.m_id] = started || known == byId.end() ? ++count : known->second;
-        if (t.m_count >= ESTABLISHED_COUNT) confirmed.insert(live[t.m_id]);
-    }
-    byId.swap(live);
-}
-
-int TrajectoryNumbers::Of(int32_t id) const {
-    const auto known = byId.find(id);
-    return known == byId.end() ? 0 : known->second;
-}
-
-PictureBox ObstacleBox(const StageGeometry& g, int S_u, int E_u, double d_pix, double h_m,
-                       const int ground[LUT_NUM]) {
-    const int first = Clamp(S_u < E_u ? S_u : E_u, 0, g.blocksU - 1);
-    const int last = Clamp(S_u < E_u ? E_u : S_u, 0, g.blocksU - 1);
-    const double dD = TableDisparity(d_pix);
-    const int road = Clamp(Real2ImgH_D(g.camera, 0.0, dD, ground), 0, g.height - 1);
-    const int top = Clamp(Real2ImgH_D(g.camera, BoxHeight(h_m), dD, ground), 0, road);
-    return PictureBox{first * SHIFT_PITCH, top, (last + 1) * SHIFT_PITCH - 1, road};
-}
-
-PictureBox TrackBox(const StageGeometry& g, const TrackingObject& track, const int ground[LUT_NUM]) {
-    return ObstacleBox(g, track.m_S_u, track.m_E_u, track.m_D_pix, track.m_h_m, ground);
-}
-
-PictureBox DetectionBox(const StageGeometry& g, const DetectedObject& detection, const int ground[LUT_NUM]) {
-    return ObstacleBox(g, detection.S_u, detection.E_u, detection.d_pix, detection.h_m, ground);
-}
 
 const char* RoadProfileName(RoadProfileKind kind) {
     switch (kind) {

@@ -2,56 +2,15 @@
 // and the tracks in the MOTChallenge text format that tracking evaluators read.
 #pragma once
 
-#include <cstdint>
-#include <map>
-#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "NumberParsing.h"
+#include "PictureBox.h"
 #include "RunState.h"
 #include "TrackAssociation.h"
-
-// An obstacle's box in the disparity picture, bounds included: its column blocks, and the rows from
-// its top (its height above the road) down to the road row at its disparity. Always inside the
-// picture, also for values that are out of range or not numbers.
-struct PictureBox {
-    int left;
-    int top;
-    int right;
-    int bottom;
-
-    int Width() const { return right - left + 1; }
-    int Height() const { return bottom - top + 1; }
-};
-
-PictureBox ObstacleBox(const StageGeometry& geometry, int S_u, int E_u, double d_pix, double h_m,
-                       const int ground[LUT_NUM]);
-PictureBox TrackBox(const StageGeometry& geometry, const TrackingObject& track, const int ground[LUT_NUM]);
-PictureBox DetectionBox(const StageGeometry& geometry, const DetectedObject& detection, const int ground[LUT_NUM]);
-
-// Run-unique trajectory numbers. The identifier pool hands a freed identifier to the next new
-// track, so over a run one identifier can name several trajectories, while tracking evaluators
-// take one identifier for one trajectory. Each track started (new or split off) gets the next
-// number from 1 and keeps it for as long as it lives; no number is given twice in a run.
-class TrajectoryNumbers {
-public:
-    // Numbers a frame's tracks after association: those started in it get new numbers, the
-    // others keep theirs.
-    void Update(const std::vector<TrackingObject>& tracks, const AssociationRecord& record);
-    // The number of the live track with identifier `id`; 0 for an identifier no live track has.
-    int Of(int32_t id) const;
-    // Trajectories numbered so far in the run.
-    int Count() const { return count; }
-    // Of them, those that have been confirmed (ESTABLISHED_COUNT updates) in a frame numbered.
-    int Confirmed() const { return static_cast<int>(confirmed.size()); }
-
-private:
-    std::map<int32_t, int> byId;  // the live tracks' numbers by identifier
-    std::set<int> confirmed;      // numbers of the trajectories confirmed so far
-    int count = 0;
-};
+#include "TrajectoryNumbers.h"
 
 // The JSON's name of a road profile kind: "own", "kept" or "reseeded".
 const char* RoadProfileName(RoadProfileKind kind);

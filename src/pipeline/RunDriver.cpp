@@ -1,6 +1,5 @@
 #include "RunDriver.h"
 
-#include "Imageread.h"
 #include "ObjectDetection.h"
 
 #include <algorithm>
@@ -40,10 +39,18 @@ void FormFrameNames(FrameNames& names, int frame) {
 }
 
 void DetectObstacles(RunState& run) {
+    // Reads the frame's input (its picture, or the values given in measuredDisparity); writes
+    // measuredDisparity, roadClasses, scratch.columnCounts and MaxY.
     RoadDisparityMap(run);
+    // Reads MaxY and the profile in force (pre_ground, bGndFixFlg, refusedFrames); writes ground,
+    // blind, ceiling, roadProfile and groundAccepted, raises threshold, and updates the profile in force.
     RoadProfile(run);
+    // Reads measuredDisparity, ground, blind, ceiling, disparity and threshold; removes road and
+    // overhead from measuredDisparity and writes newGrid (through scratch.stripValues).
     OccupancyGrid(run);
+    // Reads newGrid and the previous frame's grid; makes newGrid the grid of record and clears nonGridFlg.
     GridSmoothing(run);
+    // Reads grid; writes the frame's detections newObject.
     GroupObjects(run);
 }
 
@@ -54,19 +61,6 @@ void ProcessFrame(RunState& run, AssociationRecord* record, const DetectionStage
     TrackAssociation(run, record);
 }
 
-bool EmbeddedFrames::LoadDisparity(const FrameNames&, int, RunState& run, std::string& error) {
-    run.disparityValuesGiven = false;
-    run.disparityPicture = EmbeddedDisparityPicture();
-    if (run.disparityPicture.rows > 0) return true;
-    error = FILE_OPEN_ERROR_MESSAGE;
-    return false;
-}
-
-bool EmbeddedFrames::LoadGrey(const FrameNames& names, int, qim::Image& img, std::string&) {
-    bmp_reader_dsip_8ppp(names.iFileOriginal, img);
-    return true;
-}
-
 RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int last, std::ostream* progress,
                        const FrameSink& sink, const EgoMotionOfFrame& egoMotion) {
     RunOutcome outcome;
@@ -74,7 +68,6 @@ RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int
     AssociationRecord record;
     FrameNames names;
     InitialNames(names);
-    bmp_reader_24bpp(names.iFile, run.src_img_topview);
     for (int frame = first; frame <= last; ++frame) {
         FormFrameNames(names, frame);
         if (progress != nullptr) *progress << "Frame=" << frame << std::endl;
@@ -87,12 +80,4 @@ RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int
     }
     outcome.complete = true;
     return outcome;
-}
-
-int RunEmbeddedSequence(std::ostream& out, int first, int last) {
-    EmbeddedFrames source;
-    const RunOutcome outcome = RunSequence(DEFAULT_CAMERA, source, first, last, &out, nullptr);
-    if (outcome.complete) return 0;
-    out << outcome.error << std::endl;
-    return -1;
 }

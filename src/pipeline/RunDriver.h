@@ -30,13 +30,8 @@ struct FrameNames {
 void InitialNames(FrameNames& names);
 void FormFrameNames(FrameNames& names, int frame);
 
-// Written when a frame's disparity picture has no pixels: the recording's own text, a garbled
-// Japanese phrase for "file open error" (41 bytes of UTF-8).
-constexpr const char* FILE_OPEN_ERROR_MESSAGE =
-    "\xC6\x92\x74\xC6\x92\x40\xC6\x92\x43\xC6\x92\xE2\x80\xB9\xC6\x92\x49\xEF\xBF\xBD\x5B"
-    "\xC6\x92\x76\xC6\x92\xE2\x80\x9C\xC6\x92\x47\xC6\x92\xE2\x80\xB0\xEF\xBF\xBD\x5B";
-
-// The stages from the frame's disparity picture to its detections run.newObject.
+// The stages from the frame's disparity picture to its detections run.newObject, in their order;
+// RunDriver.cpp says what each reads and writes.
 void DetectObstacles(RunState& run);
 
 // A set of detection stages: DetectObstacles, or another with the same results (the tests run the
@@ -64,14 +59,6 @@ public:
     virtual bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) = 0;
 };
 
-// The pictures compiled into the program, the same for every frame; the disparity picture is read
-// where it lies.
-class EmbeddedFrames : public FrameSource {
-public:
-    bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
-    bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
-};
-
 // Receives each frame once its tracks are up to date: the run state and what association did.
 // Returning false ends the run (the receiver keeps its own reason).
 using FrameSink = std::function<bool(int frame, const RunState& run, const AssociationRecord& record)>;
@@ -91,7 +78,3 @@ using EgoMotionOfFrame = std::function<EgoMotion(int frame)>;
 // given) called. Stops at the first picture that cannot be loaded or when the sink returns false.
 RunOutcome RunSequence(const Camera& camera, FrameSource& source, int first, int last, std::ostream* progress,
                        const FrameSink& sink, const EgoMotionOfFrame& egoMotion = nullptr);
-
-// Runs frames first..last over the embedded pictures, writing "Frame=N" per frame to out.
-// Returns 0, or -1 when a frame's disparity picture has no pixels.
-int RunEmbeddedSequence(std::ostream& out, int first = START_FRAME, int last = END_FRAME);

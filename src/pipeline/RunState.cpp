@@ -11,9 +11,9 @@ StageScratch::StageScratch(const StageGeometry& g)
 RunState::RunState(const Camera& cam)
     : geometry(cam),
       camera(geometry.camera),
+      grid(static_cast<size_t>(geometry.gridCells), Grid{}),
       measuredDisparity(static_cast<size_t>(geometry.pixels), 0.0),
       roadClasses(static_cast<size_t>(geometry.width) * RoadClassRows(geometry.height), NO_ROAD_CLASS),
-      grid(static_cast<size_t>(geometry.gridCells), Grid{}),
       newGrid(static_cast<size_t>(geometry.gridCells), Grid{}),
       scratch(geometry) {
     InitialRoadRows(camera, pre_ground);
@@ -27,7 +27,6 @@ RunState::RunState(const Camera& cam)
 RunState::~RunState() {
     src_img_colorD.release();
     src_img_grayR.release();
-    src_img_topview.release();
 }
 
 PictureView DisparityPictureOf(const RunState& run) {

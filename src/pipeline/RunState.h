@@ -1,7 +1,6 @@
-// The state of one run of the detector: the camera and what the stages derive from it, per-run
-// buffers sized for the camera and allocated once, the tables each frame rewrites, and what
-// carries over between frames (grid, road rows, flags, tracks, identifiers). Every stage is a
-// function of this record.
+// The state of one run of the detector, in five sections: fixed for the run; carried between
+// frames; this frame's input; this frame's results; scratch. Every stage is a function of this
+// record, and the comment of each member names the stage that writes it.
 #pragma once
 
 #include <cstdint>
@@ -28,53 +27,57 @@ struct StageScratch {
 enum class RoadProfileKind { Own, Kept, Reseeded };
 
 // The camera's picture must have at least SHIFT_PITCH columns and a row (StageGeometry's
-// preconditions hold).
+// preconditions hold). The run owns every member; buffers are sized for the camera once, at
+// construction, and never reallocated by the stages.
 struct RunState {
     explicit RunState(const Camera& camera = DEFAULT_CAMERA);
     ~RunState();
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
-    const StageGeometry geometry;               // sizes and thresholds derived from the camera
-    const Camera& camera;                       // the rig the frames come from (geometry.camera)
+    // Fixed for the run: set at construction, read by every stage.
+    const StageGeometry geometry;  // sizes and thresholds derived from the camera
+    const Camera& camera;          // the rig the frames come from (geometry.camera)
 
-    // Per-run buffers, allocated once and reused by every frame.
-    std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v, width); 0.0 = none
-    std::vector<uint8_t> roadClasses;           // road stage: the class of every even row's entry (RoadStages.h)
-    std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d, blocksU)
-    std::vector<Grid> newGrid;                  // this frame's grid before temporal smoothing
-    StageScratch scratch;                       // the stages' working buffers
+    // Carried between frames: what one frame leaves for the next; only the stage named writes it.
+    std::vector<Grid> grid;         // GridSmoothing: the grid of record, index GRID(uBl, d, blocksU)
+    bool nonGridFlg = true;         // GridSmoothing: true until the first frame's grid has been stored
+    int pre_ground[LUT_NUM];        // RoadProfile: road rows in force (the geometric road at first, then
+                                    // the last accepted profile); rows count from the picture's top
+    bool bGndFixFlg = false;        // RoadProfile: set at the first accepted road profile, never cleared
+    int refusedFrames = 0;          // RoadProfile: frames in a row that kept the profile in force
+    IdManager idNum;                // TrackAssociation: track identifiers
+    std::vector<TrackingObject> preObject;  // TrackAssociation: the tracks, nearest first
 
-    IdManager idNum;                            // track identifiers
-    std::vector<TrackingObject> preObject;      // tracks carried from frame to frame, nearest first
-    std::vector<DetectedObject> newObject;      // this frame's detections, nearest first
-    EgoMotion egoMotion;                        // this frame's input: the car's motion since the last
-                                                // frame, not known unless the frame source sets it
-
-    // Per-disparity tables (index = integer disparity 0..99); rows count from the picture's top.
-    int pre_ground[LUT_NUM];   // road rows in force: the geometric road at first, then the last accepted profile
-    int ground[LUT_NUM];       // this frame's road row
-    int blind[LUT_NUM];        // row 0.3 m above the road
-    int ceiling[LUT_NUM];      // row 2.0 m above the road
-    int MaxY[LUT_NUM];         // V-disparity peak row per disparity class; 359 = none
-    double disparity[LUT_NUM]; // the disparity value of each level
-    double threshold[LUT_NUM]; // pixel-count threshold of a grid cell
-
-    bool nonGridFlg = true;       // true until the first frame's grid has been stored
-    bool bGndFixFlg = false;      // set at the first accepted road profile, never cleared
-    bool groundAccepted = false;  // this frame's own road profile is used (own or re-seeded)
-    RoadProfileKind roadProfile = RoadProfileKind::Kept;  // the profile this frame used
-    int refusedFrames = 0;        // frames in a row that kept the profile in force
-
-    // A frame's disparities arrive either as a colour-coded picture, which the road stage decodes
-    // into measuredDisparity, or as values a frame source has put into measuredDisparity itself.
-    // The picture is disparityPicture where a source hands over pixels it keeps (the embedded
-    // picture, read where it lies), else src_img_colorD: DisparityPictureOf says which.
-    qim::Image src_img_colorD;    // this frame's colour-coded disparity picture (the camera's size)
-    PictureView disparityPicture; // pixels a source keeps for this frame; empty when src_img_colorD holds the picture
+    // This frame's input, set by the frame source before the stages run. A colour-coded picture
+    // arrives in src_img_colorD (owned by the run) or disparityPicture (pixels the source owns and
+    // keeps until the frame is done; DisparityPictureOf says which); values arrive in
+    // measuredDisparity with disparityValuesGiven set.
+    qim::Image src_img_colorD;          // colour-coded disparity picture (the camera's size)
+    PictureView disparityPicture;       // the source's pixels; empty when src_img_colorD holds the picture
     bool disparityValuesGiven = false;  // this frame's measuredDisparity came from the source
-    qim::Image src_img_grayR;     // this frame's grey camera picture (656 x 486)
-    qim::Image src_img_topview;   // top-view background, loaded once
+    qim::Image src_img_grayR;           // grey camera picture, for the overlays only (656 x 486)
+    EgoMotion egoMotion;                // the car's motion since the last frame; not known unless set
+
+    // This frame's results: rewritten by the stages every frame, valid until the next frame starts.
+    // Per-disparity tables are indexed by integer disparity 0..99.
+    std::vector<double> measuredDisparity;  // RoadDisparityMap decodes (or limits the given values), OccupancyGrid
+                                            // removes road and overhead: index PIXEL(u, v, width); 0.0 = none
+    std::vector<uint8_t> roadClasses;       // RoadDisparityMap: the class of every even row's entry (RoadStages.h)
+    int MaxY[LUT_NUM];                      // RoadDisparityMap: V-disparity peak row per class (RoadStages.h)
+    int ground[LUT_NUM];                    // RoadProfile: this frame's road row
+    int blind[LUT_NUM];                     // RoadProfile: row 0.3 m above the road
+    int ceiling[LUT_NUM];                   // RoadProfile: row 2.0 m above the road
+    double disparity[LUT_NUM];              // ResetFrameTables: the disparity value of each level
+    double threshold[LUT_NUM];              // ResetFrameTables, raised by RoadProfile: pixel count of a grid cell
+    bool groundAccepted = false;            // RoadProfile: the frame's own profile is used (own or re-seeded)
+    RoadProfileKind roadProfile = RoadProfileKind::Kept;  // RoadProfile: the profile this frame used
+    std::vector<Grid> newGrid;              // OccupancyGrid: this frame's grid before GridSmoothing, which
+                                            // then swaps it with grid (it holds the previous grid after)
+    std::vector<DetectedObject> newObject;  // GroupObjects: detections, nearest first; TrackAssociation consumes them
+
+    // Scratch: working buffers of the stages, meaningless between their calls.
+    StageScratch scratch;
 };
 
 // The frame's colour-coded disparity picture: disparityPicture when a source has set it, else

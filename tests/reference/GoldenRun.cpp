@@ -130,6 +130,19 @@ void LoadPicture(RunState& run, const unsigned char* picture) {
     StoreBottomUpRows(picture, run.geometry.height, run.geometry.width, 32, run.src_img_colorD);
 }
 
+std::vector<unsigned char> TopDownColours(const unsigned char* picture, int rows, int cols) {
+    constexpr size_t FROM_BYTES = 4;
+    constexpr size_t TO_BYTES = 3;
+    const size_t width = static_cast<size_t>(cols);
+    std::vector<unsigned char> colours(static_cast<size_t>(rows) * width * TO_BYTES);
+    for (int v = 0; v < rows; ++v) {
+        const unsigned char* from = picture + static_cast<size_t>(rows - 1 - v) * width * FROM_BYTES;
+        unsigned char* to = colours.data() + static_cast<size_t>(v) * width * TO_BYTES;
+        for (size_t u = 0; u < width; ++u) std::memcpy(to + u * TO_BYTES, from + u * FROM_BYTES, TO_BYTES);
+    }
+    return colours;
+}
+
 uint64_t RunLoadedFrame(RunState& run, const DetectionStages& detect) {
     Digest digest;
     ProcessFrame(run, nullptr, detect, [&digest](const RunState& detected) { AddDetection(digest, detected); });

@@ -44,6 +44,10 @@ void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks);
 // pixels of blue, green, red, unused, bottom row first, as embedded).
 void LoadPicture(RunState& run, const unsigned char* picture);
 
+// The same picture of `rows` x `cols` pixels as a caller of the Detector holds one: three bytes a
+// pixel (blue, green, red), top row first.
+std::vector<unsigned char> TopDownColours(const unsigned char* picture, int rows, int cols);
+
 // One whole frame on the disparities a frame source has put into the run, processed with the
 // given detection stages. Returns the frame's digest: what detection left in the run, then the
 // tracks after association.

@@ -1,0 +1,271 @@
+// The public Detector: the embedded run through it gives the frame loop's own tracks, road rows
+// and obstacles; a parked car rendered through the KITTI-like camera, handed over as floats, as
+// 16-bit values and as a colour-coded picture, is one trajectory at its rendered distance, in its
+// rendered place, standing still over ground where the car's speed is given; bad input is refused
+// by name and leaves the detector as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "CameraFile.h"
+#include "EmbeddedPictures.h"
+#include "EmbeddedRun.h"
+#include "GoldenRun.h"
+#include "PictureBox.h"
+#include "PublicRecords.h"
+#include "RunDriver.h"
+#include "Scene.h"
+#include "TrajectoryNumbers.h"
+#include "obstacle/Detector.h"
+
+namespace {
+
+// What a frame gave, in the terms both the frame loop and the Detector can be read in.
+struct TrackSeen {
+    int id;
+    int trajectory;
+    double distance_m;
+    int left, top, right, bottom;
+
+    bool operator==(const TrackSeen& o) const {
+        return id == o.id && trajectory == o.trajectory && distance_m == o.distance_m && left == o.left &&
+               top == o.top && right == o.right && bottom == o.bottom;
+    }
+};
+
+struct FrameSeen {
+    std::vector<int> roadRows;
+    size_t obstacles;
+    std::vector<TrackSeen> tracks;
+
+    bool operator==(const FrameSeen& o) const {
+        return roadRows == o.roadRows && obstacles == o.obstacles && tracks == o.tracks;
+    }
+};
+
+std::vector<FrameSeen> FrameLoopOnEmbeddedPictures() {
+    std::vector<FrameSeen> frames;
+    EmbeddedFrames source;
+    TrajectoryNumbers numbers;
+    const RunOutcome outcome = RunSequence(
+        DEFAULT_CAMERA, source, START_FRAME, END_FRAME, nullptr,
+        [&](int, const RunState& run, const AssociationRecord& record) {
+            numbers.Update(run.preObject, record);
+            FrameSeen seen{std::vector<int>(run.ground, run.ground + LUT_NUM), record.detections.size(), {}};
+            for (const TrackingObject& t : run.preObject) {
+                const PictureBox b = TrackBox(run.geometry, t, run.ground);
+                seen.tracks.push_back({t.m_id, numbers.Of(t.m_id), t.m_Z_m, b.left, b.top, b.right, b.bottom});
+            }
+            frames.push_back(seen);
+            return true;
+        });
+    EXPECT_TRUE(outcome.complete) << outcome.error;
+    return frames;
+}
+
+FrameSeen SeenOf(const obstacle::FrameResult& r) {
+    FrameSeen seen{r.road.rows, r.obstacles.size(), {}};
+    for (const obstacle::Track& t : r.tracks) {
+        seen.tracks.push_back({t.id, t.trajectory, t.distance_m, t.box.left, t.box.top, t.box.right, t.box.bottom});
+    }
+    return seen;
+}
+
+// The embedded disparity picture as a caller would hold it: three bytes a pixel, top row first.
+struct EmbeddedPicture {
+    EmbeddedPicture() { bmp_reader_dsip_32bpp(nullptr, image); }
+    ~EmbeddedPicture() { image.release(); }
+    obstacle::DisparityView View() const {
+        return obstacle::ColourCodedDisparity(image.data, image.rows, image.cols, static_cast<std::ptrdiff_t>(image.step[0]));
+    }
+    qim::Image image;
+};
+
+}  // namespace
+
+TEST(Detector, GivesTheFrameLoopsTracksRoadAndObstaclesOnTheEmbeddedRun) {
+    const std::vector<FrameSeen> loop = FrameLoopOnEmbeddedPictures();
+    ASSERT_EQ(loop.size(), static_cast<size_t>(END_FRAME - START_FRAME + 1));
+    const EmbeddedPicture picture;
+    obstacle::Detector detector;
+    size_t tracksSeen = 0;
+    for (size_t k = 0; k < loop.size(); ++k) {
+        const FrameSeen seen = SeenOf(detector.Process(picture.View()));
+        ASSERT_EQ(seen, loop[k]) << "frame " << START_FRAME + k;
+        tracksSeen += seen.tracks.size();
+    }
+    EXPECT_GT(tracksSeen, 0u);
+}
+
+namespace {
+
+constexpr double SPEED_MPS = 25.0;
+constexpr double CAR_HALF_WIDTH_M = 0.85;
+
+// A parked car in our lane, 70 m ahead, that the car approaches at 25 m/s for 2.5 s (to 7.5 m).
+const char* const PARKED_CAR_SCENE =
+    "seed 7\n"
+    "noise 0.08\n"
+    "holes 0.03\n"
+    "frames 75\n"
+    "road -7.0 7.0\n"
+    "box car -0.85 0.85 70.0 1.5 -25.0 0\n";
+
+scene::Scene ParkedCar() {
+    CameraFile file;
+    std::string error;
+    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
+    std::istringstream text(PARKED_CAR_SCENE);
+    scene::Scene s;
+    EXPECT_TRUE(scene::ParseScene(text, "parked_car", file.camera, s, error)) << error;
+    return s;
+}
+
+// A rendered frame as the caller holds it in one of the codings; the view points into `held`.
+using Handover = std::function<obstacle::DisparityView(const Camera&, const std::vector<double>&, std::vector<unsigned char>& held)>;
+
+obstacle::DisparityView AsFloats(const Camera& c, const std::vector<double>& d, std::vector<unsigned char>& held) {
+    std::vector<float> values(d.begin(), d.end());
+    held.resize(values.size() * sizeof(float));
+    std::memcpy(held.data(), values.data(), held.size());
+    return obstacle::FloatDisparity(reinterpret_cast<const float*>(held.data()), c.height_pix, c.width_pix,
+                                    c.width_pix * static_cast<std::ptrdiff_t>(sizeof(float)));
+}
+
+obstacle::DisparityView As16Bit(const Camera& c, const std::vector<double>& d, std::vector<unsigned char>& held) {
+    std::vector<uint16_t> values(d.size());
+    for (size_t i = 0; i < d.size(); ++i) values[i] = static_cast<uint16_t>(std::lround(d[i] * 256.0));
+    held.resize(values.size() * sizeof(uint16_t));
+    std::memcpy(held.data(), values.data(), held.size());
+    return obstacle::Fixed16Disparity(reinterpret_cast<const uint16_t*>(held.data()), c.height_pix, c.width_pix,
+                                      c.width_pix * static_cast<std::ptrdiff_t>(sizeof(uint16_t)), 1.0 / 256.0);
+}
+
+obstacle::DisparityView AsColours(const Camera& c, const std::vector<double>& d, std::vector<unsigned char>& held) {
+    held = golden::TopDownColours(scene::EncodeDisparity(c, d).data(), c.height_pix, c.width_pix);
+    return obstacle::ColourCodedDisparity(held.data(), c.height_pix, c.width_pix, c.width_pix * std::ptrdiff_t{3});
+}
+
+// The track within 10 % of the car's distance and 1 m of the lane's centre, or nullptr.
+const obstacle::Track* TrackOfCar(const obstacle::FrameResult& r, double z_m) {
+    for (const obstacle::Track& t : r.tracks) {
+        if (std::fabs(t.distance_m - z_m) <= 0.1 * z_m && std::fabs(t.lateral_m) <= 1.0) return &t;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// The car is one trajectory from its first or second frame, within 5 % of its rendered distance
+// once confirmed; its box stands on the flat road's row at that distance and spans its rendered
+// columns (within a column block and a row or two of the road's fit); it closes at the car's
+// speed, and with the speed given it stands still over ground.
+TEST(Detector, FollowsAParkedCarAtItsRenderedDistanceInEveryCoding) {
+    const struct {
+        const char* name;
+        Handover handover;
+        bool egoSpeedGiven;
+    } cases[] = {
+        {"floats", AsFloats, false},
+        {"16-bit values", As16Bit, true},
+        {"colour-coded", AsColours, true},
+    };
+    const scene::Scene moving = ParkedCar();
+    const Camera& cam = moving.camera;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        obstacle::Detector detector(PublicCamera(cam));
+        const obstacle::EgoMotion ego = obstacle::EgoMotionOfRates(SPEED_MPS, 0.0, cam.frameInterval_s);
+        std::vector<unsigned char> held;
+        int firstFrame = -1;
+        int trajectory = 0;
+        obstacle::Track last;
+        double z_m = 0.0;
+        for (int k = 0; k < moving.frames; ++k) {
+            const scene::Scene now = scene::SceneAtFrame(moving, k);
+            const obstacle::DisparityView view = c.handover(cam, scene::RenderDisparity(now), held);
+            const obstacle::FrameResult r = c.egoSpeedGiven ? detector.Process(view, ego) : detector.Process(view);
+            z_m = now.boxes[0].z_m;
+            const obstacle::Track* t = TrackOfCar(r, z_m);
+            if (firstFrame < 0 && t != nullptr) {
+                firstFrame = k;
+                trajectory = t->trajectory;
+            }
+            if (firstFrame < 0) continue;
+            ASSERT_NE(t, nullptr) << "frame " << k;
+            ASSERT_EQ(t->trajectory, trajectory) << "frame " << k;
+            ASSERT_EQ(t->updates, k - firstFrame + 1) << "frame " << k;
+            if (t->confirmed) {
+                EXPECT_LE(std::fabs(t->distance_m - z_m) / z_m, 0.05) << "frame " << k;
+            }
+            ASSERT_GE(t->obstacle, 0);
+            ASSERT_LT(static_cast<size_t>(t->obstacle), r.obstacles.size());
+            EXPECT_NEAR(r.obstacles[static_cast<size_t>(t->obstacle)].distance_m, z_m, 0.05 * z_m) << "frame " << k;
+            last = *t;
+        }
+        EXPECT_GE(firstFrame, 0);
+        EXPECT_LE(firstFrame, 1);
+        EXPECT_TRUE(last.confirmed);
+        EXPECT_EQ(last.trajectory, 1);
+        EXPECT_NEAR(last.vz_mps, -SPEED_MPS, 1.0);
+        EXPECT_EQ(last.groundKnown, c.egoSpeedGiven);
+        if (c.egoSpeedGiven) {
+            EXPECT_NEAR(last.vzGround_mps, 0.0, 1.0);
+            EXPECT_FALSE(last.moving);
+        }
+        // Flat road, level camera: the road at distance z lies f h / z below the principal point,
+        // and a lateral position x at f x / z right of it.
+        const double roadRow = cam.v0_pix + cam.f_pix * cam.camHeight_m / z_m;
+        EXPECT_NEAR(last.box.bottom, roadRow, 3.0);
+        EXPECT_NEAR(last.box.left, cam.u0_pix - cam.f_pix * CAR_HALF_WIDTH_M / z_m, 2.0 * SHIFT_PITCH);
+        EXPECT_NEAR(last.box.right, cam.u0_pix + cam.f_pix * CAR_HALF_WIDTH_M / z_m, 2.0 * SHIFT_PITCH);
+    }
+}
+
+// Each refusal names what is wrong and leaves the run as it was: the next good frame gives what a
+// fresh detector gives.
+TEST(Detector, RefusesBadInputByNameAndStaysAsItWas) {
+    const EmbeddedPicture picture;
+    const obstacle::DisparityView good = picture.View();
+    std::vector<float> values(static_cast<size_t>(TOTAL_PIXELS), 10.0f);
+    const struct {
+        const char* name;
+        obstacle::DisparityView view;
+        const char* message;
+    } cases[] = {
+        {"no pixels", obstacle::ColourCodedDisparity(nullptr, TOTAL_V, TOTAL_U, TOTAL_U * 3), "data is null"},
+        {"too few rows", obstacle::ColourCodedDisparity(picture.image.data, TOTAL_V - 1, TOTAL_U, TOTAL_U * 3),
+         "560 x 359 pixels, the camera's 560 x 360"},
+        {"short stride", obstacle::FloatDisparity(values.data(), TOTAL_V, TOTAL_U, TOTAL_U * 2), "shorter than a row's 2240 bytes"},
+        {"zero scale", obstacle::FloatDisparity(values.data(), TOTAL_V, TOTAL_U, TOTAL_U * 4, 0.0), "scale is not a positive"},
+        {"scale not a number", obstacle::Fixed16Disparity(reinterpret_cast<const uint16_t*>(values.data()), TOTAL_V, TOTAL_U,
+                                                          TOTAL_U * 2, std::nan("")), "scale is not a positive"},
+    };
+    obstacle::Detector fresh;
+    const FrameSeen expected = SeenOf(fresh.Process(good));
+    obstacle::Detector detector;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            detector.Process(c.view);
+            ADD_FAILURE() << "accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(SeenOf(detector.Process(good)), expected);
+
+    obstacle::Camera narrow = obstacle::DefaultCamera();
+    narrow.width_pix = CAMERA_MIN_SIDE_PIX - 1;
+    EXPECT_THROW(obstacle::Detector{narrow}, std::invalid_argument);
+    obstacle::Camera noFocus = obstacle::DefaultCamera();
+    noFocus.f_pix = std::nan("");
+    EXPECT_THROW(obstacle::Detector{noFocus}, std::invalid_argument);
+}
