@@ -24,12 +24,16 @@
 
 #include "FileFrames.h"
 #include "GoldenRun.h"
-#include "ObjectDetection.h"
+#include "GridSmoothing.h"
+#include "GroupObjects.h"
+#include "images.h"
+#include "OccupancyGrid.h"
 #include "ReferenceStages.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
+#include "RoadProfile.h"
 #include "RunDriver.h"
 #include "Street.h"
-#include "images.h"
+#include "TrackAssociation.h"
 
 namespace {
 

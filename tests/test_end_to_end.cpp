@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "Imageread.h"
-#include "ObjectDetection.h"
 #include "RunDriver.h"
 #include "Scene.h"
 

@@ -7,18 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "ColorMap.h"
 #include "Geometry.h"
 #include "GoldenRun.h"
 #include "GroupObjects.h"
 #include "Histogram.h"
-#include "ObjectDetection.h"
+#include "Imageread.h"
 #include "OccupancyGrid.h"
 #include "Random.h"
 #include "ReferenceStages.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 #include "RunDriver.h"
-#include "ColorMap.h"
-#include "Imageread.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "ColorMap.h"
-#include "ObjectDetection.h"
+#include "GridSmoothing.h"
 #include "OccupancyGrid.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 
 namespace {
 

@@ -16,7 +16,6 @@
 
 #include "ColorMap.h"
 #include "Imageread.h"
-#include "ObjectDetection.h"
 #include "RunDriver.h"
 #include "Sanitizers.h"
 

@@ -7,7 +7,6 @@
 #include "Geometry.h"
 #include "GridSearch.h"
 #include "Histogram.h"
-#include "ObjectDetection.h"
 
 namespace {
 

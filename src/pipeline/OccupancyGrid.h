@@ -1,13 +1,18 @@
-// Steps of the occupancy grid stage and of the grid's temporal smoothing, in the order the frame runs
-// them. Buffers are the run's: measuredDisparity has geometry.pixels values, a grid
-// geometry.gridCells cells, the tables LUT_NUM entries.
+// Steps of the occupancy grid stage, in the order the frame runs them. Buffers are the run's:
+// measuredDisparity has geometry.pixels values, a grid geometry.gridCells cells, the tables LUT_NUM
+// entries.
 #pragma once
 
 #include <vector>
 
 #include "Config.h"
+#include "RunState.h"
 #include "StageGeometry.h"
 #include "core.h"
+
+// Removes the road and overhead background from the picture that RoadDisparityMap decoded into
+// run.measuredDisparity, and classifies the cells of run.newGrid.
+void OccupancyGrid(RunState& run);
 
 // Table entry for a disparity: truncated toward zero and held inside 0 .. LUT_NUM - 1. The colour
 // decode gives at most 100.0, and a value source may give more or fractions above 99: every value
@@ -44,6 +49,3 @@ void PromoteWeakRuns(const StageGeometry& geometry, Grid* newGrid);
 // OBJECT_MIN_HEIGHT_M, and clears every remaining weak cell.
 void MeasureHeights(const StageGeometry& geometry, const double* measuredDisparity, const int* ground,
                     const int* ceiling, Grid* newGrid);
-
-// Temporal smoothing of newGrid against the previous frame's grid (unused on the first frame).
-void LinkToPreviousGrid(const StageGeometry& geometry, Grid* newGrid, const Grid* grid, bool firstFrame);

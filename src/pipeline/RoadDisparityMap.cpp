@@ -6,8 +6,7 @@
 #include <cstdint>
 
 #include "ColorMap.h"
-#include "ObjectDetection.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 
 namespace {
 

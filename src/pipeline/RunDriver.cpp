@@ -1,7 +1,12 @@
 #include "RunDriver.h"
 
+#include "GridSmoothing.h"
+#include "GroupObjects.h"
 #include "Imageread.h"
-#include "ObjectDetection.h"
+#include "OccupancyGrid.h"
+#include "RoadDisparityMap.h"
+#include "RoadProfile.h"
+#include "TrackAssociation.h"
 
 #include <algorithm>
 #include <cstdio>

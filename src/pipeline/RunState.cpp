@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),

@@ -18,7 +18,7 @@
 // Working buffers of the stages, sized for the camera once per run; each frame overwrites them.
 struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
-    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadStages.h)
+    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadDisparityMap.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
 };
 
@@ -40,7 +40,7 @@ struct RunState {
 
     // Per-run buffers, allocated once and reused by every frame.
     std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v, width); 0.0 = none
-    std::vector<uint8_t> roadClasses;           // road stage: the class of every even row's entry (RoadStages.h)
+    std::vector<uint8_t> roadClasses;           // road stage: the class of every even row's entry (RoadDisparityMap.h)
     std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d, blocksU)
     std::vector<Grid> newGrid;                  // this frame's grid before temporal smoothing
     StageScratch scratch;                       // the stages' working buffers
