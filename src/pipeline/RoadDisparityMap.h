@@ -31,6 +31,10 @@ using RoadClass = uint8_t;
 constexpr RoadClass NO_ROAD_CLASS = ROAD_CLASSES;
 constexpr int ROAD_CLASS_SLOTS = ROAD_CLASSES + 1;
 
+// A colour-coded picture decodes to one 16-bit code per pixel (DisparityCodes.h); code 0 is no disparity.
+using DisparityCode = uint16_t;
+constexpr DisparityCode NO_DISPARITY_CODE = 0;
+
 // The class of an entry: DisparityClass of a road disparity, else NO_ROAD_CLASS.
 RoadClass RoadClassOf(double v);
 
@@ -47,6 +51,11 @@ constexpr int RoadClassRows(int rows) { return (rows + 1) / 2; }
 // picture does not have (a smaller or not three-channel picture) decode as 0.0, no disparity. The
 // frame decodes its picture once: the road stage and the grid stage both start from this buffer.
 void DecodePicture(const StageGeometry& geometry, const PictureView& src, double* decoded, RoadClass* classes);
+
+// DecodePicture's pass writing each pixel's code instead of its value: codes has geometry.pixels
+// entries, index PIXEL(u, v, width); the stages take the values from DisparityCodes().value.
+void DecodePictureCodes(const StageGeometry& geometry, const PictureView& src, DisparityCode* codes,
+                        RoadClass* classes);
 
 // Disparity values from a value source as the stages take them: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that

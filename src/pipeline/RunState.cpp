@@ -6,7 +6,8 @@
 
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
-      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
+      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height),
+      stripCodes(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
 
 RunState::RunState(const Camera& cam)
     : geometry(cam),
@@ -15,7 +16,8 @@ RunState::RunState(const Camera& cam)
       roadClasses(static_cast<size_t>(geometry.width) * RoadClassRows(geometry.height), NO_ROAD_CLASS),
       grid(static_cast<size_t>(geometry.gridCells), Grid{}),
       newGrid(static_cast<size_t>(geometry.gridCells), Grid{}),
-      scratch(geometry) {
+      scratch(geometry),
+      disparityCodes(static_cast<size_t>(geometry.pixels), NO_DISPARITY_CODE) {
     InitialRoadRows(camera, pre_ground);
     ResetFrameTables(geometry, disparity, threshold);
     for (int i = 0; i < LUT_NUM; ++i) {

@@ -20,6 +20,7 @@ struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
     std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadDisparityMap.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
+    std::vector<uint16_t> stripCodes;    // grid stage: the same as codes, for a colour picture's codes
 };
 
 // Which road profile a frame used: its own, accepted next to the profile in force; the profile in
@@ -39,11 +40,12 @@ struct RunState {
     const Camera& camera;                       // the rig the frames come from (geometry.camera)
 
     // Per-run buffers, allocated once and reused by every frame.
-    std::vector<double> measuredDisparity;      // decoded obstacle disparities, index PIXEL(u, v, width); 0.0 = none
+    std::vector<double> measuredDisparity;      // a value source's disparities, index PIXEL(u, v, width); 0.0 = none (a colour picture's: disparityCodes)
     std::vector<uint8_t> roadClasses;           // road stage: the class of every even row's entry (RoadDisparityMap.h)
     std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d, blocksU)
     std::vector<Grid> newGrid;                  // this frame's grid before temporal smoothing
     StageScratch scratch;                       // the stages' working buffers
+    std::vector<uint16_t> disparityCodes;       // a colour picture's disparities as codes (DisparityCodes.h), index PIXEL(u, v, width)
 
     IdManager idNum;                            // track identifiers
     std::vector<TrackingObject> preObject;      // tracks carried from frame to frame, nearest first
@@ -67,7 +69,7 @@ struct RunState {
     int refusedFrames = 0;        // frames in a row that kept the profile in force
 
     // A frame's disparities arrive either as a colour-coded picture, which the road stage decodes
-    // into measuredDisparity, or as values a frame source has put into measuredDisparity itself.
+    // into disparityCodes, or as values a frame source has put into measuredDisparity itself.
     // The picture is disparityPicture where a source hands over pixels it keeps (the embedded
     // picture, read where it lies), else src_img_colorD: DisparityPictureOf says which.
     qim::Image src_img_colorD;    // this frame's colour-coded disparity picture (the camera's size)
