@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "ColorMap.h"
 #include "DisparityCodes.h"
 #include "OccupancyGrid.h"
+#include "RunState.h"
 
 namespace {
 
@@ -91,8 +93,23 @@ TEST(DisparityCodes, EachCodesFineBinsAreTheValuesBins) {
     }
 }
 
-// Random pictures of codes through the whole grid stage, blind rows, overhead blocks, counts,
-// promotion and heights, give the grid their values give.
+// The grid stage run on a frame's codes, and on their values as a value source gives them.
+std::vector<Grid> StageGrid(const std::vector<DisparityCode>& codes, const int* blind, const int* ground,
+                            const double* threshold, bool asValues) {
+    RunState run;
+    run.disparityValuesGiven = asValues;
+    run.disparityCodes = codes;
+    run.measuredDisparity = ValuesOf(codes);
+    std::copy(blind, blind + LUT_NUM, run.blind);
+    std::copy(ground, ground + LUT_NUM, run.ground);
+    std::copy(threshold, threshold + LUT_NUM, run.threshold);
+    OccupancyGrid(run);
+    return run.newGrid;
+}
+
+// Random pictures of codes through the steps of the grid stage one after the other, blind rows,
+// overhead blocks, counts, promotion and heights, give the grid their values give, and so does the
+// stage itself on either.
 TEST(DisparityCodes, CodesGiveTheGridOfTheirValues) {
     const StageGeometry& g = DefaultGeometry();
     std::mt19937 random(7);
@@ -107,6 +124,7 @@ TEST(DisparityCodes, CodesGiveTheGridOfTheirValues) {
             code = none ? NO_DISPARITY_CODE : static_cast<DisparityCode>(random() % DISPARITY_CODES);
             if (CodeValue()[code] == 0.0) code = NO_DISPARITY_CODE;  // a code no colour has
         }
+        const std::vector<DisparityCode> frame = codes;
         std::vector<double> values = ValuesOf(codes);
         int blind[LUT_NUM];
         int ground[LUT_NUM];
@@ -138,6 +156,8 @@ TEST(DisparityCodes, CodesGiveTheGridOfTheirValues) {
         PromoteWeakRuns(g, byValues.data());
         MeasureHeights(g, codes.data(), ground, blind, byCodes.data());
         MeasureHeights(g, values.data(), ground, blind, byValues.data());
-        ExpectSameGrid(byCodes, byValues, "whole grid stage");
+        ExpectSameGrid(byCodes, byValues, "steps one after the other");
+        ExpectSameGrid(StageGrid(frame, blind, ground, threshold, false), byValues, "the stage on codes");
+        ExpectSameGrid(StageGrid(frame, blind, ground, threshold, true), byValues, "the stage on values");
     }
 }
