@@ -27,13 +27,17 @@
 
 #include "FileFrames.h"
 #include "GoldenRun.h"
-#include "ObjectDetection.h"
+#include "GridSmoothing.h"
+#include "GroupObjects.h"
+#include "images.h"
+#include "OccupancyGrid.h"
 #include "PublicRecords.h"
 #include "ReferenceStages.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
+#include "RoadProfile.h"
 #include "RunDriver.h"
 #include "Street.h"
-#include "images.h"
+#include "TrackAssociation.h"
 
 namespace {
 
@@ -244,9 +248,10 @@ void DecodeFloor(benchmark::State& state, int scene) {
         if (run.disparityValuesGiven) {
             LimitGivenDisparities(run.geometry, run.measuredDisparity.data());
         } else {
-            DecodePicture(run.geometry, DisparityPictureOf(run), run.measuredDisparity.data(), run.roadClasses.data());
+            DecodePictureCodes(run.geometry, DisparityPictureOf(run), run.disparityCodes.data(), run.roadClasses.data());
         }
         benchmark::DoNotOptimize(run.measuredDisparity.data());
+        benchmark::DoNotOptimize(run.disparityCodes.data());
     });
 }
 

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "Config.h"
-#include "ObjectDetection.h"
+#include "GroupObjects.h"
 #include "RunState.h"
+#include "TrackAssociation.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 
 #include "EmbeddedPictures.h"
 #include "Imageread.h"
-#include "ObjectDetection.h"
 #include "RunDriver.h"
 #include "Scene.h"
 

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "GoldenRun.h"
-#include "ObjectDetection.h"
 #include "ReferenceStages.h"
 #include "RunDriver.h"
 #include "images.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "GridSmoothing.h"
 #include "OccupancyGrid.h"
 
 namespace {

@@ -3,9 +3,10 @@
 #include <vector>
 
 #include "ColorMap.h"
-#include "ObjectDetection.h"
+#include "DisparityCodes.h"
+#include "GridSmoothing.h"
 #include "OccupancyGrid.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 
 namespace {
 
@@ -126,8 +127,8 @@ TEST(GridStage, AnUprightObstacleOccupiesItsStripsAtItsDisparity) {
     EXPECT_EQ(cell.h_pix, 150);
     EXPECT_EQ(cell.hl_pix, 250);
     EXPECT_NEAR(cell.h_m, 1.125, 1e-9);
-    EXPECT_EQ(run.measuredDisparity[PIXEL(100, 150)], 15 + 85 * 0.0588);
-    EXPECT_EQ(run.measuredDisparity[PIXEL(300, 295)], 0.0);
+    EXPECT_EQ(DisparityCodes().value[run.disparityCodes[PIXEL(100, 150)]], 15 + 85 * 0.0588);
+    EXPECT_EQ(run.disparityCodes[PIXEL(300, 295)], NO_DISPARITY_CODE);
 
     // The first frame's hand-over starts every occupied cell.
     GridSmoothing(run);

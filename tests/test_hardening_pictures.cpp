@@ -17,7 +17,6 @@
 #include "ColorMap.h"
 #include "EmbeddedPictures.h"
 #include "Imageread.h"
-#include "ObjectDetection.h"
 #include "RunDriver.h"
 #include "Sanitizers.h"
 

@@ -7,8 +7,7 @@
 
 #include "ColorMap.h"
 #include "Config.h"
-#include "ObjectDetection.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 #include "RunState.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "Config.h"
-#include "ObjectDetection.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
+#include "RoadProfile.h"
 #include "RunState.h"
 
 namespace {

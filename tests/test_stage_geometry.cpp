@@ -8,9 +8,9 @@
 #include <limits>
 #include <vector>
 
-#include "GoldenRun.h"
 #include "Geometry.h"
-#include "RoadStages.h"
+#include "GoldenRun.h"
+#include "RoadDisparityMap.h"
 #include "RunDriver.h"
 #include "Scene.h"
 #include "StageGeometry.h"

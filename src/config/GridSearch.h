@@ -3,8 +3,36 @@
 // wide and geometry.blockRows rows tall, addressed by its top-left pixel (u, v).
 #pragma once
 
+#include <cmath>
+#include <cstdint>
+
 #include "Config.h"
 #include "StageGeometry.h"
+
+// A disparity buffer holds either values (0.0 = none) or a colour picture's codes (0 = none, and no
+// other code is); a reader gives a pixel's value.
+struct ValueReader {
+    double operator()(double m) const { return m; }
+};
+struct CodeReader {
+    const double* value;  // the value of each code
+    double operator()(uint16_t c) const { return value[c]; }
+};
+
+// First row of the bottom block row, which is never examined.
+inline int EndBlockRow(const StageGeometry& g) { return g.height - g.blockRows; }
+
+// First non-zero pixel of the block, row by row; zero when the block is empty.
+template <typename Pixel>
+Pixel FirstInBlock(const StageGeometry& g, int u, int v, const Pixel* buffer) {
+    for (int j = 0; j < g.blockRows; ++j) {
+        const Pixel* row = buffer + PIXEL(u, v + j, g.width);
+        for (int i = 0; i < SHIFT_PITCH; ++i) {
+            if (row[i] != Pixel{0}) return row[i];
+        }
+    }
+    return Pixel{0};
+}
 
 // First non-zero disparity of the block, row by row; 0.0 when the block is empty.
 double FindDisparityInBlock(const StageGeometry& geometry, int u, int v, const double* measuredDisparity);
@@ -13,7 +41,36 @@ double FindDisparityInBlock(const StageGeometry& geometry, int u, int v, const d
 // the bottom block row is never examined.
 int CountFarBlock(const StageGeometry& geometry, int u, int v, double d, const double* measuredDisparity);
 
-// Top, bottom and height of the run of pixels in column u that match the cell's disparity.
+// A pixel belongs to a cell when its disparity or its distance is close to the cell's. A zero pixel
+// lies at infinite distance and so can match only through its disparity.
+inline bool MatchesCell(const Grid& cell, double value, double bf_pix) {
+    return std::fabs(cell.aveD - value) <= 0.5 || std::fabs(cell.z_m - bf_pix / value) <= 0.4;
+}
+
+// Top, bottom and height of the run of pixels in column u that match the cell's disparity. A row
+// matches when its pixel and the pixel one block lower both match, which keeps single stray pixels
+// from raising the top of an obstacle; the bottom block row is never examined.
+template <typename Pixel, typename Reader>
+void SearchHeight(const StageGeometry& g, Grid* grid, const Pixel* buffer, Reader read, int u, int groundPoint) {
+    const double bf_pix = g.camera.bf_pix;
+    const int probe = g.blockRows * g.width;
+    const int endRow = EndBlockRow(g);
+    int height_pix = groundPoint;
+    int low_pix = groundPoint;
+    bool bFlag = false;
+    for (int v = 0; v <= groundPoint && v < endRow; ++v) {
+        const Pixel* pixel = buffer + PIXEL(u, v, g.width);
+        if (!MatchesCell(*grid, read(pixel[0]), bf_pix) || !MatchesCell(*grid, read(pixel[probe]), bf_pix)) continue;
+        if (!bFlag) height_pix = v;
+        low_pix = v + g.blockRows;
+        bFlag = true;
+    }
+    grid->h_pix = height_pix;
+    grid->hl_pix = low_pix;
+    grid->h_m = (static_cast<double>(groundPoint - height_pix) * g.camera.baseline_m) / grid->aveD;
+}
+
+// SearchHeight over a buffer of values.
 void SearchHeightPixel(const StageGeometry& geometry, Grid* grid, const double* measuredDisparity, int u,
                        int groundPoint, int ceiling);
 

@@ -14,7 +14,6 @@
 #include "NumberParsing.h"
 #include "PoseFile.h"
 #include "RoadLine.h"
-#include "RoadStages.h"
 
 namespace {
 

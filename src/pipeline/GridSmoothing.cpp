@@ -1,7 +1,6 @@
 #include <algorithm>
 
-#include "ObjectDetection.h"
-#include "OccupancyGrid.h"
+#include "GridSmoothing.h"
 
 namespace {
 

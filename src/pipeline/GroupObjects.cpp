@@ -4,7 +4,6 @@
 #include <functional>
 
 #include "GridSearch.h"
-#include "ObjectDetection.h"
 #include "TrackingObject.h"
 
 namespace {

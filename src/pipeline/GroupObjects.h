@@ -7,7 +7,11 @@
 #include <vector>
 
 #include "Config.h"
+#include "RunState.h"
 #include "StageGeometry.h"
+
+// Labels connected cells of run.grid and extracts run.newObject, nearest first.
+void GroupObjects(RunState& run);
 
 // True for a cell that takes part: occupied and currently measured or held.
 bool TakesPart(const Grid& c);

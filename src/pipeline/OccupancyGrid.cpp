@@ -4,20 +4,19 @@
 #include <cmath>
 
 #include "ColorMap.h"
+#include "DisparityCodes.h"
 #include "Geometry.h"
 #include "GridSearch.h"
 #include "Histogram.h"
-#include "ObjectDetection.h"
 
 namespace {
 
 constexpr int FINE_BIN_NUM = 30;     // 0.1-wide bins covering (d - 1, d + 2)
 constexpr double FINE_BIN_WIDTH = 0.1;
 
-void BlankBlock(const StageGeometry& g, int u, int v, double* measuredDisparity) {
-    for (int j = 0; j < g.blockRows; ++j) {
-        std::fill_n(measuredDisparity + PIXEL(u, v + j, g.width), SHIFT_PITCH, 0.0);
-    }
+template <typename Pixel>
+void BlankBlock(const StageGeometry& g, int u, int v, Pixel* buffer) {
+    for (int j = 0; j < g.blockRows; ++j) std::fill_n(buffer + PIXEL(u, v + j, g.width), SHIFT_PITCH, Pixel{0});
 }
 
 // The fewest farther blocks below a block that make it background: a count above farBlocks.
@@ -57,11 +56,12 @@ bool IsHighBlock(const StageGeometry& g, int v, double d, const int* ground) {
 // so bin d counts the disparities in [d - 0.5, d + 0.5)) and, for every level d examined, the fine
 // histogram of the values in (d - 1, d + 2): 30 bins of width 0.1 from disparity[d - 1]. The
 // strip's values that lie in any level's window are kept aside for the fine histograms.
+template <typename Pixel>
 struct StripCounts {
     int freq[LUT_NUM + 1];  // entry LUT_NUM gathers the values of no bin
     bool examined[LUT_NUM];
     int fine[LUT_NUM][FINE_BIN_NUM];
-    double* windowed;       // room for every pixel of the strip
+    Pixel* windowed;        // room for every pixel of the strip
     int windowedCount;
 };
 
@@ -79,40 +79,88 @@ bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * thres
 // The windows of levels FIRST_GRID_LEVEL .. LUT_NUM - 1 together span (1, LUT_NUM + 1).
 bool InSomeWindow(double m) { return m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1; }
 
-// Counts all fine histograms of the strip in one pass over its windowed values. A value m with
-// integer part k lies in the windows (d - 1, d + 2) of levels k - 1 and k, and of level k + 1
-// unless m is k itself; in no other level's window.
-void CountFineBins(const double* disparity, StripCounts& counts) {
+// The levels whose windows (d - 1, d + 2) hold a value m with integer part k: k - 1 and k, and
+// k + 1 unless m is k itself; those of the grid from FIRST_GRID_LEVEL to LUT_NUM - 1.
+int FirstFineLevel(int k) { return std::max(k - 1, FIRST_GRID_LEVEL); }
+int LastFineLevel(double m, int k) { return std::min(m != k ? k + 1 : k, LUT_NUM - 1); }
+
+// The fine bin of value m in level d's window: the bins start at disparity[d - 1].
+int FineBin(double m, int d, const double* disparity) {
+    return HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
+}
+
+// Per-code tables of the grid stage for a colour picture's codes, filled from each code's value by
+// the functions the value path calls per pixel. The levels are the integer disparities
+// (ResetFrameTables): level d's fine bins start at d - 1.
+constexpr int CODE_FINE_LEVELS = 3;  // a value lies in the windows of at most three levels
+struct GridCodeTables {
+    GridCodeTables();
+    uint8_t level[DISPARITY_CODES];     // TableLevel of the value
+    uint8_t stripBin[DISPARITY_CODES];  // StripBin of the value
+    bool windowed[DISPARITY_CODES];     // InSomeWindow of the value
+    uint8_t fineLevel[DISPARITY_CODES];  // the first level of fineBin below
+    int8_t fineBin[DISPARITY_CODES][CODE_FINE_LEVELS];  // bin in level fineLevel + i's window, -1 none
+};
+
+const GridCodeTables& GridCodes() {
+    static const GridCodeTables tables;
+    return tables;
+}
+
+// Counts all fine histograms of the strip in one pass over its windowed values. A value lies in
+// the windows of the levels from FirstFineLevel to LastFineLevel only.
+void CountFineBins(const double* disparity, StripCounts<double>& counts) {
     for (int n = 0; n < counts.windowedCount; ++n) {
         const double m = counts.windowed[n];
         const int k = static_cast<int>(m);
-        const int last = std::min(m != k ? k + 1 : k, LUT_NUM - 1);
-        for (int d = std::max(k - 1, FIRST_GRID_LEVEL); d <= last; ++d) {
+        for (int d = FirstFineLevel(k); d <= LastFineLevel(m, k); ++d) {
             if (!counts.examined[d]) continue;
-            const int j = HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
+            const int j = FineBin(m, d, disparity);
             if (j >= 0) ++counts.fine[d][j];
         }
     }
 }
 
+// The same through the codes' fine bins.
+void CountFineBins(const double*, StripCounts<DisparityCode>& counts) {
+    const GridCodeTables& t = GridCodes();
+    for (int n = 0; n < counts.windowedCount; ++n) {
+        const DisparityCode c = counts.windowed[n];
+        const int first = t.fineLevel[c];
+        for (int i = 0; i < CODE_FINE_LEVELS; ++i) {
+            const int j = t.fineBin[c][i];
+            if (j >= 0 && counts.examined[first + i]) ++counts.fine[first + i][j];
+        }
+    }
+}
+
+// How the value path asks per pixel and the code path per code.
+int LevelOf(double m) { return TableLevel(m); }
+int LevelOf(DisparityCode c) { return GridCodes().level[c]; }
+int StripBinOf(double m) { return StripBin(m); }
+int StripBinOf(DisparityCode c) { return GridCodes().stripBin[c]; }
+bool WindowedOf(double m) { return InSomeWindow(m); }
+bool WindowedOf(DisparityCode c) { return GridCodes().windowed[c]; }
+
 // The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
 // are skipped: they come in long runs, so the test costs little. Every other value is counted (one
 // of no bin in the extra entry) and written after the windowed values, where only a value of some
 // window stays.
-void CountStrip(const StageGeometry& g, const double* measuredDisparity, int u0, const double* disparity,
-                const double* threshold, StripCounts& counts) {
+template <typename Pixel>
+void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const double* threshold,
+                StripCounts<Pixel>& counts) {
     const int width = g.width;
     const int height = g.height;
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
     counts.windowedCount = 0;
     for (int v = 0; v < height; ++v) {
-        const double* row = measuredDisparity + PIXEL(u0, v, width);
+        const Pixel* row = buffer + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
-            const double m = row[i];
-            if (m == 0.0) continue;  // no disparity: empty and dropped pixels come in long runs
-            ++counts.freq[StripBin(m)];
+            const Pixel m = row[i];
+            if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
+            ++counts.freq[StripBinOf(m)];
             counts.windowed[counts.windowedCount] = m;
-            counts.windowedCount += InSomeWindow(m);
+            counts.windowedCount += WindowedOf(m);
         }
     }
     for (int d = 0; d < LUT_NUM; ++d) {
@@ -123,7 +171,8 @@ void CountStrip(const StageGeometry& g, const double* measuredDisparity, int u0,
 }
 
 // The fine disparity is the upper edge of the fullest 0.1-wide bin.
-void ClassifyCell(const Camera& camera, Grid& cell, const StripCounts& counts, int u0, int d,
+template <typename Pixel>
+void ClassifyCell(const Camera& camera, Grid& cell, const StripCounts<Pixel>& counts, int u0, int d,
                   const double* disparity, const double* threshold) {
     if (!counts.examined[d]) {
         cell.exist = EXIST_EMPTY;
@@ -150,34 +199,29 @@ int PromoteWindow(const StageGeometry& g, Grid* row, int uBl) {
     return eBl;
 }
 
-void MeasureCell(const StageGeometry& g, Grid& cell, const double* measuredDisparity, int uBl, int groundRow,
-                 int ceilingRow) {
+template <typename Pixel, typename Reader>
+void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Reader read, int uBl, int groundRow) {
     if (cell.exist == EXIST_WEAK) {
         cell.exist = EXIST_EMPTY;
         return;
     }
     if (cell.exist != EXIST_OCCUPIED) return;
-    SearchHeightPixel(g, &cell, measuredDisparity, uBl * SHIFT_PITCH, groundRow, ceilingRow);
+    SearchHeight(g, &cell, buffer, read, uBl * SHIFT_PITCH, groundRow);
     if (groundRow == cell.h_pix || cell.h_m < OBJECT_MIN_HEIGHT_M) cell.exist = EXIST_EMPTY;
 }
 
-}  // namespace
-
-// Written as two selections rather than early returns: the grid stage asks once per pixel.
-int TableLevel(double disparity) {
-    const double low = disparity >= 0.0 ? disparity : 0.0;
-    return static_cast<int>(low < LUT_NUM - 1 ? low : LUT_NUM - 1);
-}
+// The uniform steps over either buffer, defined once: the public functions below name the buffer.
 
 // No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
 // left as they are.
-void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
+template <typename Pixel>
+void DropBelowBlind(const StageGeometry& g, const int* blind, int u0, Pixel* buffer) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
     const int width = g.width;
     for (int v = firstDropRow; v < g.height; ++v) {
-        double* row = measuredDisparity + PIXEL(u0, v, width);
+        Pixel* row = buffer + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
-            row[i] = blind[TableLevel(row[i])] < v ? 0.0 : row[i];
+            row[i] = blind[LevelOf(row[i])] < v ? Pixel{0} : row[i];
         }
     }
 }
@@ -187,17 +231,96 @@ void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, doubl
 // blocks below a block are counted on the values the strip had before any blanking, as a scan from
 // the top, which blanks only blocks above the ones it still reads, sees them. The bottom block row
 // is never counted as a farther block.
-void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
+template <typename Pixel, typename Reader>
+void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read) {
     SmallestBlockValues below(FarBlocksNeeded(g));
     const int lastBlock = (g.height / g.blockRows - 1) * g.blockRows;
     for (int v = lastBlock; v >= 0; v -= g.blockRows) {
-        const double d = FindDisparityInBlock(g, u0, v, measuredDisparity);
+        const double d = read(FirstInBlock(g, u0, v, buffer));
         const bool overhead = IsHighBlock(g, v, d, ground) && below.EnoughBelow(d);
         if (v < g.height - g.blockRows) below.Enter(d);
-        if (overhead) BlankBlock(g, u0, v, measuredDisparity);
+        if (overhead) BlankBlock(g, u0, v, buffer);
     }
 }
 
+template <typename Pixel>
+void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const double* threshold,
+              Pixel* stripValues, Grid* newGrid) {
+    const int u0 = uBl * SHIFT_PITCH;
+    StripCounts<Pixel> counts;
+    counts.windowed = stripValues;
+    CountStrip(g, buffer, u0, disparity, threshold, counts);
+    for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
+        ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, threshold);
+    }
+}
+
+template <typename Pixel, typename Reader>
+void Measure(const StageGeometry& g, const Pixel* buffer, Reader read, const int* ground, Grid* newGrid) {
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+        for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
+            MeasureCell(g, newGrid[GRID(uBl, d, g.blocksU)], buffer, read, uBl, ground[d]);
+        }
+    }
+}
+
+// Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
+// through all three while its pixels are at hand; only the promotion works across strips.
+template <typename Pixel, typename Reader>
+void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
+    const StageGeometry& g = run.geometry;
+    InitializeGrid(g, run.newGrid);
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+        DropBelowBlind(g, run.blind, uBl * SHIFT_PITCH, buffer);
+        RemoveOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, buffer, read);
+        Classify(g, buffer, uBl, run.disparity, run.threshold, stripValues, run.newGrid.data());
+    }
+    PromoteWeakRuns(g, run.newGrid.data());
+    Measure(g, buffer, read, run.ground, run.newGrid.data());
+}
+
+}  // namespace
+
+GridCodeTables::GridCodeTables() {
+    const double* value = DisparityCodes().value;
+    double levelDisparity[LUT_NUM];  // the levels' disparities as every frame sets them (ResetFrameTables)
+    for (int d = 0; d < LUT_NUM; ++d) levelDisparity[d] = d;
+    for (int c = 0; c < DISPARITY_CODES; ++c) {
+        const double m = value[c];
+        const int k = static_cast<int>(m);
+        level[c] = static_cast<uint8_t>(TableLevel(m));
+        stripBin[c] = static_cast<uint8_t>(StripBin(m));
+        windowed[c] = InSomeWindow(m);
+        fineLevel[c] = static_cast<uint8_t>(std::max(k - 1, 0));
+        for (int i = 0; i < CODE_FINE_LEVELS; ++i) {
+            const int d = fineLevel[c] + i;
+            const bool held = windowed[c] && d >= FirstFineLevel(k) && d <= LastFineLevel(m, k);
+            fineBin[c][i] = static_cast<int8_t>(held ? FineBin(m, d, levelDisparity) : -1);
+        }
+    }
+}
+
+// Written as two selections rather than early returns: the grid stage asks once per pixel.
+int TableLevel(double disparity) {
+    const double low = disparity >= 0.0 ? disparity : 0.0;
+    return static_cast<int>(low < LUT_NUM - 1 ? low : LUT_NUM - 1);
+}
+
+void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
+    DropBelowBlind(g, blind, u0, measuredDisparity);
+}
+
+void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, DisparityCode* codes) {
+    DropBelowBlind(g, blind, u0, codes);
+}
+
+void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
+    RemoveOverheadBlocks(g, ground, u0, measuredDisparity, ValueReader{});
+}
+
+void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, DisparityCode* codes) {
+    RemoveOverheadBlocks(g, ground, u0, codes, CodeReader{DisparityCodes().value});
+}
 // Field by field: a whole-record assignment compiles to a library call per cell on the ARM target.
 void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
     newGrid.resize(static_cast<size_t>(g.gridCells));
@@ -221,13 +344,12 @@ void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
 
 void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid) {
-    const int u0 = uBl * SHIFT_PITCH;
-    StripCounts counts;
-    counts.windowed = stripValues;
-    CountStrip(g, measuredDisparity, u0, disparity, threshold, counts);
-    for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-        ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, threshold);
-    }
+    Classify(g, measuredDisparity, uBl, disparity, threshold, stripValues, newGrid);
+}
+
+void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
+                   const double* threshold, DisparityCode* stripCodes, Grid* newGrid) {
+    Classify(g, codes, uBl, disparity, threshold, stripCodes, newGrid);
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.
@@ -240,27 +362,20 @@ void PromoteWeakRuns(const StageGeometry& g, Grid* newGrid) {
     }
 }
 
-void MeasureHeights(const StageGeometry& g, const double* measuredDisparity, const int* ground, const int* ceiling,
+void MeasureHeights(const StageGeometry& g, const double* measuredDisparity, const int* ground, const int* /*ceiling*/,
                     Grid* newGrid) {
-    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-        for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
-            MeasureCell(g, newGrid[GRID(uBl, d, g.blocksU)], measuredDisparity, uBl, ground[d], ceiling[d]);
-        }
-    }
+    Measure(g, measuredDisparity, ValueReader{}, ground, newGrid);
 }
 
-// Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
-// through all three while its pixels are at hand; only the promotion works across strips.
+void MeasureHeights(const StageGeometry& g, const DisparityCode* codes, const int* ground, const int* /*ceiling*/,
+                    Grid* newGrid) {
+    Measure(g, codes, CodeReader{DisparityCodes().value}, ground, newGrid);
+}
+
 void OccupancyGrid(RunState& run) {
-    const StageGeometry& g = run.geometry;
-    double* measuredDisparity = run.measuredDisparity.data();
-    InitializeGrid(g, run.newGrid);
-    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-        DropStripBelowBlind(g, run.blind, uBl * SHIFT_PITCH, measuredDisparity);
-        RemoveStripOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, measuredDisparity);
-        ClassifyStrip(g, measuredDisparity, uBl, run.disparity, run.threshold, run.scratch.stripValues.data(),
-                      run.newGrid.data());
+    if (run.disparityValuesGiven) {
+        BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, run.scratch.stripValues.data());
+    } else {
+        BuildGrid(run, run.disparityCodes.data(), CodeReader{DisparityCodes().value}, run.scratch.stripCodes.data());
     }
-    PromoteWeakRuns(g, run.newGrid.data());
-    MeasureHeights(g, measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
 }

@@ -1,13 +1,20 @@
-// Steps of the occupancy grid stage and of the grid's temporal smoothing, in the order the frame runs
-// them. Buffers are the run's: measuredDisparity has geometry.pixels values, a grid
-// geometry.gridCells cells, the tables LUT_NUM entries.
+// Steps of the occupancy grid stage, in the order the frame runs them. Buffers are the run's: the
+// disparities have geometry.pixels entries, a grid geometry.gridCells cells, the tables LUT_NUM
+// entries. Each step that reads the disparities takes either a value source's values
+// (measuredDisparity) or a colour picture's codes (disparityCodes), with the same results.
 #pragma once
 
 #include <vector>
 
 #include "Config.h"
+#include "RoadDisparityMap.h"
+#include "RunState.h"
 #include "StageGeometry.h"
 #include "core.h"
+
+// Removes the road and overhead background from the frame's disparities (run.disparityCodes of a
+// colour picture, run.measuredDisparity of a value source), and classifies the cells of run.newGrid.
+void OccupancyGrid(RunState& run);
 
 // Table entry for a disparity: truncated toward zero and held inside 0 .. LUT_NUM - 1. The colour
 // decode gives at most 100.0, and a value source may give more or fractions above 99: every value
@@ -21,10 +28,12 @@ int TableLevel(double disparity);
 // Drops from the strip of the decoded picture the pixels lower in the picture than the blind row
 // (0.3 m above the road) of their own disparity.
 void DropStripBelowBlind(const StageGeometry& geometry, const int* blind, int u0, double* measuredDisparity);
+void DropStripBelowBlind(const StageGeometry& geometry, const int* blind, int u0, DisparityCode* codes);
 
 // Blanks the blocks of the strip standing more than MYCAR_HIGHT above the road with more than
 // geometry.farBlocks farther blocks below them (far background seen above the obstacles).
 void RemoveStripOverheadBlocks(const StageGeometry& geometry, const int* ground, int u0, double* measuredDisparity);
+void RemoveStripOverheadBlocks(const StageGeometry& geometry, const int* ground, int u0, DisparityCode* codes);
 
 // geometry.gridCells cells, all zero except ref (the cell's own index) and exist = EXIST_OCCUPIED from
 // FIRST_GRID_LEVEL on.
@@ -35,6 +44,8 @@ void InitializeGrid(const StageGeometry& geometry, std::vector<Grid>& newGrid);
 // occupied cells. stripValues holds SHIFT_PITCH x geometry.height values of scratch.
 void ClassifyStrip(const StageGeometry& geometry, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid);
+void ClassifyStrip(const StageGeometry& geometry, const DisparityCode* codes, int uBl, const double* disparity,
+                   const double* threshold, DisparityCode* stripCodes, Grid* newGrid);
 
 // Turns the weak cells lying between two occupied cells of one row, at most XW metres apart, into
 // occupied cells.
@@ -44,6 +55,5 @@ void PromoteWeakRuns(const StageGeometry& geometry, Grid* newGrid);
 // OBJECT_MIN_HEIGHT_M, and clears every remaining weak cell.
 void MeasureHeights(const StageGeometry& geometry, const double* measuredDisparity, const int* ground,
                     const int* ceiling, Grid* newGrid);
-
-// Temporal smoothing of newGrid against the previous frame's grid (unused on the first frame).
-void LinkToPreviousGrid(const StageGeometry& geometry, Grid* newGrid, const Grid* grid, bool firstFrame);
+void MeasureHeights(const StageGeometry& geometry, const DisparityCode* codes, const int* ground, const int* ceiling,
+                    Grid* newGrid);

@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "RoadDisparityMap.h"
+
 #include "ColorMap.h"
-#include "ObjectDetection.h"
-#include "RoadStages.h"
+#include "DisparityCodes.h"
 
 namespace {
 
@@ -18,63 +19,32 @@ constexpr int FOLD_FROM_CLASS = 16;  // from here on a class holds two rounded d
 int FaceLimit(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.faceLimitSingle : g.faceLimitFolded; }
 int PeakMin(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.peakMinSingle : g.peakMinFolded; }
 
-// ColorToValue reads one channel once it knows the segment of the colour (blue and green tell it),
-// so a colour comes down to a compact code, the segment's base plus that channel, and each code to
-// one disparity: a table filled by ColorToValue itself, beside the road class of that disparity.
-// The colours of blue and green 0 have a segment by red of their own (red 0 is black, no
-// disparity), so every segment's code is its base plus a channel. A table over blue and green
-// gives each pair its segment's base and whether red is added, so that a pixel's code costs one
-// look-up whatever segments the picture mixes.
-constexpr int BLUE_FULL = 0;     // blue 255: by green
-constexpr int GREEN_FULL = 256;  // blue 0, green 255: by red
-constexpr int GREEN_RAMP = 512;  // blue 0, green 1 .. 254: by green
-constexpr int BLUE_RAMP = 768;   // blue 1 .. 254: by blue
-constexpr int RED_ONLY = 1024;   // blue 0, green 0: by red
-constexpr int COLOUR_CODES = RED_ONLY + 256;
-constexpr int BLUE_GREEN_PAIRS = 256 * 256;
-constexpr uint32_t RED_ADDED = 0xFFu << 16;  // a segment entry's red mask, above its base
-
-// Filled in place once, by the constructor: the tables are too large to pass by value.
-struct ColourCodes {
-    ColourCodes();
-    double value[COLOUR_CODES];
-    RoadClass roadClass[COLOUR_CODES];
-    uint32_t segment[BLUE_GREEN_PAIRS];  // index blue | green << 8: the base, or'ed with RED_ADDED where red counts
-};
-
-double Decode(int red, int green, int blue) {
-    const ColorSet colorSet{red, green, blue};
-    return ColorToValue(&colorSet, 2);
-}
-
-uint32_t SegmentOf(int blue, int green) {
-    if (blue == 255) return BLUE_FULL + green;
-    if (blue != 0) return BLUE_RAMP + blue;
-    if (green == 255) return GREEN_FULL | RED_ADDED;
-    if (green == 0) return RED_ONLY | RED_ADDED;
-    return GREEN_RAMP + green;
-}
-
-ColourCodes::ColourCodes() {
-    for (int c = 0; c < 256; ++c) {
-        value[BLUE_FULL + c] = Decode(0, c, 255);
-        value[GREEN_FULL + c] = Decode(c, 255, 0);
-        value[GREEN_RAMP + c] = Decode(0, c, 0);
-        value[BLUE_RAMP + c] = Decode(0, 0, c);
-        value[RED_ONLY + c] = Decode(c, 0, 0);
+// Decodes the picture row by row: each pixel's code, written through `Of` (its value or the code
+// itself), and on the even rows its road class. Pixels the picture does not have are no disparity.
+template <typename Out, typename OutOf>
+void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, RoadClass* classes, OutOf Of) {
+    const bool colour = src.top != nullptr && src.bytesPerPixel >= 3;
+    const int rows = colour ? std::min(src.rows, g.height) : 0;
+    const int cols = colour ? std::min(src.cols, g.width) : 0;
+    const int channels = src.bytesPerPixel;
+    const DisparityCodeTables& codes = DisparityCodes();
+    for (int y = 0; y < g.height; ++y) {
+        Out* out = decoded + PIXEL(0, y, g.width);
+        const int width = y < rows ? cols : 0;
+        const uchar* pixel = width > 0 ? src.Row(y) : nullptr;
+        if (y % 2 == 0) {
+            RoadClass* road = classes + RoadRowStart(g.width, y);
+            for (int x = 0; x < width; ++x, pixel += channels) {
+                const int code = ColourCode(pixel, codes.segment);
+                out[x] = Of(code);
+                road[x] = codes.roadClass[code];
+            }
+            std::fill(road + width, road + g.width, NO_ROAD_CLASS);
+        } else {
+            for (int x = 0; x < width; ++x, pixel += channels) out[x] = Of(ColourCode(pixel, codes.segment));
+        }
+        std::fill(out + width, out + g.width, Of(NO_DISPARITY_CODE));
     }
-    for (int code = 0; code < COLOUR_CODES; ++code) roadClass[code] = RoadClassOf(value[code]);
-    for (int pair = 0; pair < BLUE_GREEN_PAIRS; ++pair) segment[pair] = SegmentOf(pair & 0xFF, pair >> 8);
-}
-
-const ColourCodes& Codes() {
-    static const ColourCodes codes;
-    return codes;
-}
-
-int ColourCode(const uchar* pixel, const uint32_t* segment) {
-    const uint32_t s = segment[pixel[0] | pixel[1] << 8];
-    return static_cast<int>((s & 0xFFFFu) + (pixel[2] & (s >> 16)));
 }
 
 // The V-disparity histogram counts each row's entries per class, and an entry of row y is read
@@ -139,28 +109,12 @@ int DisparityClass(double v) {
 }
 
 void DecodePicture(const StageGeometry& g, const PictureView& src, double* decoded, RoadClass* classes) {
-    const bool colour = src.top != nullptr && src.bytesPerPixel >= 3;
-    const int rows = colour ? std::min(src.rows, g.height) : 0;
-    const int cols = colour ? std::min(src.cols, g.width) : 0;
-    const int channels = src.bytesPerPixel;
-    const ColourCodes& codes = Codes();
-    for (int y = 0; y < g.height; ++y) {
-        double* out = decoded + PIXEL(0, y, g.width);
-        const int width = y < rows ? cols : 0;
-        const uchar* pixel = width > 0 ? src.Row(y) : nullptr;
-        if (y % 2 == 0) {
-            RoadClass* road = classes + RoadRowStart(g.width, y);
-            for (int x = 0; x < width; ++x, pixel += channels) {
-                const int code = ColourCode(pixel, codes.segment);
-                out[x] = codes.value[code];
-                road[x] = codes.roadClass[code];
-            }
-            std::fill(road + width, road + g.width, NO_ROAD_CLASS);
-        } else {
-            for (int x = 0; x < width; ++x, pixel += channels) out[x] = codes.value[ColourCode(pixel, codes.segment)];
-        }
-        std::fill(out + width, out + g.width, 0.0);
-    }
+    const double* value = DisparityCodes().value;
+    DecodeRows(g, src, decoded, classes, [value](int code) { return value[code]; });
+}
+
+void DecodePictureCodes(const StageGeometry& g, const PictureView& src, DisparityCode* codes, RoadClass* classes) {
+    DecodeRows(g, src, codes, classes, [](int code) { return static_cast<DisparityCode>(code); });
 }
 
 void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
@@ -215,7 +169,7 @@ void RoadDisparityMap(RunState& run) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
         SelectRoadClasses(g, run.measuredDisparity.data(), classes);
     } else {
-        DecodePicture(g, DisparityPictureOf(run), run.measuredDisparity.data(), classes);
+        DecodePictureCodes(g, DisparityPictureOf(run), run.disparityCodes.data(), classes);
     }
     CountColumnClasses(g, classes, run.scratch.columnCounts.data());
     VDisparityPeaks(g, classes, run.scratch.columnCounts.data(), run.MaxY);

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "Percentile.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 #include "RunState.h"
 
 namespace {

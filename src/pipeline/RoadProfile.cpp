@@ -9,8 +9,8 @@
 
 #include "Kalman.h"
 #include "Percentile.h"
-#include "ObjectDetection.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
+#include "RoadProfile.h"
 
 namespace {
 

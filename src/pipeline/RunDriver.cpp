@@ -1,6 +1,11 @@
 #include "RunDriver.h"
 
-#include "ObjectDetection.h"
+#include "GridSmoothing.h"
+#include "GroupObjects.h"
+#include "OccupancyGrid.h"
+#include "RoadDisparityMap.h"
+#include "RoadProfile.h"
+#include "TrackAssociation.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,17 +2,19 @@
 
 #include <algorithm>
 
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
 
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
-      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
+      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height),
+      stripCodes(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
 
 RunState::RunState(const Camera& cam)
     : geometry(cam),
       camera(geometry.camera),
       grid(static_cast<size_t>(geometry.gridCells), Grid{}),
       measuredDisparity(static_cast<size_t>(geometry.pixels), 0.0),
+      disparityCodes(static_cast<size_t>(geometry.pixels), NO_DISPARITY_CODE),
       roadClasses(static_cast<size_t>(geometry.width) * RoadClassRows(geometry.height), NO_ROAD_CLASS),
       newGrid(static_cast<size_t>(geometry.gridCells), Grid{}),
       scratch(geometry) {

@@ -17,8 +17,9 @@
 // Working buffers of the stages, sized for the camera once per run; each frame overwrites them.
 struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
-    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadStages.h)
+    std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadDisparityMap.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
+    std::vector<uint16_t> stripCodes;    // grid stage: the same as codes, for a colour picture's codes
 };
 
 // Which road profile a frame used: its own, accepted next to the profile in force; the profile in
@@ -51,8 +52,8 @@ struct RunState {
 
     // This frame's input, set by the frame source before the stages run. A colour-coded picture
     // arrives in src_img_colorD (owned by the run) or disparityPicture (pixels the source owns and
-    // keeps until the frame is done; DisparityPictureOf says which); values arrive in
-    // measuredDisparity with disparityValuesGiven set.
+    // keeps until the frame is done; DisparityPictureOf says which), and RoadDisparityMap decodes it
+    // into disparityCodes; values arrive in measuredDisparity with disparityValuesGiven set.
     qim::Image src_img_colorD;          // colour-coded disparity picture (the camera's size)
     PictureView disparityPicture;       // the source's pixels; empty when src_img_colorD holds the picture
     bool disparityValuesGiven = false;  // this frame's measuredDisparity came from the source
@@ -61,10 +62,12 @@ struct RunState {
 
     // This frame's results: rewritten by the stages every frame, valid until the next frame starts.
     // Per-disparity tables are indexed by integer disparity 0..99.
-    std::vector<double> measuredDisparity;  // RoadDisparityMap decodes (or limits the given values), OccupancyGrid
-                                            // removes road and overhead: index PIXEL(u, v, width); 0.0 = none
-    std::vector<uint8_t> roadClasses;       // RoadDisparityMap: the class of every even row's entry (RoadStages.h)
-    int MaxY[LUT_NUM];                      // RoadDisparityMap: V-disparity peak row per class (RoadStages.h)
+    std::vector<double> measuredDisparity;  // a value source's disparities, limited by RoadDisparityMap: index
+                                            // PIXEL(u, v, width); 0.0 = none (a colour picture's: disparityCodes)
+    std::vector<uint16_t> disparityCodes;   // RoadDisparityMap: a colour picture's disparities as codes
+                                            // (DisparityCodes.h gives each code's value), index PIXEL(u, v, width)
+    std::vector<uint8_t> roadClasses;       // RoadDisparityMap: the class of every even row's entry (RoadDisparityMap.h)
+    int MaxY[LUT_NUM];                      // RoadDisparityMap: V-disparity peak row per class (RoadDisparityMap.h)
     int ground[LUT_NUM];                    // RoadProfile: this frame's road row
     int blind[LUT_NUM];                     // RoadProfile: row 0.3 m above the road
     int ceiling[LUT_NUM];                   // RoadProfile: row 2.0 m above the road

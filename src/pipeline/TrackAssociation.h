@@ -8,6 +8,7 @@
 
 #include "Config.h"
 #include "IdManager.h"
+#include "RunState.h"
 #include "StageGeometry.h"
 #include "TrackingObject.h"
 
@@ -21,6 +22,10 @@ struct AssociationRecord {
     // Identifiers of the tracks started in the frame (new and split-off).
     std::vector<int32_t> started;
 };
+
+// Brings run.preObject up to date with run.newObject: update, restart, split, coast, delete,
+// create and merge tracks. When `record` is given it receives what the frame did (for reports).
+void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
 
 // Carries the tracks' predictions along the frame's ego motion `ego` (when known), then updates,
 // restarts, splits, coasts and deletes them against the detections, starts tracks (seen through

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "Imageread.h"
-#include "ObjectDetection.h"
 
 namespace golden {
 namespace {

@@ -8,10 +8,11 @@
 #include "ColorMap.h"
 #include "Geometry.h"
 #include "GridSearch.h"
+#include "GridSmoothing.h"
 #include "GroupObjects.h"
-#include "ObjectDetection.h"
 #include "OccupancyGrid.h"
-#include "RoadStages.h"
+#include "RoadDisparityMap.h"
+#include "RoadProfile.h"
 #include "TrackingObject.h"
 
 namespace reference {

@@ -1,13 +1,20 @@
-// The steps of the road stages on plain tables, so that each can be run on its own: the road
-// disparity buffer and its V-disparity peaks, and the road profile derived from those peaks.
+// The road disparity stage on plain tables, so that each step can be run on its own: the frame's
+// decode, the road classes of its even rows, their column counts and the V-disparity peaks.
 #pragma once
 
 #include <cstdint>
 
 #include "Config.h"
+#include "PictureView.h"
 #include "RunState.h"
 #include "StageGeometry.h"
 #include "core.h"
+
+// Decodes the frame's disparities (run.measuredDisparity), takes the classes of the road disparities
+// of its even rows into run.roadClasses, finds each column's dominant (obstacle) classes and, leaving
+// those out, the V-disparity peak row run.MaxY per disparity class.
+void RoadDisparityMap(RunState& run);
+
 
 bool IsRoadDisparity(double v);
 
@@ -23,6 +30,10 @@ int DisparityClass(double v);
 using RoadClass = uint8_t;
 constexpr RoadClass NO_ROAD_CLASS = ROAD_CLASSES;
 constexpr int ROAD_CLASS_SLOTS = ROAD_CLASSES + 1;
+
+// A colour-coded picture decodes to one 16-bit code per pixel (DisparityCodes.h); code 0 is no disparity.
+using DisparityCode = uint16_t;
+constexpr DisparityCode NO_DISPARITY_CODE = 0;
 
 // The class of an entry: DisparityClass of a road disparity, else NO_ROAD_CLASS.
 RoadClass RoadClassOf(double v);
@@ -40,6 +51,11 @@ constexpr int RoadClassRows(int rows) { return (rows + 1) / 2; }
 // picture does not have (a smaller or not three-channel picture) decode as 0.0, no disparity. The
 // frame decodes its picture once: the road stage and the grid stage both start from this buffer.
 void DecodePicture(const StageGeometry& geometry, const PictureView& src, double* decoded, RoadClass* classes);
+
+// DecodePicture's pass writing each pixel's code instead of its value: codes has geometry.pixels
+// entries, index PIXEL(u, v, width); the stages take the values from DisparityCodes().value.
+void DecodePictureCodes(const StageGeometry& geometry, const PictureView& src, DisparityCode* codes,
+                        RoadClass* classes);
 
 // Disparity values from a value source as the stages take them: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that
@@ -64,49 +80,3 @@ bool IsObstacleFace(const StageGeometry& geometry, const uint16_t* columnCounts,
 // zero for none) are not counted.
 void VDisparityPeaks(const StageGeometry& geometry, const RoadClass* classes, const uint16_t* columnCounts,
                      int MaxY[LUT_NUM]);
-
-// Smooths the peak rows along the disparity axis, near to far.
-void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);
-
-// Walks the smoothed rows from near to far into a road row per disparity that never descends and
-// rises by a bounded step; fills ground[1..99].
-void WalkRoadProfile(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
-
-// Whether every row of ground[1..98] lies low enough in the picture to be a road.
-bool RoadProfilePlausible(const StageGeometry& geometry, const int ground[LUT_NUM]);
-
-// Whether ground lies within the band around the profile in force at every level from
-// geometry.firstBandLevel to 98: the wide band of the first profile until one was accepted
-// (bGndFixFlg), then geometry.bandFixed.
-bool RoadProfileInBand(const StageGeometry& geometry, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
-                       bool bGndFixFlg);
-
-// Whether ground[1..98] is a plausible road next to the profile in force (both of the above).
-bool RoadProfileAcceptable(const StageGeometry& geometry, const int ground[LUT_NUM], const int pre_ground[LUT_NUM],
-                           bool bGndFixFlg);
-
-// Whether a frame's own profile is well supported by its peaks: over the levels from
-// geometry.firstBandLevel on that the histogram measures and where the profile lies in the picture,
-// the peak lies within geometry.supportRows of the profile at half of them, and at four at least.
-bool RoadProfileWellSupported(const StageGeometry& geometry, const int MaxY[LUT_NUM], const int ground[LUT_NUM]);
-
-// Which profile a frame uses: its own where it is plausible and in the band (Own); where it is
-// plausible, out of the band, well supported, and the profile in force has been kept for
-// geometry.reseedFrames frames in a row (`refusedFrames`), its own as well (Reseeded); else the
-// profile in force (Kept).
-RoadProfileKind ChooseRoadProfile(const StageGeometry& geometry, const int MaxY[LUT_NUM], const int ground[LUT_NUM],
-                                  const int pre_ground[LUT_NUM], bool bGndFixFlg, int refusedFrames);
-
-// Rows 0.3 m (blind) and 2.0 m (ceiling) above the road, entries 0..99, never negative.
-void RowsAboveRoad(const Camera& camera, const int ground[LUT_NUM], int blind[LUT_NUM], int ceiling[LUT_NUM]);
-
-// Raises the cell thresholds at disparities where the road row jumps.
-void RaiseStepThresholds(const StageGeometry& geometry, const int ground[LUT_NUM], double threshold[LUT_NUM]);
-
-// The whole road profile of one frame from its peak rows: fills ground, blind and ceiling (entries
-// 0..99; entry 0 repeats entry 1) from the profile ChooseRoadProfile picks and raises threshold.
-// A profile of the frame's own becomes the profile in force (pre_ground), sets bGndFixFlg and
-// clears refusedFrames; a kept one counts in refusedFrames. Returns the kind of profile used.
-RoadProfileKind RoadProfileFromPeaks(const StageGeometry& geometry, const int MaxY[LUT_NUM], int pre_ground[LUT_NUM],
-                                     bool& bGndFixFlg, int& refusedFrames, int ground[LUT_NUM], int blind[LUT_NUM],
-                                     int ceiling[LUT_NUM], double threshold[LUT_NUM]);
