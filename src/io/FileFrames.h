@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "PictureReader.h"
+#include "PictureFiles.h"
 #include "RunDriver.h"
 
 // The grey picture a camera's frames come with, and where the disparity picture lies in it.
