@@ -12,7 +12,7 @@
 #include <string>
 
 #include "FileFrames.h"
-#include "PictureReader.h"
+#include "PictureFiles.h"
 #include "ScratchFile.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CommandLine.h"
@@ -89,15 +90,16 @@ TEST(InputFiles, OnlyRegularFilesAreOpenedOrReplaced) {
     std::ifstream in;
     EXPECT_TRUE(OpenInputFile(file, in, error));
     // Opening a FIFO without a writer would block: the test would hang rather than fail.
-    for (const std::string& special : {fifo, std::string("/dev/zero"), dir}) {
+    const std::pair<std::string, std::string> specials[] = {{fifo, "a FIFO"}, {"/dev/zero", "a device"}, {dir, "a folder"}};
+    for (const auto& [special, kind] : specials) {
         std::ifstream refused;
         EXPECT_FALSE(OpenInputFile(special, refused, error));
-        EXPECT_EQ(error, special + ": not a regular file");
+        EXPECT_EQ(error, special + ": is not a regular file (" + kind + ")");
         EXPECT_FALSE(ReplaceableOutput(special, error));
         EXPECT_EQ(error, special + ": exists and is not a regular file");
     }
     EXPECT_FALSE(OpenInputFile(dir + "cli_absent.txt", in, error));
-    EXPECT_EQ(error, dir + "cli_absent.txt: cannot open");
+    EXPECT_EQ(error, dir + "cli_absent.txt: cannot be opened (missing or unreadable)");
     EXPECT_TRUE(ReplaceableOutput(file, error));
     EXPECT_TRUE(ReplaceableOutput(dir + "cli_absent.txt", error));
     std::remove(fifo.c_str());

@@ -228,7 +228,7 @@ TEST(EvalProgram, ScoresFilesAndFailsWithStatusTwo) {
 
     const ProgramResult missing = RunProgram(OBSTACLE_EVAL_EXE, "--truth " + dir + "absent.csv --results " + results + " 2>&1");
     EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.output.find("absent.csv: cannot open"), std::string::npos);
+    EXPECT_NE(missing.output.find("absent.csv: cannot be opened (missing or unreadable)"), std::string::npos);
     EXPECT_EQ(RunProgram(OBSTACLE_EVAL_EXE, "--truth " + truth + " 2>/dev/null").status, 2);
     EXPECT_EQ(RunProgram(OBSTACLE_EVAL_EXE, "--bogus 2>/dev/null").status, 2);
     // The truth beside the default zone counts for a run whose camera's zone reaches it.
@@ -377,11 +377,11 @@ TEST(EvalProgram, RefusesSpecialFilesAndReportsOutputThatCannotBeWritten) {
     // A device that never ends, a FIFO no one writes, a folder: refused at once (the time limit
     // turns a hang into a failure).
     const std::vector<Case> cases = {
-        {"--truth " + truth + " --results /dev/zero", "obstacle-eval: /dev/zero: not a regular file\n"},
-        {"--truth " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": not a regular file\n"},
-        {"--truth " + dir + " --results " + results, "obstacle-eval: " + dir + ": not a regular file\n"},
-        {"--labels /dev/zero --results " + results, "obstacle-eval: /dev/zero: not a regular file\n"},
-        {"--labels " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": not a regular file\n"},
+        {"--truth " + truth + " --results /dev/zero", "obstacle-eval: /dev/zero: is not a regular file (a device)\n"},
+        {"--truth " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": is not a regular file (a FIFO)\n"},
+        {"--truth " + dir + " --results " + results, "obstacle-eval: " + dir + ": is not a regular file (a folder)\n"},
+        {"--labels /dev/zero --results " + results, "obstacle-eval: /dev/zero: is not a regular file (a device)\n"},
+        {"--labels " + fifo + " --results " + results, "obstacle-eval: " + fifo + ": is not a regular file (a FIFO)\n"},
         {both + " > /dev/full", "obstacle-eval: standard output cannot be written\n"},
         {both + " --json > /dev/full", "obstacle-eval: standard output cannot be written\n"},
         {"--help > /dev/full", "obstacle-eval: standard output cannot be written\n"},

@@ -141,7 +141,7 @@ TEST(SceneFile, ErrorsNameTheLine) {
     scene::Scene s;
     std::string error;
     EXPECT_FALSE(scene::LoadScene("/nonexistent/scene.txt", s, error));
-    EXPECT_EQ(error, "/nonexistent/scene.txt: cannot open");
+    EXPECT_EQ(error, "/nonexistent/scene.txt: cannot be opened (missing or unreadable)");
 }
 
 TEST(SceneFile, ProjectSceneHoldsTheRequiredObstacles) {

@@ -6,12 +6,34 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <istream>
+#include <memory>
 #include <string>
 
-// Opens `path` into `in` when it names a regular file (a symbolic link is followed); otherwise
-// returns false with "PATH: MESSAGE" in `error`.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+struct RegularFile {
+    FileHandle file;      // open for reading at its start; null when refused
+    uint64_t length = 0;  // bytes in the file
+};
+
+// Opens `path` for reading, the one check of every input file of the programs: a FIFO without a
+// writer, a device such as /dev/zero or a folder is refused at once instead of blocking the run or
+// feeding it without end, and the file's length is known (and bounded) before anything is read.
+// Returns a null handle with the problem in `problem` (without the file name) when the file cannot
+// be opened, is not a regular file ("is not a regular file (a FIFO)"), or holds more than maxBytes.
+RegularFile OpenRegularFile(const std::string& path, uint64_t maxBytes, std::string& problem);
+
+// The problem of a file that cannot be opened at all.
+constexpr const char* CANNOT_BE_OPENED = "cannot be opened (missing or unreadable)";
+
+// Opens `path` into `in` when OpenRegularFile takes it (a symbolic link is followed); otherwise
+// returns false with "PATH: PROBLEM" in `error`.
 bool OpenInputFile(const std::string& path, std::ifstream& in, std::string& error);
 
 // True when `path` does not exist yet or names a regular file (a symbolic link is followed);

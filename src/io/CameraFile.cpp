@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "NumberParsing.h"
-#include "RegularFile.h"
+#include "Files.h"
 #include "StageGeometry.h"
 
 namespace {

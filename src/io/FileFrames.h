@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "EmbeddedRun.h"
-#include "PictureReader.h"
+#include "PictureFiles.h"
 #include "RunDriver.h"
 
 // The grey picture a camera's frames come with, and where the disparity picture lies in it.

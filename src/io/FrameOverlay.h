@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "PictureFile.h"
+#include "PictureFiles.h"
 #include "RunState.h"
 #include "TrackAssociation.h"
 #include "format10bmpdata.h"

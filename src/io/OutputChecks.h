@@ -1,7 +1,9 @@
 // Checks made before a run opens anything for writing, so that no output destroys an input or
 // another output. Files are compared by what they are, not by how they are spelled: two names
-// are the same file when they reach one device and inode (hard links, symbolic links, "./a" and
-// "a" alike), or, for an output that does not exist yet, the same folder and name.
+// are the same file when std::filesystem::equivalent finds them so (hard links, symbolic links,
+// "./a" and "a" alike), or, for an output that does not exist yet, when they name the same
+// folder and name. A device, a pipe or a terminal, which writing does not destroy, is never the
+// same file as another.
 #pragma once
 
 #include <functional>
@@ -15,12 +17,6 @@ struct NamedFile {
     std::string path;
     int stream = -1;
 };
-
-// What a file is for the comparison: "f DEV INO" for an existing regular file (links followed),
-// "n DEV INO NAME" for a name not existing yet in an existing folder, "p PATH" (absolute,
-// normalised) in a folder that does not exist yet, and "" for anything else (a device, a pipe
-// or a terminal, which writing does not destroy).
-std::string FileIdentity(const NamedFile& file);
 
 // The files of a run, by the options that name them. `frameFiles` forms the files of one frame
 // (the pictures it reads, and those it writes, which lie in `overlayDir`) when asked, so that a

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "Config.h"
-#include "PictureFile.h"
+#include "PictureFiles.h"
 
 struct TrackOptions {
     std::string disparityPattern;  // --disparity: disparity pictures (BMP, PNG, PFM); empty = embedded

@@ -1,8 +1,17 @@
-// Picture files of a recording, told apart by their first bytes (never by their names): BMP
-// ("BM"), PNG (its 8-byte signature, read through libspng) and PFM ("Pf" grey or "PF" colour
-// floats, Middlebury's format, either byte order). Opening a file reads its header alone, so that
-// a caller checks the declared size and depth against what it needs before anything is allocated;
-// the pixels are read only on request.
+// Picture files of a recording and of obstacle-track's overlays, in one place.
+//
+// Reading: files told apart by their first bytes (never by their names): BMP ("BM"), PNG (its
+// 8-byte signature, read through libspng) and PFM ("Pf" grey or "PF" colour floats, Middlebury's
+// format, either byte order). Opening a file reads its header alone, so that a caller checks the
+// declared size and depth against what it needs before anything is allocated; the pixels are read
+// only on request.
+//
+// Writing: the overlays as BMP (the default, through the stage library's writer) or PNG (through
+// libspng), which viewers, browsers and reports take; each file replaces its name only once it is
+// complete (WriteFileReplacing).
+//
+// The BMP reading and writing themselves, and the replacement of a file, are the stage library's
+// (Imageread.h, BmpWriter.h): the default program and the scene renderer need them without libspng.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +21,8 @@
 #include <vector>
 
 #include "Imageread.h"
-#include "RegularFile.h"
+#include "Files.h"
+#include "core.h"
 
 enum class PictureCoding { BMP, PNG, PFM };
 
@@ -35,6 +45,7 @@ constexpr int PICTURE_MAX_SIDE = BMP_MAX_SIDE;
 // Largest PFM header (signature, size and scale lines).
 constexpr int PFM_MAX_HEADER_BYTES = 128;
 
+// Releases a libspng context, of a reader or of a writer.
 struct SpngContextFree {
     void operator()(struct spng_ctx* ctx) const;
 };
@@ -83,3 +94,14 @@ private:
 
 // A description of the picture for messages: "24-bit BMP", "16-bit grey PNG", "grey PFM", ...
 std::string PictureKind(const PictureHeader& header);
+
+// The formats of the overlay pictures.
+enum class PictureFormat { BMP, PNG };
+
+// The file name ending of a format: ".bmp" or ".png".
+const char* PictureExtension(PictureFormat format);
+
+// Writes a three-channel picture (row 0 at the top, bytes blue, green, red) to `path` through
+// WriteFileReplacing: 24-bit BMP or 8-bit RGB PNG. False on any failure, which leaves no file
+// under `path`, with what is wrong in `problem`.
+bool WritePicture(const std::string& path, const qim::Image& picture, PictureFormat format, std::string& problem);

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "CommandLine.h"
 #include "FileFrames.h"
 #include "ProcessSetup.h"
 #include "RunDriver.h"
@@ -14,12 +15,11 @@
 
 namespace {
 
-constexpr int BAD_INPUT = 2;
 const char* const STANDARD_OUTPUT_FAILURE = "standard output: cannot be written (closed or full)";
 
 int Fail(const std::string& message) {
     std::cerr << "obstacle-track: " << message << '\n';
-    return BAD_INPUT;
+    return FAILURE_STATUS;
 }
 
 // --help and --version: the text on standard output, which must take it.
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseTrackOptions(argc, argv, options, error)) {
         std::cerr << error << " (see obstacle-track --help)\n";
-        return BAD_INPUT;
+        return FAILURE_STATUS;
     }
     if (options.help) return Print(TRACK_USAGE, outputOpen);
     if (options.version) return Print(std::string("obstacle-track ") + PROJECT_VERSION + "\n", outputOpen);
