@@ -1,17 +1,15 @@
 # What `cmake --install` puts under its prefix:
 #   bin/                                    the programs that were built
-#   include/                                the public headers (include/ of the sources)
-#   include/obstacle/stages/                the stage library's headers, which include one another
-#                                           by their bare names
-#   lib/libobstacle.a, lib/libembedded_data.a
+#   include/obstacle/Detector.h             the public interface (include/ of the sources)
+#   lib/libobstacle.a                       the detector; it needs the C++ standard library only
 #   lib/cmake/ObstacleDetection/            find_package(ObstacleDetection): ObstacleDetection::obstacle
-#                                           and ObstacleDetection::embedded_data
 #   lib/pkgconfig/obstacle-detection.pc     pkg-config obstacle-detection
-# The stage library refers to the embedded pictures, so both libraries are linked.
+# The stage headers stay inside: Detector.h is the whole interface. The demonstration pictures are
+# not installed; obstacle-detection holds them.
 include(CMakePackageConfigHelpers)
 
 set(PACKAGE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ObstacleDetection)
-set(PACKAGE_LIBRARIES obstacle embedded_data)
+set(PACKAGE_LIBRARIES obstacle)
 
 install(TARGETS ${PACKAGE_LIBRARIES} EXPORT ObstacleDetectionTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
@@ -21,22 +19,7 @@ foreach(program obstacle-detection obstacle-track obstacle-eval scene-render)
   endif()
 endforeach()
 
-# The stage headers, taken together in one folder: installed, and linked to in the build tree, so
-# that a project using the installed package and one building this as a subdirectory both write
-# #include <obstacle/stages/NAME.h>.
-set(STAGE_HEADERS_LINKED ${PROJECT_BINARY_DIR}/include/obstacle/stages)
-file(MAKE_DIRECTORY ${STAGE_HEADERS_LINKED})
-foreach(folder ${OBSTACLE_FOLDERS})
-  file(GLOB folder_headers CONFIGURE_DEPENDS ${folder}/*.h)
-  install(FILES ${folder_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/obstacle/stages)
-  foreach(header ${folder_headers})
-    get_filename_component(header_name ${header} NAME)
-    file(CREATE_LINK ${header} ${STAGE_HEADERS_LINKED}/${header_name} SYMBOLIC)
-  endforeach()
-endforeach()
-target_include_directories(obstacle PUBLIC $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
-                           $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} OPTIONAL)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT ObstacleDetectionTargets NAMESPACE ObstacleDetection:: DESTINATION ${PACKAGE_CMAKE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/ObstacleDetectionConfig.cmake.in
