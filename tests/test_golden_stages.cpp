@@ -8,19 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "Builders.h"
+#include "ColorMap.h"
 #include "Geometry.h"
 #include "GoldenRun.h"
 #include "GroupObjects.h"
 #include "Histogram.h"
+#include "Imageread.h"
 #include "ObjectDetection.h"
 #include "OccupancyGrid.h"
 #include "Random.h"
 #include "ReferenceStages.h"
 #include "RoadStages.h"
-#include "StageCompare.h"
 #include "RunDriver.h"
-#include "ColorMap.h"
-#include "Imageread.h"
+#include "StageCompare.h"
 
 namespace {
 
@@ -42,8 +43,7 @@ uint64_t DetectionsDigest(const std::vector<DetectedObject>& detections) {
 // blocks over a few levels: cells measured or held with count 0, weak cells, spread heights and
 // disparities, now and then in rows 0 and 1 or at the grid's edges, where no cell may take part.
 std::vector<Grid> RandomGrid(scene::Random& random) {
-    std::vector<Grid> grid(gridNum, Grid{});
-    for (int i = 0; i < gridNum; ++i) grid[i].ref = i;
+    std::vector<Grid> grid = UnlabelledGrid();
     const int obstacles = 1 + random.Below(14);
     for (int o = 0; o < obstacles; ++o) {
         const int d0 = random.Below(LUT_NUM);
@@ -111,12 +111,6 @@ uint64_t BufferDigest(const std::vector<double>& buffer) {
     for (double v : buffer) digest.Add(v);
     return digest.Value();
 }
-
-// A picture owned by a test, released at the end.
-struct Picture {
-    qim::Image image;
-    ~Picture() { image.release(); }
-};
 
 // Obstacles of random size, distance and speed on a road of random width, with random noise,
 // holes and speckles, over a few frames.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Builders.h"
 #include "ColorMap.h"
 #include "Imageread.h"
 #include "ObjectDetection.h"
@@ -38,19 +39,6 @@ struct Random {
     }
     int Below(int n) { return static_cast<int>(Next() % static_cast<uint32_t>(n)); }
 };
-
-ColorSet Encoded(double d) {
-    ColorSet c{0, 0, 0};
-    SetColorMap(&c, d);
-    return c;
-}
-
-void SetPixel(qim::Image& picture, int u, int v, const ColorSet& c) {
-    uchar* pixel = picture.ptr(v) + u * 3;
-    pixel[0] = static_cast<uchar>(c.blue);
-    pixel[1] = static_cast<uchar>(c.green);
-    pixel[2] = static_cast<uchar>(c.red);
-}
 
 void Paint(qim::Image& picture, const Painter& disparityAt) {
     picture.create(TOTAL_V, TOTAL_U, SGBM_8UC3);

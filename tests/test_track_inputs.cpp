@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "Builders.h"
 #include "FileFrames.h"
-#include "PictureBytes.h"
 #include "ProgramRunner.h"
 #include "Sanitizers.h"
 #include "TrackSetup.h"

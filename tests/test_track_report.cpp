@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Builders.h"
 #include "FileFrames.h"
 #include "FrameReport.h"
 #include "Imageread.h"
@@ -18,7 +19,6 @@
 #include "RunDriver.h"
 #include "TrackAssociation.h"
 #include "TrackOptions.h"
-#include "test_tracking_support.h"
 
 namespace {
 
