@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,27 @@ std::string DifferingLines(const std::vector<std::string>& recorded, const std::
     return text;
 }
 
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+// The first frame whose stage digests differ, and its first stage that moved ("frame k, stage S"),
+// found in the stage lines ("frame k stages S1 digest1 S2 digest2 ..."); empty when none differ.
+std::string FirstMovedStage(const std::vector<std::string>& recorded, const std::vector<std::string>& now) {
+    for (size_t n = 0; n < recorded.size() && n < now.size(); ++n) {
+        const std::vector<std::string> was = Words(recorded[n]);
+        const std::vector<std::string> is = Words(now[n]);
+        if (was.size() < 3 || was[2] != "stages" || was == is) continue;
+        for (size_t w = 3; w + 1 < was.size() && w + 1 < is.size(); w += 2) {
+            if (was[w + 1] != is[w + 1]) return "frame " + was[1] + ", stage " + was[w] + " moved first";
+        }
+    }
+    return "";
+}
+
 struct RecordedRun {
     const char* name;  // the record is tests/golden/<name>.txt
     void (*make)(GoldenSource& source);
@@ -273,7 +295,9 @@ TEST_P(GoldenRecord, EveryFrameMatchesTheTextRecord) {
     const std::vector<std::string> recorded = ReadLines(path);
     ASSERT_FALSE(recorded.empty()) << "no record at " << path;
     const std::string differences = DifferingLines(recorded, now);
-    EXPECT_TRUE(differences.empty()) << path << " differs from this run" << differences;
+    const std::string moved = FirstMovedStage(recorded, now);
+    EXPECT_TRUE(differences.empty()) << path << " differs from this run" << (moved.empty() ? "" : ": " + moved)
+                                     << differences;
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, GoldenRecord,
