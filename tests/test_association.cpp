@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "Builders.h"
 #include "Config.h"
 #include "IdManager.h"
 #include "TrackAssociation.h"
 #include "TrackingObject.h"
-#include "test_tracking_support.h"
 
 namespace {
 

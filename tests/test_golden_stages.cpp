@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "Builders.h"
 #include "ColorMap.h"
 #include "DisparityCodes.h"
 #include "Geometry.h"
@@ -19,6 +21,7 @@
 #include "ReferenceStages.h"
 #include "RoadDisparityMap.h"
 #include "RunDriver.h"
+#include "StageCompare.h"
 
 namespace {
 
@@ -40,8 +43,7 @@ uint64_t DetectionsDigest(const std::vector<DetectedObject>& detections) {
 // blocks over a few levels: cells measured or held with count 0, weak cells, spread heights and
 // disparities, now and then in rows 0 and 1 or at the grid's edges, where no cell may take part.
 std::vector<Grid> RandomGrid(scene::Random& random) {
-    std::vector<Grid> grid(gridNum, Grid{});
-    for (int i = 0; i < gridNum; ++i) grid[i].ref = i;
+    std::vector<Grid> grid = UnlabelledGrid();
     const int obstacles = 1 + random.Below(14);
     for (int o = 0; o < obstacles; ++o) {
         const int d0 = random.Below(LUT_NUM);
@@ -116,12 +118,6 @@ uint64_t BufferDigest(const std::vector<double>& buffer) {
     for (double v : buffer) digest.Add(v);
     return digest.Value();
 }
-
-// A picture owned by a test, released at the end.
-struct Picture {
-    qim::Image image;
-    ~Picture() { image.release(); }
-};
 
 // Obstacles of random size, distance and speed on a road of random width, with random noise,
 // holes and speckles, over a few frames.
@@ -359,4 +355,78 @@ TEST(GoldenStages, OverheadBlocksMatchTheStraightforwardFormOnRandomStrips) {
     // The cases reach both outcomes of the test, many times.
     EXPECT_GT(blanked, 10000);
     EXPECT_GT(kept, 10000);
+}
+
+namespace {
+
+// One value of a frame's stage output changed in the detector's run, and the name the stage-by-
+// stage comparison must give it.
+struct Perturbation {
+    const char* stage;
+    int frame;
+    const char* place;
+    // Changes the value in the run; returns the comparison's text of it: "<changed> != <as it was>".
+    std::string (*change)(RunState& run);
+};
+
+std::string Exact(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::string AddTo(double& value, double by) {
+    const double was = value;
+    value += by;
+    return Exact(value) + " != " + Exact(was);
+}
+
+std::string AddTo(int& value, int by) {
+    const int was = value;
+    value += by;
+    return std::to_string(value) + " != " + std::to_string(was);
+}
+
+const Perturbation PERTURBATIONS[] = {
+    {"RoadDisparityMap", 1, "MaxY[20]", [](RunState& run) { return AddTo(run.MaxY[20], 1); }},
+    {"RoadProfile", 2, "threshold[30]", [](RunState& run) { return AddTo(run.threshold[30], 0.5); }},
+    {"OccupancyGrid", 2, "measuredDisparity pixel (u 300, v 200)",
+     [](RunState& run) { return AddTo(run.measuredDisparity[PIXEL(300, 200)], 0.5); }},
+    {"OccupancyGrid", 3, "newGrid cell (uBl 41, d 17) field aveD",
+     [](RunState& run) { return AddTo(run.newGrid[GRID(41, 17)].aveD, 0.25); }},
+    {"GridSmoothing", 3, "grid cell (uBl 70, d 40) field count", [](RunState& run) { return AddTo(run.grid[GRID(70, 40)].count, 2); }},
+    {"GroupObjects", 2, "detection 0 field h_m", [](RunState& run) { return AddTo(run.newObject.at(0).h_m, 0.125); }},
+    {"TrackAssociation", 4, "track 0 field m_objZ.x[1]",
+     [](RunState& run) { return AddTo(run.preObject.at(0).m_objZ.x[1], 0.5); }},
+};
+
+}  // namespace
+
+// The moving scene of the golden record, with one value of one stage's output changed in one frame
+// of the detector's run: the comparison names that frame, stage, place and both values; unchanged,
+// the first five frames agree.
+TEST(GoldenStages, StageByStageComparisonNamesTheFrameStageAndFieldThatMoved) {
+    constexpr int FRAMES = 5;
+    const scene::Scene moving = golden::MovingScene();
+    std::vector<std::vector<unsigned char>> pictures;
+    for (int k = 0; k < FRAMES; ++k) pictures.push_back(golden::ScenePicture(moving, k));
+    const golden::LoadBoth load = [&pictures](int k, RunState& fast, RunState& straight) {
+        golden::LoadPicture(fast, pictures[k].data());
+        golden::LoadPicture(straight, pictures[k].data());
+    };
+    EXPECT_EQ(golden::FirstDifference(DEFAULT_CAMERA, FRAMES, load, golden::FrameStages()), "");
+    for (const Perturbation& p : PERTURBATIONS) {
+        std::vector<golden::FrameStage> stages = golden::FrameStages();
+        const auto stage = std::find_if(stages.begin(), stages.end(),
+                                        [&p](const golden::FrameStage& s) { return std::string(s.name) == p.stage; });
+        ASSERT_NE(stage, stages.end()) << p.stage;
+        int frame = 0;
+        std::string values;
+        stage->fast = [&, fast = stage->fast](RunState& run, AssociationRecord* record) {
+            fast(run, record);
+            if (frame++ == p.frame) values = p.change(run);
+        };
+        const std::string found = golden::FirstDifference(DEFAULT_CAMERA, p.frame + 1, load, stages);
+        EXPECT_EQ(found, "frame " + std::to_string(p.frame) + ", stage " + p.stage + ", " + p.place + ": " + values);
+    }
 }

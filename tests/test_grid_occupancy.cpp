@@ -3,31 +3,10 @@
 #include <cmath>
 #include <vector>
 
+#include "Builders.h"
 #include "OccupancyGrid.h"
 
 namespace {
-
-struct DisparityBuffer {
-    std::vector<double> values = std::vector<double>(TOTAL_PIXELS, 0.0);
-    double& at(int u, int v) { return values[PIXEL(u, v)]; }
-    void FillBlock(int u, int v, double d) {
-        for (int j = 0; j < SHIFT_PITCH; ++j) {
-            for (int i = 0; i < SHIFT_PITCH; ++i) at(u + i, v + j) = d;
-        }
-    }
-    // n pixels of disparity d in the left column of strip uBl, from row `from` down.
-    void FillStrip(int uBl, int n, double d, int from = 0) {
-        for (int v = from; v < from + n; ++v) at(uBl * SHIFT_PITCH, v) = d;
-    }
-    bool BlockIsEmpty(int u, int v) {
-        for (int j = 0; j < SHIFT_PITCH; ++j) {
-            for (int i = 0; i < SHIFT_PITCH; ++i) {
-                if (at(u + i, v + j) != 0.0) return false;
-            }
-        }
-        return true;
-    }
-};
 
 void RemoveOverheadBlocksEverywhere(const int* ground, DisparityBuffer& buf) {
     for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) RemoveStripOverheadBlocks(DefaultGeometry(), ground, u0, buf.values.data());
@@ -52,8 +31,6 @@ struct Tables {
     }
 };
 
-Grid& Cell(std::vector<Grid>& grid, int uBl, int d) { return grid[GRID(uBl, d)]; }
-
 std::vector<Grid> ClassifiedGrid(const DisparityBuffer& buf, const Tables& tables) {
     std::vector<Grid> grid;
     InitializeGrid(DefaultGeometry(), grid);
@@ -71,11 +48,6 @@ void SetOccupied(std::vector<Grid>& grid, int uBl, int d, double aveD) {
     Cell(grid, uBl, d).aveD = aveD;
 }
 void SetWeak(std::vector<Grid>& grid, int uBl, int d) { Cell(grid, uBl, d).exist = 1; }
-
-std::vector<Grid> EmptyGrid(int cells = gridNum) {
-    std::vector<Grid> grid(cells, Grid{});
-    return grid;
-}
 
 }  // namespace
 
@@ -242,7 +214,7 @@ TEST(GridOccupancy, FineDisparityIsTheUpperEdgeOfTheFullestTenthBin) {
 }
 
 TEST(GridOccupancy, PromotionWindowEndsAtItsLastOccupiedCell) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = BlankGrid();
     const int d = 10;
     // Windows of 3 blocks from block 0 (1.4 x 1.5 / 0.6 = 3.5) and 4 blocks from block 2 (4.5).
     SetOccupied(grid, 0, d, 1.4);
@@ -272,7 +244,7 @@ TEST(GridOccupancy, PromotionWindowEndsAtItsLastOccupiedCell) {
 TEST(GridOccupancy, PromotionWindowStopsAtTheLastBlock) {
     // One row more than the grid, so that a window running past block 139 of the last level
     // would find cells to promote.
-    std::vector<Grid> grid = EmptyGrid(gridNum + totalBlkNumU);
+    std::vector<Grid> grid = BlankGrid(gridNum + totalBlkNumU);
     SetOccupied(grid, 137, 50, 10.0);  // 25 blocks
     SetWeak(grid, 138, 50);
     SetOccupied(grid, 139, 50, 0.3);
@@ -287,7 +259,7 @@ TEST(GridOccupancy, PromotionWindowStopsAtTheLastBlock) {
     EXPECT_EQ(Cell(grid, 0, 51).exist, 1);
     EXPECT_EQ(Cell(grid, 0, LUT_NUM).exist, 1);
     // Rows 0 and 1 are never promoted.
-    std::vector<Grid> low = EmptyGrid();
+    std::vector<Grid> low = BlankGrid();
     SetOccupied(low, 0, 1, 10.0);
     SetWeak(low, 1, 1);
     SetOccupied(low, 2, 1, 10.0);
@@ -299,7 +271,7 @@ TEST(GridOccupancy, LowCellsAndCellsWithoutAMatchingRowAreDropped) {
     Tables tables(300, 300);
     tables.ground[30] = 250;
     DisparityBuffer buf;
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = BlankGrid();
     const int d = 20;
     auto occupied = [&](int uBl, int from, int to) {
         SetOccupied(grid, uBl, d, 20.0);

@@ -2,24 +2,10 @@
 
 #include <vector>
 
+#include "Builders.h"
 #include "GridSearch.h"
 
 namespace {
-
-struct DisparityBuffer {
-    std::vector<double> values = std::vector<double>(TOTAL_PIXELS, 0.0);
-    double& at(int u, int v) { return values[PIXEL(u, v)]; }
-    // Every pixel of the 4 x 4 block whose top-left pixel is (u, v).
-    void FillBlock(int u, int v, double d) {
-        for (int j = 0; j < SHIFT_PITCH; ++j) {
-            for (int i = 0; i < SHIFT_PITCH; ++i) at(u + i, v + j) = d;
-        }
-    }
-    void FillColumn(int u, int fromV, int toV, double d) {
-        for (int v = fromV; v <= toV; ++v) at(u, v) = d;
-    }
-    const double* data() const { return values.data(); }
-};
 
 Grid CellAt(double aveD) {
     Grid cell{};

@@ -3,19 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "Builders.h"
 #include "GridSmoothing.h"
 #include "OccupancyGrid.h"
 
 namespace {
-
-// A frame's grid as the occupancy stage leaves it: exist 0 or 10, ref = own index, no persistence.
-std::vector<Grid> MeasuredGrid() {
-    std::vector<Grid> grid(gridNum, Grid{});
-    for (int i = 0; i < gridNum; ++i) grid[i].ref = i;
-    return grid;
-}
-
-Grid& Cell(std::vector<Grid>& grid, int uBl, int d) { return grid[GRID(uBl, d)]; }
 
 void Measure(std::vector<Grid>& grid, int uBl, int d, double aveD) {
     Grid& cell = Cell(grid, uBl, d);
@@ -46,7 +38,7 @@ void NextFrame(std::vector<Grid> measured, std::vector<Grid>& grid, bool& firstF
 }  // namespace
 
 TEST(GridSmoothing, FirstFrameStartsEveryOccupiedCell) {
-    std::vector<Grid> grid = MeasuredGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Measure(grid, 0, 2, 2.3);
     Measure(grid, 139, 99, 99.3);
     Measure(grid, 70, 50, 50.4);
@@ -62,8 +54,8 @@ TEST(GridSmoothing, FirstFrameStartsEveryOccupiedCell) {
 }
 
 TEST(GridSmoothing, PredecessorIsTheLargestCountPreferringTheSameLevel) {
-    std::vector<Grid> previous = MeasuredGrid();
-    std::vector<Grid> now = MeasuredGrid();
+    std::vector<Grid> previous = UnlabelledGrid();
+    std::vector<Grid> now = UnlabelledGrid();
     const int d = 30;
     // Block 0: equal counts at d - 1, d, d + 1: the same level wins.
     Previous(previous, 0, d - 1, 2, 29.0, 29.0);
@@ -96,8 +88,8 @@ TEST(GridSmoothing, PredecessorIsTheLargestCountPreferringTheSameLevel) {
 }
 
 TEST(GridSmoothing, DisparityIsAveragedOverUpToThreeFrames) {
-    std::vector<Grid> previous = MeasuredGrid();
-    std::vector<Grid> now = MeasuredGrid();
+    std::vector<Grid> previous = UnlabelledGrid();
+    std::vector<Grid> now = UnlabelledGrid();
     const int d = 20;
     Previous(previous, 5, d, 1, 20.2, 0.0);   // second frame: mean of two
     Previous(previous, 6, d, 2, 20.2, 19.9);  // third frame: mean of three
@@ -128,7 +120,7 @@ TEST(GridSmoothing, SixConsecutiveFramesKeepCountFiveAndTheLatestThreeMeasuremen
     bool firstFrame = true;
     const double measurements[6] = {10.0, 10.3, 10.6, 10.9, 11.2, 11.5};
     for (int frame = 0; frame < 6; ++frame) {
-        std::vector<Grid> measured = MeasuredGrid();
+        std::vector<Grid> measured = UnlabelledGrid();
         // The obstacle moves one level nearer in the fourth frame: still the same cell's history.
         Measure(measured, 40, frame < 3 ? 10 : 11, measurements[frame]);
         NextFrame(measured, grid, firstFrame);
@@ -144,7 +136,7 @@ TEST(GridSmoothing, LostCellsAreHeldForTheirCountThenCleared) {
     std::vector<Grid> grid(gridNum, Grid{});
     bool firstFrame = true;
     for (int frame = 0; frame < 3; ++frame) {
-        std::vector<Grid> measured = MeasuredGrid();
+        std::vector<Grid> measured = UnlabelledGrid();
         Measure(measured, 12, 25, 25.2);
         NextFrame(measured, grid, firstFrame);
     }
@@ -154,7 +146,7 @@ TEST(GridSmoothing, LostCellsAreHeldForTheirCountThenCleared) {
 
     // Held for three frames with counts 2, 1, 0, unchanged otherwise; cleared in the fourth.
     for (int expected : {2, 1, 0}) {
-        NextFrame(MeasuredGrid(), grid, firstFrame);
+        NextFrame(UnlabelledGrid(), grid, firstFrame);
         const Grid& held = Cell(grid, 12, 25);
         EXPECT_EQ(held.exist, 10);
         EXPECT_EQ(held.count, expected);
@@ -168,20 +160,20 @@ TEST(GridSmoothing, LostCellsAreHeldForTheirCountThenCleared) {
         EXPECT_EQ(held.h_pix, last.h_pix);
         EXPECT_EQ(held.hl_pix, last.hl_pix);
     }
-    NextFrame(MeasuredGrid(), grid, firstFrame);
+    NextFrame(UnlabelledGrid(), grid, firstFrame);
     EXPECT_EQ(Cell(grid, 12, 25).exist, 0);
     EXPECT_EQ(Cell(grid, 12, 25).count, 0);
 }
 
 TEST(GridSmoothing, HoldsYieldToOccupiedNeighbourLevels) {
-    std::vector<Grid> previous = MeasuredGrid();
+    std::vector<Grid> previous = UnlabelledGrid();
     Previous(previous, 3, 40, 2, 40.1, 40.0);  // next to a measured cell one level nearer
     Previous(previous, 4, 40, 2, 40.1, 40.0);  // next to a measured cell one level farther
     Previous(previous, 5, 40, 2, 40.1, 40.0);  // two lost levels: the lower one's hold blocks the upper
     Previous(previous, 5, 41, 2, 41.1, 41.0);
     Previous(previous, 6, 40, 2, 40.1, 40.0);  // two levels apart: both held
     Previous(previous, 6, 42, 2, 42.1, 42.0);
-    std::vector<Grid> now = MeasuredGrid();
+    std::vector<Grid> now = UnlabelledGrid();
     Measure(now, 3, 41, 40.6);
     Measure(now, 4, 39, 39.6);
     LinkToPreviousGrid(DefaultGeometry(), now.data(), previous.data(), false);
@@ -196,12 +188,12 @@ TEST(GridSmoothing, HoldsYieldToOccupiedNeighbourLevels) {
 }
 
 TEST(GridSmoothing, LevelsZeroOneAndNinetyNineAreLeftAsMeasuredAfterTheFirstFrame) {
-    std::vector<Grid> previous = MeasuredGrid();
+    std::vector<Grid> previous = UnlabelledGrid();
     Previous(previous, 9, 99, 3, 99.1, 99.0);
     Previous(previous, 10, 99, 3, 99.1, 99.0);
     Previous(previous, 9, 98, 2, 98.1, 98.0);
     Previous(previous, 11, 2, 3, 2.1, 2.0);
-    std::vector<Grid> now = MeasuredGrid();
+    std::vector<Grid> now = UnlabelledGrid();
     Measure(now, 9, 99, 99.3);
     Cell(now, 0, 1).exist = 10;  // levels 0 and 1 are never occupied; they are not looked at either
     Cell(now, 0, 0).exist = 10;
@@ -240,8 +232,8 @@ TEST(GridSmoothing, PersistenceAndAveragingSpanTheDefaultCamerasTimeAtOtherFrame
         EXPECT_EQ(g.maxPersistence, c.maxPersistence);
         EXPECT_EQ(g.averagedMeasurements, c.averaged);
 
-        std::vector<Grid> previous = MeasuredGrid();
-        std::vector<Grid> now = MeasuredGrid();
+        std::vector<Grid> previous = UnlabelledGrid();
+        std::vector<Grid> now = UnlabelledGrid();
         Previous(previous, 7, 20, 3, 20.2, 19.9);  // three frames measured so far
         Measure(now, 7, 20, 20.6);
         LinkToPreviousGrid(g, now.data(), previous.data(), false);
@@ -253,7 +245,7 @@ TEST(GridSmoothing, PersistenceAndAveragingSpanTheDefaultCamerasTimeAtOtherFrame
         bool firstFrame = false;
         int heldFrames = 0;
         for (int frame = 0; frame < 12 && Cell(grid, 7, 20).exist == 10; ++frame) {
-            std::vector<Grid> measured = MeasuredGrid();
+            std::vector<Grid> measured = UnlabelledGrid();
             LinkToPreviousGrid(g, measured.data(), grid.data(), firstFrame);
             grid = measured;
             heldFrames += Cell(grid, 7, 20).exist == 10 ? 1 : 0;

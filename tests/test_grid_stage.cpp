@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "Builders.h"
 #include "ColorMap.h"
 #include "DisparityCodes.h"
 #include "GridSmoothing.h"
@@ -18,36 +19,6 @@ void DecodeObstacleDisparity(const qim::Image& picture, const int* blind, double
     for (int u0 = 0; u0 < TOTAL_U; u0 += SHIFT_PITCH) DropStripBelowBlind(DefaultGeometry(), blind, u0, decoded);
 }
 
-// A black disparity picture of the given size.
-void CreateBlack(qim::Image& image, int rows = TOTAL_V, int cols = TOTAL_U) {
-    image.create(rows, cols, SGBM_8UC3);
-    for (int v = 0; v < rows; ++v) {
-        for (int u = 0; u < cols * 3; ++u) image.ptr(v)[u] = 0;
-    }
-}
-
-void Paint(qim::Image& image, int u, int v, ColorSet color) {
-    uchar* pixel = image.ptr(v) + 3 * u;
-    pixel[0] = static_cast<uchar>(color.blue);
-    pixel[1] = static_cast<uchar>(color.green);
-    pixel[2] = static_cast<uchar>(color.red);
-}
-
-void PaintDisparity(qim::Image& image, int u0, int u1, int v0, int v1, double disparity) {
-    ColorSet color{0, 0, 0};
-    SetColorMap(&color, disparity);
-    for (int v = v0; v <= v1; ++v) {
-        for (int u = u0; u <= u1; ++u) Paint(image, u, v, color);
-    }
-}
-
-// A picture owned by a test.
-struct Picture {
-    qim::Image image;
-    explicit Picture(int rows = TOTAL_V, int cols = TOTAL_U) { CreateBlack(image, rows, cols); }
-    ~Picture() { image.release(); }
-};
-
 void FlatRoad(RunState& run, int groundRow, int blindRow) {
     for (int d = 0; d < LUT_NUM; ++d) {
         run.ground[d] = groundRow;
@@ -62,11 +33,11 @@ TEST(GridStage, DecodingDropsPixelsBelowTheBlindRowOfTheirDisparity) {
     Picture picture;
     const ColorSet red{255, 0, 0};     // decodes as 100.0, the largest disparity
     const ColorSet green{0, 255, 0};   // 15.0
-    Paint(picture.image, 10, 50, green);
-    Paint(picture.image, 10, 51, green);
-    Paint(picture.image, 11, 200, red);
-    Paint(picture.image, 12, 100, red);
-    Paint(picture.image, 13, 101, red);
+    SetPixel(picture.image, 10, 50, green);
+    SetPixel(picture.image, 10, 51, green);
+    SetPixel(picture.image, 11, 200, red);
+    SetPixel(picture.image, 12, 100, red);
+    SetPixel(picture.image, 13, 101, red);
     // The blind rows with one entry past the table, which a disparity of 100 must not use.
     int blind[LUT_NUM + 1];
     for (int d = 0; d < LUT_NUM; ++d) blind[d] = 300;

@@ -3,18 +3,12 @@
 #include <cmath>
 #include <vector>
 
+#include "Builders.h"
 #include "Config.h"
 #include "GridSearch.h"
 #include "GroupObjects.h"
 
 namespace {
-
-// A grid as grouping receives it: nothing labelled, every label entry pointing at itself.
-std::vector<Grid> EmptyGrid() {
-    std::vector<Grid> grid(gridNum, Grid{});
-    for (int i = 0; i < gridNum; ++i) grid[i].ref = i;
-    return grid;
-}
 
 Grid& Occupy(std::vector<Grid>& grid, int uBl, int d, double aveD, double x, double h = 1.0, int h_pix = 100) {
     Grid& c = grid[GRID(uBl, d)];
@@ -36,7 +30,7 @@ int GroupOfCell(const std::vector<Grid>& grid, int uBl, int d) { return grid[GRI
 TEST(ReferGroup, ClosenessTestsAtTheirLimits) {
     // Non-adjacent blocks: only the lateral distance can join them.
     auto joined = [](double xr, double zr, int h_pixR, double hR) {
-        std::vector<Grid> grid = EmptyGrid();
+        std::vector<Grid> grid = UnlabelledGrid();
         Occupy(grid, 10, 20, 7.1183, 0.0, 0.8, 100).id = 1;
         Grid& r = Occupy(grid, 20, 21, BF_PIX / zr, xr, hR, h_pixR);
         r.z_m = zr;
@@ -51,7 +45,7 @@ TEST(ReferGroup, ClosenessTestsAtTheirLimits) {
     EXPECT_TRUE(joined(0.4, 21.0, 130, 1.59));
 
     // Adjacent blocks join whatever the lateral distance; disparities 0.3 apart join at any distance.
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 10, 5, 5.0, 0.0).id = 3;
     Occupy(grid, 11, 5, 5.3, 9.0);
     ReferGroup(DefaultGeometry(), grid.data(), 10, 5, 11, 5);
@@ -90,7 +84,7 @@ TEST(ReferGroup, DepthRangesRuleOutOnlyRowsWhereNoCellCanBeClose) {
 }
 
 TEST(ReferGroup, MeetingLabelsJoinTheirWholeClasses) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     for (int label = 1; label <= 5; ++label) Occupy(grid, 10 * label, 50, 20.0, 0.0).id = label;
     Occupy(grid, 60, 50, 20.0, 0.0).id = 5;
 
@@ -110,7 +104,7 @@ TEST(ReferGroup, MeetingLabelsJoinTheirWholeClasses) {
 }
 
 TEST(ReferGroup, ChainsResolveToTheSmallestLabel) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 10, 40, 20.0, 0.0).id = 1;
     Occupy(grid, 11, 40, 20.0, 0.0).id = 3;
     Occupy(grid, 30, 40, 20.0, 0.0).id = 2;
@@ -128,7 +122,7 @@ TEST(ReferGroup, ChainsResolveToTheSmallestLabel) {
     EXPECT_EQ(GroupOfCell(grid, 70, 40), 3);
 
     // Two steps deep: 7 -> 5 -> 3, then a cell of 7 meets a cell of 1.
-    std::vector<Grid> deep = EmptyGrid();
+    std::vector<Grid> deep = UnlabelledGrid();
     for (int label = 1; label <= 7; ++label) Occupy(deep, 10 * label, 40, 20.0, 0.0).id = label;
     deep[5].ref = 3;
     deep[7].ref = 5;
@@ -142,7 +136,7 @@ TEST(ReferGroup, ChainsResolveToTheSmallestLabel) {
 }
 
 TEST(Grouping, EmptyGridGivesNothing) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     EXPECT_EQ(LabelCells(DefaultGeometry(), grid.data()), 1);
     EXPECT_EQ(RenumberGroups(DefaultGeometry(), grid.data(), 1), 1);
 
@@ -154,7 +148,7 @@ TEST(Grouping, EmptyGridGivesNothing) {
 }
 
 TEST(Grouping, ObjectFieldsComeFromTheGroupsCells) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 30, 20, 20.0, -0.2, 1.0);
     Occupy(grid, 31, 20, 20.2, 0.1, 1.5);
     Occupy(grid, 90, 10, 10.0, 2.0, 1.0);
@@ -186,7 +180,7 @@ TEST(Grouping, ObjectFieldsComeFromTheGroupsCells) {
 // Labels in column order: A (block 0) 1, B (block 10) 2, C (block 20) 3. C lies within 0.4 m of
 // both A and B, which are 0.7 m apart; only C, the last labelled, sees both.
 TEST(Grouping, CellFoundCloseToTwoGroupsJoinsThemAll) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 0, 62, 62.0, 0.0);
     Occupy(grid, 10, 61, 61.0, 0.7);
     Occupy(grid, 20, 60, 60.0, 0.35);
@@ -194,7 +188,7 @@ TEST(Grouping, CellFoundCloseToTwoGroupsJoinsThemAll) {
     EXPECT_EQ(LabelCells(DefaultGeometry(), grid.data()), 4);
     EXPECT_EQ(RenumberGroups(DefaultGeometry(), grid.data(), 4), 2);
 
-    std::vector<Grid> again = EmptyGrid();
+    std::vector<Grid> again = UnlabelledGrid();
     Occupy(again, 0, 62, 62.0, 0.0);
     Occupy(again, 10, 61, 61.0, 0.7);
     Occupy(again, 20, 60, 60.0, 0.35);
@@ -206,7 +200,7 @@ TEST(Grouping, CellFoundCloseToTwoGroupsJoinsThemAll) {
 }
 
 TEST(Grouping, NarrowGroupsAreRejected) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 10, 30, 30.0, -2.0);  // a single cell: width 0
     Occupy(grid, 40, 25, 25.0, 0.0);
     Occupy(grid, 41, 25, 25.0, 0.29);  // 0.29 m
@@ -218,7 +212,7 @@ TEST(Grouping, NarrowGroupsAreRejected) {
 }
 
 TEST(Grouping, SingleColumnGroupGetsAFlatLine) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 50, 40, 40.0, 1.0);
     Occupy(grid, 50, 41, 40.2, 1.3);
     const std::vector<DetectedObject> objects = ExtractObjects(DefaultGeometry(), grid.data());
@@ -231,7 +225,7 @@ TEST(Grouping, SingleColumnGroupGetsAFlatLine) {
 }
 
 TEST(Grouping, GroupsFartherThanTheLimitAreNotReported) {
-    std::vector<Grid> grid = EmptyGrid();
+    std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 10, 2, MIN_D, 0.0);
     Occupy(grid, 11, 2, MIN_D, 1.0);
     Occupy(grid, 60, 2, 2.36, 5.0);

@@ -14,11 +14,11 @@
 #include <spng.h>
 
 #include "BmpWriter.h"
+#include "Builders.h"
 #include "CameraFile.h"
 #include "ColorMap.h"
 #include "FrameOverlay.h"
 #include "Imageread.h"
-#include "PictureBytes.h"
 #include "ProgramRunner.h"
 #include "Scene.h"
 

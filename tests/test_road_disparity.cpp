@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "Builders.h"
 #include "ColorMap.h"
 #include "Config.h"
 #include "RoadDisparityMap.h"
@@ -71,18 +72,6 @@ Classes ClassesOfValues(const std::vector<double>& values) {
     Classes classes;
     for (double v : values) classes.push_back(RoadClassOf(v));
     return classes;
-}
-
-void SetPixel(qim::Image& img, int x, int y, int blue, int green, int red) {
-    uchar* pixel = img.ptr(y) + x * img.channels();
-    pixel[0] = static_cast<uchar>(blue);
-    pixel[1] = static_cast<uchar>(green);
-    pixel[2] = static_cast<uchar>(red);
-}
-
-void FillPicture(qim::Image& img, int firstRow, int lastRow, int blue, int green, int red) {
-    for (int y = firstRow; y <= lastRow; ++y)
-        for (int x = 0; x < img.cols; ++x) SetPixel(img, x, y, blue, green, red);
 }
 
 }  // namespace
@@ -264,16 +253,16 @@ TEST(RoadPicture, DecodesEveryColourAsTheColourMapDoes) {
 TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {
     qim::Image picture;
     picture.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
-    FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);
-    SetPixel(picture, 5, 10, 255, 86, 0);   // 0.0235 * 86 = 2.021
-    SetPixel(picture, 6, 10, 255, 85, 0);   // 1.9975: too far
-    SetPixel(picture, 7, 10, 0, 219, 255);  // 100 - 0.2745 * 219 = 39.8845
-    SetPixel(picture, 8, 10, 0, 218, 255);  // 40.159: too near
-    SetPixel(picture, 9, 10, 0, 0, 255);    // 100: too near
-    SetPixel(picture, 11, 10, 128, 0, 0);   // 15 - 0.0353 * 128 = 10.4816
-    SetPixel(picture, 12, 10, 0, 86, 255);  // blue and red swapped: 76.39, too near
-    SetPixel(picture, 10, 11, 0, 255, 0);   // odd row: not decoded
-    SetPixel(picture, TOTAL_U - 1, TOTAL_V - 2, 0, 255, 0);  // 15.0
+    FillRows(picture, 0, TOTAL_V - 1, {0, 0, 0});
+    SetPixel(picture, 5, 10, {0, 86, 255});   // 0.0235 * 86 = 2.021
+    SetPixel(picture, 6, 10, {0, 85, 255});   // 1.9975: too far
+    SetPixel(picture, 7, 10, {255, 219, 0});  // 100 - 0.2745 * 219 = 39.8845
+    SetPixel(picture, 8, 10, {255, 218, 0});  // 40.159: too near
+    SetPixel(picture, 9, 10, {255, 0, 0});    // 100: too near
+    SetPixel(picture, 11, 10, {0, 0, 128});   // 15 - 0.0353 * 128 = 10.4816
+    SetPixel(picture, 12, 10, {255, 86, 0});  // blue and red swapped: 76.39, too near
+    SetPixel(picture, 10, 11, {0, 255, 0});   // odd row: not decoded
+    SetPixel(picture, TOTAL_U - 1, TOTAL_V - 2, {0, 255, 0});  // 15.0
 
     Classes road = DecodeRoadClasses(picture);
     EXPECT_EQ(ClassAt(road, 5, 10), 2);    // 2.021
@@ -293,7 +282,7 @@ TEST(RoadPicture, DecodesEvenRowsWithinTheRoadRangeOnly) {
     // A picture smaller than the frame fills what it covers; the rest has no disparity.
     qim::Image small;
     small.create(100, 50, SGBM_8UC3);
-    FillPicture(small, 0, 99, 0, 255, 0);
+    FillRows(small, 0, 99, {0, 255, 0});
     road = DecodeRoadClasses(small);
     EXPECT_EQ(ClassAt(road, 49, 98), 15);
     EXPECT_EQ(ClassAt(road, 50, 98), NO_ROAD_CLASS);
@@ -314,12 +303,12 @@ TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreFaces) {
     RunState run;
     run.src_img_colorD.create(TOTAL_V, TOTAL_U, SGBM_8UC3);
     qim::Image& picture = run.src_img_colorD;
-    FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);
+    FillRows(picture, 0, TOTAL_V - 1, {0, 0, 0});
     // Rows 200..209 at 10.4816 (class 10): five even rows per column, kept; every row scan
     // counts 100 per side, and the topmost of the equal rows is the peak.
-    FillPicture(picture, 200, 209, 128, 0, 0);
+    FillRows(picture, 200, 209, {0, 0, 128});
     // Rows 300..311 at 15 - 0.0353 * 100 = 11.47 (class 11): six even rows per column, a face.
-    FillPicture(picture, 300, 311, 100, 0, 0);
+    FillRows(picture, 300, 311, {0, 0, 100});
     RoadDisparityMap(run);
     EXPECT_EQ(run.MaxY[10], 200);
     EXPECT_EQ(run.MaxY[11], NONE);
@@ -329,7 +318,7 @@ TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreFaces) {
     EXPECT_FALSE(IsObstacleFace(run.geometry, run.scratch.columnCounts.data(), 300, 10));
 
     // The next frame starts from a clean buffer and clean peaks.
-    FillPicture(picture, 0, TOTAL_V - 1, 0, 0, 0);
+    FillRows(picture, 0, TOTAL_V - 1, {0, 0, 0});
     RoadDisparityMap(run);
     for (RoadClass c : run.roadClasses) ASSERT_EQ(c, NO_ROAD_CLASS);
     for (int d = 0; d < LUT_NUM; ++d) EXPECT_EQ(run.MaxY[d], NONE) << d;

@@ -9,13 +9,13 @@
 #include <sstream>
 #include <string>
 
+#include "Builders.h"
 #include "CameraFile.h"
 #include "EgoMotion.h"
 #include "GoldenRun.h"
 #include "PoseFile.h"
 #include "RunDriver.h"
 #include "Scene.h"
-#include "test_tracking_support.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Builders.h"
 #include "EmbeddedRun.h"
 #include "FileFrames.h"
 #include "FrameReport.h"
@@ -19,7 +20,6 @@
 #include "RunDriver.h"
 #include "TrackAssociation.h"
 #include "TrackOptions.h"
-#include "test_tracking_support.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "Builders.h"
 #include "Config.h"
 #include "TrackingObject.h"
-#include "test_tracking_support.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <vector>
 
+#include "Builders.h"
 #include "Config.h"
 #include "TrackingObject.h"
-#include "test_tracking_support.h"
 
 namespace {
 

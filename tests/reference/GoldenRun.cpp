@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Imageread.h"
+#include "RunFields.h"
 
 namespace golden {
 namespace {
@@ -14,68 +15,11 @@ template <size_t N> void AddInts(Digest& digest, const int (&values)[N]) {
     for (int v : values) digest.Add(static_cast<int32_t>(v));
 }
 
-void AddCell(Digest& digest, const Grid& c) {
-    digest.Add(c.exist);
-    digest.Add(c.h_pix);
-    digest.Add(c.hl_pix);
-    digest.Add(c.aveD);
-    digest.Add(c.id);
-    digest.Add(c.ref);
-    digest.Add(c.x_m);
-    digest.Add(c.z_m);
-    digest.Add(c.h_m);
-    digest.Add(c.count);
-    digest.Add(c.nowAveD);
-    digest.Add(c.preAveD);
-}
-
-void AddObject(Digest& digest, const DetectedObject& o) {
-    digest.Add(o.lX_m);
-    digest.Add(o.rX_m);
-    digest.Add(o.d_pix);
-    digest.Add(o.h_m);
-    digest.Add(o.S_u);
-    digest.Add(o.E_u);
-    digest.Add(o.sigmaUD);
-    digest.Add(o.sigmaU);
-    digest.Add(o.sigmaD);
-    digest.Add(o.sigmaUU);
-    digest.Add(o.iN);
-    digest.Add(o.a);
-    digest.Add(o.b);
-    digest.Add(o.inRange);
-    digest.Add(o.bUsed);
-}
-
-void AddFilter(Digest& digest, const KfConst& system, const KfData& obj) {
-    digest.Add(system.a);
-    digest.Add(system.b);
-    digest.Add(system.aT);
-    digest.Add(system.bT);
-    digest.Add(obj.p);
-    digest.Add(obj.pp);
-    digest.Add(obj.kGain);
-    digest.Add(obj.px);
-    digest.Add(obj.x);
-}
-
-void AddTrack(Digest& digest, const TrackingObject& t) {
-    AddFilter(digest, t.m_systemZ, t.m_objZ);
-    AddFilter(digest, t.m_systemX, t.m_objX);
-    digest.Add(t.m_buf_w);
-    digest.Add(t.m_buf_h);
-    for (int32_t v : {t.m_buf_count, t.m_id, t.m_count, t.m_loss_co}) digest.Add(v);
-    for (double v : {t.m_w_m, t.m_h_m, t.m_actX_m, t.m_X_m, t.m_pX_m, t.m_actZ_m, t.m_Z_m, t.m_pZ_m, t.m_actD_pix,
-                     t.m_D_pix, t.m_pD_pix}) {
-        digest.Add(v);
-    }
-    digest.Add(t.m_S_u);
-    digest.Add(t.m_E_u);
-    digest.Add(t.m_a);
-    digest.Add(t.m_b);
-    digest.Add(t.m_OneSideCnt);
-    digest.Add(t.m_bIniBufKalmFlg);
-}
+// Feeds each field's value to the digest, in its own type.
+struct AddField {
+    Digest& digest;
+    template <typename T> void operator()(const char*, int, T value) const { digest.Add(value); }
+};
 
 }  // namespace
 
@@ -112,17 +56,17 @@ void AddDetection(Digest& digest, const RunState& run) {
 }
 
 void AddGrid(Digest& digest, const std::vector<Grid>& grid) {
-    for (const Grid& c : grid) AddCell(digest, c);
+    for (const Grid& c : grid) CellFields(c, AddField{digest});
 }
 
 void AddDetections(Digest& digest, const std::vector<DetectedObject>& detections) {
     digest.Add(static_cast<int32_t>(detections.size()));
-    for (const DetectedObject& o : detections) AddObject(digest, o);
+    for (const DetectedObject& o : detections) DetectionFields(o, AddField{digest});
 }
 
 void AddTracks(Digest& digest, const std::vector<TrackingObject>& tracks) {
     digest.Add(static_cast<int32_t>(tracks.size()));
-    for (const TrackingObject& t : tracks) AddTrack(digest, t);
+    for (const TrackingObject& t : tracks) TrackFields(t, AddField{digest});
 }
 
 void LoadPicture(RunState& run, const unsigned char* picture) {
