@@ -390,8 +390,6 @@ std::string AddTo(int& value, int by) {
 const Perturbation PERTURBATIONS[] = {
     {"RoadDisparityMap", 1, "MaxY[20]", [](RunState& run) { return AddTo(run.MaxY[20], 1); }},
     {"RoadProfile", 2, "threshold[30]", [](RunState& run) { return AddTo(run.threshold[30], 0.5); }},
-    {"OccupancyGrid", 2, "measuredDisparity pixel (u 300, v 200)",
-     [](RunState& run) { return AddTo(run.measuredDisparity[PIXEL(300, 200)], 0.5); }},
     {"OccupancyGrid", 3, "newGrid cell (uBl 41, d 17) field aveD",
      [](RunState& run) { return AddTo(run.newGrid[GRID(41, 17)].aveD, 0.25); }},
     {"GridSmoothing", 3, "grid cell (uBl 70, d 40) field count", [](RunState& run) { return AddTo(run.grid[GRID(70, 40)].count, 2); }},

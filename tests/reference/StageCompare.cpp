@@ -50,14 +50,10 @@ void RoadProfileOutputs(const RunState& run, const OutputVisitor& visit) {
     VisitValue("refusedFrames", run.refusedFrames, visit);
 }
 
+// The stage's result is its grid: which pixels it kept lives in buffers the fast stage does not
+// share with the straightforward one (a colour picture's codes there, its values here).
 void OccupancyGridOutputs(const RunState& run, const OutputVisitor& visit) {
-    const StageGeometry& g = run.geometry;
-    for (int v = 0; v < g.height; ++v) {
-        for (int u = 0; u < g.width; ++u) {
-            visit({Place::Kind::Pixel, "measuredDisparity", u, v}, run.measuredDisparity[PIXEL(u, v, g.width)], false);
-        }
-    }
-    VisitGrid("newGrid", g, run.newGrid, visit);
+    VisitGrid("newGrid", run.geometry, run.newGrid, visit);
 }
 
 void GridSmoothingOutputs(const RunState& run, const OutputVisitor& visit) {
@@ -116,7 +112,6 @@ std::string Describe(const Place& p) {
         case Place::Kind::Value: break;
         case Place::Kind::Table: text += "[" + std::to_string(p.i) + "]"; break;
         case Place::Kind::Cell: text += " cell (uBl " + std::to_string(p.i) + ", d " + std::to_string(p.j) + ")"; break;
-        case Place::Kind::Pixel: text += " pixel (u " + std::to_string(p.i) + ", v " + std::to_string(p.j) + ")"; break;
         case Place::Kind::Detection:
         case Place::Kind::Track: text += " " + std::to_string(p.i); break;
     }

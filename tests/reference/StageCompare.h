@@ -1,5 +1,5 @@
 // A frame run stage by stage, so that a golden run that moved can say where: each stage's outputs
-// (the tables, cells, pixels, detections and tracks it writes) are digested one stage at a time,
+// (the tables, cells, detections and tracks it writes) are digested one stage at a time,
 // and two runs going side by side, the detector's stages beside their straightforward forms, are
 // compared after every stage down to the first field that differs.
 #pragma once
@@ -15,10 +15,10 @@
 namespace golden {
 
 // Where a stage leaves a value: a flag or count (name), an entry of a per-disparity table
-// (name[i]), a grid cell (uBl i, d j), a pixel (u i, v j), or a detection or track (number i);
+// (name[i]), a grid cell (uBl i, d j), or a detection or track (number i);
 // records name their field, and a field's array slot when it has one.
 struct Place {
-    enum class Kind { Value, Table, Cell, Pixel, Detection, Track };
+    enum class Kind { Value, Table, Cell, Detection, Track };
     Kind kind;
     const char* name;
     int i = -1;
