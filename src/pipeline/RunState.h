@@ -50,6 +50,7 @@ struct RunState {
     std::vector<DetectedObject> newObject;      // this frame's detections, nearest first
     EgoMotion egoMotion;                        // this frame's input: the car's motion since the last
                                                 // frame, not known unless the frame source sets it
+    std::vector<TrackingObject> candidates;     // new tracks not numbered yet (NumberedCount), not reported
 
     // Per-disparity tables (index = integer disparity 0..99); rows count from the picture's top.
     int pre_ground[LUT_NUM];   // road rows in force: the geometric road at first, then the last accepted profile
