@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "Builders.h"
@@ -186,4 +188,71 @@ TEST(TrackAssociation, DuplicateDetectionsEndAsOneTrack) {
     ASSERT_EQ(run.preObject.size(), 1u);
     EXPECT_EQ(run.preObject[0].m_id, 1);
     EXPECT_EQ(run.idNum.Apply(), 2);
+}
+
+namespace {
+
+// The default camera with another frame interval.
+Camera AtInterval(double interval_s) {
+    Camera camera = DEFAULT_CAMERA;
+    camera.frameInterval_s = interval_s;
+    return camera;
+}
+
+}  // namespace
+
+// The grid averages the measurements of three frames of 0.03333 s, as frames of the interval,
+// rounded, at most three: 6.0 frames at 60 per second, 3.0 at 30, 2.5 (just under: 2.49975) at 25, 2.0 at
+// 20, 1.5 (just under: 1.49985) at 15, 1.0 at 10, 0.5 at 5 (at least one). A new track is numbered
+// once its updates make up the other measurements of the three.
+TEST(TrackAssociation, UpdatesBeforeATrackIsNumberedFollowTheFrameInterval) {
+    const struct {
+        double interval_s;
+        int updates;
+    } table[] = {{1.0 / 60.0, 1}, {1.0 / 30.0, 1}, {0.04, 2}, {0.05, 2}, {1.0 / 15.0, 3}, {0.1, 3}, {0.2, 3}};
+    for (const auto& row : table) {
+        const StageGeometry geometry(AtInterval(row.interval_s));
+        EXPECT_EQ(NumberedCount(geometry), row.updates) << "interval " << row.interval_s << " s";
+    }
+}
+
+// At 10 frames per second an obstacle is a candidate for its first two frames: nothing is numbered
+// or reported, and a candidate seen once and never again leaves no identifier behind. In its third
+// frame it is numbered 1 and starts its trajectory with three updates; the noise of a single frame
+// never does.
+TEST(TrackAssociation, AtTenFramesPerSecondATrackIsNumberedInItsThirdFrame) {
+    const StageGeometry geometry(AtInterval(0.1));
+    Tracks preObject;
+    Tracks candidates;
+    IdManager idNum;
+    AssociationRecord record;
+    const DetectedObject noise = MakeDetection(1.0, 1.5, 8.0, 1.0, 90, 95);
+    const struct {
+        List detections;
+        size_t tracks;
+        size_t candidates;
+        std::vector<int32_t> started;
+    } frames[] = {
+        {{Obstacle(), noise}, 0, 2, {}},
+        {{Obstacle()}, 0, 1, {}},
+        {{Obstacle()}, 1, 0, {1}},
+        {{Obstacle()}, 1, 0, {}},
+    };
+    for (size_t k = 0; k < std::size(frames); ++k) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        List detections = frames[k].detections;
+        AssociateTracks(geometry, preObject, idNum, detections, &record, EgoMotion{}, &candidates);
+        ASSERT_EQ(preObject.size(), frames[k].tracks);
+        EXPECT_EQ(candidates.size(), frames[k].candidates);
+        EXPECT_EQ(record.started, frames[k].started);
+        for (const TrackingObject& c : candidates) EXPECT_EQ(c.m_id, UNNUMBERED);
+        if (!preObject.empty()) {
+            EXPECT_EQ(preObject[0].m_id, 1);
+            EXPECT_EQ(preObject[0].m_count, static_cast<int>(k) + 1);
+            EXPECT_EQ(record.taken.size(), 1u);
+        } else {
+            EXPECT_TRUE(record.taken.empty());
+        }
+    }
+    EXPECT_EQ(idNum.Size(), 2);  // 0 reserved and 1: no other identifier was ever handed out
 }

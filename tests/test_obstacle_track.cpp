@@ -2,6 +2,7 @@
 // scene whose obstacles are known, with the JSON Lines, MOT and overlay outputs read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "Builders.h"
 #include "CameraFile.h"
 #include "ColorMap.h"
+#include "EgoMotion.h"
 #include "FrameOverlay.h"
 #include "Imageread.h"
 #include "ProgramRunner.h"
@@ -604,4 +606,36 @@ TEST_F(ObstacleTrackProgram, PngOverlaysHoldTheBmpPicturesAndTheTopViewItsScale)
         EXPECT_EQ(white(0, 30, row + 34, row + 46), 0) << row;
     }
     for (int row : {10, 200, 470}) EXPECT_EQ(white(88, 88, row, row) + white(112, 112, row, row), 2) << row;
+}
+
+// The top view's zone edges follow the car's path as the zone does. On a circle of 60 m radius
+// (12 m/s at 0.2 rad/s to the right) the path lies 60 - sqrt(60^2 - 20^2) = 3.4315 m to the right
+// at 20 m, so there the edges at -1.5 m and 1.5 m are drawn at 1.9315 m and 4.9315 m: columns
+// 100 + 15.45 and 100 + 39.45 at 0.125 m a pixel, where a straight path has them at 88 and 112.
+TEST(TopView, TheZoneEdgesFollowTheCarsPath) {
+    const int row = 479 - static_cast<int>(20.0 / TOPVIEW_M_PER_PIX);
+    const struct {
+        double yawRate_radps;
+        int leftColumn, rightColumn;  // where the edges are drawn at 20 m
+        int clearLeft, clearRight;    // where they are not
+    } table[] = {{0.0, 88, 112, 115, 139}, {0.2, 115, 139, 88, 112}};
+    for (const auto& c : table) {
+        SCOPED_TRACE("yaw rate " + std::to_string(c.yawRate_radps));
+        RunState run;
+        run.src_img_topview.create(480, 200, SGBM_8UC3);
+        for (int v = 0; v < 480; ++v) std::fill(run.src_img_topview.ptr(v), run.src_img_topview.ptr(v) + 3 * 200, 0);
+        run.egoMotion = EgoMotionOfRates(12.0, c.yawRate_radps, DELTA_T);
+        qim::Image picture;
+        DrawTopView(run, picture);
+        ASSERT_EQ(picture.rows, 480);
+        const auto white = [&](int u) {
+            const uchar* p = picture.ptr(row) + 3 * u;
+            return p[0] == 255 && p[1] == 255 && p[2] == 255;
+        };
+        EXPECT_TRUE(white(c.leftColumn));
+        EXPECT_TRUE(white(c.rightColumn));
+        EXPECT_FALSE(white(c.clearLeft));
+        EXPECT_FALSE(white(c.clearRight));
+        picture.release();
+    }
 }

@@ -184,3 +184,19 @@ TEST(StageGeometry, TallPictureCountsEveryEntryOfAColumn) {
         EXPECT_FALSE(IsObstacleFace(g, scratch.columnCounts.data(), 5, 10)) << rows << " rows";
     }
 }
+
+// The lateral tolerance of a track's edges: 0.3 m at the default frame interval and shorter ones;
+// over a longer one, what traffic crossing at 15 m/s moves in the extra time: at 10 frames per
+// second 0.3 + 15 x (0.1 - 0.03333) = 1.30005 m, at 5 per second 0.3 + 15 x 0.16667 = 2.80005 m.
+// A car crossing at 10 m/s moves 1 m a frame at 10 per second: its young track keeps its edges.
+TEST(StageGeometry, EdgeGateHoldsCrossingTrafficAtEveryFrameInterval) {
+    const struct {
+        double interval_s;
+        double gate_m;
+    } table[] = {{1.0 / 60.0, 0.3}, {DELTA_T, 0.3}, {0.1, 1.30005}, {0.2, 2.80005}};
+    for (const auto& row : table) {
+        Camera camera = DEFAULT_CAMERA;
+        camera.frameInterval_s = row.interval_s;
+        EXPECT_NEAR(StageGeometry(camera).edgeGate_m, row.gate_m, 1e-9) << "interval " << row.interval_s << " s";
+    }
+}

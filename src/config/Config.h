@@ -63,6 +63,7 @@ constexpr double RANGE_GATE_M = 1.0;         // distance tolerance of a track's 
 constexpr double EDGE_M = 0.3;               // lateral tolerance of a track's predicted edge (metre)
 constexpr double MAX_ROAD_SPEED_MPS = 40.0;   // fastest road traffic over ground (metre/second)
 constexpr double MAX_CLOSING_SPEED_MPS = 2.0 * MAX_ROAD_SPEED_MPS;  // two such cars meeting
+constexpr double MAX_CROSSING_SPEED_MPS = 15.0;  // fastest traffic crossing the road (metre/second)
 constexpr double DETECTABLE_AREA_L_M = -1.5; // left bound of the lateral detection zone (metre)
 constexpr double DETECTABLE_AREA_R_M = 1.5;  // right bound of the lateral detection zone (metre)
 

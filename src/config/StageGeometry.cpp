@@ -129,9 +129,10 @@ StageGeometry::StageGeometry(const Camera& cam)
     farBlocks = THRESHOLD_FARBLOCK * SHIFT_PITCH * rowScale / blockRows;
     // GROUPED_RANGE_H_PIX rows at level d stand for GROUPED_RANGE_H_PIX B_MM / d metres.
     heightToleranceRows = GROUPED_RANGE_H_PIX * rowScale;
-    // EDGE_M of lateral motion in one default frame is 9 m/s: a longer frame interval holds as
-    // much, a shorter one keeps EDGE_M, which also holds the edges' noise.
-    edgeGate_m = EDGE_M * std::max(1.0, cam.frameInterval_s / DELTA_T);
+    // EDGE_M holds the edges' noise and a default frame's lateral motion; a longer frame interval
+    // adds what traffic crossing at up to MAX_CROSSING_SPEED_MPS moves in the extra time (a young
+    // track's lateral rate is not known yet), a shorter one keeps EDGE_M.
+    edgeGate_m = EDGE_M + MAX_CROSSING_SPEED_MPS * std::max(0.0, cam.frameInterval_s - DELTA_T);
     // A young track is predicted where it was last seen: traffic closing at up to
     // MAX_CLOSING_SPEED_MPS comes that much nearer in a frame; with the car's own motion predicted,
     // an obstacle moves by its own speed over ground, up to MAX_ROAD_SPEED_MPS, either way.

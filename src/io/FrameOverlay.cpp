@@ -1,5 +1,6 @@
 #include "FrameOverlay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -37,14 +38,18 @@ struct TopView {
     explicit TopView(const qim::Image& picture) : centre(picture.cols / 2), bottom(picture.rows - 1) {}
     int Row(double z_m) const { return PixelOf(bottom - z_m / TOPVIEW_M_PER_PIX); }
     int Column(double x_m) const { return PixelOf(centre + x_m / TOPVIEW_M_PER_PIX); }
+    double Distance(int row) const { return (bottom - row) * TOPVIEW_M_PER_PIX; }
 
     double centre;
     double bottom;
 };
 
 // A mark at the left edge every DISTANCE_MARK_M with its distance in metres beside it, and the
-// edges of the lateral detection zone from the bottom row to the top.
-void DrawTopViewScale(InkLayer& layer, const TopView& view, const Camera& camera, int rows) {
+// edges of the lateral detection zone from the bottom row to the top, offset at each distance
+// along the car's path of curvature `curvature_pm` as the zone is (PathOffset): straight where the
+// path is. Each row's piece of an edge reaches the column of the row below, so a bent edge is
+// unbroken.
+void DrawTopViewScale(InkLayer& layer, const TopView& view, const Camera& camera, double curvature_pm, int rows) {
     for (int k = 1; view.Row(k * DISTANCE_MARK_M) >= 0; ++k) {
         const int row = view.Row(k * DISTANCE_MARK_M);
         layer.Fill(0, row, MARK_TICK_PIX - 1, row, NEUTRAL_INK);
@@ -52,8 +57,12 @@ void DrawTopViewScale(InkLayer& layer, const TopView& view, const Camera& camera
                      k * static_cast<int>(DISTANCE_MARK_M), NEUTRAL_INK, LABEL_SCALE);
     }
     for (double x_m : {camera.zoneL_m, camera.zoneR_m}) {
-        const int column = view.Column(x_m);
-        layer.Fill(column, 0, column, rows - 1, NEUTRAL_INK);
+        int below = view.Column(x_m + PathOffset(curvature_pm, view.Distance(rows - 1)));
+        for (int row = rows - 1; row >= 0; --row) {
+            const int column = view.Column(x_m + PathOffset(curvature_pm, view.Distance(row)));
+            layer.Fill(std::min(column, below), row, std::max(column, below), row, NEUTRAL_INK);
+            below = column;
+        }
     }
 }
 
@@ -111,7 +120,7 @@ void DrawTopView(const RunState& run, qim::Image& picture) {
     if (picture.empty()) return;
     InkLayer layer(picture.cols, picture.rows);
     const TopView view(picture);
-    DrawTopViewScale(layer, view, run.camera, picture.rows);
+    DrawTopViewScale(layer, view, run.camera, PathCurvature(run.egoMotion), picture.rows);
     for (const TrackingObject& t : run.preObject) {
         const uint8_t ink = IdentifierInk(t.m_id);
         const int row = view.Row(t.m_Z_m);

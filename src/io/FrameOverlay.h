@@ -17,7 +17,8 @@
 void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim::Image& picture);
 
 // The embedded top-view background (TOPVIEW_M_PER_PIX on both axes) with distance marks every 10 m at its
-// left edge, numbered in metres, and the edges of the camera's lateral detection zone in white;
+// left edge, numbered in metres, and the edges of the camera's lateral detection zone in white
+// (bent along the car's path where the frame's ego motion turns, as the zone is);
 // over them each track as a bar as wide as the track at its lateral position and distance, in its
 // identifier's colour, with the identifier beside it.
 void DrawTopView(const RunState& run, qim::Image& picture);

@@ -49,6 +49,7 @@ struct RunState {
     int refusedFrames = 0;          // RoadProfile: frames in a row that kept the profile in force
     IdManager idNum;                // TrackAssociation: track identifiers
     std::vector<TrackingObject> preObject;  // TrackAssociation: the tracks, nearest first
+    std::vector<TrackingObject> candidates; // TrackAssociation: new tracks not numbered yet (NumberedCount), not reported
 
     // This frame's input, set by the frame source before the stages run. A colour-coded picture
     // arrives in src_img_colorD (owned by the run) or disparityPicture (pixels the source owns and

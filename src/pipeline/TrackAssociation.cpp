@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 
 namespace {
@@ -16,26 +17,32 @@ constexpr double SAME_W_M = 0.3;  // width tolerance of two tracks of one obstac
 using Tracks = std::vector<TrackingObject>;
 using Detections = std::vector<DetectedObject>;
 
-void NoteTaken(AssociationRecord* record, const TrackingObject& t, const DetectedObject& c) {
-    if (record != nullptr) record->taken.emplace_back(t.m_id, c);
+// A track that has just taken detection c: one with enough updates (NumberedCount) and no
+// identifier yet is numbered, which starts its trajectory; only numbered tracks are reported.
+void Taken(IdManager& idNum, TrackingObject& t, const DetectedObject& c, AssociationRecord* record) {
+    const bool starts = t.m_id == UNNUMBERED && t.m_count >= NumberedCount(*t.m_geometry);
+    if (starts) t.m_id = idNum.Apply();
+    if (record == nullptr || t.m_id == UNNUMBERED) return;
+    record->taken.emplace_back(t.m_id, c);
+    if (starts) record->started.push_back(t.m_id);
 }
 
-void Claim(TrackingObject& t, Detections& newObject, int n, AssociationRecord* record) {
+void Claim(TrackingObject& t, IdManager& idNum, Detections& newObject, int n, AssociationRecord* record) {
     t.Update(newObject, n);
-    NoteTaken(record, t, newObject[n]);
+    Taken(idNum, t, newObject[n], record);
     newObject[n].bUsed = true;
 }
 
-// Appends a track with a fresh identifier, started on detection n.
+// Appends a track started on detection n with `count` updates before it; it is numbered once it
+// has enough of them.
 void StartTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int n,
                 int count, AssociationRecord* record) {
     preObject.push_back(TrackingObject(geometry));
     TrackingObject& t = preObject.back();
-    t.m_id = idNum.Apply();
+    t.m_id = UNNUMBERED;
     t.m_count = count;
     t.Update(newObject, n);
-    NoteTaken(record, t, newObject[n]);
-    if (record != nullptr) record->started.push_back(t.m_id);
+    Taken(idNum, t, newObject[n], record);
 }
 
 // The obstacle has come apart: the other side's detection gets a track of its own.
@@ -66,7 +73,7 @@ bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idN
     const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE, ego);
     if (objN.n != -1) {
         preObject[g].m_loss_co = 0;
-        Claim(preObject[g], newObject, objN.n, record);
+        Claim(preObject[g], idNum, newObject, objN.n, record);
         return true;
     }
     if (objN.n2 != -1) Split(geometry, preObject, idNum, newObject, objN.n2, record);
@@ -75,7 +82,7 @@ bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idN
         TrackingObject& t = preObject[g];
         t.m_loss_co = 0;
         t.m_bIniBufKalmFlg = true;
-        Claim(t, newObject, objN.n1, record);
+        Claim(t, idNum, newObject, objN.n1, record);
         return true;
     }
     if (objN.n2 != -1) return true;
@@ -98,6 +105,14 @@ bool SameObstacle(const TrackingObject& a, const TrackingObject& b) {
            std::fabs(a.m_w_m - b.m_w_m) < SAME_W_M;
 }
 
+// Moves the tracks not numbered yet from the list into `candidates`, or, where the run keeps none,
+// drops them.
+void KeepCandidates(Tracks& preObject, Tracks* candidates) {
+    const auto unnumbered = [](const TrackingObject& t) { return t.m_id == UNNUMBERED; };
+    if (candidates != nullptr) std::copy_if(preObject.begin(), preObject.end(), std::back_inserter(*candidates), unnumbered);
+    preObject.erase(std::remove_if(preObject.begin(), preObject.end(), unnumbered), preObject.end());
+}
+
 }  // namespace
 
 void MergeDuplicateTracks(Tracks& preObject, IdManager& idNum) {
@@ -116,9 +131,18 @@ void MergeDuplicateTracks(Tracks& preObject, IdManager& idNum) {
     }
 }
 
+int NumberedCount(const StageGeometry& geometry) {
+    return GRID_AVERAGED_MEASUREMENTS - geometry.averagedMeasurements + 1;
+}
+
 void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject,
-                     AssociationRecord* record, const EgoMotion& ego) {
+                     AssociationRecord* record, const EgoMotion& ego, Tracks* candidates) {
     if (record != nullptr) *record = AssociationRecord{};
+    // The candidates are searched after the numbered tracks, which take their detections first.
+    if (candidates != nullptr) {
+        preObject.insert(preObject.end(), candidates->begin(), candidates->end());
+        candidates->clear();
+    }
     for (TrackingObject& t : preObject) t.FollowCar(ego);
     // Tracks split off during the visit are appended beyond numOfObject and not visited again.
     int numOfObject = static_cast<int>(preObject.size());
@@ -135,6 +159,7 @@ void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager
     }
     if (record != nullptr) record->detections = newObject;
     newObject.clear();
+    KeepCandidates(preObject, candidates);
     std::sort(preObject.begin(), preObject.end(), compare_d);
     MergeDuplicateTracks(preObject, idNum);
 }
@@ -151,5 +176,5 @@ int TakenDetection(const AssociationRecord& record, const TrackingObject& track)
 }
 
 void TrackAssociation(RunState& run, AssociationRecord* record) {
-    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record, run.egoMotion);
+    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record, run.egoMotion, &run.candidates);
 }

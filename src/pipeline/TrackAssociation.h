@@ -23,6 +23,16 @@ struct AssociationRecord {
     std::vector<int32_t> started;
 };
 
+// The identifier of a track that has not been numbered yet (identifiers from the pool start at 1).
+constexpr int32_t UNNUMBERED = 0;
+
+// Updates a new track needs before it is numbered (given an identifier) and reported. A detection
+// rests on the grid's average of up to GRID_AVERAGED_MEASUREMENTS frames' measurements at the
+// default frame interval; where the grid averages fewer (a longer interval), a new obstacle is
+// numbered once its own updates make up the rest, so that what one frame's noise shows never
+// becomes a trajectory. 1 at the default frame interval.
+int NumberedCount(const StageGeometry& geometry);
+
 // Brings run.preObject up to date with run.newObject: update, restart, split, coast, delete,
 // create and merge tracks. When `record` is given it receives what the frame did (for reports).
 void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
@@ -31,10 +41,13 @@ void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
 // restarts, splits, coasts and deletes them against the detections, starts tracks (seen through
 // `geometry`) for unclaimed detections in the camera's detectable zone (bent along the car's path),
 // sorts the tracks nearest first and merges near-duplicates. The detections are consumed: the list
-// is empty afterwards. When `record` is given it receives what the frame did.
+// is empty afterwards. When `record` is given it receives what the frame did. A new track with
+// fewer than NumberedCount updates is a candidate, searched after the tracks in preObject: it is
+// kept in `candidates` (carried by the caller from frame to frame) until it is numbered and joins
+// preObject, or is lost; where no list is given, such candidates last one frame.
 void AssociateTracks(const StageGeometry& geometry, std::vector<TrackingObject>& preObject, IdManager& idNum,
                      std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr,
-                     const EgoMotion& ego = EgoMotion{});
+                     const EgoMotion& ego = EgoMotion{}, std::vector<TrackingObject>* candidates = nullptr);
 
 // Index in record.detections of the detection the track was updated with in this frame, or -1
 // when it coasted or its detection is no longer listed as it took it (a later search pooled it
