@@ -20,7 +20,6 @@ struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
     std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadDisparityMap.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
-    std::vector<uint16_t> stripCodes;    // grid stage: the same as codes, for a colour picture's codes
 };
 
 // Which road profile a frame used: its own, accepted next to the profile in force; the profile in
@@ -40,12 +39,12 @@ struct RunState {
     const Camera& camera;                       // the rig the frames come from (geometry.camera)
 
     // Per-run buffers, allocated once and reused by every frame.
-    std::vector<double> measuredDisparity;      // a value source's disparities, index PIXEL(u, v, width); 0.0 = none (a colour picture's: disparityCodes)
+    std::vector<double> measuredDisparity;      // a value source's disparities, index PIXEL(u, v, width); 0.0 = none
     std::vector<uint8_t> roadClasses;           // road stage: the class of every even row's entry (RoadDisparityMap.h)
     std::vector<Grid> grid;                     // the grid of record, index GRID(uBl, d, blocksU)
     std::vector<Grid> newGrid;                  // this frame's grid before temporal smoothing
     StageScratch scratch;                       // the stages' working buffers
-    std::vector<uint16_t> disparityCodes;       // a colour picture's disparities as codes (DisparityCodes.h), index PIXEL(u, v, width)
+    std::vector<uint16_t> disparityCodes;       // a colour picture's codes (DisparityCodes.h), index PIXEL(u, v, width)
 
     IdManager idNum;                            // track identifiers
     std::vector<TrackingObject> preObject;      // tracks carried from frame to frame, nearest first
