@@ -72,8 +72,7 @@ TEST(DisparityCodes, EachCodesFineBinsAreTheValuesBins) {
         disparity[d] = d;
         threshold[d] = 0.0;
     }
-    std::vector<DisparityCode> stripCodes(static_cast<size_t>(SHIFT_PITCH) * g.height);
-    std::vector<double> stripValues(stripCodes.size());
+    std::vector<double> stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height);
     for (int first = 1; first < DISPARITY_CODES; first += g.blocksU) {
         std::vector<DisparityCode> codes(static_cast<size_t>(g.pixels), NO_DISPARITY_CODE);
         for (int uBl = 0; uBl < g.blocksU && first + uBl < DISPARITY_CODES; ++uBl) {
@@ -86,7 +85,7 @@ TEST(DisparityCodes, EachCodesFineBinsAreTheValuesBins) {
         InitializeGrid(g, byCodes);
         InitializeGrid(g, byValues);
         for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-            ClassifyStrip(g, codes.data(), uBl, disparity, threshold, stripCodes.data(), byCodes.data());
+            ClassifyStrip(g, codes.data(), uBl, disparity, threshold, byCodes.data());
             ClassifyStrip(g, values.data(), uBl, disparity, threshold, stripValues.data(), byValues.data());
         }
         ExpectSameGrid(byCodes, byValues, "one code per strip");
@@ -136,8 +135,7 @@ TEST(DisparityCodes, CodesGiveTheGridOfTheirValues) {
             disparity[d] = d;
             threshold[d] = static_cast<double>(random() % 4);
         }
-        std::vector<DisparityCode> stripCodes(static_cast<size_t>(SHIFT_PITCH) * g.height);
-        std::vector<double> stripValues(stripCodes.size());
+        std::vector<double> stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height);
         std::vector<Grid> byCodes;
         std::vector<Grid> byValues;
         InitializeGrid(g, byCodes);
@@ -148,7 +146,7 @@ TEST(DisparityCodes, CodesGiveTheGridOfTheirValues) {
             DropStripBelowBlind(g, blind, u0, values.data());
             RemoveStripOverheadBlocks(g, ground, u0, codes.data());
             RemoveStripOverheadBlocks(g, ground, u0, values.data());
-            ClassifyStrip(g, codes.data(), uBl, disparity, threshold, stripCodes.data(), byCodes.data());
+            ClassifyStrip(g, codes.data(), uBl, disparity, threshold, byCodes.data());
             ClassifyStrip(g, values.data(), uBl, disparity, threshold, stripValues.data(), byValues.data());
         }
         EXPECT_EQ(ValuesOf(codes), values) << "pixels left, " << c.zeroShare << " % none";

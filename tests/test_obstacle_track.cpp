@@ -622,8 +622,6 @@ TEST(TopView, TheZoneEdgesFollowTheCarsPath) {
     for (const auto& c : table) {
         SCOPED_TRACE("yaw rate " + std::to_string(c.yawRate_radps));
         RunState run;
-        run.src_img_topview.create(480, 200, SGBM_8UC3);
-        for (int v = 0; v < 480; ++v) std::fill(run.src_img_topview.ptr(v), run.src_img_topview.ptr(v) + 3 * 200, 0);
         run.egoMotion = EgoMotionOfRates(12.0, c.yawRate_radps, DELTA_T);
         qim::Image picture;
         DrawTopView(run, picture);

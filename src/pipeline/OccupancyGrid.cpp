@@ -61,8 +61,9 @@ struct StripCounts {
     int freq[LUT_NUM + 1];  // entry LUT_NUM gathers the values of no bin
     bool examined[LUT_NUM];
     int fine[LUT_NUM][FINE_BIN_NUM];
-    Pixel* windowed;        // room for every pixel of the strip
+    Pixel* windowed;        // values: room for every pixel of the strip
     int windowedCount;
+    int codeCount[DISPARITY_CODES];  // codes: the strip's pixels of each code
 };
 
 // The strip histogram's bin of disparity m: HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM). Its edges
@@ -97,9 +98,11 @@ struct GridCodeTables {
     GridCodeTables();
     uint8_t level[DISPARITY_CODES];     // TableLevel of the value
     uint8_t stripBin[DISPARITY_CODES];  // StripBin of the value
-    bool windowed[DISPARITY_CODES];     // InSomeWindow of the value
-    uint8_t fineLevel[DISPARITY_CODES];  // the first level of fineBin below
-    int8_t fineBin[DISPARITY_CODES][CODE_FINE_LEVELS];  // bin in level fineLevel + i's window, -1 none
+    // The codes whose values lie in level d's window, with their fine bins there: entries
+    // levelStart[d] .. levelStart[d + 1] - 1 of entryCode and entryBin.
+    int levelStart[LUT_NUM + 1];
+    uint16_t entryCode[CODE_FINE_LEVELS * DISPARITY_CODES];
+    uint8_t entryBin[CODE_FINE_LEVELS * DISPARITY_CODES];
 };
 
 const GridCodeTables& GridCodes() {
@@ -121,15 +124,13 @@ void CountFineBins(const double* disparity, StripCounts<double>& counts) {
     }
 }
 
-// The same through the codes' fine bins.
+// The same from the strip's count of each code: a level's window holds a list of codes.
 void CountFineBins(const double*, StripCounts<DisparityCode>& counts) {
     const GridCodeTables& t = GridCodes();
-    for (int n = 0; n < counts.windowedCount; ++n) {
-        const DisparityCode c = counts.windowed[n];
-        const int first = t.fineLevel[c];
-        for (int i = 0; i < CODE_FINE_LEVELS; ++i) {
-            const int j = t.fineBin[c][i];
-            if (j >= 0 && counts.examined[first + i]) ++counts.fine[first + i][j];
+    for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
+        if (!counts.examined[d]) continue;
+        for (int e = t.levelStart[d]; e < t.levelStart[d + 1]; ++e) {
+            counts.fine[d][t.entryBin[e]] += counts.codeCount[t.entryCode[e]];
         }
     }
 }
@@ -139,28 +140,35 @@ int LevelOf(double m) { return TableLevel(m); }
 int LevelOf(DisparityCode c) { return GridCodes().level[c]; }
 int StripBinOf(double m) { return StripBin(m); }
 int StripBinOf(DisparityCode c) { return GridCodes().stripBin[c]; }
-bool WindowedOf(double m) { return InSomeWindow(m); }
-bool WindowedOf(DisparityCode c) { return GridCodes().windowed[c]; }
+
+// Starts a strip's tally, and tallies one of its pixels with a disparity for the fine histograms:
+// a value in some level's window among the windowed values (it is written after them in any case),
+// a code in its count.
+void StartTally(StripCounts<double>& counts) { counts.windowedCount = 0; }
+void StartTally(StripCounts<DisparityCode>& counts) { std::fill_n(counts.codeCount, DISPARITY_CODES, 0); }
+void Tally(double m, StripCounts<double>& counts) {
+    counts.windowed[counts.windowedCount] = m;
+    counts.windowedCount += InSomeWindow(m);
+}
+void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.codeCount[c]; }
 
 // The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
-// are skipped: they come in long runs, so the test costs little. Every other value is counted (one
-// of no bin in the extra entry) and written after the windowed values, where only a value of some
-// window stays.
+// are skipped: they come in long runs, so the test costs little. Every other one is counted (one of
+// no bin in the extra entry) and tallied.
 template <typename Pixel>
 void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const double* threshold,
                 StripCounts<Pixel>& counts) {
     const int width = g.width;
     const int height = g.height;
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
-    counts.windowedCount = 0;
+    StartTally(counts);
     for (int v = 0; v < height; ++v) {
         const Pixel* row = buffer + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const Pixel m = row[i];
             if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
             ++counts.freq[StripBinOf(m)];
-            counts.windowed[counts.windowedCount] = m;
-            counts.windowedCount += WindowedOf(m);
+            Tally(m, counts);
         }
     }
     for (int d = 0; d < LUT_NUM; ++d) {
@@ -286,18 +294,24 @@ GridCodeTables::GridCodeTables() {
     double levelDisparity[LUT_NUM];  // the levels' disparities as every frame sets them (ResetFrameTables)
     for (int d = 0; d < LUT_NUM; ++d) levelDisparity[d] = d;
     for (int c = 0; c < DISPARITY_CODES; ++c) {
-        const double m = value[c];
-        const int k = static_cast<int>(m);
-        level[c] = static_cast<uint8_t>(TableLevel(m));
-        stripBin[c] = static_cast<uint8_t>(StripBin(m));
-        windowed[c] = InSomeWindow(m);
-        fineLevel[c] = static_cast<uint8_t>(std::max(k - 1, 0));
-        for (int i = 0; i < CODE_FINE_LEVELS; ++i) {
-            const int d = fineLevel[c] + i;
-            const bool held = windowed[c] && d >= FirstFineLevel(k) && d <= LastFineLevel(m, k);
-            fineBin[c][i] = static_cast<int8_t>(held ? FineBin(m, d, levelDisparity) : -1);
+        level[c] = static_cast<uint8_t>(TableLevel(value[c]));
+        stripBin[c] = static_cast<uint8_t>(StripBin(value[c]));
+    }
+    int entries = 0;
+    for (int d = 0; d < LUT_NUM; ++d) {
+        levelStart[d] = entries;
+        for (int c = 0; c < DISPARITY_CODES; ++c) {
+            const double m = value[c];
+            const int k = static_cast<int>(m);
+            const bool held = InSomeWindow(m) && d >= FirstFineLevel(k) && d <= LastFineLevel(m, k);
+            const int j = held ? FineBin(m, d, levelDisparity) : -1;
+            if (j < 0) continue;
+            entryCode[entries] = static_cast<uint16_t>(c);
+            entryBin[entries] = static_cast<uint8_t>(j);
+            ++entries;
         }
     }
+    levelStart[LUT_NUM] = entries;
 }
 
 // Written as two selections rather than early returns: the grid stage asks once per pixel.
@@ -348,8 +362,8 @@ void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int 
 }
 
 void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
-                   const double* threshold, DisparityCode* stripCodes, Grid* newGrid) {
-    Classify(g, codes, uBl, disparity, threshold, stripCodes, newGrid);
+                   const double* threshold, Grid* newGrid) {
+    Classify(g, codes, uBl, disparity, threshold, static_cast<DisparityCode*>(nullptr), newGrid);
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.
@@ -376,6 +390,7 @@ void OccupancyGrid(RunState& run) {
     if (run.disparityValuesGiven) {
         BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, run.scratch.stripValues.data());
     } else {
-        BuildGrid(run, run.disparityCodes.data(), CodeReader{DisparityCodes().value}, run.scratch.stripCodes.data());
+        const CodeReader read{DisparityCodes().value};
+        BuildGrid(run, run.disparityCodes.data(), read, static_cast<DisparityCode*>(nullptr));
     }
 }

@@ -45,7 +45,7 @@ void InitializeGrid(const StageGeometry& geometry, std::vector<Grid>& newGrid);
 void ClassifyStrip(const StageGeometry& geometry, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid);
 void ClassifyStrip(const StageGeometry& geometry, const DisparityCode* codes, int uBl, const double* disparity,
-                   const double* threshold, DisparityCode* stripCodes, Grid* newGrid);
+                   const double* threshold, Grid* newGrid);
 
 // Turns the weak cells lying between two occupied cells of one row, at most XW metres apart, into
 // occupied cells.

@@ -6,8 +6,7 @@
 
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
-      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height),
-      stripCodes(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
+      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
 
 RunState::RunState(const Camera& cam)
     : geometry(cam),

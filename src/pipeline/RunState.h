@@ -19,7 +19,6 @@ struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
     std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadDisparityMap.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
-    std::vector<uint16_t> stripCodes;    // grid stage: the same as codes, for a colour picture's codes
 };
 
 // Which road profile a frame used: its own, accepted next to the profile in force; the profile in
