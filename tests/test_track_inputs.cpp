@@ -222,15 +222,15 @@ TEST_F(TrackInputs, TheRangeCoversTheFramesThePatternFinds) {
         const std::string expected = c.result.find("..") == 1 ? c.result : "--disparity: " + o.disparityPattern + ": " + c.result;
         EXPECT_EQ(result, expected) << c.pattern;
     }
-    // MOTChallenge frames start at 1, also when the first frame found is 0.
+    // A range from frame 0 goes with a MOT file, whose frames are numbered from 1 at the first.
     fs::create_directories(dir + "/zero");
     Write("zero/000000.png", "");
     TrackOptions o;
     o.disparityPattern = dir + "/zero/XXXXXX.png";
     o.motPath = "m.txt";
     std::string error;
-    EXPECT_FALSE(ResolveFrameRange(o, error));
-    EXPECT_EQ(error, "--mot: MOTChallenge frames start at 1, so --first must be at least 1");
+    EXPECT_TRUE(ResolveFrameRange(o, error)) << error;
+    EXPECT_EQ(o.first, 0);
 }
 
 TEST_F(TrackInputs, InputsThatAreNoRegularFilesAreRefusedAtOnce) {

@@ -56,10 +56,6 @@ bool CheckFrameRange(const TrackOptions& o, std::string& error) {
         error = "--yaw-rate needs --ego-speed: the car's path is a circle of radius speed / yaw rate";
         return false;
     }
-    if (firstKnown && !o.motPath.empty() && o.first == 0) {
-        error = "--mot: MOTChallenge frames start at 1, so --first must be at least 1";
-        return false;
-    }
     return true;
 }
 
@@ -81,6 +77,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.Text("--camera-out", o.cameraOutPath);
     line.Text("--json", o.jsonPath);
     line.Text("--mot", o.motPath);
+    line.Text("--kitti-tracking", o.kittiTrackingPath);
+    line.Flag("--tentative", o.tentative);
     line.Text("--overlay", o.overlayDir);
     line.Value("--overlay-format", Format(o.overlayFormat));
     line.Flag("--grid", o.grid);
@@ -101,7 +99,8 @@ const char* const TRACK_USAGE =
     "                      [--camera FILE] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
     "                      [--disparity-scale S] [--camera-out FILE]\n"
     "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]]\n"
-    "                      [--json PATH] [--mot PATH] [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
+    "                      [--json PATH] [--mot PATH] [--kitti-tracking PATH] [--tentative]\n"
+    "                      [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
     "                      [--quiet] [--help] [--version]\n"
     "\n"
     "Runs the obstacle detector and tracker on a sequence of frames and writes what it finds.\n"
@@ -127,7 +126,11 @@ const char* const TRACK_USAGE =
     "  --yaw-rate RADPS     ... and a yaw rate in radians per second, positive turning right; the\n"
     "                       detection zone then follows the car's curved path\n"
     "  --json PATH          one JSON object per frame and line; '-' for standard output\n"
-    "  --mot PATH           the tracks in the MOTChallenge text format\n"
+    "  --mot PATH           the confirmed tracks in MOTChallenge's 2D text format, frames numbered\n"
+    "                       from 1 at the run's first frame\n"
+    "  --kitti-tracking PATH  the confirmed tracks in KITTI's tracking label format, frames numbered\n"
+    "                       from 0 at the run's first frame\n"
+    "  --tentative          tentative tracks too in the MOT and KITTI files\n"
     "  --overlay DIR        per frame DIR/overlay_NNNNN.bmp and DIR/topview_NNNNN.bmp\n"
     "  --overlay-format F   bmp (default) or png: the overlay pictures' format and name ending\n"
     "  --grid               list each frame's occupied grid cells in the JSON\n"

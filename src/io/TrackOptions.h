@@ -28,6 +28,8 @@ struct TrackOptions {
     std::optional<double> yawRate_radps;   // --yaw-rate: its yaw rate, positive turning right (radian/second)
     std::string jsonPath;          // --json: JSON Lines output, "-" = standard output; empty = none
     std::string motPath;           // --mot: MOTChallenge track file; empty = none
+    std::string kittiTrackingPath; // --kitti-tracking: KITTI tracking label file; empty = none
+    bool tentative = false;        // --tentative: tentative tracks in the MOT and KITTI files too
     std::string overlayDir;        // --overlay: folder of overlay pictures; empty = none
     PictureFormat overlayFormat = PictureFormat::BMP;  // --overlay-format: bmp or png
     bool grid = false;             // --grid: list each frame's occupied grid cells in the JSON
