@@ -48,6 +48,7 @@ TrackOutputs::TrackOutputs(TrackOptions o) : options(std::move(o)) {}
 bool TrackOutputs::Check(std::string& error) const {
     RunFiles files;
     if (!options.cameraPath.empty()) files.inputs.push_back({"--camera", options.cameraPath});
+    if (!options.cameraRightPath.empty()) files.inputs.push_back({"--camera-right", options.cameraRightPath});
     if (!options.posesPath.empty()) files.inputs.push_back({"--poses", options.posesPath});
     if (!options.cameraOutPath.empty()) files.outputs.push_back({"--camera-out", options.cameraOutPath});
     files.streams = {{"standard error", "", STANDARD_ERROR}};
