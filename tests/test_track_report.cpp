@@ -92,6 +92,16 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_EQ(rig.zoneL_m, -4.0);
     EXPECT_EQ(rig.zoneR_m, 4.5);
     EXPECT_EQ(rig.disparityScale, 1.0 / 256.0);
+    EXPECT_FALSE(rig.kittiColour || rig.tentative);
+
+    TrackOptions pair;
+    ASSERT_TRUE(Parse({"--camera", "left.yaml", "--camera-right=right.yaml", "--kitti-pair", "colour",
+                       "--kitti-tracking", "k.txt", "--tentative"},
+                      pair, error))
+        << error;
+    EXPECT_EQ(pair.cameraRightPath, "right.yaml");
+    EXPECT_EQ(pair.kittiTrackingPath, "k.txt");
+    EXPECT_TRUE(pair.kittiColour && pair.tentative);
     // A frame number in the pattern leaves the range to the files found; --first alone is no refusal.
     EXPECT_TRUE(Parse({"--disparity", "d/XXXXXX.png", "--first", "700"}, rig, error)) << error;
     EXPECT_TRUE(RangeFromDisk(rig));
@@ -118,6 +128,8 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
         {{"--grid=1"}, "--grid: takes no value"},
         {{"--first", "700"}, "--last: 610 is before --first 700"},
         {{"--fps", "0"}, "--fps: '0' is not a number above 0"},
+        {{"--kitti-pair", "color"}, "--kitti-pair: 'color' is not a camera pair (grey or colour)"},
+        {{"--camera-right", "r.yaml"}, "--camera-right goes with --camera, the left camera's file"},
         {{"--camera-height=-1.65"}, "--camera-height: '-1.65' is not a number above 0"},
         {{"--pitch", "0.02rad"}, "--pitch: '0.02rad' is not a number"},
         {{"--disparity-scale", "inf"}, "--disparity-scale: 'inf' is not a number above 0"},
