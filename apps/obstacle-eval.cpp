@@ -114,7 +114,7 @@ Camera StreetCamera(const Options& o) {
     CameraFile file;
     std::string error;
     if (!ReadCameraFile(o.camera, file, error)) throw InputError("--camera: " + error);
-    if (file.kitti || !file.given[KEY_WIDTH] || !file.given[KEY_HEIGHT]) {
+    if (!file.given[KEY_WIDTH] || !file.given[KEY_HEIGHT]) {
         throw InputError(o.camera + ": the picture size is needed: give the camera file obstacle-track --camera-out wrote");
     }
     if (o.fps_hz) {

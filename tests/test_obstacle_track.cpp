@@ -432,7 +432,7 @@ TEST_F(ObstacleTrackProgram, ABadFileStopsTheRunAfterCompleteEarlierFrames) {
 TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAre) {
     const std::string out = dir + "/overlays";
     const ProgramResult result = Track(Range(FIRST, 102) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --overlay " +
-                                       out + " --mot " + dir + "/run.mot");
+                                       out + " --tentative --mot " + dir + "/run.mot --kitti-tracking " + dir + "/run.kitti");
     ASSERT_EQ(result.status, 0) << Errors();
 
     qim::Image overlay, topview;
@@ -447,23 +447,36 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
         return ColorSet{p[2], p[1], p[0]};
     };
 
-    // frame,id,bb_left,bb_top,bb_width,bb_height,conf,x,y,z: two tracks per frame, established at the third.
-    const std::vector<std::string> lines = Lines(ReadText(dir + "/run.mot"));
+    // KITTI's tracking labels (frames from 0) and the MOT lines (frames from 1), tentative tracks
+    // included: two tracks per frame, confirmed at the third, in the same order in both files.
+    const std::vector<std::string> lines = Lines(ReadText(dir + "/run.kitti"));
+    const std::vector<std::string> motLines = Lines(ReadText(dir + "/run.mot"));
     ASSERT_EQ(lines.size(), 6u);
-    for (const std::string& line : lines) {
+    ASSERT_EQ(motLines.size(), 6u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         std::istringstream fields(line);
-        int frame, id, left, top, width, height, conf;
-        double x, y, z;
-        char comma;
-        fields >> frame >> comma >> id >> comma >> left >> comma >> top >> comma >> width >> comma >> height >> comma >>
-            conf >> comma >> x >> comma >> y >> comma >> z;
+        int kittiFrame, id, truncated, occluded, left, top, right, bottom, conf;
+        double alpha, h, w, l, x, y, z, rotation;
+        std::string type;
+        fields >> kittiFrame >> id >> type >> truncated >> occluded >> alpha >> left >> top >> right >> bottom >> h >>
+            w >> l >> x >> y >> z >> rotation >> conf;
         ASSERT_TRUE(fields && fields.peek() == EOF) << line;
+        const int frame = FIRST + kittiFrame;
+        const int width = right - left + 1, height = bottom - top + 1;
+        EXPECT_EQ(motLines[i], std::to_string(kittiFrame + 1) + "," + std::to_string(id) + "," + std::to_string(left) +
+                                   "," + std::to_string(top) + "," + std::to_string(width) + "," +
+                                   std::to_string(height) + "," + std::to_string(conf) + ",-1,-1,-1");
         EXPECT_GE(id, 1);
+        EXPECT_EQ(type, "Car");
         EXPECT_EQ(conf, frame == 102 ? 1 : 0) << line;
         // The box stands where the scene put the obstacle.
         const scene::Box box = std::fabs(z - PEDESTRIAN_M) < 1.0 ? Pedestrian() : Car(frame);
         ExpectPictureBox(left, top, width, height, box);
         EXPECT_NEAR(z, box.z_m, 0.05 * box.z_m) << line;
+        EXPECT_NEAR(x, (box.left_m + box.right_m) / 2.0, 0.2) << line;
+        EXPECT_NEAR(h, box.height_m, 0.15 * box.height_m) << line;
+        EXPECT_NEAR(w, box.right_m - box.left_m, 0.3) << line;
         if (frame != 102) continue;
 
         // In the overlay the box's left side, moved into the grey picture, has the identifier's colour.
@@ -498,7 +511,7 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     EXPECT_EQ(result.status, 0);
     for (const char* option : {"--disparity", "--grey", "--first", "--last", "--json", "--mot", "--overlay", "--grid",
                                "--quiet", "--version", "--camera", "--camera-height", "--pitch", "--fps", "--zone",
-                               "--disparity-scale", "--camera-out"}) {
+                               "--disparity-scale", "--camera-out", "--kitti-tracking", "--tentative"}) {
         EXPECT_NE(result.output.find(option), std::string::npos) << option;
     }
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");
@@ -560,6 +573,8 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
         {"--json " + same + "/hard.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
         {"--json " + fresh + " --mot " + same + "/../same/new.jsonl", "--mot " + same + "/../same/new.jsonl: is the same file as --json " + fresh},
         {"--json " + fresh + " >>" + fresh, "standard output: is the same file as --json " + fresh},
+        {"--kitti-tracking " + same + "/hard.bmp", "--kitti-tracking " + same + "/hard.bmp: is the same file as --disparity " + victim},
+        {"--mot " + fresh + " --kitti-tracking " + fresh, "--kitti-tracking " + fresh + ": is the same file as --mot " + fresh},
         {"--poses " + poses + " --mot " + poses, "--mot " + poses + ": is the same file as --poses " + poses},
         {"--overlay " + same + "/ov --disparity " + same + "/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
     };

@@ -68,7 +68,7 @@ TEST(SceneRenderProgram, RefusesBadInputWithStatusTwoBeforeRendering) {
         {"--scene " + good + " --bmp " + DIR + "render_still --poses-out " + DIR + "render_poses.txt", "--poses-out goes with --sequence"},
         {"--scene " + good + " --camera " + kitti + out, "--embedded renders the default camera's pictures: it takes no --camera"},
         {"--scene " + good + " --camera " + kitti + " --bmp " + DIR + "render_kitti",
-         "--camera: " + kitti + ": a KITTI calibration gives no picture size: give the camera in the own key = value format"},
+         "--camera: " + kitti + ": a calibration without a picture size: give the camera in the own key = value format"},
         {"--scene " + good + " --camera " + DIR + "render_absent.txt --bmp " + DIR + "render_kitti",
          "--camera: " + DIR + "render_absent.txt: cannot be opened (missing or unreadable)"},
         {"--scene=" + good + " --bogus", "'--bogus': unknown option"},

@@ -180,8 +180,50 @@ TEST_F(TrackInputs, APictureTooSmallForAKittiCameraIsNamed) {
     std::ostringstream warnings;
     std::string error;
     EXPECT_FALSE(ResolveCamera(o, camera, warnings, error));
-    EXPECT_EQ(error, "--disparity: " + o.disparityPattern + ": width_pix 15 lies outside 16..8192 (the KITTI calibration " +
+    EXPECT_EQ(error, "--disparity: " + o.disparityPattern + ": width_pix 15 lies outside 16..8192 (the calibration " +
                          o.cameraPath + " takes the camera's picture size from this picture)");
+}
+
+// A disparity picture of another size than the calibration's is refused, naming both sizes: where
+// the calibration states its size (a KITTI raw calibration), and where the principal point shows
+// it (calib.txt's, half-size pictures). Implausible mounting values are warned of.
+TEST_F(TrackInputs, ADisparityPictureOfAnotherSizeThanTheCalibrationIsRefused) {
+    const std::string p0 = "721.5377 0 609.5593 0 0 721.5377 172.854 0 0 0 1 0\n";
+    const std::string p1 = "721.5377 0 609.5593 -387.5744 0 721.5377 172.854 0 0 0 1 0\n";
+    const std::string raw = Write("calib_cam_to_cam.txt", "S_rect_00: 1242 375\nP_rect_00: " + p0 + "P_rect_01: " + p1);
+    const std::string odometry = Write("calib.txt", "P0: " + p0 + "P1: " + p1);
+    const std::string half = Write("half.png", Png(621, 188, 16, 0, std::vector<uint32_t>(621 * 188, 256)));
+    const std::string full = Write("full.png", Png(1242, 375, 16, 0, std::vector<uint32_t>(1242 * 375, 256)));
+    const struct {
+        std::string camera;
+        std::string picture;
+        std::string error;
+    } cases[] = {
+        {raw, half, "--disparity: " + half + ": 621 x 188 pixels, where the calibration " + raw + " is of 1242 x 375"},
+        {odometry, half, "--disparity: " + half + ": 621 x 188 pixels, where the calibration " + odometry +
+                             " puts the principal point at (609.6, 172.9), far off its middle: a calibration of "
+                             "pictures of about 1219 x 346"},
+        {raw, full, ""},
+        {odometry, full, ""},
+    };
+    for (const auto& c : cases) {
+        TrackOptions o;
+        o.cameraPath = c.camera;
+        o.disparityPattern = c.picture;
+        o.first = 0;
+        o.camHeight_m = 165.0;  // centimetres
+        o.tanPitch = 0.01;
+        Camera camera;
+        std::ostringstream warnings;
+        std::string error;
+        EXPECT_EQ(ResolveCamera(o, camera, warnings, error), c.error.empty()) << error;
+        EXPECT_EQ(error, c.error);
+        if (!c.error.empty()) continue;
+        EXPECT_EQ(camera.width_pix, 1242);
+        EXPECT_NE(warnings.str().find("obstacle-track: warning: the camera height 165 m is no car's: millimetres? then 0.165 m; centimetres? then 1.65 m"),
+                  std::string::npos)
+            << warnings.str();
+    }
 }
 
 TEST_F(TrackInputs, TheRangeCoversTheFramesThePatternFinds) {
@@ -222,15 +264,15 @@ TEST_F(TrackInputs, TheRangeCoversTheFramesThePatternFinds) {
         const std::string expected = c.result.find("..") == 1 ? c.result : "--disparity: " + o.disparityPattern + ": " + c.result;
         EXPECT_EQ(result, expected) << c.pattern;
     }
-    // MOTChallenge frames start at 1, also when the first frame found is 0.
+    // A range from frame 0 goes with a MOT file, whose frames are numbered from 1 at the first.
     fs::create_directories(dir + "/zero");
     Write("zero/000000.png", "");
     TrackOptions o;
     o.disparityPattern = dir + "/zero/XXXXXX.png";
     o.motPath = "m.txt";
     std::string error;
-    EXPECT_FALSE(ResolveFrameRange(o, error));
-    EXPECT_EQ(error, "--mot: MOTChallenge frames start at 1, so --first must be at least 1");
+    EXPECT_TRUE(ResolveFrameRange(o, error)) << error;
+    EXPECT_EQ(o.first, 0);
 }
 
 TEST_F(TrackInputs, InputsThatAreNoRegularFilesAreRefusedAtOnce) {

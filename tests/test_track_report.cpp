@@ -16,6 +16,7 @@
 #include "FileFrames.h"
 #include "FrameReport.h"
 #include "Imageread.h"
+#include "KittiTracking.h"
 #include "Overlay.h"
 #include "RunDriver.h"
 #include "TrackAssociation.h"
@@ -92,6 +93,16 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_EQ(rig.zoneL_m, -4.0);
     EXPECT_EQ(rig.zoneR_m, 4.5);
     EXPECT_EQ(rig.disparityScale, 1.0 / 256.0);
+    EXPECT_FALSE(rig.kittiColour || rig.tentative);
+
+    TrackOptions pair;
+    ASSERT_TRUE(Parse({"--camera", "left.yaml", "--camera-right=right.yaml", "--kitti-pair", "colour",
+                       "--kitti-tracking", "k.txt", "--tentative"},
+                      pair, error))
+        << error;
+    EXPECT_EQ(pair.cameraRightPath, "right.yaml");
+    EXPECT_EQ(pair.kittiTrackingPath, "k.txt");
+    EXPECT_TRUE(pair.kittiColour && pair.tentative);
     // A frame number in the pattern leaves the range to the files found; --first alone is no refusal.
     EXPECT_TRUE(Parse({"--disparity", "d/XXXXXX.png", "--first", "700"}, rig, error)) << error;
     EXPECT_TRUE(RangeFromDisk(rig));
@@ -117,8 +128,9 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
         {{"--grey="}, "--grey: needs a value"},
         {{"--grid=1"}, "--grid: takes no value"},
         {{"--first", "700"}, "--last: 610 is before --first 700"},
-        {{"--first", "0", "--mot", "m"}, "--mot: MOTChallenge frames start at 1, so --first must be at least 1"},
         {{"--fps", "0"}, "--fps: '0' is not a number above 0"},
+        {{"--kitti-pair", "color"}, "--kitti-pair: 'color' is not a camera pair (grey or colour)"},
+        {{"--camera-right", "r.yaml"}, "--camera-right goes with --camera, the left camera's file"},
         {{"--camera-height=-1.65"}, "--camera-height: '-1.65' is not a number above 0"},
         {{"--pitch", "0.02rad"}, "--pitch: '0.02rad' is not a number"},
         {{"--disparity-scale", "inf"}, "--disparity-scale: 'inf' is not a number above 0"},
@@ -310,10 +322,54 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     EXPECT_EQ(f["tracks"][1]["loss"], 2);
     EXPECT_EQ(f["grid"], nlohmann::json::parse("[[11, 20, 20.25, 2]]"));
 
-    std::ostringstream mot;
-    WriteMotFrame(mot, 412, run, numbers);
-    const std::string z = JsonNumber(BF_PIX / 20.0);
-    EXPECT_EQ(mot.str(), "412,1,40,123,12,68,0,0.25,0.5," + z + "\n412,2,40,123,12,68,1,-1,0.5," + z + "\n");
+    // MOTChallenge's 2D layout: class and visibility fields -1; the tentative track only when asked.
+    std::ostringstream confirmed, all;
+    WriteMotFrame(confirmed, 3, run, numbers, false);
+    WriteMotFrame(all, 3, run, numbers, true);
+    EXPECT_EQ(confirmed.str(), "3,2,40,123,12,68,1,-1,-1,-1\n");
+    EXPECT_EQ(all.str(), "3,1,40,123,12,68,0,-1,-1,-1\n3,2,40,123,12,68,1,-1,-1,-1\n");
+}
+
+// KITTI's tracking labels: the MOT box as left top right bottom, the size and the bottom's middle
+// in the left camera's axes. Through a level camera the road lies the camera's height below the
+// optical axis at every distance.
+TEST(KittiTracking, LinesOfAFrame) {
+    Camera level = DEFAULT_CAMERA;
+    level.tanPitch = 0.0;
+    RunState run(level);
+    LinearRoad(run.ground);
+    TrackingObject young = MakeTrack(0.25, 1.0, 20.0, 0.5, 10, 12);
+    young.m_id = 4;
+    young.m_count = 2;
+    young.m_Z_m = 8.0;
+    TrackingObject old = young;
+    old.m_id = 7;
+    old.m_X_m = -1.5;
+    old.m_count = ESTABLISHED_COUNT;
+    old.m_Z_m = NaN;
+    run.preObject = {young, old};
+    TrajectoryNumbers numbers;
+    numbers.Update(run.preObject, AssociationRecord{});
+
+    std::ostringstream confirmed, all;
+    WriteKittiTrackingFrame(confirmed, 0, run, numbers, false);
+    WriteKittiTrackingFrame(all, 0, run, numbers, true);
+    const std::string oldLine = "0 2 Car -1 -1 -10 40 123 51 190 0.5 1 -1 -1.5 -1 -1 -10 1\n";
+    EXPECT_EQ(confirmed.str(), oldLine);
+    const size_t cut = all.str().find('\n') + 1;
+    EXPECT_EQ(all.str().substr(cut), oldLine);
+    std::istringstream young0(all.str().substr(0, cut));
+    std::vector<std::string> fields;
+    for (std::string field; young0 >> field;) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 18u);
+    const std::vector<std::string> expected = {"0", "1", "Car", "-1", "-1", "-10", "40", "123", "51", "190",
+                                               "0.5", "1", "-1", "0.25", "y", "8", "-10", "0"};
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i != 14) {
+            EXPECT_EQ(fields[i], expected[i]) << i;
+        }
+    }
+    EXPECT_NEAR(std::stod(fields[14]), level.camHeight_m, 1e-9);
 }
 
 TEST(Overlay, OutlinesFillsAndNumbersStayInTheirBoxes) {

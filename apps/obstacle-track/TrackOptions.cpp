@@ -23,6 +23,17 @@ CommandLine::Reader Zone(TrackOptions& o) {
     };
 }
 
+CommandLine::Reader Pair(bool& colour) {
+    return [&colour](const std::string& text, std::string& problem) {
+        if (text != "grey" && text != "colour") {
+            problem = "'" + text + "' is not a camera pair (grey or colour)";
+            return false;
+        }
+        colour = text == "colour";
+        return true;
+    };
+}
+
 CommandLine::Reader Format(PictureFormat& format) {
     return [&format](const std::string& text, std::string& problem) {
         if (text != "bmp" && text != "png") {
@@ -52,12 +63,12 @@ bool CheckFrameRange(const TrackOptions& o, std::string& error) {
         error = "--poses gives the car's motion per frame: --ego-speed and --yaw-rate go without it";
         return false;
     }
-    if (o.yawRate_radps && !o.egoSpeed_mps) {
-        error = "--yaw-rate needs --ego-speed: the car's path is a circle of radius speed / yaw rate";
+    if (!o.cameraRightPath.empty() && o.cameraPath.empty()) {
+        error = "--camera-right goes with --camera, the left camera's file";
         return false;
     }
-    if (firstKnown && !o.motPath.empty() && o.first == 0) {
-        error = "--mot: MOTChallenge frames start at 1, so --first must be at least 1";
+    if (o.yawRate_radps && !o.egoSpeed_mps) {
+        error = "--yaw-rate needs --ego-speed: the car's path is a circle of radius speed / yaw rate";
         return false;
     }
     return true;
@@ -70,6 +81,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.Integer("--first", o.first, 0, MAX_FRAME, "a frame number");
     line.Integer("--last", o.last, 0, MAX_FRAME, "a frame number");
     line.Text("--camera", o.cameraPath);
+    line.Text("--camera-right", o.cameraRightPath);
+    line.Value("--kitti-pair", Pair(o.kittiColour));
     line.Real("--camera-height", o.camHeight_m, true);
     line.Real("--pitch", o.tanPitch, false);
     line.FrameRate("--fps", o.fps_hz);
@@ -81,6 +94,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.Text("--camera-out", o.cameraOutPath);
     line.Text("--json", o.jsonPath);
     line.Text("--mot", o.motPath);
+    line.Text("--kitti-tracking", o.kittiTrackingPath);
+    line.Flag("--tentative", o.tentative);
     line.Text("--overlay", o.overlayDir);
     line.Value("--overlay-format", Format(o.overlayFormat));
     line.Flag("--grid", o.grid);
@@ -98,10 +113,11 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
 
 const char* const TRACK_USAGE =
     "Usage: obstacle-track [--disparity PATTERN] [--grey PATTERN] [--first N] [--last N]\n"
-    "                      [--camera FILE] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
+    "                      [--camera FILE [--camera-right FILE] [--kitti-pair grey|colour]] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
     "                      [--disparity-scale S] [--camera-out FILE]\n"
     "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]]\n"
-    "                      [--json PATH] [--mot PATH] [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
+    "                      [--json PATH] [--mot PATH] [--kitti-tracking PATH] [--tentative]\n"
+    "                      [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
     "                      [--quiet] [--help] [--version]\n"
     "\n"
     "Runs the obstacle detector and tracker on a sequence of frames and writes what it finds.\n"
@@ -114,7 +130,12 @@ const char* const TRACK_USAGE =
     "                       for the default camera, else the disparity pictures' size\n"
     "  --first N, --last N  the frames to run, both included (default: the frames PATTERN finds on\n"
     "                       disk, or 410 and 610)\n"
-    "  --camera FILE        the camera: a key = value camera file or a KITTI calibration (P0, P1)\n"
+    "  --camera FILE        the camera: a key = value camera file, a KITTI calibration (calib.txt's P0\n"
+    "                       and P1, or a raw recording's calib_cam_to_cam.txt), OpenCV's stereo\n"
+    "                       calibration YAML (P1 and P2, or M1 and T) or the left camera's ROS\n"
+    "                       camera_info YAML\n"
+    "  --camera-right FILE  the right camera's ROS camera_info YAML\n"
+    "  --kitti-pair P       grey (default: P_rect_00, P_rect_01) or colour (P_rect_02, P_rect_03)\n"
     "  --camera-height M    camera height above the road in metres\n"
     "  --pitch TAN          downward pitch of the camera, as a tangent\n"
     "  --fps HZ             frames per second\n"
@@ -127,7 +148,11 @@ const char* const TRACK_USAGE =
     "  --yaw-rate RADPS     ... and a yaw rate in radians per second, positive turning right; the\n"
     "                       detection zone then follows the car's curved path\n"
     "  --json PATH          one JSON object per frame and line; '-' for standard output\n"
-    "  --mot PATH           the tracks in the MOTChallenge text format\n"
+    "  --mot PATH           the confirmed tracks in MOTChallenge's 2D text format, frames numbered\n"
+    "                       from 1 at the run's first frame\n"
+    "  --kitti-tracking PATH  the confirmed tracks in KITTI's tracking label format, frames numbered\n"
+    "                       from 0 at the run's first frame\n"
+    "  --tentative          tentative tracks too in the MOT and KITTI files\n"
     "  --overlay DIR        per frame DIR/overlay_NNNNN.bmp and DIR/topview_NNNNN.bmp\n"
     "  --overlay-format F   bmp (default) or png: the overlay pictures' format and name ending\n"
     "  --grid               list each frame's occupied grid cells in the JSON\n"

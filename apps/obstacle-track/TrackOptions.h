@@ -16,6 +16,8 @@ struct TrackOptions {
     bool firstGiven = false;       // --first was given; else it is START_FRAME or found on disk
     bool lastGiven = false;        // --last was given
     std::string cameraPath;        // --camera: camera file or KITTI calibration; empty = the default camera
+    std::string cameraRightPath;   // --camera-right: the right camera's ROS camera_info file; empty = none
+    bool kittiColour = false;      // --kitti-pair colour: a KITTI raw calibration's colour pair
     std::string cameraOutPath;     // --camera-out: where to write the camera the run used; empty = nowhere
     std::optional<double> camHeight_m;     // --camera-height: camera height above the road (metre)
     std::optional<double> tanPitch;        // --pitch: pitch as the road formula's tangent
@@ -28,6 +30,8 @@ struct TrackOptions {
     std::optional<double> yawRate_radps;   // --yaw-rate: its yaw rate, positive turning right (radian/second)
     std::string jsonPath;          // --json: JSON Lines output, "-" = standard output; empty = none
     std::string motPath;           // --mot: MOTChallenge track file; empty = none
+    std::string kittiTrackingPath; // --kitti-tracking: KITTI tracking label file; empty = none
+    bool tentative = false;        // --tentative: tentative tracks in the MOT and KITTI files too
     std::string overlayDir;        // --overlay: folder of overlay pictures; empty = none
     PictureFormat overlayFormat = PictureFormat::BMP;  // --overlay-format: bmp or png
     bool grid = false;             // --grid: list each frame's occupied grid cells in the JSON

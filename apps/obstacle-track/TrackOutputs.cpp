@@ -8,6 +8,7 @@
 #include "FileFrames.h"
 #include "FrameNumbering.h"
 #include "FrameOverlay.h"
+#include "KittiTracking.h"
 #include "OutputChecks.h"
 
 namespace {
@@ -17,6 +18,7 @@ constexpr int STANDARD_ERROR = 2;
 
 const char* const JSON_OPTION = "--json";
 const char* const MOT_OPTION = "--mot";
+const char* const KITTI_OPTION = "--kitti-tracking";
 
 bool Refuse(const std::string& option, const std::string& path, const std::string& problem, std::string& error) {
     error = option + ": " + path + ": " + problem;
@@ -46,12 +48,14 @@ TrackOutputs::TrackOutputs(TrackOptions o) : options(std::move(o)) {}
 bool TrackOutputs::Check(std::string& error) const {
     RunFiles files;
     if (!options.cameraPath.empty()) files.inputs.push_back({"--camera", options.cameraPath});
+    if (!options.cameraRightPath.empty()) files.inputs.push_back({"--camera-right", options.cameraRightPath});
     if (!options.posesPath.empty()) files.inputs.push_back({"--poses", options.posesPath});
     if (!options.cameraOutPath.empty()) files.outputs.push_back({"--camera-out", options.cameraOutPath});
     files.streams = {{"standard error", "", STANDARD_ERROR}};
     if (options.jsonPath == "-" || !options.quiet) files.streams.push_back({"standard output", "", STANDARD_OUTPUT});
     if (!options.jsonPath.empty() && options.jsonPath != "-") files.outputs.push_back({JSON_OPTION, options.jsonPath});
     if (!options.motPath.empty()) files.outputs.push_back({MOT_OPTION, options.motPath});
+    if (!options.kittiTrackingPath.empty()) files.outputs.push_back({KITTI_OPTION, options.kittiTrackingPath});
     files.overlayDir = options.overlayDir;
     files.first = options.first;
     files.last = options.last;
@@ -76,6 +80,9 @@ bool TrackOutputs::Open(std::string& error) {
     if (!options.motPath.empty() && !mot.Create(options.motPath, problem)) {
         return Refuse(MOT_OPTION, options.motPath, problem, error);
     }
+    if (!options.kittiTrackingPath.empty() && !kitti.Create(options.kittiTrackingPath, problem)) {
+        return Refuse(KITTI_OPTION, options.kittiTrackingPath, problem, error);
+    }
     if (!options.overlayDir.empty()) {
         std::error_code failure;
         std::filesystem::create_directories(options.overlayDir, failure);
@@ -94,16 +101,26 @@ bool TrackOutputs::Write(int frame, const RunState& run, const AssociationRecord
         !WriteOverlays(options.overlayDir, frame, run, record, options.overlayFormat, error)) {
         return false;
     }
+    // MOTChallenge numbers the frames from 1, KITTI from 0, each at the run's first frame.
     if (mot.IsOpen()) {
         std::ostringstream lines;
-        WriteMotFrame(lines, frame, run, next);
+        WriteMotFrame(lines, frame - options.first + 1, run, next, options.tentative);
         if (!AppendFrame(mot, MOT_OPTION, options.motPath, frame, lines.str(), error)) return false;
+    }
+    if (kitti.IsOpen()) {
+        std::ostringstream lines;
+        WriteKittiTrackingFrame(lines, frame - options.first, run, next, options.tentative);
+        if (!AppendFrame(kitti, KITTI_OPTION, options.kittiTrackingPath, frame, lines.str(), error)) {
+            if (mot.IsOpen()) mot.UndoLastAppend();
+            return false;
+        }
     }
     if (json.IsOpen()) {
         std::ostringstream line;
         WriteJsonFrame(line, frame, run, record, next, options.grid);
         if (!AppendFrame(json, JSON_OPTION, JsonName(options), frame, line.str(), error)) {
             if (mot.IsOpen()) mot.UndoLastAppend();
+            if (kitti.IsOpen()) kitti.UndoLastAppend();
             return false;
         }
     }
@@ -116,5 +133,6 @@ bool TrackOutputs::Close(std::string& error) {
     std::string problem;
     if (!json.Close(problem)) return Refuse(JSON_OPTION, options.jsonPath, problem, error);
     if (!mot.Close(problem)) return Refuse(MOT_OPTION, options.motPath, problem, error);
+    if (!kitti.Close(problem)) return Refuse(KITTI_OPTION, options.kittiTrackingPath, problem, error);
     return true;
 }

@@ -1,5 +1,5 @@
-// Everything obstacle-track writes for a run: the JSON Lines, the MOT file and the overlay
-// pictures. They are checked before anything is opened (no output may be the same file as an
+// Everything obstacle-track writes for a run: the JSON Lines, the MOT and KITTI tracking files and
+// the overlay pictures. They are checked before anything is opened (no output may be the same file as an
 // input or as another output), opened once the first frame's inputs have been read, and written
 // a frame at a time so that the files hold whole frames: exactly those the run counts.
 #pragma once
@@ -24,7 +24,7 @@ public:
     // the file.
     bool Open(std::string& error);
     bool IsOpen() const { return opened; }
-    // Writes one frame: its pictures, then its MOT lines, then its JSON line. When one of them
+    // Writes one frame: its pictures, then its MOT lines, its KITTI lines, then its JSON line. When one of them
     // cannot be written the frame's lines already written are undone, and false is returned with
     // a message naming the file; the frame's pictures may remain.
     bool Write(int frame, const RunState& run, const AssociationRecord& record, std::string& error);
@@ -41,6 +41,7 @@ private:
     const TrackOptions options;
     LineFile json;
     LineFile mot;
+    LineFile kitti;
     TrajectoryNumbers numbers;
     RoadProfileCounts roads;
     bool opened = false;

@@ -158,6 +158,47 @@ void SettleMounting(const TrackOptions& o, const CameraFile& file, Camera& camer
                 camera.tanPitch, warnings);
 }
 
+// The picture size of a calibration: the first disparity picture's where the calibration gives
+// none, else the calibration's, which that picture must have. A calibration without a size whose
+// principal point lies far off the picture's middle is of another size (a half-size disparity
+// picture with a full-size calibration) and refused.
+bool CalibrationPictureSize(const TrackOptions& o, const CameraFile& file, Camera& camera, std::string& error) {
+    if (o.disparityPattern.empty()) {
+        if (file.given[KEY_WIDTH]) return true;
+        error = "--camera: " + o.cameraPath + ": a calibration without a picture size takes it from the first "
+                "--disparity picture: give --disparity";
+        return false;
+    }
+    const std::string first = FramePath(o.disparityPattern, o.first);
+    int width = 0;
+    int height = 0;
+    if (!ReadDisparitySize(first, width, height, error)) return false;
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (file.given[KEY_WIDTH] && (width != camera.width_pix || height != camera.height_pix)) {
+        error = "--disparity: " + first + ": " + size + " pixels, where the calibration " + o.cameraPath + " is of " +
+                std::to_string(camera.width_pix) + " x " + std::to_string(camera.height_pix);
+        return false;
+    }
+    const std::string problem = PictureSizeProblem(width, height);
+    if (!problem.empty()) {
+        error = "--disparity: " + first + ": " + problem + " (the calibration " + o.cameraPath +
+                " takes the camera's picture size from this picture)";
+        return false;
+    }
+    if (std::fabs(camera.u0_pix - width / 2.0) > width * PRINCIPAL_POINT_SPREAD ||
+        std::fabs(camera.v0_pix - height / 2.0) > height * PRINCIPAL_POINT_SPREAD) {
+        error = "--disparity: " + first + ": " + size + " pixels, where the calibration " + o.cameraPath +
+                " puts the principal point at (" + Fixed(camera.u0_pix, 1) + ", " + Fixed(camera.v0_pix, 1) +
+                "), far off its middle: a calibration of pictures of about " +
+                std::to_string(static_cast<int>(std::lround(2.0 * camera.u0_pix))) + " x " +
+                std::to_string(static_cast<int>(std::lround(2.0 * camera.v0_pix)));
+        return false;
+    }
+    camera.width_pix = width;
+    camera.height_pix = height;
+    return true;
+}
+
 }  // namespace
 
 bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, EgoMotionOfFrame& egoMotion,
@@ -245,26 +286,12 @@ bool ResolveFrameRange(TrackOptions& o, std::string& error) {
 
 bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error) {
     CameraFile file;
-    if (!o.cameraPath.empty() && !ReadCameraFile(o.cameraPath, file, error)) {
+    if (!o.cameraPath.empty() && !ReadCameraFile(o.cameraPath, file, error, o.kittiColour, o.cameraRightPath)) {
         error = "--camera: " + error;
         return false;
     }
     camera = file.camera;
-    if (file.kitti) {
-        if (o.disparityPattern.empty()) {
-            error = "--camera: " + o.cameraPath + ": a KITTI calibration gives no picture size, which comes from the "
-                    "first --disparity picture: give --disparity";
-            return false;
-        }
-        const std::string first = FramePath(o.disparityPattern, o.first);
-        if (!ReadDisparitySize(first, camera.width_pix, camera.height_pix, error)) return false;
-        const std::string size = PictureSizeProblem(camera.width_pix, camera.height_pix);
-        if (!size.empty()) {
-            error = "--disparity: " + first + ": " + size + " (the KITTI calibration " + o.cameraPath +
-                    " takes the camera's picture size from this picture)";
-            return false;
-        }
-    }
+    if (file.calibration && !CalibrationPictureSize(o, file, camera, error)) return false;
     if (o.camHeight_m) camera.camHeight_m = *o.camHeight_m;
     if (o.tanPitch) camera.tanPitch = *o.tanPitch;
     if (o.fps_hz) camera.frameInterval_s = 1.0 / *o.fps_hz;
@@ -285,8 +312,17 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
         if (!o.cameraPath.empty()) SettleMounting(o, file, camera, warnings);
         problem = CameraProblem(camera);
     }
-    if (problem.empty()) return true;
+    // Values no car's rig has are warned of where the run goes on, and told beside the refusal
+    // where they make the camera impossible.
+    const std::string implausible = ImplausibleCamera(camera);
+    if (problem.empty()) {
+        for (size_t start = 0, end; (end = implausible.find('\n', start)) != std::string::npos; start = end + 1) {
+            warnings << "obstacle-track: warning: " << implausible.substr(start, end - start) << "\n";
+        }
+        return true;
+    }
     error = (o.cameraPath.empty() ? "the camera" : "--camera: " + o.cameraPath) + ": " + problem;
+    if (!implausible.empty()) error += "; " + implausible.substr(0, implausible.size() - 1);
     return false;
 }
 

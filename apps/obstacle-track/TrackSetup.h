@@ -30,12 +30,18 @@ constexpr double MOUNTING_SPAN_S = 0.5;
 constexpr double MOUNTING_HEIGHT_MARGIN = 0.1;  // of the given height
 constexpr double MOUNTING_PITCH_MARGIN = 0.02;  // tangent, about 1.1 degrees
 
-// The camera of a run: the --camera file (own format or KITTI calibration) or the default camera;
-// a KITTI calibration's picture size from the first disparity picture; then --camera-height,
+// A principal point farther than this share of the picture's side from its middle belongs to a
+// calibration of pictures of another size.
+constexpr double PRINCIPAL_POINT_SPREAD = 0.25;
+
+// The camera of a run: the --camera file (own format or another tool's calibration) or the default
+// camera; a calibration's picture size from the first disparity picture where it gives none, and
+// that picture refused where it has another size than the calibration's; then --camera-height,
 // --pitch, --fps and --zone. With --camera, a frame rate that neither the file nor an option gives
 // is the default camera's, and a height or pitch the first frames' road where --disparity pictures
 // are given (else the default camera's), with a line on `warnings` saying so; a given height or
-// pitch that road disagrees with is warned of. Without --camera the default camera is the rig.
+// pitch that road disagrees with is warned of. Values no car's rig has (ImplausibleCamera) are
+// warned of. Without --camera the default camera is the rig.
 bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
 
 // The frame range and the camera.

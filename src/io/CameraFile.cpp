@@ -1,6 +1,8 @@
 #include "CameraFile.h"
 
 #include <cmath>
+#include <iomanip>
+#include <map>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -97,13 +99,117 @@ std::vector<std::string> ContentLines(const std::string& text) {
     return lines;
 }
 
+// A node of a calibration's YAML: a scalar, or a matrix (`rows`, `cols` and its `data` list),
+// with the line it starts on.
+struct YamlNode {
+    int line = 0;
+    std::string scalar;
+    int rows = -1;
+    int cols = -1;
+    std::vector<double> data;
+    bool hasData = false;
+};
+
+using YamlNodes = std::map<std::string, YamlNode>;
+
+// The numbers of a YAML list's text ("[ 1., 2, 3e-1 ]"); false at a token that is not a number.
+bool ListNumbers(const std::string& text, std::vector<double>& numbers, std::string& bad) {
+    std::string spaced = text;
+    for (char& c : spaced) {
+        if (c == '[' || c == ']' || c == ',') c = ' ';
+    }
+    std::istringstream in(spaced);
+    for (std::string token; in >> token;) {
+        double value = 0.0;
+        if (!ParseNumber(token, value)) {
+            bad = token;
+            return false;
+        }
+        numbers.push_back(value);
+    }
+    return true;
+}
+
+// The top-level nodes of a YAML text as OpenCV's FileStorage and ROS's camera_info files write
+// them: `key: value` scalars and `key:` (optionally tagged `!!opencv-matrix`) followed by indented
+// `rows:`, `cols:` and `data: [...]`, the list possibly over several lines. Other nested keys are
+// passed over. False with "NAME:LINE: problem" in `error`.
+bool ReadYamlNodes(const std::string& text, const std::string& name, YamlNodes& nodes, std::string& error) {
+    std::istringstream in(text);
+    std::string current;     // the matrix node being read
+    std::string list;        // the text of a data list not yet closed
+    bool inList = false;
+    int number = 0;
+    const auto fail = [&](const std::string& problem) {
+        error = name + ":" + std::to_string(number) + ": " + problem;
+        return false;
+    };
+    const auto closeList = [&]() {
+        YamlNode& node = nodes[current];
+        std::string bad;
+        if (!ListNumbers(list, node.data, bad)) return fail(current + ": '" + bad + "' is not a number");
+        node.hasData = true;
+        inList = false;
+        return true;
+    };
+    for (std::string raw; std::getline(in, raw);) {
+        ++number;
+        const std::string line = Trim(raw.substr(0, raw.find('#')));
+        if (line.empty() || line[0] == '%' || line == "---") continue;
+        if (inList) {
+            list += " " + line;
+            if (line.find(']') != std::string::npos && !closeList()) return false;
+            continue;
+        }
+        const bool nested = raw[0] == ' ' || raw[0] == '\t';
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) return fail("'" + line + "' is not key: value");
+        const std::string key = Trim(line.substr(0, colon));
+        std::string value = Trim(line.substr(colon + 1));
+        if (value.compare(0, 2, "!!") == 0) {  // a type tag, as OpenCV's !!opencv-matrix
+            const size_t blank = value.find(' ');
+            value = blank == std::string::npos ? "" : Trim(value.substr(blank));
+        }
+        if (!nested) {
+            if (nodes.count(key) != 0) return fail(key + " given twice (first on line " + std::to_string(nodes[key].line) + ")");
+            current = key;
+            nodes[key].line = number;
+            if (!value.empty() && value[0] == '[') {
+                list = value;
+                inList = true;
+                if (value.find(']') != std::string::npos && !closeList()) return false;
+            } else {
+                nodes[key].scalar = value;
+            }
+            continue;
+        }
+        if (current.empty()) return fail("'" + line + "' belongs to no key");
+        YamlNode& node = nodes[current];
+        if (key == "rows" || key == "cols") {
+            long long whole = 0;
+            if (!ParseDigits(value, 1000, whole)) return fail(current + ": " + key + " '" + value + "' is not a count");
+            (key == "rows" ? node.rows : node.cols) = static_cast<int>(whole);
+        } else if (key == "data") {
+            list = value;
+            inList = true;
+            if (value.find(']') != std::string::npos && !closeList()) return false;
+        }
+    }
+    if (inList) return fail(current + ": the data list is not closed by ']'");
+    return true;
+}
+
 // Everything but the whole-camera problems of the parse, kept to name the line of a problem.
 struct Parse {
-    Parse(const std::string& name, CameraFile& file, std::string& error) : name(name), file(file), error(error) {}
+    Parse(const std::string& name, CameraFile& file, std::string& error, const CalibrationChoice& choice)
+        : name(name), file(file), error(error), choice(choice),
+          rowLabels{choice.colour ? "P_rect_02" : "P_rect_00", choice.colour ? "P_rect_03" : "P_rect_01"},
+          sizeLabel(choice.colour ? "S_rect_02" : "S_rect_00") {}
 
     const std::string& name;
     CameraFile& file;
     std::string& error;
+    const CalibrationChoice& choice;
     int lineOf[CAMERA_KEY_COUNT] = {};
 
     bool Fail(int line, const std::string& problem) {
@@ -156,10 +262,16 @@ struct Parse {
                " by more than " + JsonNumber(BF_TOLERANCE * 100.0) + " %";
     }
 
-    // KITTI rows: P0 and P1, labelled or as the first two bare rows.
+    // KITTI rows: P0 and P1, labelled or as the first two bare rows, or a raw calibration's rows of
+    // the chosen pair and its picture size.
+    const std::string rowLabels[2];
+    const std::string sizeLabel;
+    bool raw = false;  // a raw calibration's P_rect rows
     std::vector<double> rows[2];
     int rowLine[2] = {};
     int bareRows = 0;
+
+    std::string RowName(int row) const { return raw ? rowLabels[row] : "P" + std::to_string(row); }
 
     bool KittiLine(const std::string& line, int number) {
         std::istringstream in(line);
@@ -167,12 +279,16 @@ struct Parse {
         for (std::string token; in >> token;) tokens.push_back(token);
         if (tokens.empty()) return true;
         std::string label;
+        int row = -1;
         if (tokens.front().back() == ':') {
             label = tokens.front().substr(0, tokens.front().size() - 1);
-            if (label != "P0" && label != "P1") return true;  // other matrices of the set are not needed
+            raw = raw || label.compare(0, 7, "P_rect_") == 0;
+            row = label == "P0" || label == rowLabels[0] ? 0 : label == "P1" || label == rowLabels[1] ? 1 : -1;
+            if (row < 0 && label != sizeLabel) return true;  // other matrices of the set are not needed
             tokens.erase(tokens.begin());
         } else {
-            label = bareRows == 0 ? "P0" : bareRows == 1 ? "P1" : "";
+            row = bareRows < 2 ? bareRows : -1;
+            label = row >= 0 ? RowName(row) : "";
             ++bareRows;
         }
         std::vector<double> numbers;
@@ -181,12 +297,13 @@ struct Parse {
             if (!ParseNumber(token, value)) return Fail(number, "'" + token + "' is not a number");
             numbers.push_back(value);
         }
-        if (numbers.size() != 12) {
+        const size_t needed = label == sizeLabel ? 2 : 12;
+        if (numbers.size() != needed) {
             return Fail(number, (label.empty() ? std::string("a row") : label) + " has " +
-                                    std::to_string(numbers.size()) + " numbers, 12 needed");
+                                    std::to_string(numbers.size()) + " numbers, " + std::to_string(needed) + " needed");
         }
-        if (label.empty()) return true;  // bare rows after P0 and P1
-        const int row = label == "P0" ? 0 : 1;
+        if (label == sizeLabel) return Give(KEY_WIDTH, numbers[0], number) && Give(KEY_HEIGHT, numbers[1], number);
+        if (row < 0) return true;  // bare rows after P0 and P1
         if (rowLine[row] != 0) {
             return Fail(number, label + " given twice (first on line " + std::to_string(rowLine[row]) + ")");
         }
@@ -198,67 +315,167 @@ struct Parse {
     bool KittiFinish() {
         for (int row = 0; row < 2; ++row) {
             if (rowLine[row] == 0) {
-                return Fail(0, std::string("no P") + std::to_string(row) + " row (12 numbers of the " +
-                                   (row == 0 ? "left" : "right") + " camera's projection)");
+                return Fail(0, "no " + RowName(row) + " row (12 numbers of the " + (row == 0 ? "left" : "right") +
+                                   " camera's projection)");
             }
         }
-        const std::vector<double>& p0 = rows[0];
-        const std::vector<double>& p1 = rows[1];
-        if (!(p1[0] > 0.0)) return Fail(rowLine[1], "P1[0] " + JsonNumber(p1[0]) + " is no focal length above 0");
-        file.kitti = true;
-        if (!Give(KEY_F, p0[0], rowLine[0]) || !Give(KEY_U0, p0[2], rowLine[0]) || !Give(KEY_V0, p0[6], rowLine[0])) {
+        return Projections(rows[0], rows[1], rowLine[0], rowLine[1], RowName(0), RowName(1));
+    }
+
+    // The rig of a left and a right rectified 3 x 4 projection, named `left` and `right` in messages.
+    bool Projections(const std::vector<double>& p0, const std::vector<double>& p1, int line0, int line1,
+                     const std::string& left, const std::string& right) {
+        if (!(p1[0] > 0.0)) return Fail(line1, right + "[0] " + JsonNumber(p1[0]) + " is no focal length above 0");
+        file.calibration = true;
+        if (!Give(KEY_F, p0[0], line0) || !Give(KEY_U0, p0[2], line0) || !Give(KEY_V0, p0[6], line0)) return false;
+        if (!Give(KEY_BASELINE, (p0[3] - p1[3]) / p1[0], line1)) {
+            error += " (the baseline is (" + left + "[3] - " + right + "[3]) / " + right + "[0])";
             return false;
         }
-        if (!Give(KEY_BASELINE, -p1[3] / p1[0], rowLine[1])) {
-            error += " (the baseline is -P1[3] / P1[0])";
+        return Give(KEY_BF, file.camera.f_pix * file.camera.baseline_m, line1);
+    }
+
+    // A YAML matrix of `rows` x `cols` numbers (a vector of `rows` numbers also as one row), or a
+    // failure naming it.
+    const YamlNode* Matrix(const YamlNodes& nodes, const std::string& key, int rowCount, int colCount,
+                           const std::string& fileName) {
+        const YamlNode& node = nodes.at(key);
+        const bool shaped = (node.rows == rowCount && node.cols == colCount) ||
+                            (colCount == 1 && node.rows == 1 && node.cols == rowCount) || (node.rows < 0 && node.cols < 0);
+        if (node.hasData && shaped && node.data.size() == static_cast<size_t>(rowCount * colCount)) return &node;
+        error = fileName + ":" + std::to_string(node.line) + ": " + key + " is no " + std::to_string(rowCount) + " x " +
+                std::to_string(colCount) + " matrix (" + std::to_string(node.data.size()) + " numbers)";
+        return nullptr;
+    }
+
+    // The picture size of `image_width` and `image_height`, where given.
+    bool YamlSize(const YamlNodes& nodes) {
+        for (const CameraKey key : {KEY_WIDTH, KEY_HEIGHT}) {
+            const auto node = nodes.find(key == KEY_WIDTH ? "image_width" : "image_height");
+            if (node == nodes.end()) continue;
+            double value = 0.0;
+            if (!ParseNumber(node->second.scalar, value)) {
+                return Fail(node->second.line, node->first + ": '" + node->second.scalar + "' is not a number");
+            }
+            if (!Give(key, value, node->second.line)) return false;
+        }
+        return true;
+    }
+
+    bool YamlFinish(const std::string& text) {
+        YamlNodes nodes;
+        if (!ReadYamlNodes(text, name, nodes, error)) return false;
+        const auto has = [&](const YamlNodes& n, const char* key) { return n.count(key) != 0; };
+        if (has(nodes, "P1") && has(nodes, "P2")) {
+            const YamlNode* p1 = Matrix(nodes, "P1", 3, 4, name);
+            const YamlNode* p2 = p1 ? Matrix(nodes, "P2", 3, 4, name) : nullptr;
+            return p2 && Projections(p1->data, p2->data, p1->line, p2->line, "P1", "P2") && YamlSize(nodes);
+        }
+        if (has(nodes, "M1") && has(nodes, "T")) {
+            const YamlNode* m1 = Matrix(nodes, "M1", 3, 3, name);
+            const YamlNode* t = m1 ? Matrix(nodes, "T", 3, 1, name) : nullptr;
+            if (!t) return false;
+            file.calibration = true;
+            return Give(KEY_F, m1->data[0], m1->line) && Give(KEY_U0, m1->data[2], m1->line) &&
+                   Give(KEY_V0, m1->data[5], m1->line) && Give(KEY_BASELINE, -t->data[0], t->line) &&
+                   Give(KEY_BF, file.camera.f_pix * file.camera.baseline_m, t->line) && YamlSize(nodes);
+        }
+        if (!has(nodes, "projection_matrix")) {
+            return Fail(0, "no P1 and P2, M1 and T (OpenCV's stereo calibration) or projection_matrix (ROS camera_info)");
+        }
+        const YamlNode* left = Matrix(nodes, "projection_matrix", 3, 4, name);
+        if (!left) return false;
+        if (choice.rightText.empty()) {
+            return Fail(0, "a ROS camera_info file of one camera gives no baseline: give the right camera's file too "
+                           "(--camera-right)");
+        }
+        YamlNodes rightNodes;
+        if (!ReadYamlNodes(choice.rightText, choice.rightName, rightNodes, error)) return false;
+        if (!has(rightNodes, "projection_matrix")) {
+            error = choice.rightName + ": no projection_matrix (ROS camera_info)";
             return false;
         }
-        return Give(KEY_BF, file.camera.f_pix * file.camera.baseline_m, rowLine[1]);
+        const YamlNode* right = Matrix(rightNodes, "projection_matrix", 3, 4, choice.rightName);
+        return right &&
+               Projections(left->data, right->data, left->line, 0, "projection_matrix",
+                           choice.rightName + "'s projection_matrix") &&
+               YamlSize(nodes);
     }
 };
+
+// The formats of a camera file, told apart by their contents.
+enum class CameraFormat { OWN, KITTI, YAML };
+
+CameraFormat FormatOf(const std::string& text, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (line.empty()) continue;
+        if (line.compare(0, 5, "%YAML") == 0) return CameraFormat::YAML;
+        if (line.find('=') != std::string::npos) return CameraFormat::OWN;
+        break;
+    }
+    for (const char* mark : {"!!opencv-matrix", "projection_matrix:", "image_width:"}) {
+        if (text.find(mark) != std::string::npos) return CameraFormat::YAML;
+    }
+    return CameraFormat::KITTI;
+}
 
 }  // namespace
 
 const char* CameraKeyName(CameraKey key) { return KEYS[key].name; }
 
-bool ParseCameraFile(const std::string& text, const std::string& name, CameraFile& file, std::string& error) {
+bool ParseCameraFile(const std::string& text, const std::string& name, CameraFile& file, std::string& error,
+                     const CalibrationChoice& choice) {
     file = CameraFile{};
-    Parse parse(name, file, error);
+    Parse parse(name, file, error, choice);
     // A text saved as UTF-8 by some editors starts with a byte-order mark, which is no content.
     const bool marked = text.compare(0, UTF8_BYTE_ORDER_MARK.size(), UTF8_BYTE_ORDER_MARK) == 0;
-    const std::vector<std::string> lines = ContentLines(marked ? text.substr(UTF8_BYTE_ORDER_MARK.size()) : text);
-    // The first line with content tells the format: `key = value` or matrix rows.
-    bool own = true;
-    for (const std::string& line : lines) {
-        if (line.empty()) continue;
-        own = line.find('=') != std::string::npos;
-        break;
+    const std::string content = marked ? text.substr(UTF8_BYTE_ORDER_MARK.size()) : text;
+    const std::vector<std::string> lines = ContentLines(content);
+    const CameraFormat format = FormatOf(content, lines);
+    if (format == CameraFormat::YAML) {
+        if (!parse.YamlFinish(content)) return false;
+    } else {
+        const bool own = format == CameraFormat::OWN;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].empty()) continue;
+            const int number = static_cast<int>(i + 1);
+            if (!(own ? parse.OwnLine(lines[i], number) : parse.KittiLine(lines[i], number))) return false;
+        }
+        if (!(own ? parse.OwnFinish() : parse.KittiFinish())) return false;
     }
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].empty()) continue;
-        const int number = static_cast<int>(i + 1);
-        if (!(own ? parse.OwnLine(lines[i], number) : parse.KittiLine(lines[i], number))) return false;
-    }
-    if (!(own ? parse.OwnFinish() : parse.KittiFinish())) return false;
     const std::string problem = CameraProblem(file.camera);
     if (problem.empty()) return true;
     error = name + ": " + problem;
     return false;
 }
 
-bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& error) {
+namespace {
+
+// The text of a camera file: a regular file of at most CAMERA_FILE_MAX_BYTES.
+bool ReadCameraText(const std::string& path, std::string& text, std::string& error) {
     std::string problem;
     RegularFile input = OpenRegularFile(path, CAMERA_FILE_MAX_BYTES, problem);
     if (!input.file) {
         error = path + ": " + problem;
         return false;
     }
-    std::string text(static_cast<size_t>(input.length), '\0');
-    if (std::fread(text.data(), 1, text.size(), input.file.get()) != text.size()) {
-        error = path + ": read error";
-        return false;
-    }
-    return ParseCameraFile(text, path, file, error);
+    text.assign(static_cast<size_t>(input.length), '\0');
+    if (std::fread(text.data(), 1, text.size(), input.file.get()) == text.size()) return true;
+    error = path + ": read error";
+    return false;
+}
+
+}  // namespace
+
+bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& error, bool colour,
+                    const std::string& rightPath) {
+    CalibrationChoice choice;
+    choice.colour = colour;
+    choice.rightName = rightPath;
+    std::string text;
+    if (!ReadCameraText(path, text, error)) return false;
+    if (!rightPath.empty() && !ReadCameraText(rightPath, choice.rightText, error)) return false;
+    return ParseCameraFile(text, path, file, error, choice);
 }
 
 std::string PictureSizeProblem(int width, int height) {
@@ -302,4 +519,42 @@ std::string CameraFileText(const Camera& camera) {
         text += std::string(KEYS[k].name) + " = " + JsonNumber(FieldValue(camera, key)) + "  # " + KEYS[k].meaning + "\n";
     }
     return text;
+}
+
+namespace {
+
+constexpr double DEGREES_PER_RADIAN = 180.0 / 3.14159265358979323846;
+constexpr int SHOWN_DIGITS = 4;
+
+// A value for a message, to SHOWN_DIGITS significant digits.
+std::string Shown(double value) {
+    std::ostringstream text;
+    text << std::setprecision(SHOWN_DIGITS) << value;
+    return text.str();
+}
+
+}  // namespace
+
+std::string ImplausibleCamera(const Camera& c) {
+    std::string lines;
+    if (c.camHeight_m > CAMERA_HEIGHT_MAX_M) {
+        lines += "the camera height " + Shown(c.camHeight_m) + " m is no car's: millimetres? then " +
+                 Shown(c.camHeight_m / 1000.0) + " m; centimetres? then " + Shown(c.camHeight_m / 100.0) + " m\n";
+    }
+    if (std::fabs(c.tanPitch) > PITCH_TANGENT_MAX) {
+        lines += "the pitch " + Shown(c.tanPitch) + " is a tangent, of " +
+                 Shown(std::atan(c.tanPitch) * DEGREES_PER_RADIAN) + " degrees: degrees given? then the tangent is " +
+                 Shown(std::tan(c.tanPitch / DEGREES_PER_RADIAN)) + "\n";
+    }
+    if (c.baseline_m > BASELINE_MAX_M) {
+        lines += "the baseline " + Shown(c.baseline_m) + " m is no car's stereo rig: millimetres? then " +
+                 Shown(c.baseline_m / 1000.0) + " m\n";
+    }
+    if (c.frameInterval_s > FRAME_INTERVAL_MAX_S) {
+        lines += "the frame interval " + Shown(c.frameInterval_s) + " s (" + Shown(1.0 / c.frameInterval_s) +
+                 " frames per second) is no camera's: the interval given for the rate? then " +
+                 Shown(c.frameInterval_s) + " frames per second; milliseconds? then " +
+                 Shown(c.frameInterval_s / 1000.0) + " s\n";
+    }
+    return lines;
 }

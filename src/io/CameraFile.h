@@ -9,9 +9,19 @@
 // left to the options or to the default camera.
 //
 // A KITTI calibration: rows `P0:` and `P1:` of 12 numbers (the left and right 3 x 4 projection
-// matrices), or the odometry set's bare rows of 12 numbers, the first two being P0 and P1. It gives
-// f = P0[0], the principal point (P0[2], P0[6]) and the baseline -P1[3] / P1[0]; the picture size
-// comes from the first disparity picture.
+// matrices), or the odometry set's bare rows of 12 numbers, the first two being P0 and P1; or a
+// KITTI raw recording's calib_cam_to_cam.txt, whose rows `P_rect_00:` and `P_rect_01:` (the grey
+// pair) or `P_rect_02:` and `P_rect_03:` (the colour pair) are P0 and P1, and whose `S_rect_00:`
+// (or `S_rect_02:`) gives the picture size. It gives f = P0[0], the principal point (P0[2], P0[6])
+// and the baseline (P0[3] - P1[3]) / P1[0].
+//
+// OpenCV's stereo calibration (YAML, `!!opencv-matrix` nodes with `rows`, `cols` and `data`): the
+// rectified projections `P1` and `P2` read as P0 and P1 above, or else the left camera matrix `M1`
+// (f = M1[0], principal point (M1[2], M1[5])) and the translation `T` between the cameras
+// (baseline -T[0]). A ROS camera_info YAML pair: the left file's `projection_matrix` and the right
+// file's read as P0 and P1, `image_width` and `image_height` the picture size.
+//
+// Where a calibration gives no picture size, it comes from the first disparity picture.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +43,7 @@ enum CameraKey {
 
 // A camera file's contents: the fields it gives, the others as in DEFAULT_CAMERA.
 struct CameraFile {
-    bool kitti = false;                       // a KITTI calibration (no picture size, no mounting)
+    bool calibration = false;                 // another tool's calibration: no mounting, no zone
     Camera camera = DEFAULT_CAMERA;
     bool given[CAMERA_KEY_COUNT] = {};
 };
@@ -41,13 +51,36 @@ struct CameraFile {
 // The name of a field in the own format ("f_pix", ...).
 const char* CameraKeyName(CameraKey key);
 
+// What a calibration leaves to the user: the pair of a KITTI raw calibration, and the right
+// camera's file of a ROS camera_info pair (its text and name).
+struct CalibrationChoice {
+    bool colour = false;    // P_rect_02 and P_rect_03 rather than P_rect_00 and P_rect_01
+    std::string rightText;  // empty: no right camera's file
+    std::string rightName;
+};
+
 // Reads the text of a camera file named `name` (for messages). Returns false with "NAME:LINE:
 // problem" (or "NAME: problem" for the file as a whole) in `error`: unknown keys, missing values,
-// non-numbers, duplicate keys, impossible values, KITTI rows without 12 numbers, a missing P0 or P1.
-bool ParseCameraFile(const std::string& text, const std::string& name, CameraFile& file, std::string& error);
+// non-numbers, duplicate keys, impossible values, KITTI rows without 12 numbers, a missing P0 or P1,
+// YAML matrices of the wrong shape or missing, a ROS file without its right camera's file.
+bool ParseCameraFile(const std::string& text, const std::string& name, CameraFile& file, std::string& error,
+                     const CalibrationChoice& choice = {});
 
-// Opens (a regular file of at most CAMERA_FILE_MAX_BYTES) and parses `path`.
-bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& error);
+// Opens (a regular file of at most CAMERA_FILE_MAX_BYTES) and parses `path`, with `rightPath`
+// (unless empty) the right camera's file of a ROS pair.
+bool ReadCameraFile(const std::string& path, CameraFile& file, std::string& error, bool colour = false,
+                    const std::string& rightPath = "");
+
+// Values of a camera that a car's rig hardly has, each on a line with what was probably meant: a
+// height of more than CAMERA_HEIGHT_MAX_M (millimetres or centimetres?), a pitch tangent beyond
+// PITCH_TANGENT_MAX (degrees?), a baseline beyond BASELINE_MAX_M (millimetres?), more than
+// FRAME_INTERVAL_MAX_S from frame to frame (a frame interval given as the rate, or milliseconds?).
+// Empty when none.
+std::string ImplausibleCamera(const Camera& camera);
+constexpr double CAMERA_HEIGHT_MAX_M = 10.0;
+constexpr double PITCH_TANGENT_MAX = 0.5;  // about 27 degrees
+constexpr double BASELINE_MAX_M = 5.0;
+constexpr double FRAME_INTERVAL_MAX_S = 1.0;
 
 // What makes a picture of width x height pixels impossible for a camera ("width_pix 15 lies outside
 // 16..8192", too many pixels in all), or an empty text.

@@ -1,5 +1,6 @@
 #include "FrameReport.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "GroupObjects.h"
@@ -32,7 +33,7 @@ const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
 void WriteTrack(std::ostream& out, const TrackingObject& t, int number, int det, const EgoMotion& ego) {
     out << "{\"id\": " << t.m_id << ", \"track\": " << number << ", \"count\": " << t.m_count
-        << ", \"confirmed\": " << JsonBool(t.m_count >= ESTABLISHED_COUNT) << ", \"loss\": " << t.m_loss_co
+        << ", \"confirmed\": " << JsonBool(IsConfirmed(t)) << ", \"loss\": " << t.m_loss_co
         << ", \"det\": ";
     if (det < 0) {
         out << "null";
@@ -64,9 +65,6 @@ void WriteGrid(std::ostream& out, const std::vector<Grid>& grid, int blocksU) {
     }
     out << ']';
 }
-
-// A metre value for a MOT line: MOTChallenge marks an unknown world coordinate with -1.
-std::string MotNumber(double value) { return std::isfinite(value) ? JsonNumber(value) : "-1"; }
 
 }  // namespace
 
@@ -100,11 +98,16 @@ void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const Ass
     out << "}\n";
 }
 
-void WriteMotFrame(std::ostream& out, int frame, const RunState& run, const TrajectoryNumbers& numbers) {
+bool IsConfirmed(const TrackingObject& track) { return track.m_count >= ESTABLISHED_COUNT; }
+
+bool ReportedTrack(const TrackingObject& track, bool tentative) { return tentative || IsConfirmed(track); }
+
+void WriteMotFrame(std::ostream& out, int motFrame, const RunState& run, const TrajectoryNumbers& numbers,
+                   bool tentative) {
     for (const TrackingObject& t : run.preObject) {
+        if (!ReportedTrack(t, tentative)) continue;
         const PictureBox box = TrackBox(run.geometry, t, run.ground);
-        out << frame << ',' << numbers.Of(t.m_id) << ',' << box.left << ',' << box.top << ',' << box.Width() << ','
-            << box.Height() << ',' << (t.m_count >= ESTABLISHED_COUNT ? 1 : 0) << ',' << MotNumber(t.m_X_m) << ','
-            << MotNumber(t.m_h_m) << ',' << MotNumber(t.m_Z_m) << '\n';
+        out << motFrame << ',' << numbers.Of(t.m_id) << ',' << box.left << ',' << box.top << ',' << box.Width() << ','
+            << box.Height() << ',' << (IsConfirmed(t) ? 1 : 0) << ",-1,-1,-1\n";
     }
 }

@@ -36,8 +36,17 @@ struct RoadProfileCounts {
 void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,
                     const TrajectoryNumbers& numbers, bool withGrid);
 
-// One line per track: frame,id,bb_left,bb_top,bb_width,bb_height,conf,x,y,z with the track's
-// trajectory number as id, the box in disparity-picture pixels, conf 1 for an established track
-// (ESTABLISHED_COUNT updates) and 0 otherwise, and x, y, z the lateral centre, height and distance
-// in metres (-1 when not finite).
-void WriteMotFrame(std::ostream& out, int frame, const RunState& run, const TrajectoryNumbers& numbers);
+// A track confirmed by ESTABLISHED_COUNT updates; one with fewer is tentative.
+bool IsConfirmed(const TrackingObject& track);
+
+// Whether a track goes into the MOT and KITTI files: a confirmed one always, a tentative one with
+// `tentative`.
+bool ReportedTrack(const TrackingObject& track, bool tentative);
+
+// One line per reported track in MOTChallenge's 2D layout:
+// frame,id,bb_left,bb_top,bb_width,bb_height,conf,-1,-1,-1 with `motFrame` as the frame, the track's
+// trajectory number as id, the box in disparity-picture pixels and conf 1 for a confirmed track, 0
+// for a tentative one. The last three fields, which evaluators read as class and visibility, stay
+// -1; the tracks' positions in metres are in the JSON.
+void WriteMotFrame(std::ostream& out, int motFrame, const RunState& run, const TrajectoryNumbers& numbers,
+                   bool tentative);

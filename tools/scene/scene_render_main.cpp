@@ -102,15 +102,14 @@ int Fail(const std::string& message) {
     return FAILURE_STATUS;
 }
 
-// The camera of --camera, or the default camera. A KITTI calibration is refused: it gives no
-// picture size.
+// The camera of --camera, or the default camera. A calibration without a picture size is refused.
 bool LoadCamera(const std::string& path, Camera& camera, std::string& error) {
     camera = DEFAULT_CAMERA;
     if (path.empty()) return true;
     CameraFile file;
     if (!ReadCameraFile(path, file, error)) return false;
-    if (file.kitti) {
-        error = path + ": a KITTI calibration gives no picture size: give the camera in the own key = value format";
+    if (!file.given[KEY_WIDTH]) {
+        error = path + ": a calibration without a picture size: give the camera in the own key = value format";
         return false;
     }
     camera = file.camera;
