@@ -44,14 +44,15 @@ void FormFrameNames(FrameNames& names, int frame) {
 }
 
 void DetectObstacles(RunState& run) {
-    // Reads the frame's input (its picture, or the values given in measuredDisparity); writes
-    // measuredDisparity, roadClasses, scratch.columnCounts and MaxY.
+    // Reads the frame's input (its picture, or the values given in measuredDisparity); writes a
+    // picture's codes to disparityCodes (or limits the given values), roadClasses,
+    // scratch.columnCounts and MaxY.
     RoadDisparityMap(run);
     // Reads MaxY and the profile in force (pre_ground, bGndFixFlg, refusedFrames); writes ground,
     // blind, ceiling, roadProfile and groundAccepted, raises threshold, and updates the profile in force.
     RoadProfile(run);
-    // Reads measuredDisparity, ground, blind, ceiling, disparity and threshold; removes road and
-    // overhead from measuredDisparity and writes newGrid (through scratch.stripValues).
+    // Reads disparityCodes (or the given measuredDisparity), ground, blind, ceiling, disparity and
+    // threshold; removes road and overhead from them and writes newGrid (through scratch).
     OccupancyGrid(run);
     // Reads newGrid and the previous frame's grid; makes newGrid the grid of record and clears nonGridFlg.
     GridSmoothing(run);
