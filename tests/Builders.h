@@ -1,15 +1,21 @@
 // Builders of the tests' inputs, one set for every test file: picture files written byte by byte,
-// colour-coded disparity pictures, disparity buffers, grids, and detections and tracks made by hand.
+// colour-coded disparity pictures, disparity buffers, grids, detections and tracks made by hand, and
+// a rendered scene of a parked car through the KITTI-like camera.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "CameraFile.h"
 #include "ColorMap.h"
 #include "Config.h"
+#include "Scene.h"
 #include "TrackingObject.h"
 #include "core.h"
 
@@ -208,4 +214,23 @@ inline TrackingObject MakeTrack(double pX, double w, double d, double h, int S_u
     t.m_count = 5;
     t.m_bIniBufKalmFlg = false;
     return t;
+}
+
+// A parked car in our lane, 70 m ahead, that the car approaches at 25 m/s for 2.5 s (to 7.5 m).
+inline const char* const STATIC_CAR_SCENE =
+    "seed 7\n"
+    "noise 0.08\n"
+    "holes 0.03\n"
+    "frames 75\n"
+    "road -7.0 7.0\n"
+    "box car -0.85 0.85 70.0 1.5 -25.0 0\n";
+
+inline scene::Scene StaticCarThroughKittiLike() {
+    CameraFile file;
+    std::string error;
+    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
+    std::istringstream text(STATIC_CAR_SCENE);
+    scene::Scene s;
+    EXPECT_TRUE(scene::ParseScene(text, "static_car", file.camera, s, error)) << error;
+    return s;
 }

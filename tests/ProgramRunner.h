@@ -13,14 +13,8 @@ struct ProgramResult {
     std::string output;  // standard output
 };
 
-// `environment` goes before the command ("LD_PRELOAD=... "); `seconds` > 0 ends the program after
-// that long (status 124), so that a hang fails a test.
-inline ProgramResult RunProgram(const std::string& program, const std::string& arguments,
-                                const std::string& environment = "", int seconds = 0) {
-    const std::string emulator = EMULATOR;
-    const std::string limit = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
-    const std::string command =
-        environment + " " + limit + (emulator.empty() ? "" : emulator + " ") + program + " " + arguments;
+// Runs a shell command of the build machine itself (no emulator).
+inline ProgramResult RunHostCommand(const std::string& command) {
     ProgramResult result{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
@@ -29,4 +23,14 @@ inline ProgramResult RunProgram(const std::string& program, const std::string& a
     const int raw = pclose(pipe);
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return result;
+}
+
+// `environment` goes before the command ("LD_PRELOAD=... "); `seconds` > 0 ends the program after
+// that long (status 124), so that a hang fails a test.
+inline ProgramResult RunProgram(const std::string& program, const std::string& arguments,
+                                const std::string& environment = "", int seconds = 0) {
+    const std::string emulator = EMULATOR;
+    const std::string limit = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
+    return RunHostCommand(environment + " " + limit + (emulator.empty() ? "" : emulator + " ") + program + " " +
+                          arguments);
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Builders.h"
 #include "CameraFile.h"
 #include "EmbeddedPictures.h"
 #include "EmbeddedRun.h"
@@ -109,24 +110,6 @@ namespace {
 constexpr double SPEED_MPS = 25.0;
 constexpr double CAR_HALF_WIDTH_M = 0.85;
 
-// A parked car in our lane, 70 m ahead, that the car approaches at 25 m/s for 2.5 s (to 7.5 m).
-const char* const PARKED_CAR_SCENE =
-    "seed 7\n"
-    "noise 0.08\n"
-    "holes 0.03\n"
-    "frames 75\n"
-    "road -7.0 7.0\n"
-    "box car -0.85 0.85 70.0 1.5 -25.0 0\n";
-
-scene::Scene ParkedCar() {
-    CameraFile file;
-    std::string error;
-    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
-    std::istringstream text(PARKED_CAR_SCENE);
-    scene::Scene s;
-    EXPECT_TRUE(scene::ParseScene(text, "parked_car", file.camera, s, error)) << error;
-    return s;
-}
 
 // A rendered frame as the caller holds it in one of the codings; the view points into `held`.
 using Handover = std::function<obstacle::DisparityView(const Camera&, const std::vector<double>&, std::vector<unsigned char>& held)>;
@@ -177,7 +160,7 @@ TEST(Detector, FollowsAParkedCarAtItsRenderedDistanceInEveryCoding) {
         {"16-bit values", As16Bit, true},
         {"colour-coded", AsColours, true},
     };
-    const scene::Scene moving = ParkedCar();
+    const scene::Scene moving = StaticCarThroughKittiLike();
     const Camera& cam = moving.camera;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

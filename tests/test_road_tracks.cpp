@@ -22,24 +22,6 @@ namespace {
 
 constexpr double SPEED_MPS = 25.0;
 
-// A parked car in our lane, 70 m ahead, that the car approaches at 25 m/s for 2.5 s (to 7.5 m).
-const char* const STATIC_CAR_SCENE =
-    "seed 7\n"
-    "noise 0.08\n"
-    "holes 0.03\n"
-    "frames 75\n"
-    "road -7.0 7.0\n"
-    "box car -0.85 0.85 70.0 1.5 -25.0 0\n";
-
-scene::Scene StaticCarThroughKittiLike() {
-    CameraFile file;
-    std::string error;
-    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
-    std::istringstream text(STATIC_CAR_SCENE);
-    scene::Scene s;
-    EXPECT_TRUE(scene::ParseScene(text, "static_car", file.camera, s, error)) << error;
-    return s;
-}
 
 // The track within 10 % of the car's distance and 1 m of its centre line, or nullptr.
 const TrackingObject* TrackOfCar(const RunState& run, double z_m) {

@@ -36,18 +36,6 @@ std::string PythonWithNumpy() {
     return "";
 }
 
-// Runs a command of the build machine (no emulator); its standard output.
-ProgramResult RunHost(const std::string& command) {
-    ProgramResult result{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    for (size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) result.output.append(chunk, got);
-    const int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
-}
-
 }  // namespace
 
 // An easy scene (one car in our lane, closing in) and a harder one (a car cutting in hides the one
@@ -86,7 +74,7 @@ TEST(TrackEval, ScoresTheMotAndKittiFilesOfRenderedScenes) {
                       .status,
                   0);
         const ProgramResult scored =
-            RunHost(python + " " + SOURCE_DIR + "/tools/eval/trackeval-scene.py --trackeval " + trackeval +
+            RunHostCommand(python + " " + SOURCE_DIR + "/tools/eval/trackeval-scene.py --trackeval " + trackeval +
                     " --truth " + out + "/truth.csv --camera " + out + "/camera.txt --mot " + out + "/run.mot --kitti " +
                     out + "/run.kitti");
         ASSERT_EQ(scored.status, 0) << scored.output;
