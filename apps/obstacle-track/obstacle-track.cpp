@@ -3,6 +3,7 @@
 #include <chrono>
 #include <iomanip>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "CommandLine.h"
@@ -57,12 +58,14 @@ int main(int argc, char** argv) {
     const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty();
     FileFrames source(camera, {options.disparityPattern, options.greyPattern, options.disparityScale, colourPicture});
     std::ostream* progressStream = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
-    Progress progress(progressStream != nullptr ? *progressStream : std::cerr,
-                      progressStream != nullptr && IsTerminal(progressStream == &std::cout ? STANDARD_OUTPUT : STANDARD_ERROR),
-                      options.last - options.first + 1);
+    std::optional<Progress> progress;
+    if (progressStream != nullptr) {
+        const bool terminal = IsTerminal(progressStream == &std::cout ? STANDARD_OUTPUT : STANDARD_ERROR);
+        progress.emplace(*progressStream, terminal, options.last - options.first + 1);
+    }
     const auto start = std::chrono::steady_clock::now();
-    const RunOutcome outcome = RunTrack(camera, source, options.first, options.last,
-                                        progressStream != nullptr ? &progress : nullptr, egoMotion, interval,
+    const RunOutcome outcome = RunTrack(camera, source, options.first, options.last, progress ? &*progress : nullptr,
+                                        egoMotion, interval,
                                         [&](int frame, const OverlayFrame& shown, const RunState& run) {
                                             if (progressStream == &std::cout && !std::cout) {
                                                 error = STANDARD_OUTPUT_FAILURE;
@@ -72,7 +75,7 @@ int main(int argc, char** argv) {
                                             return outputs.Write(frame, shown, run, error);
                                         });
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-    progress.Stop();
+    if (progress) progress->Stop();
     std::string closeError;
     const bool closed = outputs.Close(closeError);
     // A run whose first frame could not be read never started: its error alone is said.

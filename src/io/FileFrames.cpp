@@ -43,6 +43,7 @@ std::string GreyProblem(const PictureHeader& h, const GreyWindow& window) {
     return SizeProblem(h, window.cols, window.rows);
 }
 
+// A --disparity-scale given for a colour-coded picture, whose colours stand for disparities themselves.
 std::string ScaleProblem(const PictureHeader& h, bool scaleGiven) {
     return scaleGiven && !IsValuePicture(h) ? "a colour-coded BMP, which --disparity-scale does not scale" : "";
 }
