@@ -511,7 +511,7 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     EXPECT_EQ(result.status, 0);
     for (const char* option : {"--disparity", "--grey", "--first", "--last", "--json", "--mot", "--overlay", "--grid",
                                "--quiet", "--version", "--camera", "--camera-height", "--pitch", "--fps", "--zone",
-                               "--disparity-scale", "--camera-out", "--kitti-tracking", "--tentative"}) {
+                               "--disparity-scale", "--camera-out", "--kitti-tracking", "--tentative", "--times"}) {
         EXPECT_NE(result.output.find(option), std::string::npos) << option;
     }
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");

@@ -166,5 +166,6 @@ const char* const TRACK_USAGE =
     "\n"
     "Progress goes to standard output, or to standard error when the JSON goes to standard output:\n"
     "on a terminal one line updated in place (frame i of n, frames per second, time left), else a\n"
-    "Frame=N line per frame. A summary line ends a run that started on standard error. Exit status 0, or 2 on a bad argument or file,\n"
-    "an output that would overwrite an input or another output, or an output that cannot be written.\n";
+    "Frame=N line per frame. A summary line on standard error ends a run that started. Exit status\n"
+    "0, or 2 on a bad argument or file, an output that would overwrite an input or another output,\n"
+    "or an output that cannot be written.\n";
