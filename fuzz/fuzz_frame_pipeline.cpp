@@ -19,6 +19,7 @@
 #include <set>
 #include <vector>
 
+#include "DetectorInternals.h"
 #include "FileFrames.h"
 #include "FrameOverlay.h"
 #include "FuzzScratch.h"
@@ -123,11 +124,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TrackOutputs outputs(options);
     std::string error;
     if (!outputs.Check(error) || !outputs.Open(error)) std::abort();
+    TrajectoryNumbers numbers;
     const RunOutcome outcome =
         RunSequence(camera, source, 1, frames, nullptr, [&](int frame, const RunState& run, const AssociationRecord& record) {
             CheckTracks(run);
-            if (!outputs.Write(frame, run, record, error)) std::abort();
-            return frame < frames || WriteOverlays(dir, frame, run, record, format, error);
+            numbers.Update(run.preObject, record);
+            const obstacle::FrameResult result = obstacle::FrameResultOf(run, record, numbers);
+            const OverlayFrame shown{camera, result, run.src_img_grayR, DisparityPictureOf(run), run.egoMotion};
+            if (!outputs.Write(frame, shown, run, error)) std::abort();
+            return frame < frames || WriteOverlays(dir, frame, shown, format, error);
         });
     if (!outcome.complete || outcome.frames != frames || !outputs.Close(error)) std::abort();
     return 0;

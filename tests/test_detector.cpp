@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,7 @@
 #include "PublicRecords.h"
 #include "RunDriver.h"
 #include "Scene.h"
+#include "TrackingObject.h"
 #include "TrajectoryNumbers.h"
 #include "obstacle/Detector.h"
 
@@ -245,6 +247,9 @@ TEST(Detector, RefusesBadInputByNameAndStaysAsItWas) {
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
         }
     }
+    for (const double interval_s : {0.0, -0.1, std::nan("")}) {
+        EXPECT_THROW(detector.Process(obstacle::Frame{good, std::nullopt, interval_s}), std::invalid_argument) << interval_s;
+    }
     EXPECT_EQ(SeenOf(detector.Process(good)), expected);
 
     obstacle::Camera narrow = obstacle::DefaultCamera();
@@ -253,4 +258,40 @@ TEST(Detector, RefusesBadInputByNameAndStaysAsItWas) {
     obstacle::Camera noFocus = obstacle::DefaultCamera();
     noFocus.f_pix = std::nan("");
     EXPECT_THROW(obstacle::Detector{noFocus}, std::invalid_argument);
+}
+
+// A frame given the camera's own interval is a frame given none: the same result, bit for bit.
+TEST(Detector, TakesTheCamerasIntervalWhereAFrameGivesNone) {
+    const EmbeddedPicture picture;
+    obstacle::Detector plain;
+    obstacle::Detector timed;
+    const double interval_s = timed.CameraRecord().frameInterval_s;
+    for (int k = 0; k < 10; ++k) {
+        ASSERT_EQ(SeenOf(timed.Process(obstacle::Frame{picture.View(), std::nullopt, interval_s})),
+                  SeenOf(plain.Process(picture.View())))
+            << "frame " << k;
+    }
+}
+
+// A track's prediction made anew over a frame's longer interval lies that much farther along its
+// rate (constant velocity: 20 m closing at 6 m/s is 20 - 6 x 3 dt away three frame intervals on);
+// the next prediction spans the camera's frame interval again, and at that interval nothing changes.
+TEST(TrackingObject, PredictsOverTheFramesOwnInterval) {
+    const double dt = DefaultGeometry().camera.frameInterval_s;
+    TrackingObject t;
+    t.InitialKalman(&t.m_systemZ, &t.m_objZ);
+    t.InitialKalman(&t.m_systemX, &t.m_objX);
+    t.m_objZ.x[0] = 20.0;
+    t.m_objZ.x[1] = -6.0;
+    t.m_objX.x[0] = 1.0;
+    t.m_objX.x[1] = 0.5;
+    t.PredictOver(3.0 * dt);
+    EXPECT_DOUBLE_EQ(t.m_pZ_m, 20.0 - 6.0 * 3.0 * dt);
+    EXPECT_DOUBLE_EQ(t.m_pX_m, 1.0 + 0.5 * 3.0 * dt);
+    EXPECT_DOUBLE_EQ(t.m_pD_pix, DefaultGeometry().camera.bf_pix / t.m_pZ_m);
+    EXPECT_EQ(t.m_Z_m, 20.0);  // the filtered state stays
+    EXPECT_EQ(t.m_systemZ.a[1], dt);
+    EXPECT_EQ(t.m_systemX.a[1], dt);
+    t.PredictOver(dt);
+    EXPECT_DOUBLE_EQ(t.m_pZ_m, 20.0 - 6.0 * 3.0 * dt);
 }

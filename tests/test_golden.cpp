@@ -38,6 +38,7 @@
 #if WITH_OBSTACLE_TRACK
 #include "FrameReport.h"
 #include "Street.h"
+#include "TrajectoryNumbers.h"
 #endif
 
 namespace {

@@ -511,7 +511,7 @@ TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
     EXPECT_EQ(result.status, 0);
     for (const char* option : {"--disparity", "--grey", "--first", "--last", "--json", "--mot", "--overlay", "--grid",
                                "--quiet", "--version", "--camera", "--camera-height", "--pitch", "--fps", "--zone",
-                               "--disparity-scale", "--camera-out", "--kitti-tracking", "--tentative"}) {
+                               "--disparity-scale", "--camera-out", "--kitti-tracking", "--tentative", "--times"}) {
         EXPECT_NE(result.output.find(option), std::string::npos) << option;
     }
     result = RunProgram(OBSTACLE_TRACK_EXE, "--version");
@@ -636,10 +636,10 @@ TEST(TopView, TheZoneEdgesFollowTheCarsPath) {
     } table[] = {{0.0, 88, 112, 115, 139}, {0.2, 115, 139, 88, 112}};
     for (const auto& c : table) {
         SCOPED_TRACE("yaw rate " + std::to_string(c.yawRate_radps));
-        RunState run;
-        run.egoMotion = EgoMotionOfRates(12.0, c.yawRate_radps, DELTA_T);
+        const obstacle::FrameResult none;
+        const qim::Image noGrey;
         qim::Image picture;
-        DrawTopView(run, picture);
+        DrawTopView({DEFAULT_CAMERA, none, noGrey, {}, EgoMotionOfRates(12.0, c.yawRate_radps, DELTA_T)}, picture);
         ASSERT_EQ(picture.rows, 480);
         const auto white = [&](int u) {
             const uchar* p = picture.ptr(row) + 3 * u;

@@ -12,12 +12,14 @@
 #include <nlohmann/json.hpp>
 
 #include "Builders.h"
+#include "DetectorInternals.h"
 #include "EmbeddedRun.h"
 #include "FileFrames.h"
 #include "FrameReport.h"
 #include "Imageread.h"
 #include "KittiTracking.h"
 #include "Overlay.h"
+#include "PictureBox.h"
 #include "RunDriver.h"
 #include "TrackAssociation.h"
 #include "TrackOptions.h"
@@ -294,7 +296,8 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     TrajectoryNumbers numbers;
     numbers.Update(run.preObject, record);
     std::ostringstream line;
-    WriteJsonFrame(line, 412, run, record, numbers, true);
+    const obstacle::FrameResult result = obstacle::FrameResultOf(run, record, numbers);
+    WriteJsonFrame(line, 412, result, &run);
     ASSERT_EQ(line.str().back(), '\n');
     ASSERT_EQ(line.str().find('\n'), line.str().size() - 1);
     const nlohmann::json f = nlohmann::json::parse(line.str());
@@ -324,8 +327,8 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
 
     // MOTChallenge's 2D layout: class and visibility fields -1; the tentative track only when asked.
     std::ostringstream confirmed, all;
-    WriteMotFrame(confirmed, 3, run, numbers, false);
-    WriteMotFrame(all, 3, run, numbers, true);
+    WriteMotFrame(confirmed, 3, result, false);
+    WriteMotFrame(all, 3, result, true);
     EXPECT_EQ(confirmed.str(), "3,2,40,123,12,68,1,-1,-1,-1\n");
     EXPECT_EQ(all.str(), "3,1,40,123,12,68,0,-1,-1,-1\n3,2,40,123,12,68,1,-1,-1,-1\n");
 }
@@ -352,8 +355,9 @@ TEST(KittiTracking, LinesOfAFrame) {
     numbers.Update(run.preObject, AssociationRecord{});
 
     std::ostringstream confirmed, all;
-    WriteKittiTrackingFrame(confirmed, 0, run, numbers, false);
-    WriteKittiTrackingFrame(all, 0, run, numbers, true);
+    const obstacle::FrameResult result = obstacle::FrameResultOf(run, AssociationRecord{}, numbers);
+    WriteKittiTrackingFrame(confirmed, 0, level, result, false);
+    WriteKittiTrackingFrame(all, 0, level, result, true);
     const std::string oldLine = "0 2 Car -1 -1 -10 40 123 51 190 0.5 1 -1 -1.5 -1 -1 -10 1\n";
     EXPECT_EQ(confirmed.str(), oldLine);
     const size_t cut = all.str().find('\n') + 1;

@@ -51,3 +51,5 @@ void RemoveTemporariesOnSignals() {
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGXFSZ, SIG_IGN);
 }
+
+bool IsTerminal(int descriptor) { return isatty(descriptor) == 1; }

@@ -14,3 +14,10 @@ bool ReserveStandardStreams();
 // that exists. A write to a closed pipe (EPIPE) or past the file size limit (EFBIG) fails with an
 // error instead of ending the process, so that it is reported like any failed write.
 void RemoveTemporariesOnSignals();
+
+// The descriptors of standard output and error.
+constexpr int STANDARD_OUTPUT = 1;
+constexpr int STANDARD_ERROR = 2;
+
+// Whether the descriptor is a terminal (a person watches it).
+bool IsTerminal(int descriptor);

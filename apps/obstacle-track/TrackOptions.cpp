@@ -89,6 +89,7 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.Value("--zone", Zone(o));
     line.Real("--disparity-scale", o.disparityScale, true);
     line.Text("--poses", o.posesPath);
+    line.Text("--times", o.timesPath);
     line.Real("--ego-speed", o.egoSpeed_mps, false);
     line.Real("--yaw-rate", o.yawRate_radps, false);
     line.Text("--camera-out", o.cameraOutPath);
@@ -115,7 +116,7 @@ const char* const TRACK_USAGE =
     "Usage: obstacle-track [--disparity PATTERN] [--grey PATTERN] [--first N] [--last N]\n"
     "                      [--camera FILE [--camera-right FILE] [--kitti-pair grey|colour]] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
     "                      [--disparity-scale S] [--camera-out FILE]\n"
-    "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]]\n"
+    "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]] [--times FILE]\n"
     "                      [--json PATH] [--mot PATH] [--kitti-tracking PATH] [--tentative]\n"
     "                      [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
     "                      [--quiet] [--help] [--version]\n"
@@ -147,6 +148,10 @@ const char* const TRACK_USAGE =
     "  --ego-speed MPS      the car's own motion as a forward speed in metres per second ...\n"
     "  --yaw-rate RADPS     ... and a yaw rate in radians per second, positive turning right; the\n"
     "                       detection zone then follows the car's curved path\n"
+    "  --times FILE         each frame's time in seconds: KITTI's times.txt, one number per line,\n"
+    "                       increasing; line k (from 0) for frame k of the recording, whatever --first\n"
+    "                       is; the tracker then takes each frame's real interval from the one before\n"
+    "                       (dropped frames), where it takes the camera's frame interval otherwise\n"
     "  --json PATH          one JSON object per frame and line; '-' for standard output\n"
     "  --mot PATH           the confirmed tracks in MOTChallenge's 2D text format, frames numbered\n"
     "                       from 1 at the run's first frame\n"
@@ -156,9 +161,11 @@ const char* const TRACK_USAGE =
     "  --overlay DIR        per frame DIR/overlay_NNNNN.bmp and DIR/topview_NNNNN.bmp\n"
     "  --overlay-format F   bmp (default) or png: the overlay pictures' format and name ending\n"
     "  --grid               list each frame's occupied grid cells in the JSON\n"
-    "  --quiet              no Frame=N progress lines\n"
+    "  --quiet              no progress\n"
     "  --help, --version    print this text or the version and stop\n"
     "\n"
-    "Progress goes to standard output, or to standard error when the JSON goes to standard output;\n"
-    "a summary line ends the run on standard error. Exit status 0, or 2 on a bad argument or file,\n"
-    "an output that would overwrite an input or another output, or an output that cannot be written.\n";
+    "Progress goes to standard output, or to standard error when the JSON goes to standard output:\n"
+    "on a terminal one line updated in place (frame i of n, frames per second, time left), else a\n"
+    "Frame=N line per frame. A summary line on standard error ends a run that started. Exit status\n"
+    "0, or 2 on a bad argument or file, an output that would overwrite an input or another output,\n"
+    "or an output that cannot be written.\n";

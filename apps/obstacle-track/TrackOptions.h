@@ -28,6 +28,7 @@ struct TrackOptions {
     std::string posesPath;                 // --poses: the car's motion, KITTI's poses (line k = frame k); empty = none
     std::optional<double> egoSpeed_mps;    // --ego-speed: the car's forward speed (metre/second)
     std::optional<double> yawRate_radps;   // --yaw-rate: its yaw rate, positive turning right (radian/second)
+    std::string timesPath;                 // --times: each frame's time (second), line k = frame k; empty = none
     std::string jsonPath;          // --json: JSON Lines output, "-" = standard output; empty = none
     std::string motPath;           // --mot: MOTChallenge track file; empty = none
     std::string kittiTrackingPath; // --kitti-tracking: KITTI tracking label file; empty = none

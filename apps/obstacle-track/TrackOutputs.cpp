@@ -1,5 +1,6 @@
 #include "TrackOutputs.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <utility>
@@ -7,14 +8,11 @@
 
 #include "FileFrames.h"
 #include "FrameNumbering.h"
-#include "FrameOverlay.h"
 #include "KittiTracking.h"
 #include "OutputChecks.h"
+#include "ProcessSetup.h"
 
 namespace {
-
-constexpr int STANDARD_OUTPUT = 1;
-constexpr int STANDARD_ERROR = 2;
 
 const char* const JSON_OPTION = "--json";
 const char* const MOT_OPTION = "--mot";
@@ -94,22 +92,20 @@ bool TrackOutputs::Open(std::string& error) {
     return true;
 }
 
-bool TrackOutputs::Write(int frame, const RunState& run, const AssociationRecord& record, std::string& error) {
-    TrajectoryNumbers next = numbers;
-    next.Update(run.preObject, record);
-    if (!options.overlayDir.empty() &&
-        !WriteOverlays(options.overlayDir, frame, run, record, options.overlayFormat, error)) {
+bool TrackOutputs::Write(int frame, const OverlayFrame& shown, const RunState& run, std::string& error) {
+    const obstacle::FrameResult& result = shown.result;
+    if (!options.overlayDir.empty() && !WriteOverlays(options.overlayDir, frame, shown, options.overlayFormat, error)) {
         return false;
     }
     // MOTChallenge numbers the frames from 1, KITTI from 0, each at the run's first frame.
     if (mot.IsOpen()) {
         std::ostringstream lines;
-        WriteMotFrame(lines, frame - options.first + 1, run, next, options.tentative);
+        WriteMotFrame(lines, frame - options.first + 1, result, options.tentative);
         if (!AppendFrame(mot, MOT_OPTION, options.motPath, frame, lines.str(), error)) return false;
     }
     if (kitti.IsOpen()) {
         std::ostringstream lines;
-        WriteKittiTrackingFrame(lines, frame - options.first, run, next, options.tentative);
+        WriteKittiTrackingFrame(lines, frame - options.first, shown.camera, result, options.tentative);
         if (!AppendFrame(kitti, KITTI_OPTION, options.kittiTrackingPath, frame, lines.str(), error)) {
             if (mot.IsOpen()) mot.UndoLastAppend();
             return false;
@@ -117,15 +113,18 @@ bool TrackOutputs::Write(int frame, const RunState& run, const AssociationRecord
     }
     if (json.IsOpen()) {
         std::ostringstream line;
-        WriteJsonFrame(line, frame, run, record, next, options.grid);
+        WriteJsonFrame(line, frame, result, options.grid ? &run : nullptr);
         if (!AppendFrame(json, JSON_OPTION, JsonName(options), frame, line.str(), error)) {
             if (mot.IsOpen()) mot.UndoLastAppend();
             if (kitti.IsOpen()) kitti.UndoLastAppend();
             return false;
         }
     }
-    numbers = next;
-    roads.Add(run.roadProfile);
+    for (const obstacle::Track& t : result.tracks) {
+        trajectories = std::max(trajectories, t.trajectory);
+        if (t.confirmed) confirmed.insert(t.trajectory);
+    }
+    roads.Add(result.road.kind);
     return true;
 }
 

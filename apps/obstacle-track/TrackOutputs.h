@@ -4,12 +4,13 @@
 // a frame at a time so that the files hold whole frames: exactly those the run counts.
 #pragma once
 
+#include <set>
 #include <string>
 
+#include "FrameOverlay.h"
 #include "FrameReport.h"
 #include "LineFile.h"
 #include "RunState.h"
-#include "TrackAssociation.h"
 #include "TrackOptions.h"
 
 class TrackOutputs {
@@ -24,25 +25,27 @@ public:
     // the file.
     bool Open(std::string& error);
     bool IsOpen() const { return opened; }
-    // Writes one frame: its pictures, then its MOT lines, its KITTI lines, then its JSON line. When one of them
-    // cannot be written the frame's lines already written are undone, and false is returned with
-    // a message naming the file; the frame's pictures may remain.
-    bool Write(int frame, const RunState& run, const AssociationRecord& record, std::string& error);
+    // Writes one frame, the detector's result `shown.result` with `run` its run state (the grid of
+    // record): its pictures, then its MOT lines, its KITTI lines, then its JSON line. When one of
+    // them cannot be written the frame's lines already written are undone, and false is returned
+    // with a message naming the file; the frame's pictures may remain.
+    bool Write(int frame, const OverlayFrame& shown, const RunState& run, std::string& error);
     // Closes the files; false with a message when the system reports a failure.
     bool Close(std::string& error);
-    // Trajectories in the frames written (the run-unique track numbers given).
-    int Trajectories() const { return numbers.Count(); }
+    // Trajectories in the frames written (the highest trajectory number: they are given from 1).
+    int Trajectories() const { return trajectories; }
     // The frames written, by the road profile they used.
     const RoadProfileCounts& RoadProfiles() const { return roads; }
     // Of them, those confirmed (ESTABLISHED_COUNT updates) in some frame written.
-    int ConfirmedTrajectories() const { return numbers.Confirmed(); }
+    int ConfirmedTrajectories() const { return static_cast<int>(confirmed.size()); }
 
 private:
     const TrackOptions options;
     LineFile json;
     LineFile mot;
     LineFile kitti;
-    TrajectoryNumbers numbers;
+    int trajectories = 0;
+    std::set<int> confirmed;
     RoadProfileCounts roads;
     bool opened = false;
 };

@@ -9,6 +9,7 @@
 #include "BmpWriter.h"
 #include "CameraFile.h"
 #include "FileFrames.h"
+#include "TimesFile.h"
 #include "FrameNumbering.h"
 #include "FrameReport.h"
 #include "NumberParsing.h"
@@ -201,13 +202,37 @@ bool CalibrationPictureSize(const TrackOptions& o, const CameraFile& file, Camer
 
 }  // namespace
 
-bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, EgoMotionOfFrame& egoMotion,
-                     std::string& error) {
+bool SettleFrameIntervals(const TrackOptions& options, IntervalOfFrame& interval, std::string& error) {
+    interval = nullptr;
+    if (options.timesPath.empty()) return true;
+    std::vector<double> times;
+    if (!ReadTimesFile(options.timesPath, times, error)) {
+        error = "--times: " + error;
+        return false;
+    }
+    if (static_cast<long long>(times.size()) <= options.last) {
+        error = "--times: " + options.timesPath + ": " + std::to_string(times.size()) + " times cover frames 0 to " +
+                std::to_string(times.size() - 1) + ", not the run's last frame " + std::to_string(options.last);
+        return false;
+    }
+    const int first = options.first;
+    interval = [times, first](int frame) -> std::optional<double> {
+        if (frame == first) return std::nullopt;
+        return times[static_cast<size_t>(frame)] - times[static_cast<size_t>(frame) - 1];
+    };
+    return true;
+}
+
+bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, const IntervalOfFrame& interval,
+                     EgoMotionOfFrame& egoMotion, std::string& error) {
     egoMotion = nullptr;
     if (options.egoSpeed_mps) {
-        const EgoMotion perFrame =
-            EgoMotionOfRates(*options.egoSpeed_mps, options.yawRate_radps.value_or(0.0), camera.frameInterval_s);
-        egoMotion = [perFrame](int) { return perFrame; };
+        const double speed_mps = *options.egoSpeed_mps;
+        const double yawRate_radps = options.yawRate_radps.value_or(0.0);
+        const double usual_s = camera.frameInterval_s;
+        egoMotion = [speed_mps, yawRate_radps, usual_s, interval](int frame) {
+            return EgoMotionOfRates(speed_mps, yawRate_radps, interval ? interval(frame).value_or(usual_s) : usual_s);
+        };
         return true;
     }
     if (options.posesPath.empty()) return true;

@@ -2,6 +2,8 @@
 // options leave them open, and the camera the run sees through.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -47,12 +49,22 @@ bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& wa
 // The frame range and the camera.
 bool SettleTrackRun(TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
 
+// The time from the previous frame into a frame, by frame number, where it is not the camera's
+// frame interval.
+using IntervalOfFrame = std::function<std::optional<double>(int frame)>;
+
+// Each frame's interval from --times (frame k's time less frame k - 1's; none into the run's first
+// frame), refused unless the times reach the run's last frame; or none (an empty function). False
+// with a message naming the file and, for a malformed or not increasing time, its line.
+bool SettleFrameIntervals(const TrackOptions& options, IntervalOfFrame& interval, std::string& error);
+
 // The car's own motion into each frame of the run: from --poses (frame k's motion from pose k - 1
 // to pose k; not known into frame 0), refused unless the poses reach the run's last frame; or a
-// forward travel and turn per frame interval from --ego-speed and --yaw-rate; or none (an empty
-// function). False with a message naming the file or option.
-bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, EgoMotionOfFrame& egoMotion,
-                     std::string& error);
+// forward travel and turn from --ego-speed and --yaw-rate over each frame's interval (`interval`
+// where it gives one, else the camera's); or none (an empty function). False with a message naming
+// the file or option.
+bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, const IntervalOfFrame& interval,
+                     EgoMotionOfFrame& egoMotion, std::string& error);
 
 // Writes the camera in the camera file format (--camera-out), replacing the file only once it is
 // complete; false with a message naming the file.

@@ -3,14 +3,15 @@
 #include <chrono>
 #include <iomanip>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "CommandLine.h"
 #include "FileFrames.h"
 #include "ProcessSetup.h"
-#include "RunDriver.h"
 #include "TrackOptions.h"
 #include "TrackOutputs.h"
+#include "TrackRun.h"
 #include "TrackSetup.h"
 
 namespace {
@@ -44,8 +45,10 @@ int main(int argc, char** argv) {
     if (!outputOpen && (!options.quiet || options.jsonPath == "-")) return Fail(STANDARD_OUTPUT_FAILURE);
     Camera camera = DEFAULT_CAMERA;
     if (!SettleTrackRun(options, camera, std::cerr, error)) return Fail(error);
+    IntervalOfFrame interval;
+    if (!SettleFrameIntervals(options, interval, error)) return Fail(error);
     EgoMotionOfFrame egoMotion;
-    if (!SettleEgoMotion(options, camera, egoMotion, error)) return Fail(error);
+    if (!SettleEgoMotion(options, camera, interval, egoMotion, error)) return Fail(error);
     TrackOutputs outputs(options);
     if (!outputs.Check(error)) return Fail(error);
     if (!options.cameraOutPath.empty() && !WriteCameraOut(options.cameraOutPath, camera, error)) return Fail(error);
@@ -54,21 +57,29 @@ int main(int argc, char** argv) {
     // then colour-code as well.
     const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty();
     FileFrames source(camera, {options.disparityPattern, options.greyPattern, options.disparityScale, colourPicture});
-    std::ostream* progress = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
+    std::ostream* progressStream = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
+    std::optional<Progress> progress;
+    if (progressStream != nullptr) {
+        const bool terminal = IsTerminal(progressStream == &std::cout ? STANDARD_OUTPUT : STANDARD_ERROR);
+        progress.emplace(*progressStream, terminal, options.last - options.first + 1);
+    }
     const auto start = std::chrono::steady_clock::now();
-    const RunOutcome outcome = RunSequence(camera, source, options.first, options.last, progress,
-                                           [&](int frame, const RunState& run, const AssociationRecord& record) {
-                                               if (progress == &std::cout && !std::cout) {
-                                                   error = STANDARD_OUTPUT_FAILURE;
-                                                   return false;
-                                               }
-                                               if (!outputs.IsOpen() && !outputs.Open(error)) return false;
-                                               return outputs.Write(frame, run, record, error);
-                                           },
-                                           egoMotion);
+    const RunOutcome outcome = RunTrack(camera, source, options.first, options.last, progress ? &*progress : nullptr,
+                                        egoMotion, interval,
+                                        [&](int frame, const OverlayFrame& shown, const RunState& run) {
+                                            if (progressStream == &std::cout && !std::cout) {
+                                                error = STANDARD_OUTPUT_FAILURE;
+                                                return false;
+                                            }
+                                            if (!outputs.IsOpen() && !outputs.Open(error)) return false;
+                                            return outputs.Write(frame, shown, run, error);
+                                        });
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+    if (progress) progress->Stop();
     std::string closeError;
     const bool closed = outputs.Close(closeError);
+    // A run whose first frame could not be read never started: its error alone is said.
+    if (outcome.frames == 0 && !outcome.error.empty()) return Fail(outcome.error);
     const RoadProfileCounts& roads = outputs.RoadProfiles();
     std::cerr << "obstacle-track: " << outcome.frames << " frames processed, " << outputs.Trajectories()
               << " trajectories (" << outputs.ConfirmedTrajectories() << " confirmed), road profile accepted in "

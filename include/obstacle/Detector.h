@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace obstacle {
@@ -141,6 +142,15 @@ struct Track {
     Box box;
 };
 
+// One frame as the detector takes it: its disparity picture (read during Process only) and what
+// else is known of it.
+struct Frame {
+    DisparityView disparity;
+    std::optional<EgoMotion> egoMotion;  // the car's motion since the previous frame, where it is known
+    std::optional<double> interval_s;    // the time since the previous frame (second), where it is not
+                                         // the camera's frame interval: a frame dropped, an uneven clock
+};
+
 // What one frame gave. It is the caller's: it holds no pointer into the detector.
 struct FrameResult {
     RoadProfile road;
@@ -166,11 +176,15 @@ public:
     // is read during the call only; the result is the caller's.
     FrameResult Process(const DisparityView& disparity);
     FrameResult Process(const DisparityView& disparity, const EgoMotion& egoMotion);
+    // The next frame with all that is known of it. The tracks' filters, their search gates and the
+    // spans of time the grid and the road profile count in frames follow its interval; an interval
+    // that is not a positive number throws std::invalid_argument.
+    FrameResult Process(const Frame& frame);
 
     const Camera& CameraRecord() const;
 
 private:
-    FrameResult Take(const DisparityView& disparity, const EgoMotion* egoMotion);
+    friend struct DetectorInternals;  // this repository's programs and tests, not installed
 
     struct Run;
     std::unique_ptr<Run> run;

@@ -101,11 +101,6 @@ StageGeometry::StageGeometry(const Camera& cam)
     gateRows = GATE_ROWS * roadRowScale;
     stepLimitNear = STEP_LIMIT_NEAR * roadRowScale;
     stepLimitFar = STEP_LIMIT_FAR * roadRowScale;
-    // From one frame to the next the road moves in the picture as the car pitches on its springs and
-    // the road's grade changes: by an angle, f theta rows at every level. BAND_FIXED rows of the
-    // default picture are 0.021 rad over its frame interval, f / F_PIX as many rows here; over a
-    // longer (shorter) interval the angle changes ROAD_ANGLE_RATE_RADPS more (less) per second.
-    bandFixed = BAND_FIXED * columnScale + cam.f_pix * ROAD_ANGLE_RATE_RADPS * (cam.frameInterval_s - DELTA_T);
     // The band holds the road out to the default camera's level 1, BF_PIX metres: through a camera
     // of larger f B the levels beyond that distance (a road extrapolated far past what it sees) are
     // not held to it.
@@ -113,8 +108,6 @@ StageGeometry::StageGeometry(const Camera& cam)
     // The first profile is held against the flat road of the nominal height and pitch.
     bandBelowFirst = BAND_BELOW_FIRST * roadRowScale;
     bandAboveFirst = BAND_ABOVE_FIRST * roadRowScale;
-    // ROAD_RESEED_SPAN_S as frames of this camera, rounded, at least one.
-    reseedFrames = FramesOfTime(ROAD_RESEED_SPAN_S, cam.frameInterval_s, std::numeric_limits<int>::max());
     // A frame's own profile is supported by a peak that lies as close to it as the filter's gate
     // takes a peak.
     supportRows = gateRows;
@@ -129,21 +122,33 @@ StageGeometry::StageGeometry(const Camera& cam)
     farBlocks = THRESHOLD_FARBLOCK * SHIFT_PITCH * rowScale / blockRows;
     // GROUPED_RANGE_H_PIX rows at level d stand for GROUPED_RANGE_H_PIX B_MM / d metres.
     heightToleranceRows = GROUPED_RANGE_H_PIX * rowScale;
+    SetFrameInterval(cam.frameInterval_s);
+}
+
+void StageGeometry::SetFrameInterval(double interval_s) {
+    frameInterval_s = interval_s;
+    // From one frame to the next the road moves in the picture as the car pitches on its springs and
+    // the road's grade changes: by an angle, f theta rows at every level. BAND_FIXED rows of the
+    // default picture are 0.021 rad over its frame interval, f / F_PIX as many rows here; over a
+    // longer (shorter) interval the angle changes ROAD_ANGLE_RATE_RADPS more (less) per second.
+    bandFixed = BAND_FIXED * columnScale + camera.f_pix * ROAD_ANGLE_RATE_RADPS * (interval_s - DELTA_T);
+    // ROAD_RESEED_SPAN_S as frames of this interval, rounded, at least one.
+    reseedFrames = FramesOfTime(ROAD_RESEED_SPAN_S, interval_s, std::numeric_limits<int>::max());
     // EDGE_M holds the edges' noise and a default frame's lateral motion; a longer frame interval
     // adds what traffic crossing at up to MAX_CROSSING_SPEED_MPS moves in the extra time (a young
     // track's lateral rate is not known yet), a shorter one keeps EDGE_M.
-    edgeGate_m = EDGE_M + MAX_CROSSING_SPEED_MPS * std::max(0.0, cam.frameInterval_s - DELTA_T);
+    edgeGate_m = EDGE_M + MAX_CROSSING_SPEED_MPS * std::max(0.0, interval_s - DELTA_T);
     // A young track is predicted where it was last seen: traffic closing at up to
     // MAX_CLOSING_SPEED_MPS comes that much nearer in a frame; with the car's own motion predicted,
     // an obstacle moves by its own speed over ground, up to MAX_ROAD_SPEED_MPS, either way.
-    youngNearer_m = std::max(RANGE_GATE_M, MAX_CLOSING_SPEED_MPS * cam.frameInterval_s);
-    youngSpeedGate_m = std::max(RANGE_GATE_M, MAX_ROAD_SPEED_MPS * cam.frameInterval_s);
-    // Persistence and holds span GRID_MAX_PERSISTENCE DELTA_T: as many frames of this camera, rounded
+    youngNearer_m = std::max(RANGE_GATE_M, MAX_CLOSING_SPEED_MPS * interval_s);
+    youngSpeedGate_m = std::max(RANGE_GATE_M, MAX_ROAD_SPEED_MPS * interval_s);
+    // Persistence and holds span GRID_MAX_PERSISTENCE DELTA_T: as many frames of this interval, rounded
     // (a longer hold trails a moving obstacle with cells it has left).
-    maxPersistence = FramesOfSpan(GRID_MAX_PERSISTENCE, cam.frameInterval_s, std::numeric_limits<int>::max());
-    // Three measurements span 3 DELTA_T; as many frames of this camera, rounded, at most the three
+    maxPersistence = FramesOfSpan(GRID_MAX_PERSISTENCE, interval_s, std::numeric_limits<int>::max());
+    // Three measurements span 3 DELTA_T; as many frames of this interval, rounded, at most the three
     // the cell keeps: a longer span would put a moving obstacle's disparity frames behind it.
-    averagedMeasurements = FramesOfSpan(GRID_AVERAGED_MEASUREMENTS, cam.frameInterval_s, GRID_AVERAGED_MEASUREMENTS);
+    averagedMeasurements = FramesOfSpan(GRID_AVERAGED_MEASUREMENTS, interval_s, GRID_AVERAGED_MEASUREMENTS);
 }
 
 std::optional<DerivedValue> DerivedOutOfRange(const Camera& cam) {

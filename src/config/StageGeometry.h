@@ -10,7 +10,8 @@
 //   scales by roadRowScale = (h_cam / B) / (CAM_H_M / B_MM);
 // A count of frames that stands for a span of time follows the frame interval, and so does a
 // tolerance that stands for the motion of an unknown rate between two frames (a speed times the
-// frame interval).
+// frame interval): those values (marked "per interval") follow each frame's own interval where a
+// frame gives one (SetFrameInterval), the camera's frame interval otherwise.
 // The disparity levels themselves (LUT_NUM integer levels, the class and table breakpoints) stay.
 // With the default camera the three factors are exactly 1.0 and every value below is the default's.
 #pragma once
@@ -26,7 +27,12 @@
 struct StageGeometry {
     explicit StageGeometry(const Camera& camera);
 
+    // Sets the frame interval and the values per interval to those of `interval_s` seconds since
+    // the previous frame; the constructor sets the camera's frame interval.
+    void SetFrameInterval(double interval_s);
+
     Camera camera;
+    double frameInterval_s;  // time since the previous frame (second): the camera's, or the frame's own
 
     // Sizes.
     int width;          // picture columns (pixel)
@@ -59,10 +65,10 @@ struct StageGeometry {
     double stepLimitFar;     // ... and from 15 on
     int firstBandLevel;      // the levels from this one on are held to the profile in force ...
     double bandFixed;        // ... within this once a profile was accepted (an angle and its change
-                             // over a frame interval)
+                             // over a frame interval; per interval)
     double bandBelowFirst;   // before: rows above the profile in force ...
     double bandAboveFirst;   // ... and below it
-    int reseedFrames;        // a profile in force refused over this many frames in a row gives way ...
+    int reseedFrames;        // a profile in force refused over this many frames in a row (per interval) gives way ...
     double supportRows;      // ... to a frame's own profile whose peaks mostly lie within this of it
     double raiseStepNear;    // a road step larger than this raises the cell threshold, levels 1..16 ...
     double raiseStepFar;     // ... and from 17 on
@@ -73,7 +79,7 @@ struct StageGeometry {
     double farBlocks;            // a high block with more farther blocks below it is background
     double heightToleranceRows;  // height tolerance of joining cells and matching tracks (rows)
 
-    // Track search. An edge of a detection matches a track's predicted edge within this (metre).
+    // Track search (per interval). An edge of a detection matches a track's predicted edge within this (metre).
     double edgeGate_m;
     // How far from a young track's prediction (its rate not known yet) a detection
     // may lie in distance, at least RANGE_GATE_M (metre). Once the rate is known the prediction
@@ -81,7 +87,7 @@ struct StageGeometry {
     double youngNearer_m;     // toward the camera, where the car's own motion is not known
     double youngSpeedGate_m;  // either way, where the car's own motion is predicted
 
-    // Grid smoothing.
+    // Grid smoothing (per interval).
     int maxPersistence;          // a cell's persistence count stops here (GRID_MAX_PERSISTENCE frames
                                  // of the default camera), and a lost cell is held at most as many frames
     int averagedMeasurements;    // a cell's disparity is the mean of its latest measurements, at most

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "ColorMap.h"
+#include "EmbeddedPictures.h"
 
 namespace {
 
@@ -42,6 +43,11 @@ std::string GreyProblem(const PictureHeader& h, const GreyWindow& window) {
     return SizeProblem(h, window.cols, window.rows);
 }
 
+// A --disparity-scale given for a colour-coded picture, whose colours stand for disparities themselves.
+std::string ScaleProblem(const PictureHeader& h, bool scaleGiven) {
+    return scaleGiven && !IsValuePicture(h) ? "a colour-coded BMP, which --disparity-scale does not scale" : "";
+}
+
 // Opens a frame's file and reads its header; a refusal names the option and the file.
 bool OpenFrame(const std::string& option, const std::string& path, PictureReader& file, std::string& error) {
     std::string problem;
@@ -63,6 +69,14 @@ void CodeDisparities(const double* values, int cols, int rows, qim::Image& img) 
             pixel[2] = static_cast<uchar>(c.red);
         }
     }
+}
+
+// Samples times `scale` drawn as the colour-coded picture a colour source would have given.
+template <typename Sample>
+void CodeSamples(const std::vector<Sample>& samples, double scale, int cols, int rows, qim::Image& img) {
+    std::vector<double> values(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) values[i] = MeasuredDisparity(samples[i], scale);
+    CodeDisparities(values.data(), cols, rows, img);
 }
 
 }  // namespace
@@ -94,9 +108,13 @@ bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run
 
 std::string FileFrames::FitProblem(const PictureHeader& h, const RunState& run) const {
     const size_t pixels = static_cast<size_t>(camera.width_pix) * static_cast<size_t>(camera.height_pix);
-    if (!IsValuePicture(h)) return patterns.disparityScale ? "a colour-coded BMP, which --disparity-scale does not scale" : "";
+    if (!IsValuePicture(h)) return ScaleProblem(h, patterns.disparityScale.has_value());
     if (run.measuredDisparity.size() >= pixels) return "";
     return "the run's disparity buffer holds " + std::to_string(run.measuredDisparity.size()) + " values, fewer than the picture's";
+}
+
+double FileFrames::ValueScale(const PictureHeader& h) const {
+    return patterns.disparityScale.value_or(h.coding == PictureCoding::PNG ? PNG_DISPARITY_SCALE : 1.0);
 }
 
 std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
@@ -107,7 +125,7 @@ std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
         file.ReadBmp(run.src_img_colorD, problem);
         return problem;
     }
-    const double scale = patterns.disparityScale.value_or(h.coding == PictureCoding::PNG ? PNG_DISPARITY_SCALE : 1.0);
+    const double scale = ValueScale(h);
     run.src_img_colorD.release();
     if (file.ReadValues(scale, run.measuredDisparity.data(), scratch, problem) && patterns.colourPicture) {
         CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
@@ -115,7 +133,62 @@ std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
     return problem;
 }
 
+bool FileFrames::Load(int frame, std::string& error) {
+    return LoadSamples(frame, error) && ReadGrey(frame, grey, error);
+}
+
+bool FileFrames::LoadSamples(int frame, std::string& error) {
+    if (patterns.disparity.empty()) return TakeEmbedded(error);
+    const std::string path = FramePath(patterns.disparity, frame);
+    PictureReader file;
+    if (!OpenFrame("--disparity", path, file, error)) return false;
+    std::string problem = DisparityProblem(file.Header(), camera);
+    if (problem.empty()) problem = ScaleProblem(file.Header(), patterns.disparityScale.has_value());
+    if (problem.empty()) problem = ReadSamples(file);
+    if (problem.empty()) return true;
+    view = obstacle::DisparityView{};
+    colour.release();
+    error = Describe("--disparity", path, problem);
+    return false;
+}
+
+std::string FileFrames::ReadSamples(PictureReader& file) {
+    const PictureHeader& h = file.Header();
+    std::string problem;
+    if (!IsValuePicture(h)) {
+        if (file.ReadBmp(colour, problem)) {
+            view = obstacle::ColourCodedDisparity(colour.data, colour.rows, colour.cols, colour.step[0]);
+        }
+        return problem;
+    }
+    const double scale = ValueScale(h);
+    colour.release();
+    if (!file.ReadSamples(png16, pfm, scratch, problem)) return problem;
+    if (pfm.empty()) {
+        view = obstacle::Fixed16Disparity(png16.data(), h.rows, h.cols, h.cols * std::ptrdiff_t{2}, scale);
+        if (patterns.colourPicture) CodeSamples(png16, scale, h.cols, h.rows, colour);
+    } else {
+        view = obstacle::FloatDisparity(pfm.data(), h.rows, h.cols, h.cols * std::ptrdiff_t{4}, scale);
+        if (patterns.colourPicture) CodeSamples(pfm, scale, h.cols, h.rows, colour);
+    }
+    return "";
+}
+
+bool FileFrames::TakeEmbedded(std::string& error) {
+    if (colour.empty()) bmp_reader_dsip_32bpp(nullptr, colour);
+    if (colour.empty()) {
+        error = FILE_OPEN_ERROR_MESSAGE;
+        return false;
+    }
+    view = obstacle::ColourCodedDisparity(colour.data, colour.rows, colour.cols, colour.step[0]);
+    return true;
+}
+
 bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::string& error) {
+    return ReadGrey(frame, img, error);
+}
+
+bool FileFrames::ReadGrey(int frame, qim::Image& img, std::string& error) {
     if (patterns.grey.empty()) {
         img.release();
         return true;

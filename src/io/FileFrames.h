@@ -9,6 +9,7 @@
 #include "EmbeddedRun.h"
 #include "PictureFiles.h"
 #include "RunDriver.h"
+#include "obstacle/Detector.h"
 
 // The grey picture a camera's frames come with, and where the disparity picture lies in it.
 struct GreyWindow {
@@ -39,22 +40,50 @@ constexpr double PNG_DISPARITY_SCALE = 1.0 / 256.0;
 // BMP or 8-bit grey PNG. A missing file, one that is not regular, no readable picture, a picture
 // of the wrong size or depth end the run with a message naming the file; size and depth are
 // checked on the header, before anything is allocated.
+//
+// For a Detector, Load reads a frame's pictures into the source's own buffers and Disparity hands
+// them over as they were stored: a colour-coded BMP as ColourCoded, a 16-bit PNG as Fixed16 and a
+// PFM as Float32 with the scale, values RunState's loading would have given the stages; without a
+// pattern, the embedded picture (copied to three bytes a pixel).
 class FileFrames : public FrameSource {
 public:
     FileFrames(const Camera& camera, FramePatterns patterns);
     bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 
+    // Reads frame `frame`'s disparity and grey pictures; false with a message naming the file.
+    // What the accessors below give stays valid until the next Load.
+    bool Load(int frame, std::string& error);
+    // The disparity picture loaded.
+    obstacle::DisparityView Disparity() const { return view; }
+    // Its colour-coded picture: the BMP, or (with colourPicture) the values coded as a colour source's.
+    PictureView ColourPicture() const { return ViewOf(colour); }
+    // The grey picture loaded; empty without a grey pattern.
+    const qim::Image& Grey() const { return grey; }
+
 private:
     // Why a picture whose header suits the camera still cannot be this run's disparities.
     std::string FitProblem(const PictureHeader& h, const RunState& run) const;
     // Reads the pixels: a colour-coded picture into run.src_img_colorD, values into run.measuredDisparity.
     std::string ReadDisparity(PictureReader& file, RunState& run);
+    // PNG and PFM values times this.
+    double ValueScale(const PictureHeader& h) const;
+    // Load's disparity picture, and its reading of the samples.
+    bool LoadSamples(int frame, std::string& error);
+    std::string ReadSamples(PictureReader& file);
+    bool TakeEmbedded(std::string& error);
+    bool ReadGrey(int frame, qim::Image& img, std::string& error);
 
     const Camera camera;
     FramePatterns patterns;
     std::vector<unsigned char> scratch;
     EmbeddedFrames embedded;
+    // Load's pictures.
+    obstacle::DisparityView view;
+    qim::Image colour;
+    std::vector<uint16_t> png16;
+    std::vector<float> pfm;
+    qim::Image grey;
 };
 
 // The size a disparity file's header declares; false with a message naming the file.

@@ -80,39 +80,39 @@ std::vector<std::string> OverlayPaths(const std::string& dir, int frame, Picture
     return {dir + "/" + FramePath("overlay_XXXXX" + ending, frame), dir + "/" + FramePath("topview_XXXXX" + ending, frame)};
 }
 
-void DrawFrameOverlay(const RunState& run, const AssociationRecord& record, qim::Image& picture) {
-    const bool grey = !run.src_img_grayR.empty();
+void DrawFrameOverlay(const OverlayFrame& frame, qim::Image& picture) {
+    const bool grey = !frame.grey.empty();
     if (grey) {
-        GreyToColour(run.src_img_grayR, picture);
+        GreyToColour(frame.grey, picture);
     } else {
-        DimmedColour(DisparityPictureOf(run), picture);
+        DimmedColour(frame.disparity, picture);
     }
     if (picture.empty()) return;
-    const GreyWindow window = GreyPictureOf(run.camera);
+    const GreyWindow window = GreyPictureOf(frame.camera);
     const int du = grey ? window.offsetU : 0;
     const int dv = grey ? window.offsetV : 0;
     InkLayer layer(picture.cols, picture.rows);
 
-    std::vector<bool> held(record.detections.size(), false);
-    for (const TrackingObject& t : run.preObject) {
-        const int det = TakenDetection(record, t);
-        if (det >= 0) held[static_cast<size_t>(det)] = true;
+    const obstacle::FrameResult& result = frame.result;
+    std::vector<bool> held(result.obstacles.size(), false);
+    for (const obstacle::Track& t : result.tracks) {
+        if (t.obstacle >= 0) held[static_cast<size_t>(t.obstacle)] = true;
     }
-    for (size_t i = 0; i < record.detections.size(); ++i) {
+    for (size_t i = 0; i < result.obstacles.size(); ++i) {
         if (held[i]) continue;
-        const PictureBox b = DetectionBox(run.geometry, record.detections[i], run.ground);
+        const obstacle::Box& b = result.obstacles[i].box;
         layer.Outline(b.left + du, b.top + dv, b.right + du, b.bottom + dv, NEUTRAL_INK, 1);
     }
-    for (const TrackingObject& t : run.preObject) {
-        const PictureBox b = TrackBox(run.geometry, t, run.ground);
-        const uint8_t ink = IdentifierInk(t.m_id);
+    for (const obstacle::Track& t : result.tracks) {
+        const obstacle::Box& b = t.box;
+        const uint8_t ink = IdentifierInk(t.id);
         layer.Outline(b.left + du, b.top + dv, b.right + du, b.bottom + dv, ink, TRACK_LINE_PIX);
-        Label(layer, b.left + du, b.top + dv, t.m_id, ink);
+        Label(layer, b.left + du, b.top + dv, t.id, ink);
     }
     layer.PaintOnto(picture);
 }
 
-void DrawTopView(const RunState& run, qim::Image& picture) {
+void DrawTopView(const OverlayFrame& frame, qim::Image& picture) {
     qim::Image background;
     bmp_reader_24bpp(nullptr, background);
     GreyToColour(background, picture);
@@ -120,27 +120,27 @@ void DrawTopView(const RunState& run, qim::Image& picture) {
     if (picture.empty()) return;
     InkLayer layer(picture.cols, picture.rows);
     const TopView view(picture);
-    DrawTopViewScale(layer, view, run.camera, PathCurvature(run.egoMotion), picture.rows);
-    for (const TrackingObject& t : run.preObject) {
-        const uint8_t ink = IdentifierInk(t.m_id);
-        const int row = view.Row(t.m_Z_m);
-        const int left = view.Column(t.m_X_m - t.m_w_m * 0.5);
-        const int right = view.Column(t.m_X_m + t.m_w_m * 0.5);
+    DrawTopViewScale(layer, view, frame.camera, PathCurvature(frame.egoMotion), picture.rows);
+    for (const obstacle::Track& t : frame.result.tracks) {
+        const uint8_t ink = IdentifierInk(t.id);
+        const int row = view.Row(t.distance_m);
+        const int left = view.Column(t.lateral_m - t.width_m * 0.5);
+        const int right = view.Column(t.lateral_m + t.width_m * 0.5);
         layer.Fill(left, row - TOPVIEW_BAR_PIX, right, row + TOPVIEW_BAR_PIX, ink);
         const int labelTop = row - InkLayer::NumberHeight(LABEL_SCALE) / 2;
-        layer.Number(right + LABEL_GAP_PIX + 1, labelTop, t.m_id, ink, LABEL_SCALE);
+        layer.Number(right + LABEL_GAP_PIX + 1, labelTop, t.id, ink, LABEL_SCALE);
     }
     layer.PaintOnto(picture);
 }
 
-bool WriteOverlays(const std::string& dir, int frame, const RunState& run, const AssociationRecord& record,
-                   PictureFormat format, std::string& error) {
+bool WriteOverlays(const std::string& dir, int frame, const OverlayFrame& shown, PictureFormat format,
+                   std::string& error) {
     const std::vector<std::string> paths = OverlayPaths(dir, frame, format);
     qim::Image picture;
-    DrawFrameOverlay(run, record, picture);
+    DrawFrameOverlay(shown, picture);
     bool written = WritePictureOf(paths[0], picture, format, error);
     if (written) {
-        DrawTopView(run, picture);
+        DrawTopView(shown, picture);
         written = WritePictureOf(paths[1], picture, format, error);
     }
     picture.release();

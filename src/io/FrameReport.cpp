@@ -20,33 +20,31 @@ void JsonArray(std::ostream& out, const Items& items, Write write) {
     out << ']';
 }
 
-void WriteDetection(std::ostream& out, const DetectedObject& c, const StageGeometry& g, const int ground[LUT_NUM]) {
-    const PictureBox box = DetectionBox(g, c, ground);
-    out << "{\"lX_m\": " << JsonNumber(c.lX_m) << ", \"rX_m\": " << JsonNumber(c.rX_m)
-        << ", \"d_pix\": " << JsonNumber(c.d_pix) << ", \"z_m\": " << JsonNumber(g.camera.bf_pix / c.d_pix)
-        << ", \"h_m\": " << JsonNumber(c.h_m) << ", \"S_u\": " << c.S_u << ", \"E_u\": " << c.E_u
-        << ", \"bb_left\": " << box.left << ", \"bb_top\": " << box.top << ", \"bb_width\": " << box.Width()
-        << ", \"bb_height\": " << box.Height() << '}';
+void WriteDetection(std::ostream& out, const obstacle::Obstacle& c) {
+    out << "{\"lX_m\": " << JsonNumber(c.left_m) << ", \"rX_m\": " << JsonNumber(c.right_m)
+        << ", \"d_pix\": " << JsonNumber(c.disparity_pix) << ", \"z_m\": " << JsonNumber(c.distance_m)
+        << ", \"h_m\": " << JsonNumber(c.height_m) << ", \"S_u\": " << c.firstBlock << ", \"E_u\": " << c.lastBlock
+        << ", \"bb_left\": " << c.box.left << ", \"bb_top\": " << c.box.top << ", \"bb_width\": " << c.box.Width()
+        << ", \"bb_height\": " << c.box.Height() << '}';
 }
 
 const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
-void WriteTrack(std::ostream& out, const TrackingObject& t, int number, int det, const EgoMotion& ego) {
-    out << "{\"id\": " << t.m_id << ", \"track\": " << number << ", \"count\": " << t.m_count
-        << ", \"confirmed\": " << JsonBool(IsConfirmed(t)) << ", \"loss\": " << t.m_loss_co
-        << ", \"det\": ";
-    if (det < 0) {
+void WriteTrack(std::ostream& out, const obstacle::Track& t) {
+    out << "{\"id\": " << t.id << ", \"track\": " << t.trajectory << ", \"count\": " << t.updates
+        << ", \"confirmed\": " << JsonBool(t.confirmed) << ", \"loss\": " << t.missed << ", \"det\": ";
+    if (t.obstacle < 0) {
         out << "null";
     } else {
-        out << det;
+        out << t.obstacle;
     }
-    out << ", \"z_m\": " << JsonNumber(t.m_Z_m) << ", \"x_m\": " << JsonNumber(t.m_X_m)
-        << ", \"w_m\": " << JsonNumber(t.m_w_m) << ", \"h_m\": " << JsonNumber(t.m_h_m)
-        << ", \"d_pix\": " << JsonNumber(t.m_D_pix) << ", \"vz_mps\": " << JsonNumber(t.RelativeVelocity(ego))
-        << ", \"vx_mps\": " << JsonNumber(t.RelativeVelocityX(ego));
-    if (ego.known) {
-        out << ", \"vz_ground_mps\": " << JsonNumber(t.GetVelocity()) << ", \"vx_ground_mps\": "
-            << JsonNumber(t.GetVelocityX()) << ", \"moving\": " << JsonBool(IsMoving(t));
+    out << ", \"z_m\": " << JsonNumber(t.distance_m) << ", \"x_m\": " << JsonNumber(t.lateral_m)
+        << ", \"w_m\": " << JsonNumber(t.width_m) << ", \"h_m\": " << JsonNumber(t.height_m)
+        << ", \"d_pix\": " << JsonNumber(t.disparity_pix) << ", \"vz_mps\": " << JsonNumber(t.vz_mps)
+        << ", \"vx_mps\": " << JsonNumber(t.vx_mps);
+    if (t.groundKnown) {
+        out << ", \"vz_ground_mps\": " << JsonNumber(t.vzGround_mps) << ", \"vx_ground_mps\": "
+            << JsonNumber(t.vxGround_mps) << ", \"moving\": " << JsonBool(t.moving);
     }
     out << '}';
 }
@@ -68,46 +66,40 @@ void WriteGrid(std::ostream& out, const std::vector<Grid>& grid, int blocksU) {
 
 }  // namespace
 
-const char* RoadProfileName(RoadProfileKind kind) {
+const char* RoadProfileName(obstacle::RoadProfileKind kind) {
     switch (kind) {
-        case RoadProfileKind::Own: return "own";
-        case RoadProfileKind::Reseeded: return "reseeded";
-        case RoadProfileKind::Kept: break;
+        case obstacle::RoadProfileKind::Own: return "own";
+        case obstacle::RoadProfileKind::Reseeded: return "reseeded";
+        case obstacle::RoadProfileKind::Kept: break;
     }
     return "kept";
 }
 
-void RoadProfileCounts::Add(RoadProfileKind kind) {
-    own += kind == RoadProfileKind::Own ? 1 : 0;
-    reseeded += kind == RoadProfileKind::Reseeded ? 1 : 0;
-    kept += kind == RoadProfileKind::Kept ? 1 : 0;
+void RoadProfileCounts::Add(obstacle::RoadProfileKind kind) {
+    own += kind == obstacle::RoadProfileKind::Own ? 1 : 0;
+    reseeded += kind == obstacle::RoadProfileKind::Reseeded ? 1 : 0;
+    kept += kind == obstacle::RoadProfileKind::Kept ? 1 : 0;
 }
 
-void WriteJsonFrame(std::ostream& out, int frame, const RunState& run, const AssociationRecord& record,
-                    const TrajectoryNumbers& numbers, bool withGrid) {
+void WriteJsonFrame(std::ostream& out, int frame, const obstacle::FrameResult& result, const RunState* gridOf) {
     out << "{\"frame\": " << frame << ", \"road\": {\"ground\": ";
-    JsonArray(out, run.ground, [&](int row) { out << row; });
-    out << ", \"accepted\": " << (run.groundAccepted ? "true" : "false") << ", \"profile\": \""
-        << RoadProfileName(run.roadProfile) << "\"}, \"detections\": ";
-    JsonArray(out, record.detections, [&](const DetectedObject& c) { WriteDetection(out, c, run.geometry, run.ground); });
+    JsonArray(out, result.road.rows, [&](int row) { out << row; });
+    out << ", \"accepted\": " << JsonBool(result.road.accepted) << ", \"profile\": \""
+        << RoadProfileName(result.road.kind) << "\"}, \"detections\": ";
+    JsonArray(out, result.obstacles, [&](const obstacle::Obstacle& c) { WriteDetection(out, c); });
     out << ", \"tracks\": ";
-    JsonArray(out, run.preObject, [&](const TrackingObject& t) {
-        WriteTrack(out, t, numbers.Of(t.m_id), TakenDetection(record, t), run.egoMotion);
-    });
-    if (withGrid) WriteGrid(out, run.grid, run.geometry.blocksU);
+    JsonArray(out, result.tracks, [&](const obstacle::Track& t) { WriteTrack(out, t); });
+    if (gridOf != nullptr) WriteGrid(out, gridOf->grid, gridOf->geometry.blocksU);
     out << "}\n";
 }
 
-bool IsConfirmed(const TrackingObject& track) { return track.m_count >= ESTABLISHED_COUNT; }
+bool ReportedTrack(const obstacle::Track& track, bool tentative) { return tentative || track.confirmed; }
 
-bool ReportedTrack(const TrackingObject& track, bool tentative) { return tentative || IsConfirmed(track); }
-
-void WriteMotFrame(std::ostream& out, int motFrame, const RunState& run, const TrajectoryNumbers& numbers,
-                   bool tentative) {
-    for (const TrackingObject& t : run.preObject) {
+void WriteMotFrame(std::ostream& out, int motFrame, const obstacle::FrameResult& result, bool tentative) {
+    for (const obstacle::Track& t : result.tracks) {
         if (!ReportedTrack(t, tentative)) continue;
-        const PictureBox box = TrackBox(run.geometry, t, run.ground);
-        out << motFrame << ',' << numbers.Of(t.m_id) << ',' << box.left << ',' << box.top << ',' << box.Width() << ','
-            << box.Height() << ',' << (IsConfirmed(t) ? 1 : 0) << ",-1,-1,-1\n";
+        const obstacle::Box& box = t.box;
+        out << motFrame << ',' << t.trajectory << ',' << box.left << ',' << box.top << ',' << box.Width() << ','
+            << box.Height() << ',' << (t.confirmed ? 1 : 0) << ",-1,-1,-1\n";
     }
 }

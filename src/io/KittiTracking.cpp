@@ -14,17 +14,16 @@ double RoadDepthBelowAxis(const Camera& camera, double z_m) {
 
 }  // namespace
 
-void WriteKittiTrackingFrame(std::ostream& out, int kittiFrame, const RunState& run, const TrajectoryNumbers& numbers,
+void WriteKittiTrackingFrame(std::ostream& out, int kittiFrame, const Camera& camera, const obstacle::FrameResult& result,
                              bool tentative) {
-    const Camera& camera = run.geometry.camera;
-    for (const TrackingObject& t : run.preObject) {
+    for (const obstacle::Track& t : result.tracks) {
         if (!ReportedTrack(t, tentative)) continue;
-        const PictureBox box = TrackBox(run.geometry, t, run.ground);
-        out << kittiFrame << ' ' << numbers.Of(t.m_id) << ' ' << KITTI_TRACK_TYPE << ' ' << KITTI_UNKNOWN << ' '
+        const obstacle::Box& box = t.box;
+        out << kittiFrame << ' ' << t.trajectory << ' ' << KITTI_TRACK_TYPE << ' ' << KITTI_UNKNOWN << ' '
             << KITTI_UNKNOWN << ' ' << KITTI_UNKNOWN_ANGLE << ' ' << box.left << ' ' << box.top << ' ' << box.right
-            << ' ' << box.bottom << ' ' << KittiNumber(t.m_h_m) << ' ' << KittiNumber(t.m_w_m) << ' ' << KITTI_UNKNOWN
-            << ' ' << KittiNumber(t.m_X_m) << ' ' << KittiNumber(RoadDepthBelowAxis(camera, t.m_Z_m)) << ' '
-            << KittiNumber(t.m_Z_m) << ' ' << KITTI_UNKNOWN_ANGLE << ' ' << (IsConfirmed(t) ? 1 : 0)
-            << '\n';
+            << ' ' << box.bottom << ' ' << KittiNumber(t.height_m) << ' ' << KittiNumber(t.width_m) << ' '
+            << KITTI_UNKNOWN << ' ' << KittiNumber(t.lateral_m) << ' '
+            << KittiNumber(RoadDepthBelowAxis(camera, t.distance_m)) << ' ' << KittiNumber(t.distance_m) << ' '
+            << KITTI_UNKNOWN_ANGLE << ' ' << (t.confirmed ? 1 : 0) << '\n';
     }
 }

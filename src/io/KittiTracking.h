@@ -6,7 +6,8 @@
 #include <ostream>
 
 #include "FrameReport.h"
-#include "RunState.h"
+#include "Camera.h"
+#include "obstacle/Detector.h"
 
 // The type every track is written as: the detector does not tell kinds of obstacle apart, and
 // KITTI's evaluators score cars and pedestrians only.
@@ -22,7 +23,7 @@ constexpr int KITTI_UNKNOWN_ANGLE = -10;
 // the road is not seen (-1), nor is its heading (alpha and rotation_y -10). The location is the
 // middle of the track's bottom in the left camera's axes (x right, y down, z along the optical
 // axis): x the track's lateral centre, z its distance, y the flat road's depth below the optical
-// axis at that distance (FlatRoadRow). The score is 1 for a confirmed track, 0 for a tentative one.
+// axis at that distance (FlatRoadRow through `camera`). The score is 1 for a confirmed track, 0 for a tentative one.
 // Values that are not finite are written as -1.
-void WriteKittiTrackingFrame(std::ostream& out, int kittiFrame, const RunState& run, const TrajectoryNumbers& numbers,
+void WriteKittiTrackingFrame(std::ostream& out, int kittiFrame, const Camera& camera, const obstacle::FrameResult& result,
                              bool tentative);

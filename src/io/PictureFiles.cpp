@@ -95,11 +95,6 @@ float PfmSample(const unsigned char* p, bool bigEndian) {
     return value;
 }
 
-// A measured disparity, or 0.0 (none) for a value that is not finite or not positive.
-double Disparity(double value, double scale) {
-    const double d = value * scale;
-    return d > 0.0 && std::isfinite(d) ? d : 0.0;
-}
 
 const char* PngColourName(int colourType) {
     switch (colourType) {
@@ -243,20 +238,8 @@ bool PictureReader::OpenPfm(std::string& problem) {
     return true;
 }
 
-bool PictureReader::ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
-    if (header.coding == PictureCoding::PFM) return ReadPfmValues(scale, out, scratch, problem);
-    const size_t count = static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows);
-    scratch.resize(count * sizeof(uint16_t));
-    if (!DecodePng(scratch.data(), scratch.size(), problem)) return false;
-    for (size_t i = 0; i < count; ++i) {
-        uint16_t value = 0;
-        std::memcpy(&value, scratch.data() + i * sizeof value, sizeof value);
-        out[i] = Disparity(value, scale);
-    }
-    return true;
-}
-
-bool PictureReader::ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
+template <typename Store>
+bool PictureReader::ReadPfmRows(std::vector<unsigned char>& scratch, std::string& problem, Store store) {
     const uint64_t rowBytes = static_cast<uint64_t>(header.cols) * PFM_SAMPLE_BYTES;
     const uint64_t expected = rowBytes * static_cast<uint64_t>(header.rows);
     const uint64_t present = input.length - header.pixelOffset;
@@ -277,12 +260,45 @@ bool PictureReader::ReadPfmValues(double scale, double* out, std::vector<unsigne
             problem = "read error in pixel row " + std::to_string(i);
             return false;
         }
-        double* row = out + static_cast<size_t>(header.rows - 1 - i) * static_cast<size_t>(header.cols);
         for (int u = 0; u < header.cols; ++u) {
-            row[u] = Disparity(PfmSample(scratch.data() + static_cast<size_t>(u) * PFM_SAMPLE_BYTES, header.bigEndian), scale);
+            store(header.rows - 1 - i, u, PfmSample(scratch.data() + static_cast<size_t>(u) * PFM_SAMPLE_BYTES, header.bigEndian));
         }
     }
     return true;
+}
+
+bool PictureReader::ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
+    const size_t cols = static_cast<size_t>(header.cols);
+    if (header.coding == PictureCoding::PFM) {
+        return ReadPfmRows(scratch, problem, [&](int v, int u, float sample) {
+            out[static_cast<size_t>(v) * cols + static_cast<size_t>(u)] = MeasuredDisparity(sample, scale);
+        });
+    }
+    const size_t count = cols * static_cast<size_t>(header.rows);
+    scratch.resize(count * sizeof(uint16_t));
+    if (!DecodePng(scratch.data(), scratch.size(), problem)) return false;
+    for (size_t i = 0; i < count; ++i) {
+        uint16_t value = 0;
+        std::memcpy(&value, scratch.data() + i * sizeof value, sizeof value);
+        out[i] = MeasuredDisparity(value, scale);
+    }
+    return true;
+}
+
+bool PictureReader::ReadSamples(std::vector<uint16_t>& png16, std::vector<float>& pfm,
+                                std::vector<unsigned char>& scratch, std::string& problem) {
+    const size_t cols = static_cast<size_t>(header.cols);
+    const size_t count = cols * static_cast<size_t>(header.rows);
+    png16.clear();
+    pfm.clear();
+    if (header.coding == PictureCoding::PFM) {
+        pfm.resize(count);
+        return ReadPfmRows(scratch, problem, [&](int v, int u, float sample) {
+            pfm[static_cast<size_t>(v) * cols + static_cast<size_t>(u)] = sample;
+        });
+    }
+    png16.resize(count);
+    return DecodePng(png16.data(), count * sizeof(uint16_t), problem);
 }
 
 bool PictureReader::DecodePng(void* out, size_t bytes, std::string& problem) {
@@ -335,4 +351,9 @@ const char* PictureExtension(PictureFormat format) { return format == PictureFor
 bool WritePicture(const std::string& path, const qim::Image& picture, PictureFormat format, std::string& problem) {
     if (format == PictureFormat::PNG) return WritePng(path, picture, problem);
     return WriteColourBmp(path, picture, &problem);
+}
+
+double MeasuredDisparity(double value, double scale) {
+    const double d = value * scale;
+    return d > 0.0 && std::isfinite(d) ? d : 0.0;
 }

@@ -61,6 +61,10 @@ struct PngStream {
     int skipped = 0;                 // ancillary chunks left out so far
 };
 
+// A measured disparity: a picture's value times `scale`, or 0.0 (none) for a product that is not
+// finite or not positive.
+double MeasuredDisparity(double value, double scale);
+
 class PictureReader {
 public:
     // Opens `path` (a regular file) and reads its header. False with the problem (without the file
@@ -74,6 +78,11 @@ public:
     // no disparity and are stored as 0.0. `scratch` is reused from call to call.
     bool ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
 
+    // The samples as the file holds them, row 0 at the top: a 16-bit grey PNG's into `png16`, a
+    // grey PFM's into `pfm` (the other is left empty). `scratch` is reused from call to call.
+    bool ReadSamples(std::vector<uint16_t>& png16, std::vector<float>& pfm, std::vector<unsigned char>& scratch,
+                     std::string& problem);
+
     // A BMP's pixels as bmp_reader stores them (colour, or grey one byte per pixel).
     bool ReadBmp(qim::Image& img, std::string& problem);
 
@@ -84,7 +93,9 @@ private:
     bool OpenPng(std::string& problem);
     bool OpenPfm(std::string& problem);
     bool DecodePng(void* out, size_t bytes, std::string& problem);
-    bool ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
+    // Reads a PFM's rows, bottom row first as stored, giving each sample to store(v, u, sample).
+    template <typename Store>
+    bool ReadPfmRows(std::vector<unsigned char>& scratch, std::string& problem, Store store);
 
     RegularFile input;
     PictureHeader header;

@@ -8,6 +8,7 @@
 #include "Camera.h"
 #include "EgoMotion.h"
 #include "PictureBox.h"
+#include "DetectorInternals.h"
 #include "PublicRecords.h"
 #include "RunDriver.h"
 #include "StageGeometry.h"
@@ -162,7 +163,9 @@ Track PublicTrack(const TrackingObject& t, const RunState& run, const Associatio
     return track;
 }
 
-FrameResult ResultOf(const RunState& run, const AssociationRecord& record, const TrajectoryNumbers& numbers) {
+}  // namespace
+
+FrameResult FrameResultOf(const RunState& run, const AssociationRecord& record, const TrajectoryNumbers& numbers) {
     FrameResult result;
     result.road.rows.assign(run.ground, run.ground + LUT_NUM);
     result.road.accepted = run.groundAccepted;
@@ -171,8 +174,6 @@ FrameResult ResultOf(const RunState& run, const AssociationRecord& record, const
     for (const TrackingObject& t : run.preObject) result.tracks.push_back(PublicTrack(t, run, record, numbers));
     return result;
 }
-
-}  // namespace
 
 Camera DefaultCamera() { return PublicCamera(DEFAULT_CAMERA); }
 
@@ -209,28 +210,32 @@ Detector::~Detector() = default;
 Detector::Detector(Detector&&) noexcept = default;
 Detector& Detector::operator=(Detector&&) noexcept = default;
 
-FrameResult Detector::Process(const DisparityView& disparity) {
-    return Take(disparity, nullptr);
-}
+FrameResult Detector::Process(const DisparityView& disparity) { return Process(Frame{disparity, {}, {}}); }
 
 FrameResult Detector::Process(const DisparityView& disparity, const EgoMotion& egoMotion) {
-    return Take(disparity, &egoMotion);
+    return Process(Frame{disparity, egoMotion, {}});
 }
 
-FrameResult Detector::Take(const DisparityView& disparity, const EgoMotion* egoMotion) {
-    const std::string fault = PictureFault(disparity, run->record);
+FrameResult Detector::Process(const Frame& frame) {
+    const std::string fault = PictureFault(frame.disparity, run->record);
     if (!fault.empty()) throw std::invalid_argument("obstacle::Detector::Process: " + fault);
+    const double interval_s = frame.interval_s.value_or(run->record.frameInterval_s);
+    if (!(std::isfinite(interval_s) && interval_s > 0.0)) {
+        throw std::invalid_argument("obstacle::Detector::Process: the frame interval is not a positive number");
+    }
     RunState& state = run->state;
-    TakePicture(disparity, state);
-    state.egoMotion = egoMotion == nullptr
-                          ? ::EgoMotion{}
-                          : ::EgoMotion{true, egoMotion->travelX_m, egoMotion->travelZ_m, egoMotion->yaw_rad};
+    TakePicture(frame.disparity, state);
+    const EgoMotion* ego = frame.egoMotion ? &*frame.egoMotion : nullptr;
+    state.egoMotion = ego == nullptr ? ::EgoMotion{} : ::EgoMotion{true, ego->travelX_m, ego->travelZ_m, ego->yaw_rad};
+    state.geometry.SetFrameInterval(interval_s);
     ProcessFrame(state, &run->association);
     state.disparityPicture = PictureView{};  // the caller's pixels are not kept
     run->numbers.Update(state.preObject, run->association);
-    return ResultOf(state, run->association, run->numbers);
+    return FrameResultOf(state, run->association, run->numbers);
 }
 
 const Camera& Detector::CameraRecord() const { return run->record; }
+
+const RunState& DetectorInternals::State(const Detector& detector) { return detector.run->state; }
 
 }  // namespace obstacle

@@ -35,8 +35,9 @@ struct RunState {
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
-    // Fixed for the run: set at construction, read by every stage.
-    const StageGeometry geometry;  // sizes and thresholds derived from the camera
+    // Fixed for the run: set at construction, read by every stage; only the values that follow the
+    // frame interval change, where a frame gives its own interval (StageGeometry::SetFrameInterval).
+    StageGeometry geometry;        // sizes and thresholds derived from the camera
     const Camera& camera;          // the rig the frames come from (geometry.camera)
 
     // Carried between frames: what one frame leaves for the next; only the stage named writes it.

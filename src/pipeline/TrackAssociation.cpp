@@ -143,7 +143,10 @@ void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager
         preObject.insert(preObject.end(), candidates->begin(), candidates->end());
         candidates->clear();
     }
-    for (TrackingObject& t : preObject) t.FollowCar(ego);
+    for (TrackingObject& t : preObject) {
+        t.PredictOver(geometry.frameInterval_s);
+        t.FollowCar(ego);
+    }
     // Tracks split off during the visit are appended beyond numOfObject and not visited again.
     int numOfObject = static_cast<int>(preObject.size());
     for (int g = 0; g < numOfObject; ++g) {

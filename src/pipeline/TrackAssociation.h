@@ -37,7 +37,8 @@ int NumberedCount(const StageGeometry& geometry);
 // create and merge tracks. When `record` is given it receives what the frame did (for reports).
 void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
 
-// Carries the tracks' predictions along the frame's ego motion `ego` (when known), then updates,
+// Carries the tracks' predictions over the frame's interval (geometry.frameInterval_s, when it is
+// not the camera's) and along the frame's ego motion `ego` (when known), then updates,
 // restarts, splits, coasts and deletes them against the detections, starts tracks (seen through
 // `geometry`) for unclaimed detections in the camera's detectable zone (bent along the car's path),
 // sorts the tracks nearest first and merges near-duplicates. The detections are consumed: the list

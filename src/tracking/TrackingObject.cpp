@@ -11,6 +11,12 @@ constexpr double INITIAL_VARIANCE = static_cast<double>(100.80316f);
 // Measurement noise of a track is proportional to the measured distance.
 constexpr double DISTANCE_NOISE_RATE = 0.05;
 
+// Constant-velocity model over `dt` seconds.
+KfConst ConstantVelocity(double dt) {
+    const double halfDt2 = dt * dt / 2.0;
+    return KfConst{{1.0, dt, 0.0, 1.0}, {halfDt2, dt}, {1.0, 0.0, dt, 1.0}, {halfDt2, dt}};
+}
+
 }  // namespace
 
 // The counters, the empty buffers and the restart flag come from the member initialisers.
@@ -26,11 +32,9 @@ void TrackingObject::InitialBuf() {
     m_buf_count = 0;
 }
 
-// Constant-velocity model over the camera's frame interval.
+// Predictions span the camera's frame interval; PredictOver makes one anew for another.
 void TrackingObject::InitialKalman(KfConst* system, KfData* obj) {
-    const double dt = m_geometry->camera.frameInterval_s;
-    const double halfDt2 = dt * dt / 2.0;
-    *system = KfConst{{1.0, dt, 0.0, 1.0}, {halfDt2, dt}, {1.0, 0.0, dt, 1.0}, {halfDt2, dt}};
+    *system = ConstantVelocity(m_geometry->camera.frameInterval_s);
     *obj = KfData{};
     obj->p[0] = INITIAL_VARIANCE;
     obj->p[3] = INITIAL_VARIANCE;
@@ -89,13 +93,26 @@ void TrackingObject::LossUpdate() {
     PredictZ(noise);
 }
 
+// The filters' corrected states and covariances are untouched by a prediction: predicting them
+// again over another interval, with the measurement noise of the last prediction, is exact.
+void TrackingObject::PredictOver(double interval_s) {
+    const double usual_s = m_geometry->camera.frameInterval_s;
+    if (interval_s == usual_s) return;
+    m_systemZ = m_systemX = ConstantVelocity(interval_s);
+    PredictX(m_noiseX);
+    PredictZ(m_noiseZ);
+    m_systemZ = m_systemX = ConstantVelocity(usual_s);
+}
+
 void TrackingObject::PredictX(double dSigW2) {
+    m_noiseX = dSigW2;
     m_objX = KfPrediction(m_objX, m_systemX, dSigW2);
     m_pX_m = m_objX.px[0];
     m_X_m = m_objX.x[0];
 }
 
 void TrackingObject::PredictZ(double dSigW2) {
+    m_noiseZ = dSigW2;
     m_objZ = KfPrediction(m_objZ, m_systemZ, dSigW2);
     m_pZ_m = m_objZ.px[0];
     m_Z_m = m_objZ.x[0];
@@ -118,7 +135,7 @@ void TrackingObject::FollowCar(const EgoMotion& ego) {
 TrackingObject::PlaneVelocity TrackingObject::StillPointVelocity(const EgoMotion& ego) const {
     double x_m = 0.0, z_m = 0.0;
     MoveStill(ego, m_X_m, m_Z_m, x_m, z_m);
-    const double dt_s = m_geometry->camera.frameInterval_s;
+    const double dt_s = m_geometry->frameInterval_s;
     return {(x_m - m_X_m) / dt_s, (z_m - m_Z_m) / dt_s};
 }
 

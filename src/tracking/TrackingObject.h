@@ -31,13 +31,16 @@ public:
                            const EgoMotion& ego = EgoMotion{});
     void Update(std::vector<DetectedObject> group, int n);
     void LossUpdate();
+    // Predicts anew from the last correction, over `interval_s` seconds since the last frame
+    // instead of the camera's frame interval (a frame dropped or late); nothing at that interval.
+    void PredictOver(double interval_s);
     // Carries the prediction into this frame's axes when the car's own motion is known. The filters'
     // rates are then the obstacle's velocity over ground (a new track starts standing still over
     // ground); without it they are its velocity relative to the camera.
     void FollowCar(const EgoMotion& ego);
     // The rate of the distance and of the lateral centre relative to the camera (metre/second): the
     // filters' rates, plus, where the frame's ego motion is known, the motion a point standing still
-    // at the track's position has relative to the camera.
+    // at the track's position has relative to the camera over the frame's interval.
     double RelativeVelocity(const EgoMotion& ego) const;
     double RelativeVelocityX(const EgoMotion& ego) const;
 
@@ -73,6 +76,8 @@ public:
     double m_b = 0.0;         // intercept of that line
     int32_t m_OneSideCnt = 0; // consecutive frames matched on one side only
     bool m_bIniBufKalmFlg = true;  // the next update restarts buffers and filters
+    double m_noiseZ = 0.0;    // measurement-noise variance of the last distance prediction
+    double m_noiseX = 0.0;    // measurement-noise variance of the last lateral prediction
     const StageGeometry* m_geometry;  // the camera the track is seen through (not owned)
 
 private:
