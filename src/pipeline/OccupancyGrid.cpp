@@ -135,11 +135,20 @@ void CountFineBins(const double*, StripCounts<DisparityCode>& counts) {
     }
 }
 
-// How the value path asks per pixel and the code path per code.
-int LevelOf(double m) { return TableLevel(m); }
-int LevelOf(DisparityCode c) { return GridCodes().level[c]; }
-int StripBinOf(double m) { return StripBin(m); }
-int StripBinOf(DisparityCode c) { return GridCodes().stripBin[c]; }
+// How the value path asks per pixel and the code path per code. The code path's tables are taken
+// once per strip, outside the pixel loops: GridCodes() checks its initialisation guard (a barrier
+// on the ARM target) each time it is called.
+struct ValueLevels {
+    int Level(double m) const { return TableLevel(m); }
+    int Bin(double m) const { return StripBin(m); }
+};
+struct CodeLevels {
+    const GridCodeTables& t;
+    int Level(DisparityCode c) const { return t.level[c]; }
+    int Bin(DisparityCode c) const { return t.stripBin[c]; }
+};
+ValueLevels LevelsOf(const double*) { return {}; }
+CodeLevels LevelsOf(const DisparityCode*) { return {GridCodes()}; }
 
 // Starts a strip's tally, and tallies one of its pixels with a disparity for the fine histograms:
 // a value in some level's window among the windowed values (it is written after them in any case),
@@ -160,6 +169,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
                 StripCounts<Pixel>& counts) {
     const int width = g.width;
     const int height = g.height;
+    const auto levels = LevelsOf(buffer);
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
     StartTally(counts);
     for (int v = 0; v < height; ++v) {
@@ -167,7 +177,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const Pixel m = row[i];
             if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
-            ++counts.freq[StripBinOf(m)];
+            ++counts.freq[levels.Bin(m)];
             Tally(m, counts);
         }
     }
@@ -226,10 +236,11 @@ template <typename Pixel>
 void DropBelowBlind(const StageGeometry& g, const int* blind, int u0, Pixel* buffer) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
     const int width = g.width;
+    const auto levels = LevelsOf(buffer);
     for (int v = firstDropRow; v < g.height; ++v) {
         Pixel* row = buffer + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
-            row[i] = blind[LevelOf(row[i])] < v ? Pixel{0} : row[i];
+            row[i] = blind[levels.Level(row[i])] < v ? Pixel{0} : row[i];
         }
     }
 }
