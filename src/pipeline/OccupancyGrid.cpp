@@ -135,20 +135,36 @@ void CountFineBins(const double*, StripCounts<DisparityCode>& counts) {
     }
 }
 
-// How the value path asks per pixel and the code path per code. The code path's tables are taken
-// once per strip, outside the pixel loops: GridCodes() checks its initialisation guard (a barrier
-// on the ARM target) each time it is called.
-struct ValueLevels {
-    int Level(double m) const { return TableLevel(m); }
-    int Bin(double m) const { return StripBin(m); }
+// How the value path asks a pixel's strip bin, and the code path a code's. The code path's table
+// is taken once per strip, outside the pixel loop: GridCodes() checks its initialisation guard (a
+// barrier on the ARM target) each time it is called.
+struct ValueStripBins {
+    int Of(double m) const { return StripBin(m); }
 };
-struct CodeLevels {
+struct CodeStripBins {
     const GridCodeTables& t;
-    int Level(DisparityCode c) const { return t.level[c]; }
-    int Bin(DisparityCode c) const { return t.stripBin[c]; }
+    int Of(DisparityCode c) const { return t.stripBin[c]; }
 };
-ValueLevels LevelsOf(const double*) { return {}; }
-CodeLevels LevelsOf(const DisparityCode*) { return {GridCodes()}; }
+ValueStripBins StripBinsOf(const double*) { return {}; }
+CodeStripBins StripBinsOf(const DisparityCode*) { return {GridCodes()}; }
+
+// The blind row of a pixel's level: of a value through TableLevel, of a code from a table of every
+// code's blind row, filled once per frame (its blind rows are the frame's).
+struct ValueBlindRows {
+    const int* blind;
+    int Of(double m) const { return blind[TableLevel(m)]; }
+};
+struct CodeBlindRows {
+    int row[DISPARITY_CODES];
+    int Of(DisparityCode c) const { return row[c]; }
+};
+ValueBlindRows BlindRowsOf(const double*, const int* blind) { return {blind}; }
+CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind) {
+    const GridCodeTables& t = GridCodes();
+    CodeBlindRows rows;
+    for (int c = 0; c < DISPARITY_CODES; ++c) rows.row[c] = blind[t.level[c]];
+    return rows;
+}
 
 // Starts a strip's tally, and tallies one of its pixels with a disparity for the fine histograms:
 // a value in some level's window among the windowed values (it is written after them in any case),
@@ -169,7 +185,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
                 StripCounts<Pixel>& counts) {
     const int width = g.width;
     const int height = g.height;
-    const auto levels = LevelsOf(buffer);
+    const auto stripBins = StripBinsOf(buffer);
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
     StartTally(counts);
     for (int v = 0; v < height; ++v) {
@@ -177,7 +193,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const Pixel m = row[i];
             if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
-            ++counts.freq[levels.Bin(m)];
+            ++counts.freq[stripBins.Of(m)];
             Tally(m, counts);
         }
     }
@@ -232,15 +248,14 @@ void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Reader
 
 // No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
 // left as they are.
-template <typename Pixel>
-void DropBelowBlind(const StageGeometry& g, const int* blind, int u0, Pixel* buffer) {
+template <typename Pixel, typename BlindRows>
+void DropBelowBlind(const StageGeometry& g, const int* blind, const BlindRows& blindRows, int u0, Pixel* buffer) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
     const int width = g.width;
-    const auto levels = LevelsOf(buffer);
     for (int v = firstDropRow; v < g.height; ++v) {
         Pixel* row = buffer + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
-            row[i] = blind[levels.Level(row[i])] < v ? Pixel{0} : row[i];
+            row[i] = blindRows.Of(row[i]) < v ? Pixel{0} : row[i];
         }
     }
 }
@@ -289,8 +304,9 @@ template <typename Pixel, typename Reader>
 void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
     const StageGeometry& g = run.geometry;
     InitializeGrid(g, run.newGrid);
+    const auto blindRows = BlindRowsOf(buffer, run.blind);
     for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-        DropBelowBlind(g, run.blind, uBl * SHIFT_PITCH, buffer);
+        DropBelowBlind(g, run.blind, blindRows, uBl * SHIFT_PITCH, buffer);
         RemoveOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, buffer, read);
         Classify(g, buffer, uBl, run.disparity, run.threshold, stripValues, run.newGrid.data());
     }
@@ -332,11 +348,11 @@ int TableLevel(double disparity) {
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
-    DropBelowBlind(g, blind, u0, measuredDisparity);
+    DropBelowBlind(g, blind, BlindRowsOf(measuredDisparity, blind), u0, measuredDisparity);
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, DisparityCode* codes) {
-    DropBelowBlind(g, blind, u0, codes);
+    DropBelowBlind(g, blind, BlindRowsOf(codes, blind), u0, codes);
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
