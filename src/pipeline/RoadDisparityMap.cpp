@@ -30,6 +30,8 @@ void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, Ro
     const int cols = colour ? std::min(src.cols, g.width) : 0;
     const int channels = src.bytesPerPixel;
     const DisparityCodeTables& codes = DisparityCodes();
+    const uint32_t* segment = codes.segment;
+    const RoadClass* roadClassOf = codes.roadClass;
     for (int y = 0; y < g.height; ++y) {
         Out* out = decoded + PIXEL(0, y, g.width);
         const int width = y < rows ? cols : 0;
@@ -37,8 +39,8 @@ void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, Ro
         if (y % 2 == 0) {
             RoadClass* road = classes + RoadRowStart(g.width, y);
             for (int x = 0; x < width; ++x, pixel += channels) {
-                const int code = ColourCode(pixel, codes.segment);
-                const RoadClass c = codes.roadClass[code];
+                const int code = ColourCode(pixel, segment);
+                const RoadClass c = roadClassOf[code];
                 out[x] = Of(code);
                 road[x] = c;
                 Count(x, c);
@@ -46,7 +48,7 @@ void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, Ro
             std::fill(road + width, road + g.width, NO_ROAD_CLASS);
             for (int x = width; x < g.width; ++x) Count(x, NO_ROAD_CLASS);
         } else {
-            for (int x = 0; x < width; ++x, pixel += channels) out[x] = Of(ColourCode(pixel, codes.segment));
+            for (int x = 0; x < width; ++x, pixel += channels) out[x] = Of(ColourCode(pixel, segment));
         }
         std::fill(out + width, out + g.width, Of(NO_DISPARITY_CODE));
     }
