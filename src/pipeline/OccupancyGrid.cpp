@@ -178,7 +178,7 @@ void Tally(double m, StripCounts<double>& counts) {
 void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.codeCount[c]; }
 
 // The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
-// are skipped: they come in long runs, so the test costs little. Every other one is counted (one of
+// are skipped, a row of them at once: they come in long runs. Every other one is counted (one of
 // no bin in the extra entry) and tallied.
 template <typename Pixel>
 void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const double* threshold,
@@ -190,6 +190,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
     StartTally(counts);
     for (int v = 0; v < height; ++v) {
         const Pixel* row = buffer + PIXEL(u0, v, width);
+        if (NoneInStripRow(row)) continue;
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const Pixel m = row[i];
             if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
@@ -247,13 +248,14 @@ void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Reader
 // The uniform steps over either buffer, defined once: the public functions below name the buffer.
 
 // No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
-// left as they are.
+// left as they are, and so are the rows without disparity.
 template <typename Pixel, typename BlindRows>
 void DropBelowBlind(const StageGeometry& g, const int* blind, const BlindRows& blindRows, int u0, Pixel* buffer) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
     const int width = g.width;
     for (int v = firstDropRow; v < g.height; ++v) {
         Pixel* row = buffer + PIXEL(u0, v, width);
+        if (NoneInStripRow(row)) continue;
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             row[i] = blindRows.Of(row[i]) < v ? Pixel{0} : row[i];
         }
