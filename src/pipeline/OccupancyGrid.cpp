@@ -1,6 +1,7 @@
 #include "OccupancyGrid.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "ColorMap.h"
@@ -74,8 +75,25 @@ int StripBin(double m) {
     return x >= 1.0 && x < LUT_NUM ? static_cast<int>(x) : LUT_NUM;
 }
 
-// A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d].
-bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * threshold); }
+// A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d], and its cell is
+// occupied (not weak) when the count reaches C_THRESHOLD2 x threshold[d]. A count n reaches a limit
+// L when !(n < L): exactly when n is at least the fewest count given here, taken once per frame.
+int FewestReaching(double limit) {
+    if (!(limit > 0.0)) return 0;  // every count reaches it, a limit that is not a number too
+    return limit < INT_MAX ? static_cast<int>(std::ceil(limit)) : INT_MAX;  // no strip holds INT_MAX pixels
+}
+struct CountLimits {
+    int examine[LUT_NUM];
+    int occupy[LUT_NUM];
+};
+CountLimits CountLimitsOf(const double* threshold) {
+    CountLimits limits;
+    for (int d = 0; d < LUT_NUM; ++d) {
+        limits.examine[d] = FewestReaching(C_THRESHOLD1 * threshold[d]);
+        limits.occupy[d] = FewestReaching(C_THRESHOLD2 * threshold[d]);
+    }
+    return limits;
+}
 
 // The windows of levels FIRST_GRID_LEVEL .. LUT_NUM - 1 together span (1, LUT_NUM + 1).
 bool InSomeWindow(double m) { return m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1; }
@@ -181,7 +199,7 @@ void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.codeC
 // are skipped, a row of them at once: they come in long runs. Every other one is counted (one of
 // no bin in the extra entry) and tallied.
 template <typename Pixel>
-void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const double* threshold,
+void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const CountLimits& limits,
                 StripCounts<Pixel>& counts) {
     const int width = g.width;
     const int height = g.height;
@@ -199,7 +217,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
         }
     }
     for (int d = 0; d < LUT_NUM; ++d) {
-        counts.examined[d] = d >= FIRST_GRID_LEVEL && Examined(counts.freq[d], threshold[d]);
+        counts.examined[d] = d >= FIRST_GRID_LEVEL && counts.freq[d] >= limits.examine[d];
         if (counts.examined[d]) std::fill_n(counts.fine[d], FINE_BIN_NUM, 0);
     }
     CountFineBins(disparity, counts);
@@ -208,12 +226,12 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
 // The fine disparity is the upper edge of the fullest 0.1-wide bin.
 template <typename Pixel>
 void ClassifyCell(const Camera& camera, Grid& cell, const StripCounts<Pixel>& counts, int u0, int d,
-                  const double* disparity, const double* threshold) {
+                  const double* disparity, const CountLimits& limits) {
     if (!counts.examined[d]) {
         cell.exist = EXIST_EMPTY;
         return;
     }
-    if (counts.freq[d] < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
+    if (counts.freq[d] < limits.occupy[d]) cell.exist = EXIST_WEAK;
     cell.aveD = disparity[d - 1] + FullestBin(counts.fine[d], FINE_BIN_NUM) * FINE_BIN_WIDTH;
     cell.z_m = camera.bf_pix / cell.aveD;
     cell.x_m = Img2RealX(camera, u0, cell.z_m);
@@ -280,14 +298,14 @@ void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pix
 }
 
 template <typename Pixel>
-void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const double* threshold,
+void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const CountLimits& limits,
               Pixel* stripValues, Grid* newGrid) {
     const int u0 = uBl * SHIFT_PITCH;
     StripCounts<Pixel> counts;
     counts.windowed = stripValues;
-    CountStrip(g, buffer, u0, disparity, threshold, counts);
+    CountStrip(g, buffer, u0, disparity, limits, counts);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-        ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, threshold);
+        ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, limits);
     }
 }
 
@@ -307,10 +325,11 @@ void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
     const StageGeometry& g = run.geometry;
     InitializeGrid(g, run.newGrid);
     const auto blindRows = BlindRowsOf(buffer, run.blind);
+    const CountLimits limits = CountLimitsOf(run.threshold);
     for (int uBl = 0; uBl < g.blocksU; ++uBl) {
         DropBelowBlind(g, run.blind, blindRows, uBl * SHIFT_PITCH, buffer);
         RemoveOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, buffer, read);
-        Classify(g, buffer, uBl, run.disparity, run.threshold, stripValues, run.newGrid.data());
+        Classify(g, buffer, uBl, run.disparity, limits, stripValues, run.newGrid.data());
     }
     PromoteWeakRuns(g, run.newGrid.data());
     Measure(g, buffer, read, run.ground, run.newGrid.data());
@@ -387,12 +406,12 @@ void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
 
 void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid) {
-    Classify(g, measuredDisparity, uBl, disparity, threshold, stripValues, newGrid);
+    Classify(g, measuredDisparity, uBl, disparity, CountLimitsOf(threshold), stripValues, newGrid);
 }
 
 void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
                    const double* threshold, Grid* newGrid) {
-    Classify(g, codes, uBl, disparity, threshold, static_cast<DisparityCode*>(nullptr), newGrid);
+    Classify(g, codes, uBl, disparity, CountLimitsOf(threshold), static_cast<DisparityCode*>(nullptr), newGrid);
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.

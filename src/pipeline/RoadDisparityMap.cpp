@@ -125,7 +125,7 @@ void DecodePictureCodes(const StageGeometry& g, const PictureView& src, Disparit
     std::fill_n(columnCounts, static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS, uint16_t{0});
     DecodeRows(
         g, src, codes, classes, [](int code) { return static_cast<DisparityCode>(code); },
-        [columnCounts](int x, RoadClass c) { ++columnCounts[x * ROAD_CLASS_SLOTS + c]; });
+        [columnCounts](int x, RoadClass c) { ++columnCounts[static_cast<size_t>(x) * ROAD_CLASS_SLOTS + c]; });
 }
 
 void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
