@@ -248,7 +248,8 @@ void DecodeFloor(benchmark::State& state, int scene) {
         if (run.disparityValuesGiven) {
             LimitGivenDisparities(run.geometry, run.measuredDisparity.data());
         } else {
-            DecodePictureCodes(run.geometry, DisparityPictureOf(run), run.disparityCodes.data(), run.roadClasses.data());
+            DecodePictureCodes(run.geometry, DisparityPictureOf(run), run.disparityCodes.data(), run.roadClasses.data(),
+                               run.scratch.columnCounts.data());
         }
         benchmark::DoNotOptimize(run.measuredDisparity.data());
         benchmark::DoNotOptimize(run.disparityCodes.data());

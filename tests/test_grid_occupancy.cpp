@@ -304,3 +304,39 @@ TEST(GridOccupancy, LowCellsAndCellsWithoutAMatchingRowAreDropped) {
     EXPECT_EQ(Cell(grid, 16, 30).exist, 0);
     EXPECT_EQ(Cell(grid, 16, 30).h_pix, 200);
 }
+
+// The counts are compared with whole-pixel limits taken once per frame; a cell must still be empty
+// below 2 x threshold pixels and weak below 5 x threshold at any threshold: fractions just past a
+// whole count, none, below zero, not a number (no count is below it) or beyond any count.
+TEST(GridOccupancy, TenPixelsAgainstEveryKindOfThreshold) {
+    struct Case {
+        double threshold;
+        int exist;  // of a cell holding 10 pixels
+    };
+    const Case cases[] = {
+        {5.0, 1},         // 10 reaches 10; below 25
+        {5.0000001, 0},   // below 10.0000002
+        {4.9, 1},         // reaches 9.8; below 24.5
+        {2.0, 10},        // reaches 10
+        {2.0000001, 1},   // below 10.0000005
+        {0.0, 10},
+        {-3.0, 10},
+        {std::nan(""), 10},
+        {1e300, 0},
+        {INFINITY, 0},
+    };
+    Tables tables(300, 300);
+    DisparityBuffer buf;
+    int uBl = 1;
+    for (const Case& c : cases) {
+        const int level = 10 + 8 * uBl;  // a level and a strip of its own for each case
+        tables.threshold[level] = c.threshold;
+        buf.FillStrip(uBl++, 10, level + 0.2);
+    }
+    const std::vector<Grid> grid = ClassifiedGrid(buf, tables);
+    uBl = 1;
+    for (const Case& c : cases) {
+        EXPECT_EQ(grid[GRID(uBl, 10 + 8 * uBl)].exist, c.exist) << "threshold " << c.threshold;
+        ++uBl;
+    }
+}

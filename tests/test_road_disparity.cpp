@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "Builders.h"
@@ -322,4 +323,32 @@ TEST(RoadPicture, HorizontalBandsMakePeaksTallBlocksAreFaces) {
     RoadDisparityMap(run);
     for (RoadClass c : run.roadClasses) ASSERT_EQ(c, NO_ROAD_CLASS);
     for (int d = 0; d < LUT_NUM; ++d) EXPECT_EQ(run.MaxY[d], NONE) << d;
+}
+
+// The decode into codes counts each column's classes in its own pass; the counts must be those a
+// count of the classes it wrote gives, on a picture of the camera's size and on a smaller one whose
+// missing pixels are no disparity. Random colours hit every segment, black among them.
+TEST(RoadPicture, DecodeCountsTheClassesItWrites) {
+    std::mt19937 random(23);
+    for (const int lessRows : {0, 7}) {
+        const int lessCols = lessRows == 0 ? 0 : 5;
+        qim::Image picture;
+        picture.create(TOTAL_V - lessRows, TOTAL_U - lessCols, SGBM_8UC3);
+        for (int y = 0; y < picture.rows; ++y) {
+            uchar* row = picture.ptr(y);
+            for (int k = 0; k < 3 * picture.cols; ++k) {
+                const unsigned r = random();
+                row[k] = static_cast<uchar>(r % 3 == 0 ? 0 : r >> 8);  // black and the ramps' edges often
+            }
+        }
+        std::vector<DisparityCode> codes(TOTAL_PIXELS);
+        Classes classes(static_cast<size_t>(TOTAL_U) * RoadClassRows(TOTAL_V));
+        std::vector<uint16_t> fused(static_cast<size_t>(TOTAL_U) * ROAD_CLASS_SLOTS, 0xFFFF);
+        DecodePictureCodes(DefaultGeometry(), ViewOf(picture), codes.data(), classes.data(), fused.data());
+        std::vector<uint16_t> counted(fused.size());
+        CountColumnClasses(DefaultGeometry(), classes.data(), counted.data());
+        EXPECT_EQ(fused, counted) << lessRows << " rows fewer";
+        EXPECT_EQ(classes, DecodeRoadClasses(picture)) << lessRows << " rows fewer";
+        picture.release();
+    }
 }

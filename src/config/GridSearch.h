@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "Config.h"
 #include "StageGeometry.h"
@@ -22,11 +23,26 @@ struct CodeReader {
 // First row of the bottom block row, which is never examined.
 inline int EndBlockRow(const StageGeometry& g) { return g.height - g.blockRows; }
 
+// Whether a row of a strip (SHIFT_PITCH pixels from row) holds no disparity. Rows without any come
+// in long runs (sky, dropped road); a row of 16-bit codes is tested as one 8-byte word.
+inline bool NoneInStripRow(const double* row) {
+    bool none = true;
+    for (int i = 0; i < SHIFT_PITCH; ++i) none = none && row[i] == 0.0;
+    return none;
+}
+inline bool NoneInStripRow(const uint16_t* row) {
+    static_assert(SHIFT_PITCH * sizeof(uint16_t) == sizeof(uint64_t), "a strip row of codes is one word");
+    uint64_t word;
+    std::memcpy(&word, row, sizeof word);
+    return word == 0;
+}
+
 // First non-zero pixel of the block, row by row; zero when the block is empty.
 template <typename Pixel>
 Pixel FirstInBlock(const StageGeometry& g, int u, int v, const Pixel* buffer) {
     for (int j = 0; j < g.blockRows; ++j) {
         const Pixel* row = buffer + PIXEL(u, v + j, g.width);
+        if (NoneInStripRow(row)) continue;
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             if (row[i] != Pixel{0}) return row[i];
         }

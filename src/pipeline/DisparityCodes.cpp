@@ -12,19 +12,25 @@ constexpr int BLUE_FULL = 256;   // blue 255: by green
 constexpr int GREEN_FULL = 512;  // blue 0, green 255: by red
 constexpr int GREEN_RAMP = 768;  // blue 0, green 1 .. 254: by green
 constexpr int BLUE_RAMP = 1024;  // blue 1 .. 254: by blue
-constexpr uint32_t RED_ADDED = 0xFFu << 16;
+constexpr uint32_t RED_ADDED = 0xFFu;
 
 double Decode(int red, int green, int blue) {
     const ColorSet colorSet{red, green, blue};
     return ColorToValue(&colorSet, 2);
 }
 
-uint32_t SegmentOf(int blue, int green) {
+// The segment's base, and whether red is added to it.
+uint32_t BaseOf(int blue, int green) {
     if (blue == 255) return green == 0 ? NO_DISPARITY_CODE : BLUE_FULL + green;
     if (blue != 0) return BLUE_RAMP + blue;
-    if (green == 255) return GREEN_FULL | RED_ADDED;
-    if (green == 0) return RED_ONLY | RED_ADDED;
+    if (green == 255) return GREEN_FULL;
+    if (green == 0) return RED_ONLY;
     return GREEN_RAMP + green;
+}
+bool RedAdded(int blue, int green) { return blue == 0 && (green == 0 || green == 255); }
+
+uint32_t SegmentOf(int blue, int green) {
+    return BaseOf(blue, green) << 16 | (RedAdded(blue, green) ? RED_ADDED : 0u);
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ struct DisparityCodeTables {
     DisparityCodeTables();
     double value[DISPARITY_CODES];        // the disparity of each code
     RoadClass roadClass[DISPARITY_CODES];  // RoadClassOf its value
-    // Index blue | green << 8: the segment's base, or'ed with 0xFF << 16 where red is added to it.
+    // Index blue | green << 8: the segment's base << 16, or'ed with 0xFF where red is added to it
+    // (the mask red is and'ed with, in place, saves the decode a shift per pixel).
     uint32_t segment[256 * 256];
 };
 
@@ -26,5 +27,5 @@ const DisparityCodeTables& DisparityCodes();
 // The code of a pixel (blue, green, red first) through a segment table.
 inline int ColourCode(const uchar* pixel, const uint32_t* segment) {
     const uint32_t s = segment[pixel[0] | pixel[1] << 8];
-    return static_cast<int>((s & 0xFFFFu) + (pixel[2] & (s >> 16)));
+    return static_cast<int>((s >> 16) + (pixel[2] & s));
 }

@@ -1,6 +1,7 @@
 #include "OccupancyGrid.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "ColorMap.h"
@@ -74,8 +75,25 @@ int StripBin(double m) {
     return x >= 1.0 && x < LUT_NUM ? static_cast<int>(x) : LUT_NUM;
 }
 
-// A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d].
-bool Examined(int freq, double threshold) { return !(freq < C_THRESHOLD1 * threshold); }
+// A level is examined when its strip count reaches C_THRESHOLD1 x threshold[d], and its cell is
+// occupied (not weak) when the count reaches C_THRESHOLD2 x threshold[d]. A count n reaches a limit
+// L when !(n < L): exactly when n is at least the fewest count given here, taken once per frame.
+int FewestReaching(double limit) {
+    if (!(limit > 0.0)) return 0;  // every count reaches it, a limit that is not a number too
+    return limit < INT_MAX ? static_cast<int>(std::ceil(limit)) : INT_MAX;  // no strip holds INT_MAX pixels
+}
+struct CountLimits {
+    int examine[LUT_NUM];
+    int occupy[LUT_NUM];
+};
+CountLimits CountLimitsOf(const double* threshold) {
+    CountLimits limits;
+    for (int d = 0; d < LUT_NUM; ++d) {
+        limits.examine[d] = FewestReaching(C_THRESHOLD1 * threshold[d]);
+        limits.occupy[d] = FewestReaching(C_THRESHOLD2 * threshold[d]);
+    }
+    return limits;
+}
 
 // The windows of levels FIRST_GRID_LEVEL .. LUT_NUM - 1 together span (1, LUT_NUM + 1).
 bool InSomeWindow(double m) { return m > FIRST_GRID_LEVEL - 1 && m < LUT_NUM + 1; }
@@ -135,11 +153,36 @@ void CountFineBins(const double*, StripCounts<DisparityCode>& counts) {
     }
 }
 
-// How the value path asks per pixel and the code path per code.
-int LevelOf(double m) { return TableLevel(m); }
-int LevelOf(DisparityCode c) { return GridCodes().level[c]; }
-int StripBinOf(double m) { return StripBin(m); }
-int StripBinOf(DisparityCode c) { return GridCodes().stripBin[c]; }
+// How the value path asks a pixel's strip bin, and the code path a code's. The code path's table
+// is taken once per strip, outside the pixel loop: GridCodes() checks its initialisation guard (a
+// barrier on the ARM target) each time it is called.
+struct ValueStripBins {
+    int Of(double m) const { return StripBin(m); }
+};
+struct CodeStripBins {
+    const GridCodeTables& t;
+    int Of(DisparityCode c) const { return t.stripBin[c]; }
+};
+ValueStripBins StripBinsOf(const double*) { return {}; }
+CodeStripBins StripBinsOf(const DisparityCode*) { return {GridCodes()}; }
+
+// The blind row of a pixel's level: of a value through TableLevel, of a code from a table of every
+// code's blind row, filled once per frame (its blind rows are the frame's).
+struct ValueBlindRows {
+    const int* blind;
+    int Of(double m) const { return blind[TableLevel(m)]; }
+};
+struct CodeBlindRows {
+    int row[DISPARITY_CODES];
+    int Of(DisparityCode c) const { return row[c]; }
+};
+ValueBlindRows BlindRowsOf(const double*, const int* blind) { return {blind}; }
+CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind) {
+    const GridCodeTables& t = GridCodes();
+    CodeBlindRows rows;
+    for (int c = 0; c < DISPARITY_CODES; ++c) rows.row[c] = blind[t.level[c]];
+    return rows;
+}
 
 // Starts a strip's tally, and tallies one of its pixels with a disparity for the fine histograms:
 // a value in some level's window among the windowed values (it is written after them in any case),
@@ -153,26 +196,28 @@ void Tally(double m, StripCounts<double>& counts) {
 void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.codeCount[c]; }
 
 // The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
-// are skipped: they come in long runs, so the test costs little. Every other one is counted (one of
+// are skipped, a row of them at once: they come in long runs. Every other one is counted (one of
 // no bin in the extra entry) and tallied.
 template <typename Pixel>
-void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const double* threshold,
+void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const CountLimits& limits,
                 StripCounts<Pixel>& counts) {
     const int width = g.width;
     const int height = g.height;
+    const auto stripBins = StripBinsOf(buffer);
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
     StartTally(counts);
     for (int v = 0; v < height; ++v) {
         const Pixel* row = buffer + PIXEL(u0, v, width);
+        if (NoneInStripRow(row)) continue;
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const Pixel m = row[i];
             if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
-            ++counts.freq[StripBinOf(m)];
+            ++counts.freq[stripBins.Of(m)];
             Tally(m, counts);
         }
     }
     for (int d = 0; d < LUT_NUM; ++d) {
-        counts.examined[d] = d >= FIRST_GRID_LEVEL && Examined(counts.freq[d], threshold[d]);
+        counts.examined[d] = d >= FIRST_GRID_LEVEL && counts.freq[d] >= limits.examine[d];
         if (counts.examined[d]) std::fill_n(counts.fine[d], FINE_BIN_NUM, 0);
     }
     CountFineBins(disparity, counts);
@@ -181,12 +226,12 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
 // The fine disparity is the upper edge of the fullest 0.1-wide bin.
 template <typename Pixel>
 void ClassifyCell(const Camera& camera, Grid& cell, const StripCounts<Pixel>& counts, int u0, int d,
-                  const double* disparity, const double* threshold) {
+                  const double* disparity, const CountLimits& limits) {
     if (!counts.examined[d]) {
         cell.exist = EXIST_EMPTY;
         return;
     }
-    if (counts.freq[d] < C_THRESHOLD2 * threshold[d]) cell.exist = EXIST_WEAK;
+    if (counts.freq[d] < limits.occupy[d]) cell.exist = EXIST_WEAK;
     cell.aveD = disparity[d - 1] + FullestBin(counts.fine[d], FINE_BIN_NUM) * FINE_BIN_WIDTH;
     cell.z_m = camera.bf_pix / cell.aveD;
     cell.x_m = Img2RealX(camera, u0, cell.z_m);
@@ -221,15 +266,16 @@ void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Reader
 // The uniform steps over either buffer, defined once: the public functions below name the buffer.
 
 // No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
-// left as they are.
-template <typename Pixel>
-void DropBelowBlind(const StageGeometry& g, const int* blind, int u0, Pixel* buffer) {
+// left as they are, and so are the rows without disparity.
+template <typename Pixel, typename BlindRows>
+void DropBelowBlind(const StageGeometry& g, const int* blind, const BlindRows& blindRows, int u0, Pixel* buffer) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
     const int width = g.width;
     for (int v = firstDropRow; v < g.height; ++v) {
         Pixel* row = buffer + PIXEL(u0, v, width);
+        if (NoneInStripRow(row)) continue;
         for (int i = 0; i < SHIFT_PITCH; ++i) {
-            row[i] = blind[LevelOf(row[i])] < v ? Pixel{0} : row[i];
+            row[i] = blindRows.Of(row[i]) < v ? Pixel{0} : row[i];
         }
     }
 }
@@ -252,14 +298,14 @@ void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pix
 }
 
 template <typename Pixel>
-void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const double* threshold,
+void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const CountLimits& limits,
               Pixel* stripValues, Grid* newGrid) {
     const int u0 = uBl * SHIFT_PITCH;
     StripCounts<Pixel> counts;
     counts.windowed = stripValues;
-    CountStrip(g, buffer, u0, disparity, threshold, counts);
+    CountStrip(g, buffer, u0, disparity, limits, counts);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-        ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, threshold);
+        ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, limits);
     }
 }
 
@@ -278,10 +324,12 @@ template <typename Pixel, typename Reader>
 void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
     const StageGeometry& g = run.geometry;
     InitializeGrid(g, run.newGrid);
+    const auto blindRows = BlindRowsOf(buffer, run.blind);
+    const CountLimits limits = CountLimitsOf(run.threshold);
     for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-        DropBelowBlind(g, run.blind, uBl * SHIFT_PITCH, buffer);
+        DropBelowBlind(g, run.blind, blindRows, uBl * SHIFT_PITCH, buffer);
         RemoveOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, buffer, read);
-        Classify(g, buffer, uBl, run.disparity, run.threshold, stripValues, run.newGrid.data());
+        Classify(g, buffer, uBl, run.disparity, limits, stripValues, run.newGrid.data());
     }
     PromoteWeakRuns(g, run.newGrid.data());
     Measure(g, buffer, read, run.ground, run.newGrid.data());
@@ -321,11 +369,11 @@ int TableLevel(double disparity) {
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
-    DropBelowBlind(g, blind, u0, measuredDisparity);
+    DropBelowBlind(g, blind, BlindRowsOf(measuredDisparity, blind), u0, measuredDisparity);
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, DisparityCode* codes) {
-    DropBelowBlind(g, blind, u0, codes);
+    DropBelowBlind(g, blind, BlindRowsOf(codes, blind), u0, codes);
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
@@ -358,12 +406,12 @@ void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
 
 void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid) {
-    Classify(g, measuredDisparity, uBl, disparity, threshold, stripValues, newGrid);
+    Classify(g, measuredDisparity, uBl, disparity, CountLimitsOf(threshold), stripValues, newGrid);
 }
 
 void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
                    const double* threshold, Grid* newGrid) {
-    Classify(g, codes, uBl, disparity, threshold, static_cast<DisparityCode*>(nullptr), newGrid);
+    Classify(g, codes, uBl, disparity, CountLimitsOf(threshold), static_cast<DisparityCode*>(nullptr), newGrid);
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.

@@ -20,14 +20,18 @@ int FaceLimit(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.fa
 int PeakMin(const StageGeometry& g, int d) { return d < FOLD_FROM_CLASS ? g.peakMinSingle : g.peakMinFolded; }
 
 // Decodes the picture row by row: each pixel's code, written through `Of` (its value or the code
-// itself), and on the even rows its road class. Pixels the picture does not have are no disparity.
-template <typename Out, typename OutOf>
-void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, RoadClass* classes, OutOf Of) {
+// itself), and on the even rows its road class, handed to `Count` with its column. Pixels the
+// picture does not have are no disparity.
+template <typename Out, typename OutOf, typename CountOf>
+void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, RoadClass* classes, OutOf Of,
+                CountOf Count) {
     const bool colour = src.top != nullptr && src.bytesPerPixel >= 3;
     const int rows = colour ? std::min(src.rows, g.height) : 0;
     const int cols = colour ? std::min(src.cols, g.width) : 0;
     const int channels = src.bytesPerPixel;
     const DisparityCodeTables& codes = DisparityCodes();
+    const uint32_t* segment = codes.segment;
+    const RoadClass* roadClassOf = codes.roadClass;
     for (int y = 0; y < g.height; ++y) {
         Out* out = decoded + PIXEL(0, y, g.width);
         const int width = y < rows ? cols : 0;
@@ -35,13 +39,16 @@ void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, Ro
         if (y % 2 == 0) {
             RoadClass* road = classes + RoadRowStart(g.width, y);
             for (int x = 0; x < width; ++x, pixel += channels) {
-                const int code = ColourCode(pixel, codes.segment);
+                const int code = ColourCode(pixel, segment);
+                const RoadClass c = roadClassOf[code];
                 out[x] = Of(code);
-                road[x] = codes.roadClass[code];
+                road[x] = c;
+                Count(x, c);
             }
             std::fill(road + width, road + g.width, NO_ROAD_CLASS);
+            for (int x = width; x < g.width; ++x) Count(x, NO_ROAD_CLASS);
         } else {
-            for (int x = 0; x < width; ++x, pixel += channels) out[x] = Of(ColourCode(pixel, codes.segment));
+            for (int x = 0; x < width; ++x, pixel += channels) out[x] = Of(ColourCode(pixel, segment));
         }
         std::fill(out + width, out + g.width, Of(NO_DISPARITY_CODE));
     }
@@ -110,11 +117,15 @@ int DisparityClass(double v) {
 
 void DecodePicture(const StageGeometry& g, const PictureView& src, double* decoded, RoadClass* classes) {
     const double* value = DisparityCodes().value;
-    DecodeRows(g, src, decoded, classes, [value](int code) { return value[code]; });
+    DecodeRows(g, src, decoded, classes, [value](int code) { return value[code]; }, [](int, RoadClass) {});
 }
 
-void DecodePictureCodes(const StageGeometry& g, const PictureView& src, DisparityCode* codes, RoadClass* classes) {
-    DecodeRows(g, src, codes, classes, [](int code) { return static_cast<DisparityCode>(code); });
+void DecodePictureCodes(const StageGeometry& g, const PictureView& src, DisparityCode* codes, RoadClass* classes,
+                        uint16_t* columnCounts) {
+    std::fill_n(columnCounts, static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS, uint16_t{0});
+    DecodeRows(
+        g, src, codes, classes, [](int code) { return static_cast<DisparityCode>(code); },
+        [columnCounts](int x, RoadClass c) { ++columnCounts[static_cast<size_t>(x) * ROAD_CLASS_SLOTS + c]; });
 }
 
 void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
@@ -165,12 +176,13 @@ void VDisparityPeaks(const StageGeometry& g, const RoadClass* classes, const uin
 void RoadDisparityMap(RunState& run) {
     const StageGeometry& g = run.geometry;
     RoadClass* classes = run.roadClasses.data();
+    uint16_t* columnCounts = run.scratch.columnCounts.data();
     if (run.disparityValuesGiven) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
         SelectRoadClasses(g, run.measuredDisparity.data(), classes);
+        CountColumnClasses(g, classes, columnCounts);
     } else {
-        DecodePictureCodes(g, DisparityPictureOf(run), run.disparityCodes.data(), classes);
+        DecodePictureCodes(g, DisparityPictureOf(run), run.disparityCodes.data(), classes, columnCounts);
     }
-    CountColumnClasses(g, classes, run.scratch.columnCounts.data());
-    VDisparityPeaks(g, classes, run.scratch.columnCounts.data(), run.MaxY);
+    VDisparityPeaks(g, classes, columnCounts, run.MaxY);
 }

@@ -53,9 +53,10 @@ constexpr int RoadClassRows(int rows) { return (rows + 1) / 2; }
 void DecodePicture(const StageGeometry& geometry, const PictureView& src, double* decoded, RoadClass* classes);
 
 // DecodePicture's pass writing each pixel's code instead of its value: codes has geometry.pixels
-// entries, index PIXEL(u, v, width); the stages take the values from DisparityCodes().value.
+// entries, index PIXEL(u, v, width); the stages take the values from DisparityCodes().value. In the
+// same pass it counts the classes of every column into columnCounts, as CountColumnClasses would.
 void DecodePictureCodes(const StageGeometry& geometry, const PictureView& src, DisparityCode* codes,
-                        RoadClass* classes);
+                        RoadClass* classes, uint16_t* columnCounts);
 
 // Disparity values from a value source as the stages take them: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that
