@@ -139,6 +139,23 @@ inline bool MayBeCloseInDepth(const Grid& b, const DepthRange& range) {
              AllFarther(b.z_m, range.minZ, range.maxZ, dDistanceThresh));
 }
 
+// The column blocks and lateral positions of a set of cells, each from its smallest to its largest.
+struct LateralRange {
+    int firstU;
+    int lastU;
+    double minX;
+    double maxX;
+};
+
+constexpr int NEIGHBOUR_BLOCKS = 1;  // column blocks this close are close laterally wherever they lie
+
+// Whether some cell of the range may be close laterally to cell b of column block bU as ReferGroup
+// judges it; false only when none can be (exact, as MayBeCloseInDepth).
+inline bool MayBeCloseLaterally(const Grid& b, int bU, const LateralRange& range) {
+    return !(AllFarther(bU, range.firstU, range.lastU, NEIGHBOUR_BLOCKS) &&
+             AllFarther(b.x_m, range.minX, range.maxX, GROUPED_RANGE));
+}
+
 // Joins candidate cell (rU, rD) to base cell (bU, bD), or makes their labels equivalent, when the
 // two are close laterally, in depth and in height.
 void ReferGroup(const StageGeometry& geometry, Grid* grid, int bU, int bD, int rU, int rD);
