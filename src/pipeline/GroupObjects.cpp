@@ -88,39 +88,24 @@ void ReferCandidates(const StageGeometry& g, Grid* grid, const TakingPartCells& 
     }
 }
 
-// Mean disparity of every group, ranked nearest (largest) first.
-std::vector<SortNum> RankGroups(const Grid* grid, const TakingPartCells& list, int orgGrNo) {
-    std::vector<double> sumD(orgGrNo, 0.0);
-    std::vector<int> cells(orgGrNo, 0);
-    for (const ListedCell& listed : list.cells) {
-        const Grid& c = grid[listed.index];
-        sumD[c.id] += c.aveD;
-        cells[c.id] += 1;
-    }
-    std::vector<SortNum> data;
-    for (int g = 1; g < orgGrNo; ++g) data.push_back(SortNum{g, sumD[g] / cells[g]});
-    std::sort(data.begin(), data.end(), std::greater<SortNum>());
-    return data;
-}
-
-DetectedObject EmptyObject(double meanD) {
+DetectedObject EmptyObject() {
     DetectedObject gr{};
     gr.lX_m = 100.0;
     gr.rX_m = -100.0;
-    gr.d_pix = meanD;
     gr.h_m = 0.0;
     gr.S_u = 10000;
     gr.E_u = 0;
     return gr;
 }
 
-// Extent, height, column span and line-fit sums of one group's cells. The sums run in the same
-// order as the group's mean (the list keeps the grid's order), so d_pix equals sigmaD / iN.
-DetectedObject MeasureGroup(const Grid* grid, const TakingPartCells& list, int num, double meanD) {
-    DetectedObject gr = EmptyObject(meanD);
+// Every group's extent, height, column span and line-fit sums (entry n for group n), in one pass
+// over the list: each group's sums run in the grid's order, and its mean disparity d_pix is
+// sigmaD / iN.
+std::vector<DetectedObject> MeasureGroups(const Grid* grid, const TakingPartCells& list, int orgGrNo) {
+    std::vector<DetectedObject> groups(orgGrNo, EmptyObject());
     for (const ListedCell& listed : list.cells) {
         const Grid& c = grid[listed.index];
-        if (c.id != num) continue;
+        DetectedObject& gr = groups[c.id];
         const int uBl = listed.uBl;
         gr.h_m = std::max(gr.h_m, c.h_m);
         gr.lX_m = std::min(gr.lX_m, c.x_m);
@@ -133,8 +118,16 @@ DetectedObject MeasureGroup(const Grid* grid, const TakingPartCells& list, int n
         gr.sigmaUU += uBl * uBl;
         gr.iN += 1;
     }
-    FitDisparityLine(gr);
-    return gr;
+    for (int n = 1; n < orgGrNo; ++n) groups[n].d_pix = groups[n].sigmaD / groups[n].iN;
+    return groups;
+}
+
+// The groups by mean disparity, nearest (largest) first.
+std::vector<SortNum> RankGroups(const std::vector<DetectedObject>& groups) {
+    std::vector<SortNum> data;
+    for (int n = 1; n < static_cast<int>(groups.size()); ++n) data.push_back(SortNum{n, groups[n].d_pix});
+    std::sort(data.begin(), data.end(), std::greater<SortNum>());
+    return data;
 }
 
 bool WideEnough(const DetectedObject& gr) {
@@ -182,10 +175,12 @@ int RenumberGroups(const StageGeometry& g, Grid* grid, int groupNum) {
 std::vector<DetectedObject> ExtractObjects(const StageGeometry& g, Grid* grid) {
     const TakingPartCells list = ListTakingPart(g, grid);  // labelling leaves it as it is
     const int orgGrNo = RenumberGroups(g, grid, LabelListed(g, grid, list));
+    std::vector<DetectedObject> groups = MeasureGroups(grid, list, orgGrNo);
     std::vector<DetectedObject> newObject;
-    for (const SortNum& group : RankGroups(grid, list, orgGrNo)) {
+    for (const SortNum& group : RankGroups(groups)) {
         if (group.key < MIN_D) break;
-        const DetectedObject gr = MeasureGroup(grid, list, group.num, group.key);
+        DetectedObject& gr = groups[group.num];
+        FitDisparityLine(gr);
         if (WideEnough(gr)) newObject.push_back(gr);
     }
     return newObject;
