@@ -83,6 +83,32 @@ TEST(ReferGroup, DepthRangesRuleOutOnlyRowsWhereNoCellCanBeClose) {
     }
 }
 
+// A chunk of candidates is passed over laterally only when every cell of it lies more than one
+// column block and more than 0.4 m sideways from the base (block 50, 2.0 m), on either side.
+TEST(ReferGroup, LateralRangesRuleOutOnlyChunksWhereNoCellCanBeClose) {
+    Grid b{};
+    b.x_m = 2.0;
+    struct Case {
+        LateralRange range;
+        bool mayBeClose;
+    };
+    const Case cases[] = {
+        {{52, 60, 2.5, 4.0}, false},   // two blocks to the right, 0.5 m beyond
+        {{40, 48, 0.0, 1.5}, false},   // two blocks to the left, 0.5 m short
+        {{52, 60, 0.0, 1.5}, false},   // mixed sides
+        {{51, 60, 2.5, 4.0}, true},    // the next block
+        {{40, 49, 0.0, 1.5}, true},    // the block before
+        {{52, 60, 2.25, 4.0}, true},   // 0.25 m beyond
+        {{40, 48, 0.0, 1.75}, true},   // 0.25 m short
+        {{40, 60, 2.5, 4.0}, true},    // the blocks straddle the base's
+        {{52, 60, 0.0, 4.0}, true},    // the positions straddle the base's
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MayBeCloseLaterally(b, 50, c.range), c.mayBeClose)
+            << c.range.firstU << ".." << c.range.lastU << ", " << c.range.minX << ".." << c.range.maxX;
+    }
+}
+
 TEST(ReferGroup, MeetingLabelsJoinTheirWholeClasses) {
     std::vector<Grid> grid = UnlabelledGrid();
     for (int label = 1; label <= 5; ++label) Occupy(grid, 10 * label, 50, 20.0, 0.0).id = label;

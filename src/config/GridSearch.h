@@ -3,9 +3,11 @@
 // wide and geometry.blockRows rows tall, addressed by its top-left pixel (u, v).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "Config.h"
 #include "StageGeometry.h"
@@ -59,27 +61,67 @@ int CountFarBlock(const StageGeometry& geometry, int u, int v, double d, const d
 
 // A pixel belongs to a cell when its disparity or its distance is close to the cell's. A zero pixel
 // lies at infinite distance and so can match only through its disparity.
+inline bool NearCellDisparity(const Grid& cell, double value) { return std::fabs(cell.aveD - value) <= 0.5; }
+inline bool NearCellDistance(const Grid& cell, double value, double bf_pix) {
+    return std::fabs(cell.z_m - bf_pix / value) <= 0.4;
+}
 inline bool MatchesCell(const Grid& cell, double value, double bf_pix) {
-    return std::fabs(cell.aveD - value) <= 0.5 || std::fabs(cell.z_m - bf_pix / value) <= 0.4;
+    return NearCellDisparity(cell, value) || NearCellDistance(cell, value, bf_pix);
 }
 
-// Top, bottom and height of the run of pixels in column u that match the cell's disparity. A row
-// matches when its pixel and the pixel one block lower both match, which keeps single stray pixels
-// from raising the top of an obstacle; the bottom block row is never examined.
-template <typename Pixel, typename Reader>
-void SearchHeight(const StageGeometry& g, Grid* grid, const Pixel* buffer, Reader read, int u, int groundPoint) {
-    const double bf_pix = g.camera.bf_pix;
+// A range of ranks, from first up to but not including end.
+struct CodeRange {
+    int first;
+    int end;
+    bool Holds(uint16_t c) const {
+        return static_cast<unsigned>(c - first) < static_cast<unsigned>(end - first);
+    }
+};
+
+// Codes ranked by value: their values in ascending order, and each code's rank, the position of
+// the first code of its value in that order.
+struct CodeRanking {
+    std::vector<double> rankedValue;
+    std::vector<uint16_t> rank;
+};
+CodeRanking RankCodes(const double* value, int codes);
+
+// The codes that match a cell, as MatchesCell judges their values: each of its two tests holds on
+// one range of ranks. In IEEE arithmetic each test only gets easier as a value approaches its
+// centre from either side (the cell's disparity, and the value whose distance is the cell's), so
+// each range is found by binary search over the ranked values with the test itself.
+struct MatchingCodes {
+    const uint16_t* rank;
+    CodeRange byDisparity;
+    CodeRange byDistance;
+    bool operator()(uint16_t c) const { return byDisparity.Holds(rank[c]) || byDistance.Holds(rank[c]); }
+};
+
+// The matching codes of the ranking; bf_pix is positive.
+MatchingCodes CodesMatchingCell(const Grid& cell, double bf_pix, const CodeRanking& ranking);
+
+// Top, bottom and height of the run of pixels in column u that match the cell (`matches` tells a
+// pixel that does). A row matches when its pixel and the pixel one block lower both match, which
+// keeps single stray pixels from raising the top of an obstacle; the bottom block row is never
+// examined. Only the first and the last matching row decide, so the column is scanned down from
+// its top to the first and up from its lowest examined row to the last.
+template <typename Pixel, typename Match>
+void SearchHeight(const StageGeometry& g, Grid* grid, const Pixel* buffer, Match matches, int u, int groundPoint) {
     const int probe = g.blockRows * g.width;
-    const int endRow = EndBlockRow(g);
+    const int lastRow = std::min(groundPoint, EndBlockRow(g) - 1);
+    const auto rowMatches = [&](int v) {
+        const Pixel* pixel = buffer + PIXEL(u, v, g.width);
+        return matches(pixel[0]) && matches(pixel[probe]);
+    };
+    int top = 0;
+    while (top <= lastRow && !rowMatches(top)) ++top;
     int height_pix = groundPoint;
     int low_pix = groundPoint;
-    bool bFlag = false;
-    for (int v = 0; v <= groundPoint && v < endRow; ++v) {
-        const Pixel* pixel = buffer + PIXEL(u, v, g.width);
-        if (!MatchesCell(*grid, read(pixel[0]), bf_pix) || !MatchesCell(*grid, read(pixel[probe]), bf_pix)) continue;
-        if (!bFlag) height_pix = v;
-        low_pix = v + g.blockRows;
-        bFlag = true;
+    if (top <= lastRow) {
+        int bottom = lastRow;
+        while (!rowMatches(bottom)) --bottom;
+        height_pix = top;
+        low_pix = bottom + g.blockRows;
     }
     grid->h_pix = height_pix;
     grid->hl_pix = low_pix;
@@ -111,6 +153,23 @@ inline bool AllFarther(double value, double low, double high, double limit) {
 inline bool MayBeCloseInDepth(const Grid& b, const DepthRange& range) {
     return !(AllFarther(b.aveD, range.minD, range.maxD, dDisparityThresh) &&
              AllFarther(b.z_m, range.minZ, range.maxZ, dDistanceThresh));
+}
+
+// The column blocks and lateral positions of a set of cells, each from its smallest to its largest.
+struct LateralRange {
+    int firstU;
+    int lastU;
+    double minX;
+    double maxX;
+};
+
+constexpr int NEIGHBOUR_BLOCKS = 1;  // column blocks this close are close laterally wherever they lie
+
+// Whether some cell of the range may be close laterally to cell b of column block bU as ReferGroup
+// judges it; false only when none can be (exact, as MayBeCloseInDepth).
+inline bool MayBeCloseLaterally(const Grid& b, int bU, const LateralRange& range) {
+    return !(AllFarther(bU, range.firstU, range.lastU, NEIGHBOUR_BLOCKS) &&
+             AllFarther(b.x_m, range.minX, range.maxX, GROUPED_RANGE));
 }
 
 // Joins candidate cell (rU, rD) to base cell (bU, bD), or makes their labels equivalent, when the

@@ -6,7 +6,7 @@
 namespace {
 
 bool CloseLaterally(const Grid& b, const Grid& r, int bU, int rU) {
-    return std::abs(bU - rU) <= 1 || std::fabs(b.x_m - r.x_m) <= GROUPED_RANGE;
+    return std::abs(bU - rU) <= NEIGHBOUR_BLOCKS || std::fabs(b.x_m - r.x_m) <= GROUPED_RANGE;
 }
 
 bool CloseInDepth(const Grid& b, const Grid& r) {

@@ -128,6 +128,12 @@ const GridCodeTables& GridCodes() {
     return tables;
 }
 
+// The codes by value, for the height search.
+const CodeRanking& RankedCodes() {
+    static const CodeRanking ranking = RankCodes(DisparityCodes().value, DISPARITY_CODES);
+    return ranking;
+}
+
 // Counts all fine histograms of the strip in one pass over its windowed values. A value lies in
 // the windows of the levels from FirstFineLevel to LastFineLevel only.
 void CountFineBins(const double* disparity, StripCounts<double>& counts) {
@@ -252,14 +258,27 @@ int PromoteWindow(const StageGeometry& g, Grid* row, int uBl) {
     return eBl;
 }
 
-template <typename Pixel, typename Reader>
-void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Reader read, int uBl, int groundRow) {
+// What tells a pixel that matches a cell: for values the test itself, for codes the codes whose
+// values pass it.
+struct ValueMatcher {
+    auto operator()(const Grid& cell, double bf_pix) const {
+        return [&cell, bf_pix](double m) { return MatchesCell(cell, m, bf_pix); };
+    }
+};
+struct CodeMatcher {
+    MatchingCodes operator()(const Grid& cell, double bf_pix) const {
+        return CodesMatchingCell(cell, bf_pix, RankedCodes());
+    }
+};
+
+template <typename Pixel, typename Matcher>
+void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Matcher matcher, int uBl, int groundRow) {
     if (cell.exist == EXIST_WEAK) {
         cell.exist = EXIST_EMPTY;
         return;
     }
     if (cell.exist != EXIST_OCCUPIED) return;
-    SearchHeight(g, &cell, buffer, read, uBl * SHIFT_PITCH, groundRow);
+    SearchHeight(g, &cell, buffer, matcher(cell, g.camera.bf_pix), uBl * SHIFT_PITCH, groundRow);
     if (groundRow == cell.h_pix || cell.h_m < OBJECT_MIN_HEIGHT_M) cell.exist = EXIST_EMPTY;
 }
 
@@ -309,19 +328,19 @@ void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double
     }
 }
 
-template <typename Pixel, typename Reader>
-void Measure(const StageGeometry& g, const Pixel* buffer, Reader read, const int* ground, Grid* newGrid) {
+template <typename Pixel, typename Matcher>
+void Measure(const StageGeometry& g, const Pixel* buffer, Matcher matcher, const int* ground, Grid* newGrid) {
     for (int uBl = 0; uBl < g.blocksU; ++uBl) {
         for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
-            MeasureCell(g, newGrid[GRID(uBl, d, g.blocksU)], buffer, read, uBl, ground[d]);
+            MeasureCell(g, newGrid[GRID(uBl, d, g.blocksU)], buffer, matcher, uBl, ground[d]);
         }
     }
 }
 
 // Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
 // through all three while its pixels are at hand; only the promotion works across strips.
-template <typename Pixel, typename Reader>
-void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
+template <typename Pixel, typename Reader, typename Matcher>
+void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel* stripValues) {
     const StageGeometry& g = run.geometry;
     InitializeGrid(g, run.newGrid);
     const auto blindRows = BlindRowsOf(buffer, run.blind);
@@ -332,7 +351,7 @@ void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
         Classify(g, buffer, uBl, run.disparity, limits, stripValues, run.newGrid.data());
     }
     PromoteWeakRuns(g, run.newGrid.data());
-    Measure(g, buffer, read, run.ground, run.newGrid.data());
+    Measure(g, buffer, matcher, run.ground, run.newGrid.data());
 }
 
 }  // namespace
@@ -426,19 +445,19 @@ void PromoteWeakRuns(const StageGeometry& g, Grid* newGrid) {
 
 void MeasureHeights(const StageGeometry& g, const double* measuredDisparity, const int* ground, const int* /*ceiling*/,
                     Grid* newGrid) {
-    Measure(g, measuredDisparity, ValueReader{}, ground, newGrid);
+    Measure(g, measuredDisparity, ValueMatcher{}, ground, newGrid);
 }
 
 void MeasureHeights(const StageGeometry& g, const DisparityCode* codes, const int* ground, const int* /*ceiling*/,
                     Grid* newGrid) {
-    Measure(g, codes, CodeReader{DisparityCodes().value}, ground, newGrid);
+    Measure(g, codes, CodeMatcher{}, ground, newGrid);
 }
 
 void OccupancyGrid(RunState& run) {
     if (run.disparityValuesGiven) {
-        BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, run.scratch.stripValues.data());
+        BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, ValueMatcher{}, run.scratch.stripValues.data());
     } else {
         const CodeReader read{DisparityCodes().value};
-        BuildGrid(run, run.disparityCodes.data(), read, static_cast<DisparityCode*>(nullptr));
+        BuildGrid(run, run.disparityCodes.data(), read, CodeMatcher{}, static_cast<DisparityCode*>(nullptr));
     }
 }

@@ -144,6 +144,38 @@ void ClassifyCell(const StageGeometry& g, Grid& cell, int freq, const double* me
     cell.x_m = Img2RealX(g.camera, u0, cell.z_m);
 }
 
+// Top, bottom and height of the run of matching rows in column u, every row examined.
+void SearchHeight(const StageGeometry& g, Grid& cell, const double* measuredDisparity, int u, int groundPoint) {
+    const int probe = g.blockRows * g.width;
+    int height_pix = groundPoint;
+    int low_pix = groundPoint;
+    bool found = false;
+    for (int v = 0; v <= groundPoint && v < EndBlockRow(g); ++v) {
+        const double* pixel = measuredDisparity + PIXEL(u, v, g.width);
+        if (!MatchesCell(cell, pixel[0], g.camera.bf_pix) || !MatchesCell(cell, pixel[probe], g.camera.bf_pix)) {
+            continue;
+        }
+        if (!found) height_pix = v;
+        low_pix = v + g.blockRows;
+        found = true;
+    }
+    cell.h_pix = height_pix;
+    cell.hl_pix = low_pix;
+    cell.h_m = (static_cast<double>(groundPoint - height_pix) * g.camera.baseline_m) / cell.aveD;
+}
+
+void MeasureHeights(const StageGeometry& g, const double* measuredDisparity, const int* ground, Grid* newGrid) {
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+        for (int d = LUT_NUM - 1; d >= FIRST_GRID_LEVEL; --d) {
+            Grid& cell = newGrid[GRID(uBl, d, g.blocksU)];
+            if (cell.exist == EXIST_WEAK) cell.exist = EXIST_EMPTY;
+            if (cell.exist != EXIST_OCCUPIED) continue;
+            SearchHeight(g, cell, measuredDisparity, uBl * SHIFT_PITCH, ground[d]);
+            if (ground[d] == cell.h_pix || cell.h_m < OBJECT_MIN_HEIGHT_M) cell.exist = EXIST_EMPTY;
+        }
+    }
+}
+
 // ---- Grouping ----
 
 int GroupOf(const Grid& c) { return TakesPart(c) ? c.id : 0; }
@@ -321,7 +353,7 @@ void OccupancyGrid(RunState& run) {
     InitializeGrid(g, run.newGrid);
     reference::ClassifyStrips(g, measuredDisparity, run.disparity, run.threshold, run.newGrid.data());
     PromoteWeakRuns(g, run.newGrid.data());
-    MeasureHeights(g, measuredDisparity, run.ground, run.ceiling, run.newGrid.data());
+    reference::MeasureHeights(g, measuredDisparity, run.ground, run.newGrid.data());
 }
 
 void GridSmoothing(RunState& run) {
