@@ -256,3 +256,36 @@ TEST(TrackAssociation, AtTenFramesPerSecondATrackIsNumberedInItsThirdFrame) {
     }
     EXPECT_EQ(idNum.Size(), 2);  // 0 reserved and 1: no other identifier was ever handed out
 }
+
+// At 10 frames per second two pieces of one obstacle in its first frame start two candidates; in
+// the next frame both find the obstacle's one detection. The first takes it, the second follows
+// the same obstacle and is deleted: one trajectory starts, numbered 1, and no second identifier is
+// ever handed out (two candidates kept would both be numbered in the third frame).
+TEST(TrackAssociation, TwoCandidatesOnOneDetectionStartOneTrajectory) {
+    const StageGeometry geometry(AtInterval(0.1));
+    Tracks preObject;
+    Tracks candidates;
+    IdManager idNum;
+    AssociationRecord record;
+    const DetectedObject widerPiece = MakeDetection(-1.1, 0.5, 14.2366, 1.2, 57, 67);
+    const struct {
+        List detections;
+        size_t candidates;
+        std::vector<int32_t> started;
+    } frames[] = {
+        {{Obstacle(), widerPiece}, 2, {}},
+        {{Obstacle()}, 1, {}},
+        {{Obstacle()}, 0, {1}},
+        {{Obstacle()}, 0, {}},
+    };
+    for (size_t k = 0; k < std::size(frames); ++k) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        List detections = frames[k].detections;
+        AssociateTracks(geometry, preObject, idNum, detections, &record, EgoMotion{}, &candidates);
+        EXPECT_EQ(candidates.size(), frames[k].candidates);
+        EXPECT_EQ(record.started, frames[k].started);
+    }
+    ASSERT_EQ(preObject.size(), 1u);
+    EXPECT_EQ(preObject[0].m_count, 4);
+    EXPECT_EQ(idNum.Size(), 2);  // 0 reserved and 1
+}

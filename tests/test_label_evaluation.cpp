@@ -201,6 +201,28 @@ TEST(LabelEvaluation, ObjectsTakeTheirTracksNearestFirst) {
     EXPECT_NEAR(*s.distanceErrorMedian, 0.05, 1e-12);
 }
 
+// A car whose nearest face is 20 m ahead, and two confirmed tracks near it (on its parts, or on
+// what stands behind it): the trajectory that holds it keeps it while it still matches, although
+// the other lies nearer (frames 1, 2 and 4); it changes hands only where the holder has let go
+// (frame 3, 24 m lies beyond 15 % of 20 m). One switch and two trajectories; taking the least
+// error every frame would make two switches (frames 1 and 4).
+TEST(LabelEvaluation, AnObjectKeepsItsTrajectoryWhileThatStillMatches) {
+    std::vector<ObjectLabel> labels;
+    for (int f = 0; f < 5; ++f) labels.push_back(Label(f, 1, 0.0, 22.0, 2.0, 4.0, HALF_PI));
+    const double holderZ_m[] = {20.8, 20.8, 20.8, 24.0, 20.0};
+    const double otherZ_m[] = {40.0, 20.1, 20.1, 20.1, 20.4};
+    std::vector<FrameResult> results;
+    for (int f = 0; f < 5; ++f) {
+        results.push_back({f, {Track(1, 3 + f, holderZ_m[f], 0.0, 1.8), Track(2, 3 + f, otherZ_m[f], 0.2, 1.6)}});
+    }
+    const LabelScores s = EvaluateLabels(labels, results, ZoneCamera(-4.0, 4.0));
+    EXPECT_EQ(s.found, 5);
+    EXPECT_EQ(s.switches, 1);
+    EXPECT_NEAR(*s.trajectoriesPerObject, 2.0, 1e-12);
+    // Errors 4 %, 4 %, 4 %, 0.5 %, 2 %.
+    EXPECT_NEAR(*s.distanceErrorMedian, 0.04, 1e-12);
+}
+
 TEST(LabelEvaluation, TheProgramScoresLabelsAsTableAndJson) {
     const std::string dir = testing::TempDir() + std::to_string(getpid()) + "_";
     const std::string labels = dir + "eval_labels.txt";

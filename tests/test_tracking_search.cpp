@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "Builders.h"
+#include "CameraFile.h"
 #include "Config.h"
 #include "TrackingObject.h"
 
@@ -53,6 +55,47 @@ TEST(TrackSearch, RangeGateAtItsLimits) {
     EXPECT_EQ(Found(near, MakeDetection(-0.5, 0.5, BF_PIX / 3.99, 1.0, 60, 70)), 0);
     EXPECT_EQ(Found(near, MakeDetection(-0.5, 0.5, BF_PIX / 2.01, 1.0, 60, 70)), 0);
     EXPECT_EQ(Found(near, MakeDetection(-0.5, 0.5, BF_PIX / 4.01, 1.0, 60, 70)), -1);
+}
+
+// An established track predicted 5 m ahead (default camera) or 15 m ahead (KITTI-like camera).
+// Through the default camera its prediction may be off by RANGE_GATE_M, 1 m, however long it
+// coasts; through the KITTI-like camera's 0.1 s frame interval its rate's error (5 m/s) adds
+// 5 x (0.1 - 0.03333) = 0.33335 m for each frame since its last update. The disparity test
+// (1 pixel: 0.18 m at 5 m, 0.6 m at 15 m) passes none of these detections.
+TEST(TrackSearch, AnEstablishedTracksDistanceGateGrowsWithTheTimeSinceItWasSeen) {
+    CameraFile kitti;
+    std::string error;
+    ASSERT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", kitti, error)) << error;
+    const StageGeometry kittiGeometry(kitti.camera);
+    const struct {
+        const StageGeometry* geometry;
+        double z_m;  // the prediction
+        int loss;
+        double offset_m;  // the detection's distance less the prediction's
+        bool taken;
+    } cases[] = {
+        {&DefaultGeometry(), 5.0, 0, -0.99, true}, {&DefaultGeometry(), 5.0, 0, -1.01, false},
+        {&DefaultGeometry(), 5.0, 2, 1.01, false}, {&kittiGeometry, 15.0, 0, -1.33, true},
+        {&kittiGeometry, 15.0, 0, 1.33, true},     {&kittiGeometry, 15.0, 0, -1.34, false},
+        {&kittiGeometry, 15.0, 1, -1.66, true},    {&kittiGeometry, 15.0, 1, 1.67, false},
+        {&kittiGeometry, 15.0, 2, -1.99, true},    {&kittiGeometry, 15.0, 2, -2.01, false},
+    };
+    for (const auto& c : cases) {
+        const double bf_pix = c.geometry->camera.bf_pix;
+        TrackingObject t(*c.geometry);
+        t.m_pX_m = t.m_X_m = 0.0;
+        t.m_w_m = 1.0;
+        t.m_pD_pix = t.m_D_pix = bf_pix / c.z_m;
+        t.m_h_m = 1.0;
+        t.m_S_u = 60;
+        t.m_E_u = 70;
+        t.m_count = 5;
+        t.m_loss_co = c.loss;
+        t.m_bIniBufKalmFlg = false;
+        const DetectedObject d = MakeDetection(-0.5, 0.5, bf_pix / (c.z_m + c.offset_m), 1.0, 60, 70);
+        EXPECT_EQ(Found(t, d), c.taken ? 0 : -1) << c.geometry->camera.frameInterval_s << " s, loss " << c.loss
+                                                  << ", " << c.offset_m << " m";
+    }
 }
 
 TEST(TrackSearch, HeightGateAtItsLimits) {

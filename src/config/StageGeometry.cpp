@@ -143,6 +143,10 @@ void StageGeometry::SetFrameInterval(double interval_s) {
     // an obstacle moves by its own speed over ground, up to MAX_ROAD_SPEED_MPS, either way.
     youngNearer_m = std::max(RANGE_GATE_M, MAX_CLOSING_SPEED_MPS * interval_s);
     youngSpeedGate_m = std::max(RANGE_GATE_M, MAX_ROAD_SPEED_MPS * interval_s);
+    // RANGE_GATE_M holds an established track's measurement noise and its rate's error over a default
+    // frame; a longer interval lets that error carry the prediction TRACK_RATE_ERROR_MPS further a
+    // second, for every frame the track has not been seen.
+    rateGate_m = TRACK_RATE_ERROR_MPS * std::max(0.0, interval_s - DELTA_T);
     // Persistence and holds span GRID_MAX_PERSISTENCE DELTA_T: as many frames of this interval, rounded
     // (a longer hold trails a moving obstacle with cells it has left).
     maxPersistence = FramesOfSpan(GRID_MAX_PERSISTENCE, interval_s, std::numeric_limits<int>::max());

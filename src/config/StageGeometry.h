@@ -86,6 +86,10 @@ struct StageGeometry {
     // follows the motion and RANGE_GATE_M holds what is left, at any frame interval.
     double youngNearer_m;     // toward the camera, where the car's own motion is not known
     double youngSpeedGate_m;  // either way, where the car's own motion is predicted
+    // What an established track's prediction may be off beyond RANGE_GATE_M for each frame since
+    // its last update (metre): its rate's remaining error over the part of the frame interval
+    // that exceeds the default one; 0 at the default interval and shorter ones.
+    double rateGate_m;
 
     // Grid smoothing (per interval).
     int maxPersistence;          // a cell's persistence count stops here (GRID_MAX_PERSISTENCE frames

@@ -17,6 +17,17 @@ constexpr double SAME_W_M = 0.3;  // width tolerance of two tracks of one obstac
 using Tracks = std::vector<TrackingObject>;
 using Detections = std::vector<DetectedObject>;
 
+// Equal values; a value that is not a number equals another that is not.
+bool Same(double a, double b) { return a == b || (a != a && b != b); }
+
+// The same measurement: every value a track takes from a detection, whatever the claim marks say.
+bool SameDetection(const DetectedObject& a, const DetectedObject& b) {
+    return Same(a.lX_m, b.lX_m) && Same(a.rX_m, b.rX_m) && Same(a.d_pix, b.d_pix) && Same(a.h_m, b.h_m) &&
+           a.S_u == b.S_u && a.E_u == b.E_u && Same(a.sigmaUD, b.sigmaUD) && Same(a.sigmaU, b.sigmaU) &&
+           Same(a.sigmaD, b.sigmaD) && Same(a.sigmaUU, b.sigmaUU) && a.iN == b.iN && Same(a.a, b.a) &&
+           Same(a.b, b.b);
+}
+
 // A track that has just taken detection c: one with enough updates (NumberedCount) and no
 // identifier yet is numbered, which starts its trajectory; only numbered tracks are reported.
 void Taken(IdManager& idNum, TrackingObject& t, const DetectedObject& c, AssociationRecord* record) {
@@ -67,11 +78,20 @@ bool Lose(Tracks& preObject, IdManager& idNum, int g) {
 }
 
 // Searches, then updates, restarts, splits or loses track g. The track is looked up by index after
-// a split, since appending may move the list. Returns false when the track was deleted.
+// a split, since appending may move the list. A candidate (a track not numbered yet) whose detection
+// a track visited before it has taken in this frame (`taken`) follows the same obstacle: it is
+// deleted, so that one obstacle never starts two trajectories. Returns false when the track was deleted.
 bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int g,
-                AssociationRecord* record, const EgoMotion& ego) {
+                AssociationRecord* record, const EgoMotion& ego, Detections& taken) {
     const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE, ego);
     if (objN.n != -1) {
+        const DetectedObject& c = newObject[objN.n];
+        const auto same = [&c](const DetectedObject& d) { return SameDetection(c, d); };
+        if (preObject[g].m_id == UNNUMBERED && std::any_of(taken.begin(), taken.end(), same)) {
+            preObject.erase(preObject.begin() + g);
+            return false;
+        }
+        taken.push_back(c);
         preObject[g].m_loss_co = 0;
         Claim(preObject[g], idNum, newObject, objN.n, record);
         return true;
@@ -87,17 +107,6 @@ bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idN
     }
     if (objN.n2 != -1) return true;
     return Lose(preObject, idNum, g);
-}
-
-// Equal values; a value that is not a number equals another that is not.
-bool Same(double a, double b) { return a == b || (a != a && b != b); }
-
-// The same measurement: every value a track takes from a detection, whatever the claim marks say.
-bool SameDetection(const DetectedObject& a, const DetectedObject& b) {
-    return Same(a.lX_m, b.lX_m) && Same(a.rX_m, b.rX_m) && Same(a.d_pix, b.d_pix) && Same(a.h_m, b.h_m) &&
-           a.S_u == b.S_u && a.E_u == b.E_u && Same(a.sigmaUD, b.sigmaUD) && Same(a.sigmaU, b.sigmaU) &&
-           Same(a.sigmaD, b.sigmaD) && Same(a.sigmaUU, b.sigmaUU) && a.iN == b.iN && Same(a.a, b.a) &&
-           Same(a.b, b.b);
 }
 
 bool SameObstacle(const TrackingObject& a, const TrackingObject& b) {
@@ -149,8 +158,9 @@ void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager
     }
     // Tracks split off during the visit are appended beyond numOfObject and not visited again.
     int numOfObject = static_cast<int>(preObject.size());
+    Detections taken;
     for (int g = 0; g < numOfObject; ++g) {
-        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record, ego)) {
+        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record, ego, taken)) {
             --numOfObject;
             --g;
         }

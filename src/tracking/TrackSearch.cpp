@@ -51,7 +51,7 @@ bool InRange(const TrackingObject& t, const DetectedObject& c, double dDifD, boo
     const StageGeometry& g = *t.m_geometry;
     if (dDifD <= RANGE_GATE_PIX) return true;
     const double dz_m = g.camera.bf_pix / c.d_pix - g.camera.bf_pix / t.m_pD_pix;
-    if (t.m_count >= ESTABLISHED_COUNT) return std::fabs(dz_m) <= RANGE_GATE_M;
+    if (t.m_count >= ESTABLISHED_COUNT) return std::fabs(dz_m) <= RANGE_GATE_M + g.rateGate_m * (1 + t.m_loss_co);
     if (egoKnown) return std::fabs(dz_m) <= g.youngSpeedGate_m;
     return dz_m >= -g.youngNearer_m && dz_m <= RANGE_GATE_M;
 }

@@ -103,12 +103,19 @@ bool NearerTruth(const TruthRow* a, const TruthRow* b) {
 
 std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const TruthRow*>& truths,
                                                          const std::vector<const TrackReport*>& tracks,
-                                                         std::vector<bool>& taken, const DistanceGate& gate) {
+                                                         std::vector<bool>& taken, const DistanceGate& gate,
+                                                         const std::map<int, int>* held) {
     std::vector<std::pair<size_t, size_t>> pairs;
     for (size_t g = 0; g < truths.size(); ++g) {
+        const auto holder = held == nullptr ? std::map<int, int>::const_iterator{} : held->find(truths[g]->id);
+        const bool wasHeld = held != nullptr && holder != held->end();
         size_t best = tracks.size();
         for (size_t t = 0; t < tracks.size(); ++t) {
             if (taken[t] || !TrackMatchesTruth(*tracks[t], *truths[g], gate)) continue;
+            if (wasHeld && tracks[t]->Identity() == holder->second) {
+                best = t;
+                break;
+            }
             if (best == tracks.size()) {
                 best = t;
                 continue;

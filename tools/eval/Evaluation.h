@@ -49,6 +49,7 @@
 // no input of a few MB takes minutes or gigabytes.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -108,12 +109,15 @@ bool TrackMatchesTruth(const TrackReport& track, const TruthRow& truth, const Di
 bool NearerTruth(const TruthRow* a, const TruthRow* b);
 
 // Nearest first: each truth, in the order given, takes the free track matching it within `gate`
-// of least distance error (then lowest identity). Returns (truth index, track index) pairs and
-// marks the tracks taken in `taken` (one flag per track).
+// of least distance error (then lowest identity). Where `held` is given (truth id -> the trajectory
+// that held it last), a truth keeps that trajectory while it is free and still matches, as CLEAR
+// MOT keeps a correspondence: an identity then changes only where the old one has let go.
+// Returns (truth index, track index) pairs and marks the tracks taken in `taken` (one flag per track).
 std::vector<std::pair<size_t, size_t>> MatchNearestFirst(const std::vector<const TruthRow*>& truths,
                                                          const std::vector<const TrackReport*>& tracks,
                                                          std::vector<bool>& taken,
-                                                         const DistanceGate& gate = SCENE_GATE);
+                                                         const DistanceGate& gate = SCENE_GATE,
+                                                         const std::map<int, int>* held = nullptr);
 
 // The percentile (Percentile.h), absent for no values.
 std::optional<double> MaybePercentile(const std::vector<double>& values, double fraction);

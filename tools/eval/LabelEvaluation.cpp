@@ -57,7 +57,7 @@ void TallyFrame(LabelTally& tally, const std::vector<const ObjectLabel*>& labels
         if (track.Confirmed()) confirmed.push_back(&track);
     }
     std::vector<bool> taken(confirmed.size(), false);
-    for (const auto& pair : MatchNearestFirst(nearestFirst, confirmed, taken, LABEL_GATE)) {
+    for (const auto& pair : MatchNearestFirst(nearestFirst, confirmed, taken, LABEL_GATE, &tally.lastTrackOf)) {
         TallyFound(tally, *nearestFirst[pair.first], *confirmed[pair.second]);
     }
     tally.scores.counted += static_cast<int>(objects.size());

@@ -11,8 +11,10 @@
 // true distance). The tracker measures an object's mean disparity over what it sees of it, which
 // for a car seen at an angle lies up to half its length beyond its nearest face: 4.3 m long, 7 to
 // 14 % at 30 to 15 m; the scenes' 10 % is for boxes seen face on. Each object and each track are
-// matched at most once a frame: the objects nearest first, each taking the still free matching
-// track of least distance error.
+// matched at most once a frame: the objects nearest first, each keeping the trajectory that held it
+// last while that one is free and still matches (CLEAR MOT's rule: a second track near the object,
+// on its parts or on what stands behind it, takes no identity from the track that holds it), else
+// taking the still free matching track of least distance error.
 // Labels name some kinds of objects only (cars, cyclists, trams, ...): tracks on anything else
 // (trees, posts, walls) are neither hits nor misses, and nothing counts as a false track.
 //
