@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
     if (!options.cameraOutPath.empty() && !WriteCameraOut(options.cameraOutPath, camera, error)) return Fail(error);
 
     // Overlays drawn without grey pictures show the disparity picture, which PNG and PFM sources
-    // then colour-code as well.
-    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty();
-    FileFrames source(camera, {options.disparityPattern, options.greyPattern, options.disparityScale, colourPicture});
+    // then colour-code as well; stereo pairs show their left picture.
+    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty() && options.leftPattern.empty();
+    FileFrames source = FrameSourceOf(options, camera, colourPicture);
     std::ostream* progress = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     const auto start = std::chrono::steady_clock::now();
     const RunOutcome outcome = RunSequence(camera, source, options.first, options.last, progress,

@@ -42,6 +42,33 @@ std::string GreyProblem(const PictureHeader& h, const GreyWindow& window) {
     return SizeProblem(h, window.cols, window.rows);
 }
 
+std::string SizeText(const PictureHeader& h) { return std::to_string(h.cols) + " x " + std::to_string(h.rows); }
+
+// Reads an 8-bit grey BMP or PNG whose header suits `window` into `img`; false with the problem.
+bool ReadGreyPicture(PictureReader& file, const GreyWindow& window, qim::Image& img, std::string& problem) {
+    problem = GreyProblem(file.Header(), window);
+    if (problem.empty()) {
+        if (file.Header().coding == PictureCoding::BMP) {
+            file.ReadBmp(img, problem);
+        } else {
+            file.ReadGreyPng(img, problem);
+        }
+    }
+    if (problem.empty()) return true;
+    img.release();
+    return false;
+}
+
+// The pictures of a stereo pair, released when the pair is done with.
+struct GreyPair {
+    qim::Image left;
+    qim::Image right;
+    ~GreyPair() {
+        left.release();
+        right.release();
+    }
+};
+
 // Opens a frame's file and reads its header; a refusal names the option and the file.
 bool OpenFrame(const std::string& option, const std::string& path, PictureReader& file, std::string& error) {
     std::string problem;
@@ -75,9 +102,11 @@ GreyWindow GreyPictureOf(const Camera& camera) {
     return {camera.width_pix, camera.height_pix, 0, 0};
 }
 
-FileFrames::FileFrames(const Camera& camera, FramePatterns patterns) : camera(camera), patterns(std::move(patterns)) {}
+FileFrames::FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs pairs)
+    : camera(camera), patterns(std::move(patterns)), pairs(std::move(pairs)) {}
 
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
+    if (patterns.disparity.empty() && !pairs.left.empty()) return MatchStereoPair(frame, run, error);
     if (patterns.disparity.empty()) return embedded.LoadDisparity(names, frame, run, error);
     run.disparityPicture = PictureView{};
     const std::string path = FramePath(patterns.disparity, frame);
@@ -115,6 +144,61 @@ std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
     return problem;
 }
 
+bool FileFrames::MatchStereoPair(int frame, RunState& run, std::string& error) {
+    run.disparityPicture = PictureView{};
+    run.src_img_colorD.release();
+    run.disparityValuesGiven = true;
+    const std::string leftPath = FramePath(pairs.left, frame);
+    const std::string rightPath = FramePath(pairs.right, frame);
+    PictureReader left;
+    PictureReader right;
+    if (!OpenFrame("--left", leftPath, left, error) || !OpenFrame("--right", rightPath, right, error)) return false;
+    if (left.Header().cols != right.Header().cols || left.Header().rows != right.Header().rows) {
+        error = "--left " + leftPath + " is " + SizeText(left.Header()) + " pixels, --right " + rightPath + " " +
+                SizeText(right.Header()) + ": a stereo pair's pictures have one size";
+        return false;
+    }
+    const GreyWindow window{camera.width_pix, camera.height_pix, 0, 0};
+    const size_t pixels = static_cast<size_t>(camera.width_pix) * static_cast<size_t>(camera.height_pix);
+    GreyPair pictures;
+    std::string problem;
+    if (!ReadGreyPicture(left, window, pictures.left, problem)) {
+        error = Describe("--left", leftPath, problem);
+        return false;
+    }
+    if (!ReadGreyPicture(right, window, pictures.right, problem)) {
+        error = Describe("--right", rightPath, problem);
+        return false;
+    }
+    if (run.measuredDisparity.size() < pixels ||
+        !pairs.match(pictures.left.data, pictures.right.data, camera.width_pix, camera.height_pix, sixteenths, problem)) {
+        error = "--left " + leftPath + ", --right " + rightPath + ": " +
+                (problem.empty() ? "the run's disparity buffer is smaller than the pictures" : problem);
+        return false;
+    }
+    for (size_t i = 0; i < pixels; ++i) {
+        run.measuredDisparity[i] = sixteenths[i] > 0 ? sixteenths[i] * SIXTEENTHS_SCALE : 0.0;
+    }
+    if (patterns.colourPicture) {
+        CodeDisparities(run.measuredDisparity.data(), camera.width_pix, camera.height_pix, run.src_img_colorD);
+    }
+    return pairs.disparityOut.empty() || SaveDisparity(frame, error);
+}
+
+bool FileFrames::SaveDisparity(int frame, std::string& error) {
+    // KITTI's convention: disparity x 256, that is sixteenths x 16; 0 where there is none.
+    const int toKitti = static_cast<int>(SIXTEENTHS_SCALE / PNG_DISPARITY_SCALE);
+    saved.resize(sixteenths.size());
+    for (size_t i = 0; i < saved.size(); ++i) {
+        saved[i] = static_cast<uint16_t>(sixteenths[i] > 0 ? sixteenths[i] * toKitti : 0);
+    }
+    const std::string path = FramePath(pairs.disparityOut, frame);
+    std::string problem;
+    if (WriteGrey16Png(path, camera.width_pix, camera.height_pix, saved, problem)) return true;
+    error = Describe("--disparity-out", path, problem);
+    return false;
+}
+
 bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::string& error) {
     if (patterns.grey.empty()) {
         img.release();
@@ -126,24 +210,15 @@ bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::st
         img.release();
         return false;
     }
-    const PictureHeader& h = file.Header();
-    std::string problem = GreyProblem(h, GreyPictureOf(camera));
-    if (problem.empty()) {
-        if (h.coding == PictureCoding::BMP) {
-            file.ReadBmp(img, problem);
-        } else {
-            file.ReadGreyPng(img, problem);
-        }
-    }
-    if (problem.empty()) return true;
-    img.release();
+    std::string problem;
+    if (ReadGreyPicture(file, GreyPictureOf(camera), img, problem)) return true;
     error = Describe("--grey", path, problem);
     return false;
 }
 
-bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error) {
+bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error, const std::string& option) {
     PictureReader file;
-    if (!OpenFrame("--disparity", path, file, error)) return false;
+    if (!OpenFrame(option, path, file, error)) return false;
     cols = file.Header().cols;
     rows = file.Header().rows;
     return true;
