@@ -178,7 +178,7 @@ const char* const TRACK_USAGE =
     "  --left PATTERN, --right PATTERN  rectified stereo pairs in place of --disparity: 8-bit grey\n"
     "                       BMP or PNG pictures of the camera's size, each frame matched by OpenCV's\n"
     "                       semi-global matcher (StereoSGBM, 3-way; uniqueness 10 %, speckle window\n"
-    "                       100 / range 2; P1 = 8 x block^2, P2 = 32 x block^2)\n"
+    "                       100 / range 2; P1 = 8 x block^2, P2 = 32 x block^2; pre-filter cap 63)\n"
     "  --sgbm-levels N      disparity levels searched, a multiple of 16 up to 240 (default: enough for\n"
     "                       3 m at the camera's f B, e.g. 128 for KITTI's 379.8)\n"
     "  --sgbm-block N       side of the matching block, odd (default 5)\n"

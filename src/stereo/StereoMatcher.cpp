@@ -13,7 +13,7 @@ bool StereoMatcherBuilt() { return true; }
 StereoMatcher::StereoMatcher(const SgbmParameters& p) : impl(new Impl{p, nullptr}) {
     const int blockArea = p.block_pix * p.block_pix;
     impl->sgbm = cv::StereoSGBM::create(0, p.levels, p.block_pix, SGBM_P1_PER_PIXEL * blockArea,
-                                        SGBM_P2_PER_PIXEL * blockArea, 0, 0, p.uniqueness_pct, p.speckleWindow_pix,
+                                        SGBM_P2_PER_PIXEL * blockArea, 0, p.preFilterCap, p.uniqueness_pct, p.speckleWindow_pix,
                                         p.speckleRange, cv::StereoSGBM::MODE_SGBM_3WAY);
 }
 
