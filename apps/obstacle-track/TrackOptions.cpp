@@ -53,7 +53,8 @@ CommandLine::Reader Format(PictureFormat& format) {
 CommandLine::Reader SgbmInteger(std::optional<int>& target, std::string (*problemOf)(int)) {
     return [&target, problemOf](const std::string& text, std::string& problem) {
         long long value = 0;
-        problem = ParseDigits(text, MAX_SGBM_VALUE, value) ? problemOf(static_cast<int>(value)) : "'" + text + "' is not a whole number";
+        problem = ParseDigits(text, MAX_SGBM_VALUE, value) ? problemOf(static_cast<int>(value))
+                                                           : "'" + text + "' is not a whole number";
         if (!problem.empty()) return false;
         target = static_cast<int>(value);
         return true;
@@ -73,7 +74,8 @@ bool CheckStereoOptions(const TrackOptions& o, std::string& error) {
     } else if (!pair && (!o.disparityOutPattern.empty() || o.sgbmLevels || o.sgbmBlock_pix)) {
         problem = "--disparity-out, --sgbm-levels and --sgbm-block go with --left and --right";
     } else if (!o.disparityOutPattern.empty() && FrameDigits(o.disparityOutPattern) == 0) {
-        problem = "--disparity-out: the pattern holds no run of X for the frame number: each frame would replace the last";
+        problem = "--disparity-out: the pattern holds no run of X for the frame number: each frame would replace "
+                  "the last";
     } else if (pair && !StereoMatcherBuilt()) {
         problem = STEREO_MATCHER_MISSING;
     }
@@ -88,7 +90,9 @@ const std::string& FramePattern(const TrackOptions& o) {
     return o.disparityPattern.empty() ? o.leftPattern : o.disparityPattern;
 }
 
-const char* FrameOption(const TrackOptions& o) { return o.disparityPattern.empty() && !o.leftPattern.empty() ? "--left" : "--disparity"; }
+const char* FrameOption(const TrackOptions& o) {
+    return o.disparityPattern.empty() && !o.leftPattern.empty() ? "--left" : "--disparity";
+}
 
 bool RangeFromDisk(const TrackOptions& o) {
     return !FramePattern(o).empty() && FrameDigits(FramePattern(o)) > 0 && !(o.firstGiven && o.lastGiven);
@@ -161,7 +165,7 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
 
 const char* const TRACK_USAGE =
     "Usage: obstacle-track [--disparity PATTERN | --left PATTERN --right PATTERN [--disparity-out PATTERN]\n"
-    "                       [--sgbm-levels N] [--sgbm-block N]] [--grey PATTERN] [--first N] [--last N]\n"
+    "                      [--sgbm-levels N] [--sgbm-block N]] [--grey PATTERN] [--first N] [--last N]\n"
     "                      [--camera FILE [--camera-right FILE] [--kitti-pair grey|colour]] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
     "                      [--disparity-scale S] [--camera-out FILE]\n"
     "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]]\n"

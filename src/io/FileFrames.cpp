@@ -158,8 +158,10 @@ bool FileFrames::MatchStereoPair(int frame, RunState& run, std::string& error) {
                 SizeText(right.Header()) + ": a stereo pair's pictures have one size";
         return false;
     }
-    const GreyWindow window{camera.width_pix, camera.height_pix, 0, 0};
-    const size_t pixels = static_cast<size_t>(camera.width_pix) * static_cast<size_t>(camera.height_pix);
+    const int cols = camera.width_pix;
+    const int rows = camera.height_pix;
+    const size_t pixels = static_cast<size_t>(cols) * static_cast<size_t>(rows);
+    const GreyWindow window{cols, rows, 0, 0};
     GreyPair pictures;
     std::string problem;
     if (!ReadGreyPicture(left, window, pictures.left, problem)) {
@@ -170,17 +172,22 @@ bool FileFrames::MatchStereoPair(int frame, RunState& run, std::string& error) {
         error = Describe("--right", rightPath, problem);
         return false;
     }
-    if (run.measuredDisparity.size() < pixels ||
-        !pairs.match(pictures.left.data, pictures.right.data, camera.width_pix, camera.height_pix, sixteenths, problem)) {
-        error = "--left " + leftPath + ", --right " + rightPath + ": " +
-                (problem.empty() ? "the run's disparity buffer is smaller than the pictures" : problem);
+    if (run.measuredDisparity.size() < pixels) {
+        problem = "the run's disparity buffer is smaller than the pictures";
+    } else if (pairs.match(pictures.left.data, pictures.right.data, cols, rows, sixteenths, problem)) {
+        if (sixteenths.size() != pixels) problem = "the matcher gave " + std::to_string(sixteenths.size()) + " disparities";
+    } else if (problem.empty()) {
+        problem = "the pair cannot be matched";
+    }
+    if (!problem.empty()) {
+        error = "--left " + leftPath + ", --right " + rightPath + ": " + problem;
         return false;
     }
     for (size_t i = 0; i < pixels; ++i) {
         run.measuredDisparity[i] = sixteenths[i] > 0 ? sixteenths[i] * SIXTEENTHS_SCALE : 0.0;
     }
     if (patterns.colourPicture) {
-        CodeDisparities(run.measuredDisparity.data(), camera.width_pix, camera.height_pix, run.src_img_colorD);
+        CodeDisparities(run.measuredDisparity.data(), cols, rows, run.src_img_colorD);
     }
     return pairs.disparityOut.empty() || SaveDisparity(frame, error);
 }

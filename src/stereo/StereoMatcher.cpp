@@ -12,9 +12,12 @@ bool StereoMatcherBuilt() { return true; }
 
 StereoMatcher::StereoMatcher(const SgbmParameters& p) : impl(new Impl{p, nullptr}) {
     const int blockArea = p.block_pix * p.block_pix;
-    impl->sgbm = cv::StereoSGBM::create(0, p.levels, p.block_pix, SGBM_P1_PER_PIXEL * blockArea,
-                                        SGBM_P2_PER_PIXEL * blockArea, 0, p.preFilterCap, p.uniqueness_pct, p.speckleWindow_pix,
-                                        p.speckleRange, cv::StereoSGBM::MODE_SGBM_3WAY);
+    const int minDisparity = 0;
+    const int disp12MaxDiff = 0;  // no left-right check: uniqueness and speckles weed out mismatches
+    impl->sgbm = cv::StereoSGBM::create(minDisparity, p.levels, p.block_pix, SGBM_P1_PER_PIXEL * blockArea,
+                                        SGBM_P2_PER_PIXEL * blockArea, disp12MaxDiff, p.preFilterCap,
+                                        p.uniqueness_pct, p.speckleWindow_pix, p.speckleRange,
+                                        cv::StereoSGBM::MODE_SGBM_3WAY);
 }
 
 StereoMatcher::~StereoMatcher() = default;
