@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -340,3 +341,20 @@ void ExpectPairsTrackAsTheStoredDisparity(int last) {
 TEST(StereoPairsOnTheStreet, TheFirstSevenPairsTrackAsTheStoredDisparity) { ExpectPairsTrackAsTheStoredDisparity(6); }
 
 TEST(StereoPairsOnTheStreetSlow, TheWholeStreetTracksAsTheStoredDisparity) { ExpectPairsTrackAsTheStoredDisparity(50); }
+
+// A --disparity-out pattern that names the pairs' own pictures is refused before anything is
+// written, and the picture stays as it was.
+TEST_F(StereoPairsTest, DisparityOutNamingAnInputIsRefused) {
+    const std::string right = GreyRamp(COLS, ROWS, 0);
+    Write("l000.png", right);
+    Write("r000.png", right);
+    const ProgramResult run =
+        RunProgram(OBSTACLE_TRACK_EXE, "--left " + dir + "/lXXX.png --right " + dir + "/rXXX.png --disparity-out " + dir +
+                                           "/rXXX.png --first 0 --last 0 --quiet 2>&1");
+    EXPECT_EQ(run.status, 2);
+    const std::string refusal = StereoMatcherBuilt() ? "--disparity-out " + dir + "/r000.png: is the same file as --right"
+                                                     : "built without OpenCV";
+    EXPECT_NE(run.output.find(refusal), std::string::npos) << run.output;
+    std::ifstream in(dir + "/r000.png", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), right);
+}
