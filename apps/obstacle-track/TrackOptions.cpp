@@ -3,8 +3,12 @@
 #include "CommandLine.h"
 #include "FrameNumbering.h"
 #include "NumberParsing.h"
+#include "StereoMatcher.h"
 
 namespace {
+
+// Largest value --sgbm-levels and --sgbm-block read before their own bounds are checked.
+constexpr long long MAX_SGBM_VALUE = 99999;
 
 // --zone LEFT_M,RIGHT_M
 CommandLine::Reader Zone(TrackOptions& o) {
@@ -45,10 +49,53 @@ CommandLine::Reader Format(PictureFormat& format) {
     };
 }
 
+// --sgbm-levels N and --sgbm-block N: a whole number that `problemOf` finds nothing wrong with.
+CommandLine::Reader SgbmInteger(std::optional<int>& target, std::string (*problemOf)(int)) {
+    return [&target, problemOf](const std::string& text, std::string& problem) {
+        long long value = 0;
+        problem = ParseDigits(text, MAX_SGBM_VALUE, value) ? problemOf(static_cast<int>(value))
+                                                           : "'" + text + "' is not a whole number";
+        if (!problem.empty()) return false;
+        target = static_cast<int>(value);
+        return true;
+    };
+}
+
+// The stereo options' relations: a pair whole, in place of disparity pictures, in a build that matches.
+bool CheckStereoOptions(const TrackOptions& o, std::string& error) {
+    const bool pair = !o.leftPattern.empty() || !o.rightPattern.empty();
+    const char* problem = nullptr;
+    if (pair && (o.leftPattern.empty() || o.rightPattern.empty())) {
+        problem = "--left and --right go together: a stereo pair's left and right pictures";
+    } else if (pair && !o.disparityPattern.empty()) {
+        problem = "--disparity and --left/--right are two sources of disparities: give one";
+    } else if (pair && o.disparityScale) {
+        problem = "--disparity-scale scales --disparity pictures; the stereo pairs' disparities have their own scale";
+    } else if (!pair && (!o.disparityOutPattern.empty() || o.sgbmLevels || o.sgbmBlock_pix)) {
+        problem = "--disparity-out, --sgbm-levels and --sgbm-block go with --left and --right";
+    } else if (!o.disparityOutPattern.empty() && FrameDigits(o.disparityOutPattern) == 0) {
+        problem = "--disparity-out: the pattern holds no run of X for the frame number: each frame would replace "
+                  "the last";
+    } else if (pair && !StereoMatcherBuilt()) {
+        problem = STEREO_MATCHER_MISSING;
+    }
+    if (problem == nullptr) return true;
+    error = problem;
+    return false;
+}
+
 }  // namespace
 
+const std::string& FramePattern(const TrackOptions& o) {
+    return o.disparityPattern.empty() ? o.leftPattern : o.disparityPattern;
+}
+
+const char* FrameOption(const TrackOptions& o) {
+    return o.disparityPattern.empty() && !o.leftPattern.empty() ? "--left" : "--disparity";
+}
+
 bool RangeFromDisk(const TrackOptions& o) {
-    return !o.disparityPattern.empty() && FrameDigits(o.disparityPattern) > 0 && !(o.firstGiven && o.lastGiven);
+    return !FramePattern(o).empty() && FrameDigits(FramePattern(o)) > 0 && !(o.firstGiven && o.lastGiven);
 }
 
 bool CheckFrameRange(const TrackOptions& o, std::string& error) {
@@ -71,13 +118,18 @@ bool CheckFrameRange(const TrackOptions& o, std::string& error) {
         error = "--yaw-rate needs --ego-speed: the car's path is a circle of radius speed / yaw rate";
         return false;
     }
-    return true;
+    return CheckStereoOptions(o, error);
 }
 
 bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::string& error) {
     CommandLine line("obstacle-track");
     line.Text("--disparity", o.disparityPattern);
     line.Text("--grey", o.greyPattern);
+    line.Text("--left", o.leftPattern);
+    line.Text("--right", o.rightPattern);
+    line.Text("--disparity-out", o.disparityOutPattern);
+    line.Value("--sgbm-levels", SgbmInteger(o.sgbmLevels, SgbmLevelsProblem));
+    line.Value("--sgbm-block", SgbmInteger(o.sgbmBlock_pix, SgbmBlockProblem));
     line.Integer("--first", o.first, 0, MAX_FRAME, "a frame number");
     line.Integer("--last", o.last, 0, MAX_FRAME, "a frame number");
     line.Text("--camera", o.cameraPath);
@@ -113,7 +165,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
 }
 
 const char* const TRACK_USAGE =
-    "Usage: obstacle-track [--disparity PATTERN] [--grey PATTERN] [--first N] [--last N]\n"
+    "Usage: obstacle-track [--disparity PATTERN | --left PATTERN --right PATTERN [--disparity-out PATTERN]\n"
+    "                      [--sgbm-levels N] [--sgbm-block N]] [--grey PATTERN] [--first N] [--last N]\n"
     "                      [--camera FILE [--camera-right FILE] [--kitti-pair grey|colour]] [--camera-height M] [--pitch TAN] [--fps HZ] [--zone LEFT_M,RIGHT_M]\n"
     "                      [--disparity-scale S] [--camera-out FILE]\n"
     "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]] [--times FILE]\n"
@@ -127,10 +180,19 @@ const char* const TRACK_USAGE =
     "                       colour-coded BMP (32 or 24 bits), 16-bit grey PNG (value / 256, 0 = none)\n"
     "                       or grey PFM; a run of n X in PATTERN stands for the n-digit frame number\n"
     "                       (default: the embedded picture)\n"
+    "  --left PATTERN, --right PATTERN  rectified stereo pairs in place of --disparity: 8-bit grey\n"
+    "                       BMP or PNG pictures of the camera's size, each frame matched by OpenCV's\n"
+    "                       semi-global matcher (StereoSGBM, 3-way; uniqueness 10 %, speckle window\n"
+    "                       100 / range 2; P1 = 8 x block^2, P2 = 32 x block^2; pre-filter cap 63)\n"
+    "  --sgbm-levels N      disparity levels searched, a multiple of 16 up to 240 (default: enough for\n"
+    "                       3 m at the camera's f B, e.g. 128 for KITTI's 379.8)\n"
+    "  --sgbm-block N       side of the matching block, odd (default 5)\n"
+    "  --disparity-out PATTERN  save each pair's disparities as 16-bit grey PNG, disparity x 256, 0 none\n"
     "  --grey PATTERN       grey camera pictures, 8-bit BMP or PNG, drawn under the overlays: 656 x 486\n"
-    "                       for the default camera, else the disparity pictures' size\n"
-    "  --first N, --last N  the frames to run, both included (default: the frames PATTERN finds on\n"
-    "                       disk, or 410 and 610)\n"
+    "                       for the default camera, else the disparity pictures' size (default with\n"
+    "                       --left: the left pictures)\n"
+    "  --first N, --last N  the frames to run, both included (default: the frames the --disparity or\n"
+    "                       --left PATTERN finds on disk, or 410 and 610)\n"
     "  --camera FILE        the camera: a key = value camera file, a KITTI calibration (calib.txt's P0\n"
     "                       and P1, or a raw recording's calib_cam_to_cam.txt), OpenCV's stereo\n"
     "                       calibration YAML (P1 and P2, or M1 and T) or the left camera's ROS\n"

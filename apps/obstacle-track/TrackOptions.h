@@ -11,6 +11,11 @@
 struct TrackOptions {
     std::string disparityPattern;  // --disparity: disparity pictures (BMP, PNG, PFM); empty = embedded
     std::string greyPattern;       // --grey: grey camera pictures for the overlays; empty = none
+    std::string leftPattern;       // --left: left pictures of stereo pairs, matched into disparities; empty = none
+    std::string rightPattern;      // --right: their right pictures
+    std::string disparityOutPattern;  // --disparity-out: where to save the pairs' disparities; empty = nowhere
+    std::optional<int> sgbmLevels;    // --sgbm-levels: disparity levels the matcher searches
+    std::optional<int> sgbmBlock_pix; // --sgbm-block: side of its matching block (pixel)
     int first = START_FRAME;       // --first
     int last = END_FRAME;          // --last
     bool firstGiven = false;       // --first was given; else it is START_FRAME or found on disk
@@ -43,6 +48,12 @@ struct TrackOptions {
 
 // Largest frame number obstacle-track runs.
 constexpr int MAX_FRAME = 99999;
+
+// The pictures the run's frames come from, which the frame range is found from and the camera's
+// picture size read from: --disparity's, else the stereo pairs' --left (empty where neither is
+// given), and that option's name.
+const std::string& FramePattern(const TrackOptions& options);
+const char* FrameOption(const TrackOptions& options);
 
 // Parses argv[1..argc-1]; an option's value follows it ("--first 410") or is joined with '='
 // ("--first=410"). Returns false with a message naming the argument and what is wrong.

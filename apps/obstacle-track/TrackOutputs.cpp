@@ -60,6 +60,9 @@ bool TrackOutputs::Check(std::string& error) const {
     files.frameFiles = [this](int frame, std::vector<NamedFile>& inputs, std::vector<NamedFile>& outputs) {
         AddFrameFile(inputs, "--disparity", options.disparityPattern, frame, options.first);
         AddFrameFile(inputs, "--grey", options.greyPattern, frame, options.first);
+        AddFrameFile(inputs, "--left", options.leftPattern, frame, options.first);
+        AddFrameFile(inputs, "--right", options.rightPattern, frame, options.first);
+        AddFrameFile(outputs, "--disparity-out", options.disparityOutPattern, frame, options.first);
         if (options.overlayDir.empty()) return;
         for (const std::string& path : OverlayPaths(options.overlayDir, frame, options.overlayFormat)) {
             outputs.push_back({"--overlay", path});

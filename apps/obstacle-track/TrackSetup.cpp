@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 
 #include "BmpWriter.h"
@@ -15,6 +16,7 @@
 #include "NumberParsing.h"
 #include "PoseFile.h"
 #include "RoadLine.h"
+#include "StereoMatcher.h"
 
 namespace {
 
@@ -57,8 +59,8 @@ int FrameOfName(const std::vector<NamePiece>& pieces, const std::string& name) {
     return pos == name.size() ? frame : -1;
 }
 
-std::string PatternProblem(const std::string& pattern, const std::string& problem) {
-    return "--disparity: " + pattern + ": " + problem;
+std::string PatternProblem(const std::string& option, const std::string& pattern, const std::string& problem) {
+    return option + ": " + pattern + ": " + problem;
 }
 
 // Where the range has a hole: the first frame of first..last that is not in `found` (ascending).
@@ -94,7 +96,10 @@ FirstFramesRoad FitFirstFramesRoad(const TrackOptions& o, const Camera& camera) 
     road.first = road.last = o.first;
     const double span = std::round(MOUNTING_SPAN_S / camera.frameInterval_s);
     const int frames = span >= 1.0 ? static_cast<int>(std::min<double>(span, o.last - o.first + 1.0)) : 1;
-    FileFrames source(camera, {o.disparityPattern, "", o.disparityScale, false});
+    // Read only: the outputs are not yet checked apart from the inputs.
+    TrackOptions reading = o;
+    reading.disparityOutPattern.clear();
+    FileFrames source = FrameSourceOf(reading, camera, false);
     RunState run(camera);
     FrameNames names{};
     std::string error;
@@ -146,7 +151,7 @@ void SettleMounting(const TrackOptions& o, const CameraFile& file, Camera& camer
     const bool heightGiven = file.given[KEY_CAM_HEIGHT] || o.camHeight_m;
     const bool pitchGiven = file.given[KEY_PITCH] || o.tanPitch;
     FirstFramesRoad road;
-    if (!o.disparityPattern.empty()) road = FitFirstFramesRoad(o, camera);
+    if (!FramePattern(o).empty()) road = FitFirstFramesRoad(o, camera);
     WarnOfMounting(camera, heightGiven, pitchGiven, road, warnings);
     const std::optional<RoadMounting>& m = road.mounting;
     const Camera& d = DEFAULT_CAMERA;
@@ -164,31 +169,32 @@ void SettleMounting(const TrackOptions& o, const CameraFile& file, Camera& camer
 // principal point lies far off the picture's middle is of another size (a half-size disparity
 // picture with a full-size calibration) and refused.
 bool CalibrationPictureSize(const TrackOptions& o, const CameraFile& file, Camera& camera, std::string& error) {
-    if (o.disparityPattern.empty()) {
+    if (FramePattern(o).empty()) {
         if (file.given[KEY_WIDTH]) return true;
         error = "--camera: " + o.cameraPath + ": a calibration without a picture size takes it from the first "
-                "--disparity picture: give --disparity";
+                "--disparity picture: give --disparity (or --left and --right)";
         return false;
     }
-    const std::string first = FramePath(o.disparityPattern, o.first);
+    const std::string option = FrameOption(o);
+    const std::string first = FramePath(FramePattern(o), o.first);
     int width = 0;
     int height = 0;
-    if (!ReadDisparitySize(first, width, height, error)) return false;
+    if (!ReadDisparitySize(first, width, height, error, option)) return false;
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (file.given[KEY_WIDTH] && (width != camera.width_pix || height != camera.height_pix)) {
-        error = "--disparity: " + first + ": " + size + " pixels, where the calibration " + o.cameraPath + " is of " +
+        error = option + ": " + first + ": " + size + " pixels, where the calibration " + o.cameraPath + " is of " +
                 std::to_string(camera.width_pix) + " x " + std::to_string(camera.height_pix);
         return false;
     }
     const std::string problem = PictureSizeProblem(width, height);
     if (!problem.empty()) {
-        error = "--disparity: " + first + ": " + problem + " (the calibration " + o.cameraPath +
+        error = option + ": " + first + ": " + problem + " (the calibration " + o.cameraPath +
                 " takes the camera's picture size from this picture)";
         return false;
     }
     if (std::fabs(camera.u0_pix - width / 2.0) > width * PRINCIPAL_POINT_SPREAD ||
         std::fabs(camera.v0_pix - height / 2.0) > height * PRINCIPAL_POINT_SPREAD) {
-        error = "--disparity: " + first + ": " + size + " pixels, where the calibration " + o.cameraPath +
+        error = option + ": " + first + ": " + size + " pixels, where the calibration " + o.cameraPath +
                 " puts the principal point at (" + Fixed(camera.u0_pix, 1) + ", " + Fixed(camera.v0_pix, 1) +
                 "), far off its middle: a calibration of pictures of about " +
                 std::to_string(static_cast<int>(std::lround(2.0 * camera.u0_pix))) + " x " +
@@ -251,17 +257,18 @@ bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, const In
     return true;
 }
 
-bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error) {
+bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error,
+                       const std::string& option) {
     const size_t slash = pattern.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pattern.substr(0, slash);
     const std::string name = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
     const size_t digits = static_cast<size_t>(FrameDigits(pattern));
     if (digits == 0) {
-        error = PatternProblem(pattern, "holds no frame number");
+        error = PatternProblem(option, pattern, "holds no frame number");
         return false;
     }
     if (slash != std::string::npos && folder.find(std::string(digits, 'X')) != std::string::npos) {
-        error = PatternProblem(pattern, "the frame number stands in a folder's name, so the frames cannot be looked up: "
+        error = PatternProblem(option, pattern, "the frame number stands in a folder's name, so the frames cannot be looked up: "
                                         "give --first and --last");
         return false;
     }
@@ -273,7 +280,7 @@ bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std
         if (frame >= 0) frames.push_back(frame);
     }
     if (failure) {
-        error = PatternProblem(pattern, "its folder " + folder + " cannot be read");
+        error = PatternProblem(option, pattern, "its folder " + folder + " cannot be read");
         return false;
     }
     std::sort(frames.begin(), frames.end());
@@ -284,7 +291,8 @@ bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std
 bool ResolveFrameRange(TrackOptions& o, std::string& error) {
     if (!RangeFromDisk(o)) return true;
     std::vector<int> found;
-    if (!FindPatternFrames(o.disparityPattern, found, error)) return false;
+    const std::string& pattern = FramePattern(o);
+    if (!FindPatternFrames(pattern, found, error, FrameOption(o))) return false;
     const auto inRange = [&](int frame) {
         return (!o.firstGiven || frame >= o.first) && (!o.lastGiven || frame <= o.last);
     };
@@ -293,14 +301,14 @@ bool ResolveFrameRange(TrackOptions& o, std::string& error) {
         const std::string bound = o.firstGiven ? " from --first " + std::to_string(o.first) + " on"
                                   : o.lastGiven ? " up to --last " + std::to_string(o.last)
                                                 : "";
-        error = PatternProblem(o.disparityPattern, "no file matches it" + bound);
+        error = PatternProblem(FrameOption(o), pattern, "no file matches it" + bound);
         return false;
     }
     if (!o.firstGiven) o.first = found.front();
     if (!o.lastGiven) o.last = found.back();
     const int missing = FirstMissing(found, o.first, o.last);
     if (missing >= 0) {
-        error = PatternProblem(o.disparityPattern,
+        error = PatternProblem(FrameOption(o), pattern,
                                "frame " + std::to_string(missing) + " is missing between " + std::to_string(o.first) +
                                    " and " + std::to_string(o.last) + ": give --first and --last for frames without a gap");
         return false;
@@ -328,7 +336,7 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
                     warnings);
     }
     std::string problem = CameraProblem(camera);
-    if (problem.empty() && o.disparityPattern.empty() && (camera.width_pix != TOTAL_U || camera.height_pix != TOTAL_V)) {
+    if (problem.empty() && FramePattern(o).empty() && (camera.width_pix != TOTAL_U || camera.height_pix != TOTAL_V)) {
         problem = "the embedded pictures are " + std::to_string(TOTAL_U) + " x " + std::to_string(TOTAL_V) +
                   " pixels, the camera's " + std::to_string(camera.width_pix) + " x " +
                   std::to_string(camera.height_pix) + ": give --disparity";
@@ -353,6 +361,25 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
 
 bool SettleTrackRun(TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error) {
     return ResolveFrameRange(o, error) && ResolveCamera(o, camera, warnings, error);
+}
+
+FileFrames FrameSourceOf(const TrackOptions& o, const Camera& camera, bool colourPicture) {
+    FramePatterns patterns{o.disparityPattern, o.greyPattern, o.disparityScale, colourPicture};
+    if (o.leftPattern.empty()) return FileFrames(camera, patterns);
+    if (patterns.grey.empty()) patterns.grey = o.leftPattern;
+    SgbmParameters parameters = RoadSgbmParameters(camera);
+    parameters.levels = o.sgbmLevels.value_or(parameters.levels);
+    parameters.block_pix = o.sgbmBlock_pix.value_or(parameters.block_pix);
+    const std::shared_ptr<StereoMatcher> matcher = std::make_shared<StereoMatcher>(parameters);
+    StereoPairs pairs;
+    pairs.left = o.leftPattern;
+    pairs.right = o.rightPattern;
+    pairs.disparityOut = o.disparityOutPattern;
+    pairs.match = [matcher](const unsigned char* left, const unsigned char* right, int cols, int rows,
+                            std::vector<int16_t>& sixteenths, std::string& problem) {
+        return matcher->Match(left, right, cols, rows, sixteenths, problem);
+    };
+    return FileFrames(camera, patterns, pairs);
 }
 
 bool WriteCameraOut(const std::string& path, const Camera& camera, std::string& error) {

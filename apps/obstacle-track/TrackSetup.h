@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "Camera.h"
+#include "FileFrames.h"
 #include "RunDriver.h"
 #include "TrackOptions.h"
 
 // The frame numbers of the files a pattern finds in its folder, ascending: the names that hold,
 // in place of each run of n X, the same n-digit number. The frame number must stand in the file
 // name, not in a folder's.
-bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error);
+bool FindPatternFrames(const std::string& pattern, std::vector<int>& frames, std::string& error,
+                       const std::string& option = "--disparity");
 
 // Where RangeFromDisk(options), sets the ends not given to the first and last frame found. A range
 // with frames missing inside it is refused, naming the first missing frame: the tracker's filters
@@ -65,6 +67,11 @@ bool SettleFrameIntervals(const TrackOptions& options, IntervalOfFrame& interval
 // the file or option.
 bool SettleEgoMotion(const TrackOptions& options, const Camera& camera, const IntervalOfFrame& interval,
                      EgoMotionOfFrame& egoMotion, std::string& error);
+
+// The run's frame source: --disparity pictures, or --left and --right pairs matched with the
+// --sgbm-* parameters (RoadSgbmParameters(camera) where not given) and saved to --disparity-out,
+// the left pictures standing for --grey where it is not given; `colourPicture` as FramePatterns has it.
+FileFrames FrameSourceOf(const TrackOptions& options, const Camera& camera, bool colourPicture);
 
 // Writes the camera in the camera file format (--camera-out), replacing the file only once it is
 // complete; false with a message naming the file.

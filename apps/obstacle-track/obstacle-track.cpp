@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
     if (!options.cameraOutPath.empty() && !WriteCameraOut(options.cameraOutPath, camera, error)) return Fail(error);
 
     // Overlays drawn without grey pictures show the disparity picture, which PNG and PFM sources
-    // then colour-code as well.
-    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty();
-    FileFrames source(camera, {options.disparityPattern, options.greyPattern, options.disparityScale, colourPicture});
+    // then colour-code as well; stereo pairs show their left picture.
+    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty() && options.leftPattern.empty();
+    FileFrames source = FrameSourceOf(options, camera, colourPicture);
     std::ostream* progressStream = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     std::optional<Progress> progress;
     if (progressStream != nullptr) {

@@ -48,6 +48,33 @@ std::string ScaleProblem(const PictureHeader& h, bool scaleGiven) {
     return scaleGiven && !IsValuePicture(h) ? "a colour-coded BMP, which --disparity-scale does not scale" : "";
 }
 
+std::string SizeText(const PictureHeader& h) { return std::to_string(h.cols) + " x " + std::to_string(h.rows); }
+
+// Reads an 8-bit grey BMP or PNG whose header suits `window` into `img`; false with the problem.
+bool ReadGreyPicture(PictureReader& file, const GreyWindow& window, qim::Image& img, std::string& problem) {
+    problem = GreyProblem(file.Header(), window);
+    if (problem.empty()) {
+        if (file.Header().coding == PictureCoding::BMP) {
+            file.ReadBmp(img, problem);
+        } else {
+            file.ReadGreyPng(img, problem);
+        }
+    }
+    if (problem.empty()) return true;
+    img.release();
+    return false;
+}
+
+// The pictures of a stereo pair, released when the pair is done with.
+struct GreyPair {
+    qim::Image left;
+    qim::Image right;
+    ~GreyPair() {
+        left.release();
+        right.release();
+    }
+};
+
 // Opens a frame's file and reads its header; a refusal names the option and the file.
 bool OpenFrame(const std::string& option, const std::string& path, PictureReader& file, std::string& error) {
     std::string problem;
@@ -89,9 +116,11 @@ GreyWindow GreyPictureOf(const Camera& camera) {
     return {camera.width_pix, camera.height_pix, 0, 0};
 }
 
-FileFrames::FileFrames(const Camera& camera, FramePatterns patterns) : camera(camera), patterns(std::move(patterns)) {}
+FileFrames::FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs pairs)
+    : camera(camera), patterns(std::move(patterns)), pairs(std::move(pairs)) {}
 
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
+    if (patterns.disparity.empty() && !pairs.left.empty()) return LoadPair(frame, run, error);
     if (patterns.disparity.empty()) return embedded.LoadDisparity(names, frame, run, error);
     run.disparityPicture = PictureView{};
     const std::string path = FramePath(patterns.disparity, frame);
@@ -138,6 +167,7 @@ bool FileFrames::Load(int frame, std::string& error) {
 }
 
 bool FileFrames::LoadSamples(int frame, std::string& error) {
+    if (patterns.disparity.empty() && !pairs.left.empty()) return TakePair(frame, error);
     if (patterns.disparity.empty()) return TakeEmbedded(error);
     const std::string path = FramePath(patterns.disparity, frame);
     PictureReader file;
@@ -184,6 +214,90 @@ bool FileFrames::TakeEmbedded(std::string& error) {
     return true;
 }
 
+bool FileFrames::MatchStereoPair(int frame, std::string& error) {
+    const std::string leftPath = FramePath(pairs.left, frame);
+    const std::string rightPath = FramePath(pairs.right, frame);
+    PictureReader left;
+    PictureReader right;
+    if (!OpenFrame("--left", leftPath, left, error) || !OpenFrame("--right", rightPath, right, error)) return false;
+    if (left.Header().cols != right.Header().cols || left.Header().rows != right.Header().rows) {
+        error = "--left " + leftPath + " is " + SizeText(left.Header()) + " pixels, --right " + rightPath + " " +
+                SizeText(right.Header()) + ": a stereo pair's pictures have one size";
+        return false;
+    }
+    const int cols = camera.width_pix;
+    const int rows = camera.height_pix;
+    const size_t pixels = static_cast<size_t>(cols) * static_cast<size_t>(rows);
+    const GreyWindow window{cols, rows, 0, 0};
+    GreyPair pictures;
+    std::string problem;
+    if (!ReadGreyPicture(left, window, pictures.left, problem)) {
+        error = Describe("--left", leftPath, problem);
+        return false;
+    }
+    if (!ReadGreyPicture(right, window, pictures.right, problem)) {
+        error = Describe("--right", rightPath, problem);
+        return false;
+    }
+    if (pairs.match(pictures.left.data, pictures.right.data, cols, rows, sixteenths, problem)) {
+        if (sixteenths.size() != pixels) problem = "the matcher gave " + std::to_string(sixteenths.size()) + " disparities";
+    } else if (problem.empty()) {
+        problem = "the pair cannot be matched";
+    }
+    if (!problem.empty()) {
+        error = "--left " + leftPath + ", --right " + rightPath + ": " + problem;
+        return false;
+    }
+    return pairs.disparityOut.empty() || SaveDisparity(frame, error);
+}
+
+bool FileFrames::LoadPair(int frame, RunState& run, std::string& error) {
+    run.disparityPicture = PictureView{};
+    run.src_img_colorD.release();
+    run.disparityValuesGiven = true;
+    if (run.measuredDisparity.size() < static_cast<size_t>(camera.width_pix) * camera.height_pix) {
+        error = "the run's disparity buffer is smaller than the pictures";
+        return false;
+    }
+    if (!MatchStereoPair(frame, error)) return false;
+    for (size_t i = 0; i < sixteenths.size(); ++i) {
+        run.measuredDisparity[i] = sixteenths[i] > 0 ? sixteenths[i] * SIXTEENTHS_SCALE : 0.0;
+    }
+    if (patterns.colourPicture) {
+        CodeDisparities(run.measuredDisparity.data(), camera.width_pix, camera.height_pix, run.src_img_colorD);
+    }
+    return true;
+}
+
+bool FileFrames::TakePair(int frame, std::string& error) {
+    view = obstacle::DisparityView{};
+    colour.release();
+    pfm.clear();
+    if (!MatchStereoPair(frame, error)) return false;
+    // Sixteenths of a pixel as 16-bit values, none (SGBM's negative answer) as 0.
+    png16.resize(sixteenths.size());
+    for (size_t i = 0; i < sixteenths.size(); ++i) png16[i] = static_cast<uint16_t>(std::max<int16_t>(sixteenths[i], 0));
+    const int cols = camera.width_pix;
+    const int rows = camera.height_pix;
+    view = obstacle::Fixed16Disparity(png16.data(), rows, cols, cols * std::ptrdiff_t{2}, SIXTEENTHS_SCALE);
+    if (patterns.colourPicture) CodeSamples(png16, SIXTEENTHS_SCALE, cols, rows, colour);
+    return true;
+}
+
+bool FileFrames::SaveDisparity(int frame, std::string& error) {
+    // KITTI's convention: disparity x 256, that is sixteenths x 16; 0 where there is none.
+    const int toKitti = static_cast<int>(SIXTEENTHS_SCALE / PNG_DISPARITY_SCALE);
+    saved.resize(sixteenths.size());
+    for (size_t i = 0; i < saved.size(); ++i) {
+        saved[i] = static_cast<uint16_t>(sixteenths[i] > 0 ? sixteenths[i] * toKitti : 0);
+    }
+    const std::string path = FramePath(pairs.disparityOut, frame);
+    std::string problem;
+    if (WriteGrey16Png(path, camera.width_pix, camera.height_pix, saved, problem)) return true;
+    error = Describe("--disparity-out", path, problem);
+    return false;
+}
+
 bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::string& error) {
     return ReadGrey(frame, img, error);
 }
@@ -199,24 +313,15 @@ bool FileFrames::ReadGrey(int frame, qim::Image& img, std::string& error) {
         img.release();
         return false;
     }
-    const PictureHeader& h = file.Header();
-    std::string problem = GreyProblem(h, GreyPictureOf(camera));
-    if (problem.empty()) {
-        if (h.coding == PictureCoding::BMP) {
-            file.ReadBmp(img, problem);
-        } else {
-            file.ReadGreyPng(img, problem);
-        }
-    }
-    if (problem.empty()) return true;
-    img.release();
+    std::string problem;
+    if (ReadGreyPicture(file, GreyPictureOf(camera), img, problem)) return true;
     error = Describe("--grey", path, problem);
     return false;
 }
 
-bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error) {
+bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error, const std::string& option) {
     PictureReader file;
-    if (!OpenFrame("--disparity", path, file, error)) return false;
+    if (!OpenFrame(option, path, file, error)) return false;
     cols = file.Header().cols;
     rows = file.Header().rows;
     return true;

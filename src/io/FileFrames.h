@@ -2,6 +2,8 @@
 // n 'X' in it is replaced by the n-digit frame number (FramePath).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,15 +25,33 @@ struct GreyWindow {
 // (DISPARITY_OFS_U, DISPARITY_OFS_V); any other camera's is the disparity picture's own size.
 GreyWindow GreyPictureOf(const Camera& camera);
 
+// Matches a rectified pair of 8-bit grey pictures of cols x rows pixels (row 0 at the top, rows
+// packed) into the left picture's disparities in sixteenths of a pixel (below 0: none), as
+// StereoMatcher::Match does; false with the problem.
+using StereoMatch = std::function<bool(const unsigned char* left, const unsigned char* right, int cols, int rows,
+                                       std::vector<int16_t>& sixteenths, std::string& problem)>;
+
 struct FramePatterns {
-    std::string disparity;                // empty: the embedded picture
+    std::string disparity;                // empty: the stereo pairs, else the embedded picture
     std::string grey;                     // empty: no grey pictures
     std::optional<double> disparityScale; // PNG and PFM values times this (default 1/256 and 1)
     bool colourPicture = false;           // also give PNG and PFM disparities a colour-coded picture
 };
 
+// Stereo pairs in place of disparity pictures: 8-bit grey BMP or PNG pictures of the camera's
+// size, matched by `match`, the disparities saved as 16-bit PNG in KITTI's convention
+// (disparity x 256, 0 none) where `disparityOut` is given.
+struct StereoPairs {
+    std::string left;          // empty: no pairs
+    std::string right;
+    std::string disparityOut;  // empty: not saved
+    StereoMatch match;
+};
+
 // Default scale of KITTI's 16-bit PNG disparities: value / 256.
 constexpr double PNG_DISPARITY_SCALE = 1.0 / 256.0;
+// Scale of a StereoMatch's disparities: sixteenths of a pixel.
+constexpr double SIXTEENTHS_SCALE = 1.0 / 16.0;
 
 // Disparity pictures of the camera's size from `disparity`, told apart by their contents:
 // colour-coded BMP (32 or 24 bits per pixel), whose colours the road stage decodes; 16-bit grey
@@ -47,7 +67,7 @@ constexpr double PNG_DISPARITY_SCALE = 1.0 / 256.0;
 // pattern, the embedded picture (copied to three bytes a pixel).
 class FileFrames : public FrameSource {
 public:
-    FileFrames(const Camera& camera, FramePatterns patterns);
+    FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs pairs = StereoPairs{});
     bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 
@@ -73,10 +93,20 @@ private:
     std::string ReadSamples(PictureReader& file);
     bool TakeEmbedded(std::string& error);
     bool ReadGrey(int frame, qim::Image& img, std::string& error);
+    // A frame's stereo pair matched into `sixteenths`, and saved where asked.
+    bool MatchStereoPair(int frame, std::string& error);
+    // The matched pair as the run's disparity values (LoadDisparity) or as Load's 16-bit picture.
+    bool LoadPair(int frame, RunState& run, std::string& error);
+    bool TakePair(int frame, std::string& error);
+    // The frame's matched disparities as a 16-bit PNG at its disparityOut name.
+    bool SaveDisparity(int frame, std::string& error);
 
     const Camera camera;
     FramePatterns patterns;
+    StereoPairs pairs;
     std::vector<unsigned char> scratch;
+    std::vector<int16_t> sixteenths;  // a stereo pair's disparities
+    std::vector<uint16_t> saved;      // their 16-bit PNG samples
     EmbeddedFrames embedded;
     // Load's pictures.
     obstacle::DisparityView view;
@@ -86,5 +116,7 @@ private:
     qim::Image grey;
 };
 
-// The size a disparity file's header declares; false with a message naming the file.
-bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error);
+// The size a disparity (or left) picture's header declares; false with a message naming the file
+// and `option`.
+bool ReadDisparitySize(const std::string& path, int& cols, int& rows, std::string& error,
+                       const std::string& option = "--disparity");

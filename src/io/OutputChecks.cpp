@@ -159,11 +159,15 @@ bool CheckOutputsApart(const RunFiles& files, std::string& error) {
         inputs.clear();
         outputs.clear();
         files.frameFiles(frame, inputs, outputs);
+        Seen frameInputs;
         for (const NamedFile& input : inputs) {
             if (!InputOutsideOverlays(input, overlays, error) || !CheckFrameInput(known, input, error)) return false;
+            Add(frameInputs, PlaceOf(input), input);
         }
         for (const NamedFile& output : outputs) {
             if (!CheckFrameOutput(known, output, error)) return false;
+            const NamedFile* input = Find(frameInputs, PlaceOf(output));
+            if (input != nullptr) return Same(output, *input, error);
         }
     }
     return true;

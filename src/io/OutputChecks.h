@@ -32,7 +32,8 @@ struct RunFiles {
 };
 
 // Refuses, with a message naming both, an output that is the same file as an input or as another
-// output, a standard stream (standard output, standard error) that is the same file as an input
+// output (a frame's output is compared with the files named once and with that frame's inputs:
+// patterns of one length of frame number name one frame's files alike), a standard stream (standard output, standard error) that is the same file as an input
 // or an output (the streams themselves may share one file), and an overlay folder in which an
 // input lies. Only the identities of the files named once are kept while the frames' files are
 // formed and compared one frame at a time.

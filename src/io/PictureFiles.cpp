@@ -130,28 +130,37 @@ std::vector<unsigned char> RgbRows(const qim::Image& picture) {
     return rgb;
 }
 
-bool WritePng(const std::string& path, const qim::Image& picture, std::string& problem) {
+// Encodes rows of samples (16-bit ones in the machine's byte order) as a PNG file at `path`.
+bool EncodePng(const std::string& path, int cols, int rows, int bits, int colourType, const void* samples, size_t bytes,
+               std::string& problem) {
     problem = "cannot be encoded as PNG";
-    if (picture.empty()) return false;
-    std::vector<unsigned char> rgb = RgbRows(picture);
     const std::unique_ptr<spng_ctx, SpngContextFree> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx || spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1) != 0 ||
         spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, PNG_COMPRESSION_LEVEL) != 0) {
         return false;
     }
     spng_ihdr header{};
-    header.width = static_cast<uint32_t>(picture.cols);
-    header.height = static_cast<uint32_t>(picture.rows);
-    header.bit_depth = 8;
-    header.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+    header.width = static_cast<uint32_t>(cols);
+    header.height = static_cast<uint32_t>(rows);
+    header.bit_depth = static_cast<uint8_t>(bits);
+    header.color_type = static_cast<uint8_t>(colourType);
     if (spng_set_ihdr(ctx.get(), &header) != 0 ||
-        spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0) {
+        spng_encode_image(ctx.get(), samples, bytes, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0) {
         return false;
     }
     size_t size = 0;
     int failure = 0;
     const std::unique_ptr<void, BufferFree> png(spng_get_png_buffer(ctx.get(), &size, &failure));
     return png && failure == 0 && WriteFileReplacing(path, png.get(), size, &problem);
+}
+
+bool WritePng(const std::string& path, const qim::Image& picture, std::string& problem) {
+    if (picture.empty()) {
+        problem = "cannot be encoded as PNG (no picture)";
+        return false;
+    }
+    std::vector<unsigned char> rgb = RgbRows(picture);
+    return EncodePng(path, picture.cols, picture.rows, 8, SPNG_COLOR_TYPE_TRUECOLOR, rgb.data(), rgb.size(), problem);
 }
 
 
@@ -356,4 +365,14 @@ bool WritePicture(const std::string& path, const qim::Image& picture, PictureFor
 double MeasuredDisparity(double value, double scale) {
     const double d = value * scale;
     return d > 0.0 && std::isfinite(d) ? d : 0.0;
+}
+
+bool WriteGrey16Png(const std::string& path, int cols, int rows, const std::vector<uint16_t>& samples, std::string& problem) {
+    if (cols <= 0 || rows <= 0 || samples.size() != static_cast<size_t>(cols) * static_cast<size_t>(rows)) {
+        problem = "cannot be encoded as PNG (" + std::to_string(samples.size()) + " samples for " + std::to_string(cols) +
+                  " x " + std::to_string(rows) + " pixels)";
+        return false;
+    }
+    return EncodePng(path, cols, rows, 16, SPNG_COLOR_TYPE_GRAYSCALE, samples.data(), samples.size() * sizeof(uint16_t),
+                     problem);
 }

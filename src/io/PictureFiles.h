@@ -116,3 +116,7 @@ const char* PictureExtension(PictureFormat format);
 // WriteFileReplacing: 24-bit BMP or 8-bit RGB PNG. False on any failure, which leaves no file
 // under `path`, with what is wrong in `problem`.
 bool WritePicture(const std::string& path, const qim::Image& picture, PictureFormat format, std::string& problem);
+
+// Writes 16-bit grey samples (cols x rows, row 0 at the top) as a 16-bit grey PNG through
+// WriteFileReplacing. False with the problem.
+bool WriteGrey16Png(const std::string& path, int cols, int rows, const std::vector<uint16_t>& samples, std::string& problem);
