@@ -10,6 +10,7 @@
 #include "FrameOverlay.h"
 #include "KittiTracking.h"
 #include "OutputChecks.h"
+#include "PublicRecords.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr int STANDARD_ERROR = 2;
 const char* const JSON_OPTION = "--json";
 const char* const MOT_OPTION = "--mot";
 const char* const KITTI_OPTION = "--kitti-tracking";
+const char* const VIDEO_OPTION = "--video";
 
 bool Refuse(const std::string& option, const std::string& path, const std::string& problem, std::string& error) {
     error = option + ": " + path + ": " + problem;
@@ -56,6 +58,14 @@ bool TrackOutputs::Check(std::string& error) const {
     if (!options.jsonPath.empty() && options.jsonPath != "-") files.outputs.push_back({JSON_OPTION, options.jsonPath});
     if (!options.motPath.empty()) files.outputs.push_back({MOT_OPTION, options.motPath});
     if (!options.kittiTrackingPath.empty()) files.outputs.push_back({KITTI_OPTION, options.kittiTrackingPath});
+    if (!options.videoPath.empty()) {
+        if (FindProgram(VIDEO_ENCODER).empty()) {
+            return Refuse(VIDEO_OPTION, options.videoPath,
+                          std::string("needs the ") + VIDEO_ENCODER + " program, which is not found on PATH (Debian: apt install ffmpeg)",
+                          error);
+        }
+        files.outputs.push_back({VIDEO_OPTION, options.videoPath});
+    }
     files.overlayDir = options.overlayDir;
     files.first = options.first;
     files.last = options.last;
@@ -97,8 +107,8 @@ bool TrackOutputs::Open(std::string& error) {
 bool TrackOutputs::Write(int frame, const RunState& run, const AssociationRecord& record, std::string& error) {
     TrajectoryNumbers next = numbers;
     next.Update(run.preObject, record);
-    if (!options.overlayDir.empty() &&
-        !WriteOverlays(options.overlayDir, frame, run, record, options.overlayFormat, error)) {
+    if (!WritePictures(frame, PublicResult(run, record, next), run.camera, OverlayFrameOf(frame, run, options.overlayDetections),
+                       error)) {
         return false;
     }
     // MOTChallenge numbers the frames from 1, KITTI from 0, each at the run's first frame.
@@ -129,8 +139,37 @@ bool TrackOutputs::Write(int frame, const RunState& run, const AssociationRecord
     return true;
 }
 
+bool TrackOutputs::WritePictures(int frame, const obstacle::FrameResult& result, const Camera& camera,
+                                 const OverlayFrame& view, std::string& error) {
+    if (options.overlayDir.empty() && options.videoPath.empty()) return true;
+    FramePictures pictures;
+    DrawFramePictures(result, camera, view, pictures);
+    bool written = options.overlayDir.empty() ||
+                   WriteOverlays(options.overlayDir, frame, pictures, options.overlayFormat, error);
+    if (written && !options.videoPath.empty()) written = WriteVideoFrame(pictures, camera, error);
+    pictures.Release();
+    return written;
+}
+
+// The first frame's pictures give the video its size; the camera's frame interval its rate.
+bool TrackOutputs::WriteVideoFrame(const FramePictures& pictures, const Camera& camera, std::string& error) {
+    const std::vector<const qim::Image*> sides = {&pictures.overlay, &pictures.topView};
+    std::string problem;
+    if (!video.IsOpen()) {
+        int width = 0;
+        int height = 0;
+        SideBySideSize(sides, width, height);
+        if (!video.Open(FindProgram(VIDEO_ENCODER), options.videoPath, width, height, 1.0 / camera.frameInterval_s,
+                        problem)) {
+            return Refuse(VIDEO_OPTION, options.videoPath, problem, error);
+        }
+    }
+    return video.Write(sides, problem) || Refuse(VIDEO_OPTION, options.videoPath, problem, error);
+}
+
 bool TrackOutputs::Close(std::string& error) {
     std::string problem;
+    if (!video.Close(problem)) return Refuse(VIDEO_OPTION, options.videoPath, problem, error);
     if (!json.Close(problem)) return Refuse(JSON_OPTION, options.jsonPath, problem, error);
     if (!mot.Close(problem)) return Refuse(MOT_OPTION, options.motPath, problem, error);
     if (!kitti.Close(problem)) return Refuse(KITTI_OPTION, options.kittiTrackingPath, problem, error);

@@ -1,5 +1,5 @@
 // obstacle-track: runs the detector and tracker on a recording (or the embedded pictures) and
-// writes its findings: JSON Lines per frame, MOTChallenge tracks, overlay pictures.
+// writes its findings: JSON Lines per frame, MOTChallenge tracks, overlay pictures, a video.
 #include <chrono>
 #include <iomanip>
 #include <iostream>
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
 
     // Overlays drawn without grey pictures show the disparity picture, which PNG and PFM sources
     // then colour-code as well.
-    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty();
+    const bool colourPicture = (!options.overlayDir.empty() || !options.videoPath.empty()) && options.greyPattern.empty();
     FileFrames source(camera, {options.disparityPattern, options.greyPattern, options.disparityScale, colourPicture});
     std::ostream* progress = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     const auto start = std::chrono::steady_clock::now();

@@ -162,16 +162,6 @@ Track PublicTrack(const TrackingObject& t, const RunState& run, const Associatio
     return track;
 }
 
-FrameResult ResultOf(const RunState& run, const AssociationRecord& record, const TrajectoryNumbers& numbers) {
-    FrameResult result;
-    result.road.rows.assign(run.ground, run.ground + LUT_NUM);
-    result.road.accepted = run.groundAccepted;
-    result.road.kind = PublicKind(run.roadProfile);
-    for (const DetectedObject& c : record.detections) result.obstacles.push_back(PublicObstacle(c, run));
-    for (const TrackingObject& t : run.preObject) result.tracks.push_back(PublicTrack(t, run, record, numbers));
-    return result;
-}
-
 }  // namespace
 
 Camera DefaultCamera() { return PublicCamera(DEFAULT_CAMERA); }
@@ -228,9 +218,19 @@ FrameResult Detector::Take(const DisparityView& disparity, const EgoMotion* egoM
     ProcessFrame(state, &run->association);
     state.disparityPicture = PictureView{};  // the caller's pixels are not kept
     run->numbers.Update(state.preObject, run->association);
-    return ResultOf(state, run->association, run->numbers);
+    return PublicResult(state, run->association, run->numbers);
 }
 
 const Camera& Detector::CameraRecord() const { return run->record; }
 
 }  // namespace obstacle
+
+obstacle::FrameResult PublicResult(const RunState& run, const AssociationRecord& record, const TrajectoryNumbers& numbers) {
+    obstacle::FrameResult result;
+    result.road.rows.assign(run.ground, run.ground + LUT_NUM);
+    result.road.accepted = run.groundAccepted;
+    result.road.kind = obstacle::PublicKind(run.roadProfile);
+    for (const DetectedObject& c : record.detections) result.obstacles.push_back(obstacle::PublicObstacle(c, run));
+    for (const TrackingObject& t : run.preObject) result.tracks.push_back(obstacle::PublicTrack(t, run, record, numbers));
+    return result;
+}
