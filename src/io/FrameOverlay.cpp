@@ -156,6 +156,10 @@ void DrawZoneEdges(InkLayer& layer, const TopViewScale& view, const Camera& came
     }
 }
 
+// The row of a track's bar: a track beyond the view's reach is drawn on its top edge, where its
+// label gives its distance.
+int BarRow(const TopViewScale& view, const obstacle::Track& t, int scale) { return std::max(view.Row(t.distance_m), scale); }
+
 }  // namespace
 
 bool Overlapping(const PixelRect& a, const PixelRect& b) {
@@ -235,14 +239,14 @@ std::vector<PixelRect> DrawTopView(const obstacle::FrameResult& result, const Ca
     const int carHalf = static_cast<int>(std::lround(CAR_WIDTH_M / 2.0 / view.m_per_pix));
     layer.Fill(view.centreColumn - carHalf, view.originRow + 1, view.centreColumn + carHalf, view.rows - 1, NEUTRAL_INK);
     for (const obstacle::Track& t : result.tracks) {
-        const int row = view.Row(t.distance_m);
+        const int row = BarRow(view, t, scale);
         const int left = view.Column(t.lateral_m - t.width_m * 0.5);
         const int right = view.Column(t.lateral_m + t.width_m * 0.5);
         layer.Fill(left, row - scale, right, row + scale, IdentifierInk(t.trajectory));
     }
     for (const obstacle::Track& t : result.tracks) {
         const std::string text = Label(t);
-        const int row = view.Row(t.distance_m);
+        const int row = BarRow(view, t, scale);
         const PixelRect at = LabelRect(0, 0, text, scale);
         const int top = row - at.bottom / 2;
         const int gap = 2 * scale;
