@@ -623,10 +623,11 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
         for (int k = 0; k <= FIRST; ++k) lines += "1 0 0 0 0 1 0 0 0 0 1 0\n";
         return lines;
     }();
-    const struct {
+    struct Case {
         std::string arguments;
         std::string named;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"--json " + victim, "--json " + victim + ": is the same file as --disparity " + victim},
         {"--mot " + same + "/link.bmp", "--mot " + same + "/link.bmp: is the same file as --disparity " + victim},
         {"--json " + same + "/hard.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
@@ -637,6 +638,9 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
         {"--poses " + poses + " --mot " + poses, "--mot " + poses + ": is the same file as --poses " + poses},
         {"--overlay " + same + "/ov --disparity " + same + "/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
     };
+    if (!FindProgram(VIDEO_ENCODER).empty()) {
+        cases.push_back({"--video " + same + "/link.bmp", "--video " + same + "/link.bmp: is the same file as --disparity " + victim});
+    }
     for (const auto& c : cases) {
         EXPECT_EQ(Track(Range(FIRST, FIRST) + " " + c.arguments, "/same/victim.bmp").status, 2) << c.arguments;
         EXPECT_EQ(Errors(), "obstacle-track: " + c.named + "\n");
@@ -809,5 +813,19 @@ TEST(TopView, LabelsOfACrowdedFrameDoNotOverlap) {
         }
     }
     pictures.Release();
+
+    // An obstacle no track took is outlined in white only when asked for (--overlay-detections):
+    // its left side, moved into the grey picture, is white or the background's grey.
+    obstacle::Obstacle untaken;
+    untaken.box = {400, 300, 440, 340};
+    result.obstacles.push_back(untaken);
+    for (const bool detections : {false, true}) {
+        frame.detections = detections;
+        qim::Image picture;
+        DrawFrameOverlay(result, DEFAULT_CAMERA, frame, picture);
+        const uchar* side = picture.ptr(320 + DISPARITY_OFS_V) + 3 * (400 + DISPARITY_OFS_U);
+        EXPECT_EQ(side[0] + side[1] + side[2], detections ? 3 * 255 : 3 * 128) << detections;
+        picture.release();
+    }
     grey.release();
 }

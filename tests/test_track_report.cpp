@@ -65,7 +65,7 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_TRUE(o.disparityPattern.empty() && o.jsonPath.empty() && !o.grid && !o.quiet);
 
     ASSERT_TRUE(Parse({"--disparity", "d/XXXXX.bmp", "--grey=g/XXXXX.bmp", "--first", "00007", "--last=9", "--json", "-",
-                       "--mot", "m.txt", "--overlay", "ov", "--grid", "--quiet"},
+                       "--mot", "m.txt", "--overlay", "ov", "--overlay-detections", "--video", "v.mp4", "--grid", "--quiet"},
                       o, error))
         << error;
     EXPECT_EQ(o.disparityPattern, "d/XXXXX.bmp");
@@ -75,7 +75,8 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_EQ(o.jsonPath, "-");
     EXPECT_EQ(o.motPath, "m.txt");
     EXPECT_EQ(o.overlayDir, "ov");
-    EXPECT_TRUE(o.grid && o.quiet);
+    EXPECT_EQ(o.videoPath, "v.mp4");
+    EXPECT_TRUE(o.grid && o.quiet && o.overlayDetections);
     // A value may look like an option.
     ASSERT_TRUE(Parse({"--json", "--grid"}, o, error)) << error;
     EXPECT_EQ(o.jsonPath, "--grid");
@@ -142,6 +143,8 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
         {{"--last", "99999999999999999999"}, "--last: '99999999999999999999' is not a frame number (0 to 99999)"},
         {{"--bogus=1"}, "'--bogus=1': unknown option"},
         {{"--overlay-format", "jpg"}, "--overlay-format: 'jpg' is not a picture format (bmp or png)"},
+        {{"--overlay-detections", "--json", "-"}, "--overlay-detections goes with --overlay or --video, which draw the pictures"},
+        {{"--video"}, "--video: needs a value"},
         // Without a frame number on disk to find, the ends are known at once.
         {{"--disparity", "one.png", "--first", "700"}, "--last: 610 is before --first 700"},
     };
