@@ -117,7 +117,6 @@ bool VideoFile::Open(const std::string& encoder, const std::string& target, int 
     path = target;
     width = w;
     height = h;
-    frames = 0;
     rgb.assign(static_cast<size_t>(w) * static_cast<size_t>(h) * 3, 0);
     return true;
 }
@@ -155,7 +154,6 @@ bool VideoFile::Write(const std::vector<const qim::Image*>& pictures, std::strin
         }
         done += static_cast<size_t>(n);
     }
-    ++frames;
     return true;
 }
 

@@ -43,7 +43,6 @@ public:
     // Ends the input, waits for the encoder and gives the video its name. False with the problem
     // when the encoder failed (the temporary file is then removed).
     bool Close(std::string& problem);
-    int Frames() const { return frames; }
 
 private:
     void Abandon();
@@ -54,6 +53,5 @@ private:
     std::string temporary;
     int width = 0;
     int height = 0;
-    int frames = 0;
     std::vector<unsigned char> rgb;  // one frame
 };
