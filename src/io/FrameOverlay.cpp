@@ -238,11 +238,13 @@ std::vector<PixelRect> DrawTopView(const obstacle::FrameResult& result, const Ca
     DrawZoneEdges(layer, view, camera, frame.pathCurvature_pm);
     const int carHalf = static_cast<int>(std::lround(CAR_WIDTH_M / 2.0 / view.m_per_pix));
     layer.Fill(view.centreColumn - carHalf, view.originRow + 1, view.centreColumn + carHalf, view.rows - 1, NEUTRAL_INK);
+    std::vector<PixelRect> taken;  // the bars and the labels placed: no label covers either
     for (const obstacle::Track& t : result.tracks) {
         const int row = BarRow(view, t, scale);
         const int left = view.Column(t.lateral_m - t.width_m * 0.5);
         const int right = view.Column(t.lateral_m + t.width_m * 0.5);
         layer.Fill(left, row - scale, right, row + scale, IdentifierInk(t.trajectory));
+        taken.push_back({left, row - scale, right, row + scale});
     }
     for (const obstacle::Track& t : result.tracks) {
         const std::string text = Label(t);
@@ -252,9 +254,10 @@ std::vector<PixelRect> DrawTopView(const obstacle::FrameResult& result, const Ca
         const int gap = 2 * scale;
         const PixelRect right = Shifted(at, view.Column(t.lateral_m + t.width_m * 0.5) + gap, top);
         const PixelRect left = Shifted(at, view.Column(t.lateral_m - t.width_m * 0.5) - gap - at.right, top);
-        const PixelRect r = PlaceLabel({right, left}, labels, layer);
+        const PixelRect r = PlaceLabel({right, left}, taken, layer);
         DrawLabel(layer, r, text, IdentifierInk(t.trajectory), scale);
         labels.push_back(r);
+        taken.push_back(r);
     }
     layer.PaintOnto(picture);
     return labels;

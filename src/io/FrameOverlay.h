@@ -67,8 +67,8 @@ std::vector<PixelRect> DrawFrameOverlay(const obstacle::FrameResult& result, con
 // The top view of TopViewScaleOf(camera, rows): distance rules every 10 m numbered in metres, the
 // zone's edges in white (bent along the car's path where it turns, as the zone is), the car's mark
 // at the bottom, and each track as a bar as wide as the track with its label beside it on a dark
-// backdrop (shifted down, up or to the other side so that no two labels overlap). Returns where
-// the labels went.
+// backdrop (shifted down, up or to the other side so that no label overlaps another or a bar).
+// Returns where the labels went.
 std::vector<PixelRect> DrawTopView(const obstacle::FrameResult& result, const Camera& camera, const OverlayFrame& frame,
                                    int rows, qim::Image& picture);
 
