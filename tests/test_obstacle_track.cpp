@@ -20,6 +20,8 @@
 #include "ColorMap.h"
 #include "EgoMotion.h"
 #include "FrameOverlay.h"
+#include "Overlay.h"
+#include "VideoFile.h"
 #include "Imageread.h"
 #include "ProgramRunner.h"
 #include "Scene.h"
@@ -440,8 +442,9 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
     ASSERT_TRUE(bmp_reader((out + "/topview_00102.bmp").c_str(), topview));
     EXPECT_EQ(overlay.cols, scene::GREY_U);
     EXPECT_EQ(overlay.rows, scene::GREY_V);
-    EXPECT_EQ(topview.cols, scene::TOPVIEW_U);
-    EXPECT_EQ(topview.rows, scene::TOPVIEW_V);
+    const TopViewScale view = TopViewScaleOf(DEFAULT_CAMERA, scene::GREY_V);
+    EXPECT_EQ(topview.cols, view.cols);
+    EXPECT_EQ(topview.rows, view.rows);
     const auto colourAt = [](const qim::Image& img, int u, int v) {
         const uchar* p = img.ptr(v) + 3 * u;
         return ColorSet{p[2], p[1], p[0]};
@@ -479,20 +482,27 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
         EXPECT_NEAR(w, box.right_m - box.left_m, 0.3) << line;
         if (frame != 102) continue;
 
-        // In the overlay the box's left side, moved into the grey picture, has the identifier's colour.
+        // In the overlay the confirmed box's left side, moved into the grey picture, has the colour
+        // of its trajectory number (the MOT and KITTI track number).
         ColorSet expected{0, 0, 0};
         SetColorMapId(&expected, id);
-        const ColorSet side = colourAt(overlay, left + DISPARITY_OFS_U, top + height / 2 + DISPARITY_OFS_V);
-        EXPECT_EQ(side.red, expected.red) << line;
-        EXPECT_EQ(side.green, expected.green) << line;
-        EXPECT_EQ(side.blue, expected.blue) << line;
-        // In the top view the track's mark lies at its lateral position and distance.
-        const int u = scene::TOPVIEW_CENTRE_U + static_cast<int>(std::floor(x / scene::TOPVIEW_M_PER_PIX));
-        const int v = scene::TOPVIEW_V - 1 - static_cast<int>(std::floor(z / scene::TOPVIEW_M_PER_PIX));
-        const ColorSet mark = colourAt(topview, u, v);
-        EXPECT_EQ(mark.red, expected.red) << line;
-        EXPECT_EQ(mark.green, expected.green) << line;
-        EXPECT_EQ(mark.blue, expected.blue) << line;
+        const auto same = [](const ColorSet& a, const ColorSet& b) {
+            return a.red == b.red && a.green == b.green && a.blue == b.blue;
+        };
+        const int u0 = left + DISPARITY_OFS_U, v0 = top + DISPARITY_OFS_V;
+        EXPECT_TRUE(same(colourAt(overlay, u0, v0 + height / 2), expected)) << line;
+        EXPECT_TRUE(same(colourAt(overlay, u0 + 1, v0 + height / 2), expected)) << line;  // a thick line
+        // Above the box its label: a dark backdrop from the box's left edge up, with text in the
+        // track's colour on it.
+        const ColorSet backdrop = InkColour(BACKDROP_INK);
+        EXPECT_TRUE(same(colourAt(overlay, u0, v0 - 2), backdrop)) << line;
+        int inked = 0;
+        for (int v = v0 - 2 - InkLayer::TextHeight(2); v < v0 - 2; ++v) {
+            for (int u = u0; u < u0 + InkLayer::TextWidth("#1 12.0 m", 2); ++u) inked += same(colourAt(overlay, u, v), expected);
+        }
+        EXPECT_GT(inked, 50) << line;
+        // In the top view the track's bar lies at its lateral position and distance.
+        EXPECT_TRUE(same(colourAt(topview, view.Column(x), view.Row(z)), expected)) << line;
     }
     overlay.release();
     topview.release();
@@ -504,6 +514,55 @@ TEST_F(ObstacleTrackProgram, OverlaysShowTheTracksInTheirColoursWhereTheTracksAr
     EXPECT_EQ(plain.cols, TOTAL_U);
     EXPECT_EQ(plain.rows, TOTAL_V);
     plain.release();
+}
+
+// The video: every frame run, the overlay (656 x 486) and the top view (291 x 486) side by side,
+// padded to an even width of 948.
+TEST_F(ObstacleTrackProgram, TheVideoHoldsEveryFrameSideBySideAtAnEvenSize) {
+    if (FindProgram(VIDEO_ENCODER).empty() || FindProgram("ffprobe").empty()) {
+        GTEST_SKIP() << "ffmpeg and ffprobe are not installed (Debian: ffmpeg)";
+    }
+    const std::string video = dir + "/run.mp4";
+    ASSERT_EQ(Track(Range(FIRST, LAST) + " --quiet --grey " + dir + "/seq/grey_XXXXX.bmp --video " + video).status, 0)
+        << Errors();
+    const ProgramResult probe = RunHostCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                               "stream=width,height,nb_read_frames -of csv=p=0 " + video);
+    EXPECT_EQ(probe.output, "948,486," + std::to_string(LAST - FIRST + 1) + "\n");
+    EXPECT_EQ(ReadText(video).substr(4, 4), "ftyp");  // an MP4 (ISO base media) file
+}
+
+// An encoder that is missing, stops reading or fails ends the run with a message naming the
+// video, and leaves no video and no temporary file behind.
+TEST_F(ObstacleTrackProgram, AFailingEncoderEndsTheRunNamingTheVideo) {
+    const std::string bin = dir + "/fake-bin", out = dir + "/videos";
+    fs::create_directories(bin);
+    fs::create_directories(out);
+    const std::string video = out + "/run.mp4";
+    const struct {
+        const char* script;  // the fake ffmpeg; empty: none on PATH
+        std::string named;
+    } cases[] = {
+        {"", "--video: " + video + ": needs the ffmpeg program, which is not found on PATH"},
+        {"head -c 1000 >/dev/null; exit 1", "--video: " + video + ": ffmpeg takes no more frames"},
+        {"cat >/dev/null; exit 3", "--video: " + video + ": ffmpeg ended with exit status 3"},
+    };
+    for (const auto& c : cases) {
+        // The cross emulator is itself found on PATH: without an encoder on PATH the run is native only.
+        const bool missing = *c.script == '\0';
+        if (missing && !std::string(EMULATOR).empty()) continue;
+        fs::remove(bin + "/ffmpeg");
+        if (!missing) {
+            std::ofstream(bin + "/ffmpeg") << "#!/bin/sh\n" << c.script << "\n";
+            fs::permissions(bin + "/ffmpeg", fs::perms::owner_all);
+        }
+        const ProgramResult result = RunProgram(OBSTACLE_TRACK_EXE, "--disparity " + dir + "/seq/disp_XXXXX.bmp " +
+                                                                        Range(FIRST, LAST) + " --quiet --video " + video +
+                                                                        " 2>" + dir + "/stderr.txt",
+                                                "PATH=" + bin + (missing ? "" : ":/usr/bin:/bin"));
+        EXPECT_EQ(result.status, 2) << c.script;
+        EXPECT_NE(Errors().find("obstacle-track: " + c.named), std::string::npos) << Errors();
+        EXPECT_TRUE(fs::is_empty(out)) << c.script;
+    }
 }
 
 TEST(ObstacleTrackHelp, HelpAndVersionNameTheProgram) {
@@ -564,10 +623,11 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
         for (int k = 0; k <= FIRST; ++k) lines += "1 0 0 0 0 1 0 0 0 0 1 0\n";
         return lines;
     }();
-    const struct {
+    struct Case {
         std::string arguments;
         std::string named;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"--json " + victim, "--json " + victim + ": is the same file as --disparity " + victim},
         {"--mot " + same + "/link.bmp", "--mot " + same + "/link.bmp: is the same file as --disparity " + victim},
         {"--json " + same + "/hard.bmp", "--json " + same + "/hard.bmp: is the same file as --disparity " + victim},
@@ -578,6 +638,9 @@ TEST_F(ObstacleTrackProgram, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefus
         {"--poses " + poses + " --mot " + poses, "--mot " + poses + ": is the same file as --poses " + poses},
         {"--overlay " + same + "/ov --disparity " + same + "/ov/overlay_XXXXX.bmp", "--overlay " + same + "/ov: holds the input --disparity " + held},
     };
+    if (!FindProgram(VIDEO_ENCODER).empty()) {
+        cases.push_back({"--video " + same + "/link.bmp", "--video " + same + "/link.bmp: is the same file as --disparity " + victim});
+    }
     for (const auto& c : cases) {
         EXPECT_EQ(Track(Range(FIRST, FIRST) + " " + c.arguments, "/same/victim.bmp").status, 2) << c.arguments;
         EXPECT_EQ(Errors(), "obstacle-track: " + c.named + "\n");
@@ -604,43 +667,99 @@ TEST_F(ObstacleTrackProgram, PngOverlaysHoldTheBmpPicturesAndTheTopViewItsScale)
         EXPECT_EQ(differ, 0u) << name;
         bmp.release();
     }
-    // 0.125 m per pixel, distance 0 on the bottom row and lateral 0 on column 100: a white mark
-    // every 10 m at the left edge with its number beside it, nothing half-way, and the detection
-    // zone's edges at -1.5 m and 1.5 m (columns 88 and 112) white from top to bottom.
-    const auto white = [&](int u0, int u1, int v0, int v1) {
-        int count = 0;
-        for (int v = v0; v <= v1; ++v) {
-            const unsigned char* p = &rgb[(static_cast<size_t>(v) * scene::TOPVIEW_U + u0) * 3];
-            for (int u = u0; u <= u1; ++u, p += 3) count += p[0] == 255 && p[1] == 255 && p[2] == 255;
-        }
-        return count;
+    // The default camera's top view beside its 486-row overlay, by hand: text scale 2 (486 / 40 / 8
+    // rounds to 2) leaves 14 rows above for the farthest number; 0 to 80 m (bf 142.4 m at disparity
+    // 1, capped) and the car's 4.5 m below distance 0 over rows 14..485: 84.5 / 471 = 0.179406 m per
+    // pixel, distance 0 on row 485 - round(25.08) = 460; 291 columns (0.6 of the rows: the zone's
+    // +-1.5 m and 2 m margins need 41), lateral 0 on column 145. The rules at 10 m and 20 m lie on
+    // rows floor(460 - 55.74) = 404 and floor(460 - 111.48) = 348 in grey with their numbers at
+    // the left edge; the zone's edges on columns floor(145 -+ 8.36) = 136 and 153 in white from top
+    // to bottom; the car's mark 1.8 m wide under distance 0.
+    const auto colour = [&](int u, int v) {
+        const unsigned char* p = &rgb[(static_cast<size_t>(v) * 291 + u) * 3];
+        return ColorSet{p[0], p[1], p[2]};
     };
-    for (int row = scene::TOPVIEW_V - 1 - 80; row >= 0; row -= 80) {
-        EXPECT_EQ(white(0, 5, row, row), 6) << row;
-        EXPECT_GT(white(7, 30, row - 6, row + 6), 10) << row;
-        EXPECT_EQ(white(0, 30, row + 34, row + 46), 0) << row;
+    const auto count = [&](int u0, int u1, int v0, int v1, const ColorSet& c) {
+        int n = 0;
+        for (int v = v0; v <= v1; ++v) {
+            for (int u = u0; u <= u1; ++u) n += colour(u, v).red == c.red && colour(u, v).green == c.green && colour(u, v).blue == c.blue;
+        }
+        return n;
+    };
+    const ColorSet white{255, 255, 255}, black{0, 0, 0}, rule = InkColour(RULE_INK);
+    ASSERT_EQ(rgb.size(), 291u * 486u * 3u);
+    for (int row : {404, 348}) {
+        EXPECT_EQ(count(270, 290, row, row, rule), 21) << row;
+        EXPECT_EQ(count(270, 290, row - 1, row - 1, rule) + count(270, 290, row + 1, row + 1, rule), 0) << row;
+        EXPECT_GT(count(1, 25, row - 7, row + 7, white), 10) << row;
     }
-    for (int row : {10, 200, 470}) EXPECT_EQ(white(88, 88, row, row) + white(112, 112, row, row), 2) << row;
+    for (int row : {10, 200, 300}) {
+        EXPECT_EQ(count(136, 136, row, row, white) + count(153, 153, row, row, white), 2) << row;
+        EXPECT_EQ(count(137, 152, row, row, white), 0) << row;
+    }
+    EXPECT_EQ(count(140, 150, 470, 485, white), 11 * 16);  // the car
+    EXPECT_EQ(count(100, 120, 470, 485, black), 21 * 16);
+}
+
+// Where the top view puts things, by hand for three cameras (TopViewScaleOf's comment):
+//  - the default camera beside its 486-row overlay (see the PNG test above);
+//  - KITTI's (bf 387.6: 80 m reached) beside a 375-row overlay, zone -4..4 m: text scale 1 leaves
+//    7 rows, 84.5 / 367 = 0.230245 m per pixel, distance 0 on row 374 - round(19.54) = 354, 225
+//    columns (0.6 x 375; the zone needs 2 ceil(6 / 0.230245) + 1 = 55);
+//  - a short-range camera (bf 30: 30 m reached) with a zone of -30..30 m beside a 200-row picture:
+//    240 rows at least, scale 1, 34.5 / 232 = 0.148707 m per pixel, distance 0 on row
+//    239 - round(30.26) = 209, the zone's 2 ceil(32 / 0.148707) + 1 = 433 columns.
+TEST(TopView, ReachesTheCamerasRangeAndItsZone) {
+    Camera kitti = DEFAULT_CAMERA;
+    kitti.bf_pix = 387.6;
+    kitti.zoneL_m = -4.0;
+    kitti.zoneR_m = 4.0;
+    Camera shortRange = DEFAULT_CAMERA;
+    shortRange.bf_pix = 30.0;
+    shortRange.zoneL_m = -30.0;
+    shortRange.zoneR_m = 30.0;
+    const struct {
+        Camera camera;
+        int pictureRows;
+        int cols, rows, originRow, centreColumn;
+        double m_per_pix, far_m;
+    } table[] = {
+        {DEFAULT_CAMERA, 486, 291, 486, 460, 145, 84.5 / 471, 80.0},
+        {kitti, 375, 225, 375, 354, 112, 84.5 / 367, 80.0},
+        {shortRange, 200, 433, 240, 209, 216, 34.5 / 232, 30.0},
+    };
+    for (const auto& c : table) {
+        const TopViewScale view = TopViewScaleOf(c.camera, c.pictureRows);
+        EXPECT_EQ(view.cols, c.cols) << c.pictureRows;
+        EXPECT_EQ(view.rows, c.rows) << c.pictureRows;
+        EXPECT_EQ(view.originRow, c.originRow) << c.pictureRows;
+        EXPECT_EQ(view.centreColumn, c.centreColumn) << c.pictureRows;
+        EXPECT_NEAR(view.m_per_pix, c.m_per_pix, 1e-12) << c.pictureRows;
+        EXPECT_EQ(view.far_m, c.far_m) << c.pictureRows;
+        EXPECT_GE(view.Row(c.far_m), 0);  // the farthest distance stays in the picture
+    }
 }
 
 // The top view's zone edges follow the car's path as the zone does. On a circle of 60 m radius
-// (12 m/s at 0.2 rad/s to the right) the path lies 60 - sqrt(60^2 - 20^2) = 3.4315 m to the right
-// at 20 m, so there the edges at -1.5 m and 1.5 m are drawn at 1.9315 m and 4.9315 m: columns
-// 100 + 15.45 and 100 + 39.45 at 0.125 m a pixel, where a straight path has them at 88 and 112.
+// (12 m/s at 0.2 rad/s to the right) the path lies 60 - sqrt(60^2 - z^2) to the right at z. In the
+// default camera's top view (0.179406 m per pixel, distance 0 on row 460, lateral 0 on column 145)
+// row 348 lies at 20.093 m, where the path lies 3.465 m to the right, so the edges at -1.5 m and
+// 1.5 m are drawn at 1.965 m and 4.965 m: columns floor(145 + 10.95) = 155 and floor(145 + 27.67)
+// = 172, where a straight path has them at 136 and 153.
 TEST(TopView, TheZoneEdgesFollowTheCarsPath) {
-    const int row = 479 - static_cast<int>(20.0 / TOPVIEW_M_PER_PIX);
+    const int row = 348;
     const struct {
         double yawRate_radps;
-        int leftColumn, rightColumn;  // where the edges are drawn at 20 m
+        int leftColumn, rightColumn;  // where the edges are drawn at row 348
         int clearLeft, clearRight;    // where they are not
-    } table[] = {{0.0, 88, 112, 115, 139}, {0.2, 115, 139, 88, 112}};
+    } table[] = {{0.0, 136, 153, 155, 172}, {0.2, 155, 172, 136, 153}};
     for (const auto& c : table) {
         SCOPED_TRACE("yaw rate " + std::to_string(c.yawRate_radps));
-        const obstacle::FrameResult none;
-        const qim::Image noGrey;
+        OverlayFrame frame;
+        frame.pathCurvature_pm = PathCurvature(EgoMotionOfRates(12.0, c.yawRate_radps, DELTA_T));
         qim::Image picture;
-        DrawTopView({DEFAULT_CAMERA, none, noGrey, {}, EgoMotionOfRates(12.0, c.yawRate_radps, DELTA_T)}, picture);
-        ASSERT_EQ(picture.rows, 480);
+        DrawTopView(obstacle::FrameResult{}, DEFAULT_CAMERA, frame, scene::GREY_V, picture);
+        ASSERT_EQ(picture.rows, scene::GREY_V);
         const auto white = [&](int u) {
             const uchar* p = picture.ptr(row) + 3 * u;
             return p[0] == 255 && p[1] == 255 && p[2] == 255;
@@ -651,4 +770,62 @@ TEST(TopView, TheZoneEdgesFollowTheCarsPath) {
         EXPECT_FALSE(white(c.clearRight));
         picture.release();
     }
+}
+
+// A crowded frame: twelve tracks within a few metres of each other, their boxes overlapping. Every
+// label, in the overlay and in the top view, lies inside its picture on its backdrop, and no two
+// labels overlap.
+TEST(TopView, LabelsOfACrowdedFrameDoNotOverlap) {
+    obstacle::FrameResult result;
+    for (int k = 0; k < 12; ++k) {
+        obstacle::Track t;
+        t.trajectory = k + 1;
+        t.confirmed = k % 3 != 0;
+        t.missed = k % 4 == 1 ? 1 : 0;
+        t.distance_m = 20.0 + 0.2 * k;
+        t.lateral_m = -0.5 + 0.1 * k;
+        t.width_m = 1.6;
+        t.box = {200 + 3 * k, 150 + k, 260 + 3 * k, 220};
+        result.tracks.push_back(t);
+    }
+    qim::Image grey;
+    grey.create(scene::GREY_V, scene::GREY_U, SGBM_8UC3);
+    std::fill(grey.data, grey.data + scene::GREY_U * scene::GREY_V, uchar{128});
+    OverlayFrame frame;
+    frame.frame = 7;
+    frame.grey = &grey;
+    FramePictures pictures;
+    const std::vector<PixelRect> overlayLabels = DrawFrameOverlay(result, DEFAULT_CAMERA, frame, pictures.overlay);
+    const std::vector<PixelRect> topLabels = DrawTopView(result, DEFAULT_CAMERA, frame, scene::GREY_V, pictures.topView);
+    const ColorSet backdrop = InkColour(BACKDROP_INK);
+    const std::pair<const std::vector<PixelRect>*, const qim::Image*> drawn[] = {{&overlayLabels, &pictures.overlay},
+                                                                             {&topLabels, &pictures.topView}};
+    for (const auto& [labels, picture] : drawn) {
+        ASSERT_EQ(labels->size(), result.tracks.size());
+        for (size_t i = 0; i < labels->size(); ++i) {
+            const PixelRect& r = (*labels)[i];
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right < picture->cols && r.bottom < picture->rows) << i;
+            for (const auto& [u, v] : {std::make_pair(r.left, r.top), std::make_pair(r.right, r.bottom)}) {
+                const uchar* p = picture->ptr(v) + 3 * u;
+                EXPECT_TRUE(p[0] == backdrop.blue && p[1] == backdrop.green && p[2] == backdrop.red) << i;
+            }
+            for (size_t j = 0; j < i; ++j) EXPECT_FALSE(Overlapping(r, (*labels)[j])) << i << " and " << j;
+        }
+    }
+    pictures.Release();
+
+    // An obstacle no track took is outlined in white only when asked for (--overlay-detections):
+    // its left side, moved into the grey picture, is white or the background's grey.
+    obstacle::Obstacle untaken;
+    untaken.box = {400, 300, 440, 340};
+    result.obstacles.push_back(untaken);
+    for (const bool detections : {false, true}) {
+        frame.detections = detections;
+        qim::Image picture;
+        DrawFrameOverlay(result, DEFAULT_CAMERA, frame, picture);
+        const uchar* side = picture.ptr(320 + DISPARITY_OFS_V) + 3 * (400 + DISPARITY_OFS_U);
+        EXPECT_EQ(side[0] + side[1] + side[2], detections ? 3 * 255 : 3 * 128) << detections;
+        picture.release();
+    }
+    grey.release();
 }

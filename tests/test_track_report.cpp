@@ -67,7 +67,7 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_TRUE(o.disparityPattern.empty() && o.jsonPath.empty() && !o.grid && !o.quiet);
 
     ASSERT_TRUE(Parse({"--disparity", "d/XXXXX.bmp", "--grey=g/XXXXX.bmp", "--first", "00007", "--last=9", "--json", "-",
-                       "--mot", "m.txt", "--overlay", "ov", "--grid", "--quiet"},
+                       "--mot", "m.txt", "--overlay", "ov", "--overlay-detections", "--video", "v.mp4", "--grid", "--quiet"},
                       o, error))
         << error;
     EXPECT_EQ(o.disparityPattern, "d/XXXXX.bmp");
@@ -77,7 +77,8 @@ TEST(TrackOptions, DefaultsValuesInBothFormsAndFlags) {
     EXPECT_EQ(o.jsonPath, "-");
     EXPECT_EQ(o.motPath, "m.txt");
     EXPECT_EQ(o.overlayDir, "ov");
-    EXPECT_TRUE(o.grid && o.quiet);
+    EXPECT_EQ(o.videoPath, "v.mp4");
+    EXPECT_TRUE(o.grid && o.quiet && o.overlayDetections);
     // A value may look like an option.
     ASSERT_TRUE(Parse({"--json", "--grid"}, o, error)) << error;
     EXPECT_EQ(o.jsonPath, "--grid");
@@ -144,6 +145,8 @@ TEST(TrackOptions, RefusalsNameTheArgument) {
         {{"--last", "99999999999999999999"}, "--last: '99999999999999999999' is not a frame number (0 to 99999)"},
         {{"--bogus=1"}, "'--bogus=1': unknown option"},
         {{"--overlay-format", "jpg"}, "--overlay-format: 'jpg' is not a picture format (bmp or png)"},
+        {{"--overlay-detections", "--json", "-"}, "--overlay-detections goes with --overlay or --video, which draw the pictures"},
+        {{"--video"}, "--video: needs a value"},
         // Without a frame number on disk to find, the ends are known at once.
         {{"--disparity", "one.png", "--first", "700"}, "--last: 610 is before --first 700"},
     };
@@ -397,22 +400,43 @@ TEST(Overlay, OutlinesFillsAndNumbersStayInTheirBoxes) {
     thick.Fill(-1000000, 5, 1000000, 5, 9);  // reaching far outside: only the inside is inked
     for (int x = 0; x < 12; ++x) EXPECT_EQ(thick.At(x, 5), 9);
 
-    InkLayer digits(40, 20);
-    digits.Number(3, 4, 1234567890, 5, 1);
-    const int width = InkLayer::NumberWidth(1234567890, 1);
-    EXPECT_EQ(width, 10 * 3 + 9);  // ten digits of three cells, a cell between each two
+    // Text: each glyph inside its 5 x 7 cell of scale x scale pixels, a cell's gap between glyphs.
+    const std::string text = "#1234567890 m";
+    const int scale = 2;
+    InkLayer letters(170, 24);
+    letters.Text(3, 4, text, 5, scale);
+    const int width = InkLayer::TextWidth(text, scale);
+    EXPECT_EQ(width, 13 * 6 * 2 - 2);  // thirteen glyphs of five cells, a cell between each two
+    EXPECT_EQ(InkLayer::TextHeight(scale), 14);
     int outside = 0;
-    std::vector<int> perDigit(10, 0);
-    for (int y = 0; y < 20; ++y) {
-        for (int x = 0; x < 40; ++x) {
-            if (digits.At(x, y) == 0) continue;
-            const bool inside = x >= 3 && x < 3 + width && y >= 4 && y < 4 + InkLayer::NumberHeight(1);
+    std::vector<int> perGlyph(text.size(), 0);
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 170; ++x) {
+            if (letters.At(x, y) == 0) continue;
+            const bool inside = x >= 3 && x < 3 + width && y >= 4 && y < 4 + InkLayer::TextHeight(scale);
             if (!inside) ++outside;
-            if (inside) ++perDigit[static_cast<size_t>((x - 3) / 4)];
+            if (inside) ++perGlyph[static_cast<size_t>((x - 3) / (6 * scale))];
         }
     }
     EXPECT_EQ(outside, 0);
-    for (int count : perDigit) EXPECT_GT(count, 0);
+    for (size_t k = 0; k < text.size(); ++k) EXPECT_EQ(perGlyph[k] > 0, text[k] != ' ') << k;
+    // The digit 1, the second glyph: its stem is the middle of its five columns on all seven rows.
+    for (int row = 0; row < 7; ++row) EXPECT_EQ(letters.At(3 + 12 + 2 * 2, 4 + 2 * row + 1), 5) << row;
+
+    // Dashed sides leave gaps as long as their dashes; corners leave the middle of each side empty.
+    InkLayer styles(40, 40);
+    styles.StyledOutline(0, 0, 19, 19, 7, 1, OutlineStyle::Dashed, 3);
+    EXPECT_EQ(styles.At(0, 0), 7);
+    EXPECT_EQ(styles.At(2, 0), 7);
+    EXPECT_EQ(styles.At(3, 0), 0);
+    EXPECT_EQ(styles.At(6, 0), 7);
+    EXPECT_EQ(styles.At(0, 4), 0);
+    styles.StyledOutline(20, 20, 39, 39, 8, 2, OutlineStyle::Corners, 3);
+    EXPECT_EQ(styles.At(20, 20), 8);
+    EXPECT_EQ(styles.At(25, 21), 8);   // the top-left corner reaches a quarter of the side
+    EXPECT_EQ(styles.At(30, 20), 0);   // the middle of the side stays empty
+    EXPECT_EQ(styles.At(39, 39), 8);
+    EXPECT_EQ(styles.At(38, 30), 0);
 }
 
 TEST(Overlay, IdentifiersTakeThePaletteColoursWithoutGaps) {
@@ -431,6 +455,8 @@ TEST(Overlay, IdentifiersTakeThePaletteColoursWithoutGaps) {
     EXPECT_EQ(twentieth.blue, 63);
     const ColorSet neutral = InkColour(NEUTRAL_INK);
     EXPECT_EQ(neutral.red + neutral.green + neutral.blue, 3 * 255);
+    const ColorSet backdrop = InkColour(BACKDROP_INK);
+    EXPECT_LT(backdrop.red + backdrop.green + backdrop.blue, 3 * 32);  // dark behind the text
 }
 
 TEST(Overlay, PicturesReachTheFileTopRowFirstWithTheirColours) {

@@ -114,6 +114,10 @@ bool CheckFrameRange(const TrackOptions& o, std::string& error) {
         error = "--camera-right goes with --camera, the left camera's file";
         return false;
     }
+    if (o.overlayDetections && o.overlayDir.empty() && o.videoPath.empty()) {
+        error = "--overlay-detections goes with --overlay or --video, which draw the pictures";
+        return false;
+    }
     if (o.yawRate_radps && !o.egoSpeed_mps) {
         error = "--yaw-rate needs --ego-speed: the car's path is a circle of radius speed / yaw rate";
         return false;
@@ -151,6 +155,8 @@ bool ParseTrackOptions(int argc, const char* const* argv, TrackOptions& o, std::
     line.Flag("--tentative", o.tentative);
     line.Text("--overlay", o.overlayDir);
     line.Value("--overlay-format", Format(o.overlayFormat));
+    line.Flag("--overlay-detections", o.overlayDetections);
+    line.Text("--video", o.videoPath);
     line.Flag("--grid", o.grid);
     line.Flag("--quiet", o.quiet);
     line.Flag("--help", o.help);
@@ -171,7 +177,8 @@ const char* const TRACK_USAGE =
     "                      [--disparity-scale S] [--camera-out FILE]\n"
     "                      [--poses FILE | --ego-speed MPS [--yaw-rate RADPS]] [--times FILE]\n"
     "                      [--json PATH] [--mot PATH] [--kitti-tracking PATH] [--tentative]\n"
-    "                      [--overlay DIR] [--overlay-format bmp|png] [--grid]\n"
+    "                      [--overlay DIR] [--overlay-format bmp|png] [--overlay-detections]\n"
+    "                      [--video FILE] [--grid]\n"
     "                      [--quiet] [--help] [--version]\n"
     "\n"
     "Runs the obstacle detector and tracker on a sequence of frames and writes what it finds.\n"
@@ -222,6 +229,9 @@ const char* const TRACK_USAGE =
     "  --tentative          tentative tracks too in the MOT and KITTI files\n"
     "  --overlay DIR        per frame DIR/overlay_NNNNN.bmp and DIR/topview_NNNNN.bmp\n"
     "  --overlay-format F   bmp (default) or png: the overlay pictures' format and name ending\n"
+    "  --overlay-detections the detections no track took, outlined thin in white, in the overlays\n"
+    "  --video FILE         an MP4 of the overlay and the top view side by side, one frame per frame,\n"
+    "                       encoded by the ffmpeg program (which must be installed)\n"
     "  --grid               list each frame's occupied grid cells in the JSON\n"
     "  --quiet              no progress\n"
     "  --help, --version    print this text or the version and stop\n"

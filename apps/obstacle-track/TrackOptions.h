@@ -40,6 +40,8 @@ struct TrackOptions {
     bool tentative = false;        // --tentative: tentative tracks in the MOT and KITTI files too
     std::string overlayDir;        // --overlay: folder of overlay pictures; empty = none
     PictureFormat overlayFormat = PictureFormat::BMP;  // --overlay-format: bmp or png
+    bool overlayDetections = false;  // --overlay-detections: the untracked detections in the overlays too
+    std::string videoPath;         // --video: MP4 of the overlay and top view side by side; empty = none
     bool grid = false;             // --grid: list each frame's occupied grid cells in the JSON
     bool quiet = false;            // --quiet: no progress lines
     bool help = false;             // --help

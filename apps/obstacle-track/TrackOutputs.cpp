@@ -11,12 +11,14 @@
 #include "KittiTracking.h"
 #include "OutputChecks.h"
 #include "ProcessSetup.h"
+#include "PublicRecords.h"
 
 namespace {
 
 const char* const JSON_OPTION = "--json";
 const char* const MOT_OPTION = "--mot";
 const char* const KITTI_OPTION = "--kitti-tracking";
+const char* const VIDEO_OPTION = "--video";
 
 bool Refuse(const std::string& option, const std::string& path, const std::string& problem, std::string& error) {
     error = option + ": " + path + ": " + problem;
@@ -54,6 +56,14 @@ bool TrackOutputs::Check(std::string& error) const {
     if (!options.jsonPath.empty() && options.jsonPath != "-") files.outputs.push_back({JSON_OPTION, options.jsonPath});
     if (!options.motPath.empty()) files.outputs.push_back({MOT_OPTION, options.motPath});
     if (!options.kittiTrackingPath.empty()) files.outputs.push_back({KITTI_OPTION, options.kittiTrackingPath});
+    if (!options.videoPath.empty()) {
+        if (FindProgram(VIDEO_ENCODER).empty()) {
+            return Refuse(VIDEO_OPTION, options.videoPath,
+                          std::string("needs the ") + VIDEO_ENCODER + " program, which is not found on PATH (Debian: apt install ffmpeg)",
+                          error);
+        }
+        files.outputs.push_back({VIDEO_OPTION, options.videoPath});
+    }
     files.overlayDir = options.overlayDir;
     files.first = options.first;
     files.last = options.last;
@@ -95,9 +105,10 @@ bool TrackOutputs::Open(std::string& error) {
     return true;
 }
 
-bool TrackOutputs::Write(int frame, const OverlayFrame& shown, const RunState& run, std::string& error) {
-    const obstacle::FrameResult& result = shown.result;
-    if (!options.overlayDir.empty() && !WriteOverlays(options.overlayDir, frame, shown, options.overlayFormat, error)) {
+bool TrackOutputs::Write(int frame, const obstacle::FrameResult& result, OverlayFrame shown, const RunState& run,
+                         std::string& error) {
+    shown.detections = options.overlayDetections;
+    if (!WritePictures(frame, result, run.camera, shown, error)) {
         return false;
     }
     // MOTChallenge numbers the frames from 1, KITTI from 0, each at the run's first frame.
@@ -108,7 +119,7 @@ bool TrackOutputs::Write(int frame, const OverlayFrame& shown, const RunState& r
     }
     if (kitti.IsOpen()) {
         std::ostringstream lines;
-        WriteKittiTrackingFrame(lines, frame - options.first, shown.camera, result, options.tentative);
+        WriteKittiTrackingFrame(lines, frame - options.first, run.camera, result, options.tentative);
         if (!AppendFrame(kitti, KITTI_OPTION, options.kittiTrackingPath, frame, lines.str(), error)) {
             if (mot.IsOpen()) mot.UndoLastAppend();
             return false;
@@ -131,8 +142,37 @@ bool TrackOutputs::Write(int frame, const OverlayFrame& shown, const RunState& r
     return true;
 }
 
+bool TrackOutputs::WritePictures(int frame, const obstacle::FrameResult& result, const Camera& camera,
+                                 const OverlayFrame& view, std::string& error) {
+    if (options.overlayDir.empty() && options.videoPath.empty()) return true;
+    FramePictures pictures;
+    DrawFramePictures(result, camera, view, pictures);
+    bool written = options.overlayDir.empty() ||
+                   WriteOverlays(options.overlayDir, frame, pictures, options.overlayFormat, error);
+    if (written && !options.videoPath.empty()) written = WriteVideoFrame(pictures, camera, error);
+    pictures.Release();
+    return written;
+}
+
+// The first frame's pictures give the video its size; the camera's frame interval its rate.
+bool TrackOutputs::WriteVideoFrame(const FramePictures& pictures, const Camera& camera, std::string& error) {
+    const std::vector<const qim::Image*> sides = {&pictures.overlay, &pictures.topView};
+    std::string problem;
+    if (!video.IsOpen()) {
+        int width = 0;
+        int height = 0;
+        SideBySideSize(sides, width, height);
+        if (!video.Open(FindProgram(VIDEO_ENCODER), options.videoPath, width, height, 1.0 / camera.frameInterval_s,
+                        problem)) {
+            return Refuse(VIDEO_OPTION, options.videoPath, problem, error);
+        }
+    }
+    return video.Write(sides, problem) || Refuse(VIDEO_OPTION, options.videoPath, problem, error);
+}
+
 bool TrackOutputs::Close(std::string& error) {
     std::string problem;
+    if (!video.Close(problem)) return Refuse(VIDEO_OPTION, options.videoPath, problem, error);
     if (!json.Close(problem)) return Refuse(JSON_OPTION, options.jsonPath, problem, error);
     if (!mot.Close(problem)) return Refuse(MOT_OPTION, options.motPath, problem, error);
     if (!kitti.Close(problem)) return Refuse(KITTI_OPTION, options.kittiTrackingPath, problem, error);

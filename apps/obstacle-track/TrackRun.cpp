@@ -63,8 +63,12 @@ RunOutcome RunTrack(const Camera& camera, FileFrames& source, int first, int las
             const EgoMotion ego = egoMotion ? egoMotion(frame) : EgoMotion{};
             const std::optional<double> interval_s = interval ? interval(frame) : std::nullopt;
             const obstacle::FrameResult result = detector.Process(FrameInput(source.Disparity(), ego, interval_s));
-            const OverlayFrame shown{camera, result, source.Grey(), source.ColourPicture(), ego};
-            if (sink && !sink(frame, shown, obstacle::DetectorInternals::State(detector))) return outcome;
+            OverlayFrame shown;
+            shown.frame = frame;
+            shown.grey = &source.Grey();
+            shown.disparity = source.ColourPicture();
+            shown.pathCurvature_pm = PathCurvature(ego);
+            if (sink && !sink(frame, result, shown, obstacle::DetectorInternals::State(detector))) return outcome;
             ++outcome.frames;
         }
     } catch (const std::invalid_argument& refused) {

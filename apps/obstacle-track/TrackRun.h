@@ -36,10 +36,11 @@ private:
     const std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 };
 
-// Receives each frame once the Detector has run it: what the overlays show (the frame's result
-// among it) and the detector's run state. Returning false ends the run (the receiver keeps its
+// Receives each frame once the Detector has run it: its result, what its pictures show beside the
+// result, and the detector's run state. Returning false ends the run (the receiver keeps its
 // own reason).
-using TrackSink = std::function<bool(int frame, const OverlayFrame& shown, const RunState& run)>;
+using TrackSink =
+    std::function<bool(int frame, const obstacle::FrameResult& result, const OverlayFrame& shown, const RunState& run)>;
 
 // Runs frames first..last of `source` through a Detector of `camera`: per frame the progress (when
 // given), the pictures loaded, the Detector given them with the frame's ego motion and interval

@@ -1,5 +1,5 @@
 // obstacle-track: runs the detector and tracker on a recording (or the embedded pictures) and
-// writes its findings: JSON Lines per frame, MOTChallenge tracks, overlay pictures.
+// writes its findings: JSON Lines per frame, MOTChallenge tracks, overlay pictures, a video.
 #include <chrono>
 #include <iomanip>
 #include <iostream>
@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
 
     // Overlays drawn without grey pictures show the disparity picture, which PNG and PFM sources
     // then colour-code as well; stereo pairs show their left picture.
-    const bool colourPicture = !options.overlayDir.empty() && options.greyPattern.empty() && options.leftPattern.empty();
+    const bool colourPicture = (!options.overlayDir.empty() || !options.videoPath.empty()) && options.greyPattern.empty() &&
+                               options.leftPattern.empty();
     FileFrames source = FrameSourceOf(options, camera, colourPicture);
     std::ostream* progressStream = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     std::optional<Progress> progress;
@@ -66,13 +67,14 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const RunOutcome outcome = RunTrack(camera, source, options.first, options.last, progress ? &*progress : nullptr,
                                         egoMotion, interval,
-                                        [&](int frame, const OverlayFrame& shown, const RunState& run) {
+                                        [&](int frame, const obstacle::FrameResult& result, const OverlayFrame& shown,
+                                            const RunState& run) {
                                             if (progressStream == &std::cout && !std::cout) {
                                                 error = STANDARD_OUTPUT_FAILURE;
                                                 return false;
                                             }
                                             if (!outputs.IsOpen() && !outputs.Open(error)) return false;
-                                            return outputs.Write(frame, shown, run, error);
+                                            return outputs.Write(frame, result, shown, run, error);
                                         });
     const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
     if (progress) progress->Stop();

@@ -1,41 +1,88 @@
-// Pictures of a frame's findings: the camera view with the tracks and detections marked, and the
-// top view with each track at its lateral position and distance.
+// Pictures of a frame's findings for a person to look at: the camera view with each track's box
+// and label ("#12 8.4 m": trajectory number and distance), and the top view with each track as a
+// bar at its lateral position and distance. They are drawn from the frame's public results
+// (obstacle::FrameResult), the camera and the frame's background picture only.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "Camera.h"
-#include "EgoMotion.h"
 #include "PictureFiles.h"
 #include "PictureView.h"
-#include "core.h"
-#include "format10bmpdata.h"
+#include "RunState.h"
 #include "obstacle/Detector.h"
 
-// What a frame's pictures show: the detector's findings in the frame, over its grey picture or,
-// without one, its colour-coded disparity picture. Nothing is owned: the referred records and
-// pixels outlive the drawing.
+// What the pictures of a frame show beside its results. The pointed-to grey picture and the
+// disparity pixels are the caller's, read during the drawing only.
 struct OverlayFrame {
-    const Camera& camera;                  // the rig the frame was seen through
-    const obstacle::FrameResult& result;   // the frame's detections and tracks
-    const qim::Image& grey;                // the frame's grey picture; empty for none
-    PictureView disparity;                 // the frame's colour-coded disparity picture
-    EgoMotion egoMotion;                   // the car's motion into the frame
+    int frame = 0;                     // shown in the overlay's corner
+    const qim::Image* grey = nullptr;  // the grey camera picture (GreyPictureOf(camera)); null or empty: none
+    PictureView disparity;             // without a grey picture: the colour-coded disparity picture, dimmed
+    double pathCurvature_pm = 0.0;     // the car's path (PathCurvature of the frame's ego motion): bends the zone
+    bool detections = false;           // outline the obstacles no track took, thin in white
 };
 
-// The frame's grey picture (the disparity picture is its window at GreyPictureOf(camera)) or,
-// without one, the disparity picture in its colours at half brightness; each track's box (its
-// column blocks from the road row up to its height) outlined in its identifier's colour with the
-// identifier above it, and each detection that no track took outlined thin in white.
-void DrawFrameOverlay(const OverlayFrame& frame, qim::Image& picture);
+// A rectangle of picture pixels, bounds included.
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
 
-// The embedded top-view background (TOPVIEW_M_PER_PIX on both axes) with distance marks every 10 m at its
-// left edge, numbered in metres, and the edges of the camera's lateral detection zone in white
-// (bent along the car's path where the frame's ego motion turns, as the zone is);
-// over them each track as a bar as wide as the track at its lateral position and distance, in its
-// identifier's colour, with the identifier beside it.
-void DrawTopView(const OverlayFrame& frame, qim::Image& picture);
+bool Overlapping(const PixelRect& a, const PixelRect& b);
+
+// Pixels per font cell for a picture of `rows` rows: a text line (TEXT_LINE_CELLS cells) about a
+// 40th of the picture's height, at least one pixel per cell.
+int TextScale(int rows);
+
+// The top view's geometry: metres per pixel alike on both axes, distance 0 (the car's front) a car's
+// length above the bottom row, lateral 0 on the middle column. It reaches from the car to the
+// farthest distance the camera's disparity levels reach (capped at TOPVIEW_MAX_RANGE_M) and
+// across the detection zone with a margin; a narrow zone gets a wider view, so labels fit.
+struct TopViewScale {
+    int cols = 0;
+    int rows = 0;
+    double m_per_pix = 1.0;
+    double far_m = 0.0;
+    int originRow = 0;
+    int centreColumn = 0;
+
+    int Row(double z_m) const;
+    int Column(double x_m) const;
+    double Distance(int row) const;
+};
+
+TopViewScale TopViewScaleOf(const Camera& camera, int rows);
+
+// The frame's overlay: the grey picture, or the dimmed disparity picture, with each track's box
+// (confirmed: solid and thick, tentative: thin and dashed, coasting: its corners) in its trajectory
+// number's colour and its label on a dark backdrop, placed so that no two labels overlap; the
+// untracked detections when asked; the frame number and a legend in the top-left corner.
+// Returns where the track labels went. `picture` is the caller's (it releases it).
+std::vector<PixelRect> DrawFrameOverlay(const obstacle::FrameResult& result, const Camera& camera,
+                                        const OverlayFrame& frame, qim::Image& picture);
+
+// The top view of TopViewScaleOf(camera, rows): distance rules every 10 m numbered in metres, the
+// zone's edges in white (bent along the car's path where it turns, as the zone is), the car's mark
+// at the bottom, and each track as a bar as wide as the track with its label beside it on a dark
+// backdrop (shifted down, up or to the other side so that no label overlaps another or a bar).
+// Returns where the labels went.
+std::vector<PixelRect> DrawTopView(const obstacle::FrameResult& result, const Camera& camera, const OverlayFrame& frame,
+                                   int rows, qim::Image& picture);
+
+// A frame's two pictures, the top view as tall as the overlay (TOPVIEW_MIN_ROWS at least). The
+// holder releases them (qim::Image has no destructor).
+struct FramePictures {
+    qim::Image overlay;
+    qim::Image topView;
+    void Release();
+};
+
+void DrawFramePictures(const obstacle::FrameResult& result, const Camera& camera, const OverlayFrame& frame,
+                       FramePictures& pictures);
+
 
 // The pictures of one frame: dir/overlay_NNNNN and dir/topview_NNNNN (NNNNN the five-digit frame
 // number) with the format's ending.
@@ -43,5 +90,5 @@ std::vector<std::string> OverlayPaths(const std::string& dir, int frame, Picture
 
 // Writes the frame's two pictures (OverlayPaths) in `format`. Returns false with a message naming
 // the file and the reason when one cannot be written; no partial file is left.
-bool WriteOverlays(const std::string& dir, int frame, const OverlayFrame& shown, PictureFormat format,
+bool WriteOverlays(const std::string& dir, int frame, const FramePictures& pictures, PictureFormat format,
                    std::string& error);
