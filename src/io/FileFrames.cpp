@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "ColorMap.h"
+#include "RoadDisparityMap.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ FileFrames::FileFrames(const Camera& camera, FramePatterns patterns) : camera(ca
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
     if (patterns.disparity.empty()) return embedded.LoadDisparity(names, frame, run, error);
     run.disparityPicture = PictureView{};
+    run.fixed16Picture = PictureView{};
     const std::string path = FramePath(patterns.disparity, frame);
     PictureReader file;
     if (!OpenFrame("--disparity", path, file, error)) return false;
@@ -109,7 +111,24 @@ std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
     }
     const double scale = patterns.disparityScale.value_or(h.coding == PictureCoding::PNG ? PNG_DISPARITY_SCALE : 1.0);
     run.src_img_colorD.release();
+    if (h.coding == PictureCoding::PNG && Fixed16OnCodes(scale)) return ReadFixed16(file, scale, run);
     if (file.ReadValues(scale, run.measuredDisparity.data(), scratch, problem) && patterns.colourPicture) {
+        CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
+    }
+    return problem;
+}
+
+std::string FileFrames::ReadFixed16(PictureReader& file, double scale, RunState& run) {
+    const PictureHeader& h = file.Header();
+    std::string problem;
+    fixed16.resize(static_cast<size_t>(h.cols) * static_cast<size_t>(h.rows));
+    if (!file.ReadFixed16(fixed16.data(), problem)) return problem;
+    run.disparityValuesGiven = false;
+    run.fixed16Picture = {reinterpret_cast<const uchar*>(fixed16.data()), static_cast<std::ptrdiff_t>(h.cols) * 2, 2,
+                          h.rows, h.cols};
+    run.fixed16Scale = scale;
+    if (patterns.colourPicture) {
+        Fixed16Disparities(run.geometry, run.fixed16Picture, scale, run.measuredDisparity.data());
         CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
     }
     return problem;

@@ -95,6 +95,14 @@ float PfmSample(const unsigned char* p, bool bigEndian) {
     return value;
 }
 
+// PNG stores 16-bit samples most significant byte first.
+bool LittleEndianHost() {
+    const uint16_t one = 1;
+    unsigned char first = 0;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
+
 // A measured disparity, or 0.0 (none) for a value that is not finite or not positive.
 double Disparity(double value, double scale) {
     const double d = value * scale;
@@ -246,13 +254,17 @@ bool PictureReader::OpenPfm(std::string& problem) {
 bool PictureReader::ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem) {
     if (header.coding == PictureCoding::PFM) return ReadPfmValues(scale, out, scratch, problem);
     const size_t count = static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows);
-    scratch.resize(count * sizeof(uint16_t));
-    if (!DecodePng(scratch.data(), scratch.size(), problem)) return false;
-    for (size_t i = 0; i < count; ++i) {
-        uint16_t value = 0;
-        std::memcpy(&value, scratch.data() + i * sizeof value, sizeof value);
-        out[i] = Disparity(value, scale);
-    }
+    std::vector<uint16_t> values(count);
+    if (!ReadFixed16(values.data(), problem)) return false;
+    for (size_t i = 0; i < count; ++i) out[i] = Disparity(values[i], scale);
+    return true;
+}
+
+bool PictureReader::ReadFixed16(uint16_t* out, std::string& problem) {
+    const size_t count = static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows);
+    if (!DecodePng(out, count * sizeof *out, SPNG_FMT_RAW, problem)) return false;
+    if (!LittleEndianHost()) return true;
+    for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint16_t>(out[i] >> 8 | out[i] << 8);
     return true;
 }
 
@@ -285,11 +297,11 @@ bool PictureReader::ReadPfmValues(double scale, double* out, std::vector<unsigne
     return true;
 }
 
-bool PictureReader::DecodePng(void* out, size_t bytes, std::string& problem) {
+bool PictureReader::DecodePng(void* out, size_t bytes, int format, std::string& problem) {
     size_t decoded = 0;
-    int status = spng_decoded_image_size(png.get(), SPNG_FMT_PNG, &decoded);
+    int status = spng_decoded_image_size(png.get(), format, &decoded);
     if (status == 0 && decoded != bytes) status = SPNG_EINTERNAL;
-    if (status == 0) status = spng_decode_image(png.get(), out, bytes, SPNG_FMT_PNG, 0);
+    if (status == 0) status = spng_decode_image(png.get(), out, bytes, format, 0);
     if (status == 0) return true;
     if (pngStream.skipped > PNG_MAX_SKIPPED_CHUNKS) {
         problem = "more than " + std::to_string(PNG_MAX_SKIPPED_CHUNKS) + " ancillary PNG chunks (text, profiles) are not read";
@@ -313,7 +325,9 @@ bool PictureReader::ReadGreyPng(qim::Image& img, std::string& problem) {
         problem = "no memory for a " + std::to_string(header.rows) + " x " + std::to_string(header.cols) + " image";
         return false;
     }
-    if (DecodePng(img.data, static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows), problem)) return true;
+    if (DecodePng(img.data, static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows), SPNG_FMT_PNG, problem)) {
+        return true;
+    }
     img.release();
     return false;
 }

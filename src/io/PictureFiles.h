@@ -74,6 +74,10 @@ public:
     // no disparity and are stored as 0.0. `scratch` is reused from call to call.
     bool ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
 
+    // A 16-bit grey PNG's values, in this machine's byte order, into `out` (cols x rows, index
+    // u + v x cols, row 0 at the top): decoded as stored, then byte-swapped in place where needed.
+    bool ReadFixed16(uint16_t* out, std::string& problem);
+
     // A BMP's pixels as bmp_reader stores them (colour, or grey one byte per pixel).
     bool ReadBmp(qim::Image& img, std::string& problem);
 
@@ -83,7 +87,7 @@ public:
 private:
     bool OpenPng(std::string& problem);
     bool OpenPfm(std::string& problem);
-    bool DecodePng(void* out, size_t bytes, std::string& problem);
+    bool DecodePng(void* out, size_t bytes, int format, std::string& problem);
     bool ReadPfmValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
 
     RegularFile input;

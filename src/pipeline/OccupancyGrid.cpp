@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include "ColorMap.h"
 #include "DisparityCodes.h"
@@ -63,7 +65,8 @@ struct StripCounts {
     int fine[LUT_NUM][FINE_BIN_NUM];
     Pixel* windowed;        // values: room for every pixel of the strip
     int windowedCount;
-    int codeCount[DISPARITY_CODES];  // codes: the strip's pixels of each code
+    const GridCodeTables* codes;    // codes: their tables
+    int tallyCount[MAX_TALLIES];    // codes: the strip's pixels of each tally
 };
 
 // The strip histogram's bin of disparity m: HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM). Its edges
@@ -90,24 +93,20 @@ int FineBin(double m, int d, const double* disparity) {
     return HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
 }
 
-// Per-code tables of the grid stage for a colour picture's codes, filled from each code's value by
-// the functions the value path calls per pixel. The levels are the integer disparities
-// (ResetFrameTables): level d's fine bins start at d - 1.
-constexpr int CODE_FINE_LEVELS = 3;  // a value lies in the windows of at most three levels
-struct GridCodeTables {
-    GridCodeTables();
-    uint8_t level[DISPARITY_CODES];     // TableLevel of the value
-    uint8_t stripBin[DISPARITY_CODES];  // StripBin of the value
-    // The codes whose values lie in level d's window, with their fine bins there: entries
-    // levelStart[d] .. levelStart[d + 1] - 1 of entryCode and entryBin.
-    int levelStart[LUT_NUM + 1];
-    uint16_t entryCode[CODE_FINE_LEVELS * DISPARITY_CODES];
-    uint8_t entryBin[CODE_FINE_LEVELS * DISPARITY_CODES];
-};
-
-const GridCodeTables& GridCodes() {
-    static const GridCodeTables tables;
-    return tables;
+// The fine bins of value m: (level, bin) of every level whose window holds it, at most three. The
+// levels are the integer disparities (ResetFrameTables): level d's fine bins start at d - 1.
+using FineBins = std::vector<std::pair<int, int>>;
+FineBins FineBinsOf(double m) {
+    double levelDisparity[LUT_NUM];
+    for (int d = 0; d < LUT_NUM; ++d) levelDisparity[d] = d;
+    FineBins bins;
+    if (!InSomeWindow(m)) return bins;
+    const int k = static_cast<int>(m);
+    for (int d = FirstFineLevel(k); d <= LastFineLevel(m, k); ++d) {
+        const int j = FineBin(m, d, levelDisparity);
+        if (j >= 0) bins.emplace_back(d, j);
+    }
+    return bins;
 }
 
 // Counts all fine histograms of the strip in one pass over its windowed values. A value lies in
@@ -126,31 +125,31 @@ void CountFineBins(const double* disparity, StripCounts<double>& counts) {
 
 // The same from the strip's count of each code: a level's window holds a list of codes.
 void CountFineBins(const double*, StripCounts<DisparityCode>& counts) {
-    const GridCodeTables& t = GridCodes();
+    const GridCodeTables& t = *counts.codes;
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         if (!counts.examined[d]) continue;
         for (int e = t.levelStart[d]; e < t.levelStart[d + 1]; ++e) {
-            counts.fine[d][t.entryBin[e]] += counts.codeCount[t.entryCode[e]];
+            counts.fine[d][t.entryBin[e]] += counts.tallyCount[t.entryTally[e]];
         }
     }
 }
 
-// How the value path asks per pixel and the code path per code.
-int LevelOf(double m) { return TableLevel(m); }
-int LevelOf(DisparityCode c) { return GridCodes().level[c]; }
-int StripBinOf(double m) { return StripBin(m); }
-int StripBinOf(DisparityCode c) { return GridCodes().stripBin[c]; }
+// How the value path asks per pixel and the code path per code, through its tables.
+int LevelOf(double m, const GridCodeTables*) { return TableLevel(m); }
+int LevelOf(DisparityCode c, const GridCodeTables* t) { return t->level[c]; }
+int StripBinOf(double m, const GridCodeTables*) { return StripBin(m); }
+int StripBinOf(DisparityCode c, const GridCodeTables* t) { return t->stripBin[c]; }
 
 // Starts a strip's tally, and tallies one of its pixels with a disparity for the fine histograms:
 // a value in some level's window among the windowed values (it is written after them in any case),
 // a code in its count.
 void StartTally(StripCounts<double>& counts) { counts.windowedCount = 0; }
-void StartTally(StripCounts<DisparityCode>& counts) { std::fill_n(counts.codeCount, DISPARITY_CODES, 0); }
+void StartTally(StripCounts<DisparityCode>& counts) { std::fill_n(counts.tallyCount, counts.codes->tallies, 0); }
 void Tally(double m, StripCounts<double>& counts) {
     counts.windowed[counts.windowedCount] = m;
     counts.windowedCount += InSomeWindow(m);
 }
-void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.codeCount[c]; }
+void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.tallyCount[counts.codes->tally[c]]; }
 
 // The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
 // are skipped: they come in long runs, so the test costs little. Every other one is counted (one of
@@ -167,7 +166,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const Pixel m = row[i];
             if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
-            ++counts.freq[StripBinOf(m)];
+            ++counts.freq[StripBinOf(m, counts.codes)];
             Tally(m, counts);
         }
     }
@@ -223,13 +222,13 @@ void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Reader
 // No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
 // left as they are.
 template <typename Pixel>
-void DropBelowBlind(const StageGeometry& g, const int* blind, int u0, Pixel* buffer) {
+void DropBelowBlind(const StageGeometry& g, const int* blind, int u0, Pixel* buffer, const GridCodeTables* codes) {
     const int firstDropRow = std::max(*std::min_element(blind, blind + LUT_NUM) + 1, 0);
     const int width = g.width;
     for (int v = firstDropRow; v < g.height; ++v) {
         Pixel* row = buffer + PIXEL(u0, v, width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
-            row[i] = blind[LevelOf(row[i])] < v ? Pixel{0} : row[i];
+            row[i] = blind[LevelOf(row[i], codes)] < v ? Pixel{0} : row[i];
         }
     }
 }
@@ -253,10 +252,11 @@ void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pix
 
 template <typename Pixel>
 void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const double* threshold,
-              Pixel* stripValues, Grid* newGrid) {
+              Pixel* stripValues, const GridCodeTables* codes, Grid* newGrid) {
     const int u0 = uBl * SHIFT_PITCH;
     StripCounts<Pixel> counts;
     counts.windowed = stripValues;
+    counts.codes = codes;
     CountStrip(g, buffer, u0, disparity, threshold, counts);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, threshold);
@@ -275,13 +275,13 @@ void Measure(const StageGeometry& g, const Pixel* buffer, Reader read, const int
 // Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
 // through all three while its pixels are at hand; only the promotion works across strips.
 template <typename Pixel, typename Reader>
-void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
+void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues, const GridCodeTables* codes) {
     const StageGeometry& g = run.geometry;
     InitializeGrid(g, run.newGrid);
     for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-        DropBelowBlind(g, run.blind, uBl * SHIFT_PITCH, buffer);
+        DropBelowBlind(g, run.blind, uBl * SHIFT_PITCH, buffer, codes);
         RemoveOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, buffer, read);
-        Classify(g, buffer, uBl, run.disparity, run.threshold, stripValues, run.newGrid.data());
+        Classify(g, buffer, uBl, run.disparity, run.threshold, stripValues, codes, run.newGrid.data());
     }
     PromoteWeakRuns(g, run.newGrid.data());
     Measure(g, buffer, read, run.ground, run.newGrid.data());
@@ -289,29 +289,29 @@ void BuildGrid(RunState& run, Pixel* buffer, Reader read, Pixel* stripValues) {
 
 }  // namespace
 
-GridCodeTables::GridCodeTables() {
-    const double* value = DisparityCodes().value;
-    double levelDisparity[LUT_NUM];  // the levels' disparities as every frame sets them (ResetFrameTables)
-    for (int d = 0; d < LUT_NUM; ++d) levelDisparity[d] = d;
-    for (int c = 0; c < DISPARITY_CODES; ++c) {
+GridCodeTables::GridCodeTables(const double* value, int codes)
+    : level(static_cast<size_t>(codes)), stripBin(static_cast<size_t>(codes)), tally(static_cast<size_t>(codes)) {
+    std::map<FineBins, int> tallyOf{{FineBins{}, 0}};  // tally 0: the values of no window
+    std::vector<const FineBins*> binsOf{&tallyOf.begin()->first};
+    for (int c = 0; c < codes; ++c) {
         level[c] = static_cast<uint8_t>(TableLevel(value[c]));
         stripBin[c] = static_cast<uint8_t>(StripBin(value[c]));
+        const auto found = tallyOf.emplace(FineBinsOf(value[c]), static_cast<int>(tallyOf.size()));
+        if (found.second) binsOf.push_back(&found.first->first);
+        tally[c] = static_cast<uint16_t>(found.first->second);
     }
-    int entries = 0;
+    tallies = static_cast<int>(binsOf.size());
     for (int d = 0; d < LUT_NUM; ++d) {
-        levelStart[d] = entries;
-        for (int c = 0; c < DISPARITY_CODES; ++c) {
-            const double m = value[c];
-            const int k = static_cast<int>(m);
-            const bool held = InSomeWindow(m) && d >= FirstFineLevel(k) && d <= LastFineLevel(m, k);
-            const int j = held ? FineBin(m, d, levelDisparity) : -1;
-            if (j < 0) continue;
-            entryCode[entries] = static_cast<uint16_t>(c);
-            entryBin[entries] = static_cast<uint8_t>(j);
-            ++entries;
+        levelStart.push_back(static_cast<int>(entryTally.size()));
+        for (int t = 0; t < tallies; ++t) {
+            for (const auto& [binLevel, bin] : *binsOf[t]) {
+                if (binLevel != d) continue;
+                entryTally.push_back(static_cast<uint16_t>(t));
+                entryBin.push_back(static_cast<uint8_t>(bin));
+            }
         }
     }
-    levelStart[LUT_NUM] = entries;
+    levelStart.push_back(static_cast<int>(entryTally.size()));
 }
 
 // Written as two selections rather than early returns: the grid stage asks once per pixel.
@@ -321,11 +321,11 @@ int TableLevel(double disparity) {
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
-    DropBelowBlind(g, blind, u0, measuredDisparity);
+    DropBelowBlind(g, blind, u0, measuredDisparity, nullptr);
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, DisparityCode* codes) {
-    DropBelowBlind(g, blind, u0, codes);
+    DropBelowBlind(g, blind, u0, codes, ColourCodeTables().grid);
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
@@ -333,7 +333,7 @@ void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, DisparityCode* codes) {
-    RemoveOverheadBlocks(g, ground, u0, codes, CodeReader{DisparityCodes().value});
+    RemoveOverheadBlocks(g, ground, u0, codes, CodeReader{ColourCodeTables().value});
 }
 // Field by field: a whole-record assignment compiles to a library call per cell on the ARM target.
 void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
@@ -358,12 +358,12 @@ void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
 
 void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid) {
-    Classify(g, measuredDisparity, uBl, disparity, threshold, stripValues, newGrid);
+    Classify(g, measuredDisparity, uBl, disparity, threshold, stripValues, nullptr, newGrid);
 }
 
 void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
                    const double* threshold, Grid* newGrid) {
-    Classify(g, codes, uBl, disparity, threshold, static_cast<DisparityCode*>(nullptr), newGrid);
+    Classify(g, codes, uBl, disparity, threshold, static_cast<DisparityCode*>(nullptr), ColourCodeTables().grid, newGrid);
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.
@@ -383,14 +383,14 @@ void MeasureHeights(const StageGeometry& g, const double* measuredDisparity, con
 
 void MeasureHeights(const StageGeometry& g, const DisparityCode* codes, const int* ground, const int* /*ceiling*/,
                     Grid* newGrid) {
-    Measure(g, codes, CodeReader{DisparityCodes().value}, ground, newGrid);
+    Measure(g, codes, CodeReader{ColourCodeTables().value}, ground, newGrid);
 }
 
 void OccupancyGrid(RunState& run) {
     if (run.disparityValuesGiven) {
-        BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, run.scratch.stripValues.data());
+        BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, run.scratch.stripValues.data(), nullptr);
     } else {
-        const CodeReader read{DisparityCodes().value};
-        BuildGrid(run, run.disparityCodes.data(), read, static_cast<DisparityCode*>(nullptr));
+        const CodeReader read{run.frameCodes.value};
+        BuildGrid(run, run.disparityCodes.data(), read, static_cast<DisparityCode*>(nullptr), run.frameCodes.grid);
     }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "RoadDisparityMap.h"
 
@@ -45,6 +46,13 @@ void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, Ro
         }
         std::fill(out + width, out + g.width, Of(NO_DISPARITY_CODE));
     }
+}
+
+// Sample x of a row of 16-bit values, wherever the row lies in memory.
+uint16_t Fixed16Sample(const uchar* row, int x) {
+    uint16_t v;
+    std::memcpy(&v, row + sizeof v * x, sizeof v);
+    return v;
 }
 
 // The V-disparity histogram counts each row's entries per class, and an entry of row y is read
@@ -117,11 +125,38 @@ void DecodePictureCodes(const StageGeometry& g, const PictureView& src, Disparit
     DecodeRows(g, src, codes, classes, [](int code) { return static_cast<DisparityCode>(code); });
 }
 
-void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
-    for (int i = 0; i < g.pixels; ++i) {
-        const double v = disparities[i];
-        disparities[i] = std::isfinite(v) && v > 0.0 ? std::min(v, LARGEST_CODED_DISPARITY) : 0.0;
+void DecodeFixed16Codes(const StageGeometry& g, const PictureView& src, const Fixed16Codes& codes,
+                        DisparityCode* out, RoadClass* classes) {
+    const int rows = src.top != nullptr && src.bytesPerPixel == 2 ? std::min(src.rows, g.height) : 0;
+    const int cols = std::min(src.cols, g.width);
+    const uint16_t last = codes.last;
+    for (int y = 0; y < g.height; ++y) {
+        DisparityCode* row = out + PIXEL(0, y, g.width);
+        const int width = y < rows ? cols : 0;
+        const uchar* in = width > 0 ? src.Row(y) : nullptr;
+        for (int x = 0; x < width; ++x) row[x] = std::min(Fixed16Sample(in, x), last);
+        std::fill(row + width, row + g.width, NO_DISPARITY_CODE);
+        if (y % 2 != 0) continue;
+        RoadClass* road = classes + RoadRowStart(g.width, y);
+        for (int x = 0; x < g.width; ++x) road[x] = codes.roadClass[row[x]];
     }
+}
+
+void Fixed16Disparities(const StageGeometry& g, const PictureView& src, double scale, double* disparities) {
+    std::fill_n(disparities, g.pixels, 0.0);
+    const int rows = src.top != nullptr && src.bytesPerPixel == 2 ? std::min(src.rows, g.height) : 0;
+    const int cols = std::min(src.cols, g.width);
+    for (int y = 0; y < rows; ++y) {
+        const uchar* in = src.Row(y);
+        double* row = disparities + PIXEL(0, y, g.width);
+        for (int x = 0; x < cols; ++x) row[x] = Fixed16Sample(in, x) * scale;
+    }
+}
+
+double LimitedDisparity(double v) { return std::isfinite(v) && v > 0.0 ? std::min(v, LARGEST_CODED_DISPARITY) : 0.0; }
+
+void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
+    for (int i = 0; i < g.pixels; ++i) disparities[i] = LimitedDisparity(disparities[i]);
 }
 
 RoadClass RoadClassOf(double v) {
@@ -168,8 +203,13 @@ void RoadDisparityMap(RunState& run) {
     if (run.disparityValuesGiven) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
         SelectRoadClasses(g, run.measuredDisparity.data(), classes);
+    } else if (run.fixed16Picture.top != nullptr) {
+        const Fixed16Codes& codes = Fixed16CodesOf(run);
+        DecodeFixed16Codes(g, run.fixed16Picture, codes, run.disparityCodes.data(), classes);
+        run.frameCodes = {codes.value.data(), codes.roadClass.data(), &codes.grid};
     } else {
         DecodePictureCodes(g, DisparityPictureOf(run), run.disparityCodes.data(), classes);
+        run.frameCodes = ColourCodeTables();
     }
     CountColumnClasses(g, classes, run.scratch.columnCounts.data());
     VDisparityPeaks(g, classes, run.scratch.columnCounts.data(), run.MaxY);
