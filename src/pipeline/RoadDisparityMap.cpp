@@ -130,15 +130,17 @@ void DecodeFixed16Codes(const StageGeometry& g, const PictureView& src, const Fi
     const int rows = src.top != nullptr && src.bytesPerPixel == 2 ? std::min(src.rows, g.height) : 0;
     const int cols = std::min(src.cols, g.width);
     const uint16_t last = codes.last;
+    const RoadClass* roadClass = codes.roadClass.data();  // held here: the class stores may alias anything
+    const int pictureWidth = g.width;
     for (int y = 0; y < g.height; ++y) {
-        DisparityCode* row = out + PIXEL(0, y, g.width);
+        DisparityCode* row = out + PIXEL(0, y, pictureWidth);
         const int width = y < rows ? cols : 0;
         const uchar* in = width > 0 ? src.Row(y) : nullptr;
         for (int x = 0; x < width; ++x) row[x] = std::min(Fixed16Sample(in, x), last);
-        std::fill(row + width, row + g.width, NO_DISPARITY_CODE);
+        std::fill(row + width, row + pictureWidth, NO_DISPARITY_CODE);
         if (y % 2 != 0) continue;
-        RoadClass* road = classes + RoadRowStart(g.width, y);
-        for (int x = 0; x < g.width; ++x) road[x] = codes.roadClass[row[x]];
+        RoadClass* road = classes + RoadRowStart(pictureWidth, y);
+        for (int x = 0; x < pictureWidth; ++x) road[x] = roadClass[row[x]];
     }
 }
 
