@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Builders.h"
+#include "CodeTables.h"
 #include "DisparityCodes.h"
 #include "GridSearch.h"
 
@@ -123,45 +124,61 @@ TEST(GridSearch, HeightMatchesByDistanceAndIgnoresEmptyPixels) {
 }
 
 // Every cell mean the grid stage gives (level d - 1 plus a whole number of 0.1-wide fine bins)
-// under three cameras, against every code: the codes found by binary search are exactly those
-// whose values MatchesCell accepts, and with the cell's distance taken from its disparity, as the
-// grid stage takes it, they form one range. A cell whose distance is not its disparity's (no
-// range of codes then joins its two tests) is matched exactly too.
+// under three cameras, against every code of both code sets the grid stage ranks (the colour
+// coding's, and a 16-bit picture's raw values at sixteenths of a pixel): the codes found by binary
+// search in the set's own ranking are exactly those whose values MatchesCell accepts, and with the
+// cell's distance taken from its disparity, as the grid stage takes it, they form one range. A
+// cell whose distance is not its disparity's (no range of codes then joins its two tests) is
+// matched exactly too.
 TEST(GridSearch, CodesMatchingACellAreTheCodesWhoseValuesMatch) {
-    const double* value = DisparityCodes().value;
-    const CodeRanking ranking = RankCodes(value, DISPARITY_CODES);
-    for (int c = 0; c < DISPARITY_CODES; ++c) ASSERT_EQ(ranking.rankedValue[ranking.rank[c]], value[c]) << c;
-    ASSERT_TRUE(std::is_sorted(ranking.rankedValue.begin(), ranking.rankedValue.end()));
-    int wrongCodes = 0;
-    int splitRanges = 0;       // cells of the grid stage whose matching values are not one range
-    int disjointCells = 0;     // cells whose two tests hold on separate ranges
-    int cells = 0;
-    for (const double bf_pix : {BF_PIX, 721.5377 * 0.5372, 100.25}) {
-        for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
-            for (int bin = 0; bin < 30; ++bin) {
-                Grid cell{};
-                cell.aveD = (d - 1) + bin * 0.1;
-                for (const double z_m : {bf_pix / cell.aveD, bf_pix / (cell.aveD + 7.0)}) {
-                    cell.z_m = z_m;
-                    const MatchingCodes matching = CodesMatchingCell(cell, bf_pix, ranking);
-                    for (int c = 0; c < DISPARITY_CODES; ++c) {
-                        wrongCodes += matching(static_cast<uint16_t>(c)) != MatchesCell(cell, value[c], bf_pix);
+    const Fixed16Codes sixteenths(1.0 / 16.0);
+    const struct {
+        const char* name;
+        const double* value;
+        int codes;
+        const CodeRanking& ranking;
+    } codeSets[] = {
+        {"colour", DisparityCodes().value, DISPARITY_CODES, ColourCodeTables().grid->ranking},
+        {"16-bit", sixteenths.value.data(), static_cast<int>(sixteenths.value.size()), sixteenths.grid.ranking},
+    };
+    ASSERT_EQ(sixteenths.value.size(), 100u * 16u + 1u);  // codes 0 .. 1600, the last at disparity 100
+    for (const auto& set : codeSets) {
+        SCOPED_TRACE(set.name);
+        const double* value = set.value;
+        const CodeRanking& ranking = set.ranking;
+        for (int c = 0; c < set.codes; ++c) ASSERT_EQ(ranking.rankedValue[ranking.rank[c]], value[c]) << c;
+        ASSERT_TRUE(std::is_sorted(ranking.rankedValue.begin(), ranking.rankedValue.end()));
+        int wrongCodes = 0;
+        int splitRanges = 0;    // cells of the grid stage whose matching values are not one range
+        int disjointCells = 0;  // cells whose two tests hold on separate ranges
+        int cells = 0;
+        for (const double bf_pix : {BF_PIX, 721.5377 * 0.5372, 100.25}) {
+            for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
+                for (int bin = 0; bin < 30; ++bin) {
+                    Grid cell{};
+                    cell.aveD = (d - 1) + bin * 0.1;
+                    for (const double z_m : {bf_pix / cell.aveD, bf_pix / (cell.aveD + 7.0)}) {
+                        cell.z_m = z_m;
+                        const MatchingCodes matching = CodesMatchingCell(cell, bf_pix, ranking);
+                        for (int c = 0; c < set.codes; ++c) {
+                            wrongCodes += matching(static_cast<uint16_t>(c)) != MatchesCell(cell, value[c], bf_pix);
+                        }
+                        int runs = 0;
+                        bool previous = false;
+                        for (const double m : ranking.rankedValue) {
+                            const bool matches = MatchesCell(cell, m, bf_pix);
+                            runs += matches && !previous;
+                            previous = matches;
+                        }
+                        (z_m == bf_pix / cell.aveD ? splitRanges : disjointCells) += runs > 1;
+                        ++cells;
                     }
-                    int runs = 0;
-                    bool previous = false;
-                    for (const double m : ranking.rankedValue) {
-                        const bool matches = MatchesCell(cell, m, bf_pix);
-                        runs += matches && !previous;
-                        previous = matches;
-                    }
-                    (z_m == bf_pix / cell.aveD ? splitRanges : disjointCells) += runs > 1;
-                    ++cells;
                 }
             }
         }
+        EXPECT_EQ(cells, 3 * 98 * 30 * 2);
+        EXPECT_EQ(wrongCodes, 0);
+        EXPECT_EQ(splitRanges, 0);
+        EXPECT_GT(disjointCells, 0);
     }
-    EXPECT_EQ(cells, 3 * 98 * 30 * 2);
-    EXPECT_EQ(wrongCodes, 0);
-    EXPECT_EQ(splitRanges, 0);
-    EXPECT_GT(disjointCells, 0);
 }

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "Builders.h"
 #include "FileFrames.h"
 #include "ProgramRunner.h"
+#include "RoadDisparityMap.h"
 #include "Sanitizers.h"
 #include "TrackSetup.h"
 
@@ -57,9 +59,9 @@ protected:
     bool Load(const std::string& path, bool grey, std::string& error, double scale = 0.0) {
         FramePatterns patterns{grey ? "" : path, grey ? path : "", {}, false};
         if (scale > 0.0) patterns.disparityScale = scale;
-        FileFrames frames(SmallCamera(), patterns);
+        frames = std::make_unique<FileFrames>(SmallCamera(), patterns);  // kept: a 16-bit picture stays its
         FrameNames names{};
-        return grey ? frames.LoadGrey(names, 0, run.src_img_grayR, error) : frames.LoadDisparity(names, 0, run, error);
+        return grey ? frames->LoadGrey(names, 0, run.src_img_grayR, error) : frames->LoadDisparity(names, 0, run, error);
     }
 
     // A BMP file header declaring `width` x `height` (negative: top-down rows), its pixels a hole.
@@ -77,6 +79,7 @@ protected:
 
     std::string dir;
     RunState run{SmallCamera()};
+    std::unique_ptr<FileFrames> frames;
 };
 
 }  // namespace
@@ -117,6 +120,9 @@ TEST_F(TrackInputs, PngDisparitiesInKittisConventionAndGreyPictures) {
         const std::string disparity = Write("d.png", bytes);
         for (const double scale : {0.0, 0.5}) {
             ASSERT_TRUE(Load(disparity, false, error, scale)) << error;
+            // Handed over as it is, 16-bit values at their scale, which the stages read as value x scale.
+            ASSERT_FALSE(run.disparityValuesGiven);
+            Fixed16Disparities(run.geometry, run.fixed16Picture, run.fixed16Scale, run.measuredDisparity.data());
             for (int i = 0; i < COLS * ROWS; ++i) {
                 EXPECT_EQ(At(i % COLS, i / COLS), samples[static_cast<size_t>(i)] * (scale > 0.0 ? scale : 1.0 / 256.0)) << i;
             }

@@ -4,6 +4,7 @@
 
 #include "ColorMap.h"
 #include "EmbeddedPictures.h"
+#include "RoadDisparityMap.h"
 
 namespace {
 
@@ -120,6 +121,7 @@ FileFrames::FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs
     : camera(camera), patterns(std::move(patterns)), pairs(std::move(pairs)) {}
 
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
+    run.fixed16Picture = PictureView{};
     if (patterns.disparity.empty() && !pairs.left.empty()) return LoadPair(frame, run, error);
     if (patterns.disparity.empty()) return embedded.LoadDisparity(names, frame, run, error);
     run.disparityPicture = PictureView{};
@@ -156,6 +158,7 @@ std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
     }
     const double scale = ValueScale(h);
     run.src_img_colorD.release();
+    if (h.coding == PictureCoding::PNG && Fixed16OnCodes(scale)) return ReadFixed16(file, scale, run);
     if (file.ReadValues(scale, run.measuredDisparity.data(), scratch, problem) && patterns.colourPicture) {
         CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
     }
@@ -296,6 +299,22 @@ bool FileFrames::SaveDisparity(int frame, std::string& error) {
     if (WriteGrey16Png(path, camera.width_pix, camera.height_pix, saved, problem)) return true;
     error = Describe("--disparity-out", path, problem);
     return false;
+}
+
+std::string FileFrames::ReadFixed16(PictureReader& file, double scale, RunState& run) {
+    const PictureHeader& h = file.Header();
+    std::string problem;
+    fixed16.resize(static_cast<size_t>(h.cols) * static_cast<size_t>(h.rows));
+    if (!file.ReadFixed16(fixed16.data(), problem)) return problem;
+    run.disparityValuesGiven = false;
+    run.fixed16Picture = {reinterpret_cast<const uchar*>(fixed16.data()), static_cast<std::ptrdiff_t>(h.cols) * 2, 2,
+                          h.rows, h.cols};
+    run.fixed16Scale = scale;
+    if (patterns.colourPicture) {
+        Fixed16Disparities(run.geometry, run.fixed16Picture, scale, run.measuredDisparity.data());
+        CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
+    }
+    return problem;
 }
 
 bool FileFrames::LoadGrey(const FrameNames&, int frame, qim::Image& img, std::string& error) {

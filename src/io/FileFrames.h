@@ -55,8 +55,9 @@ constexpr double SIXTEENTHS_SCALE = 1.0 / 16.0;
 
 // Disparity pictures of the camera's size from `disparity`, told apart by their contents:
 // colour-coded BMP (32 or 24 bits per pixel), whose colours the road stage decodes; 16-bit grey
-// PNG and grey PFM, whose values go straight into run.measuredDisparity (0 and values that are not
-// finite or not positive: no disparity). Grey pictures of GreyPictureOf(camera) from `grey`: 8-bit
+// PNG, handed to the run as it is (run.fixed16Picture) at a scale that runs on codes, and grey PFM,
+// whose values go straight into run.measuredDisparity (0 and values that are not finite or not
+// positive: no disparity). Grey pictures of GreyPictureOf(camera) from `grey`: 8-bit
 // BMP or 8-bit grey PNG. A missing file, one that is not regular, no readable picture, a picture
 // of the wrong size or depth end the run with a message naming the file; size and depth are
 // checked on the header, before anything is allocated.
@@ -84,7 +85,8 @@ public:
 private:
     // Why a picture whose header suits the camera still cannot be this run's disparities.
     std::string FitProblem(const PictureHeader& h, const RunState& run) const;
-    // Reads the pixels: a colour-coded picture into run.src_img_colorD, values into run.measuredDisparity.
+    // Reads the pixels: a colour-coded picture into run.src_img_colorD, a 16-bit one into fixed16,
+    // values into run.measuredDisparity.
     std::string ReadDisparity(PictureReader& file, RunState& run);
     // PNG and PFM values times this.
     double ValueScale(const PictureHeader& h) const;
@@ -100,6 +102,8 @@ private:
     bool TakePair(int frame, std::string& error);
     // The frame's matched disparities as a 16-bit PNG at its disparityOut name.
     bool SaveDisparity(int frame, std::string& error);
+    // A 16-bit picture at a scale that runs on codes, into fixed16, viewed by run.fixed16Picture.
+    std::string ReadFixed16(PictureReader& file, double scale, RunState& run);
 
     const Camera camera;
     FramePatterns patterns;
@@ -107,6 +111,7 @@ private:
     std::vector<unsigned char> scratch;
     std::vector<int16_t> sixteenths;  // a stereo pair's disparities
     std::vector<uint16_t> saved;      // their 16-bit PNG samples
+    std::vector<uint16_t> fixed16;    // the frame's 16-bit picture, which run.fixed16Picture views
     EmbeddedFrames embedded;
     // Load's pictures.
     obstacle::DisparityView view;

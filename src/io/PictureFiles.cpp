@@ -95,6 +95,13 @@ float PfmSample(const unsigned char* p, bool bigEndian) {
     return value;
 }
 
+// PNG stores 16-bit samples most significant byte first.
+bool LittleEndianHost() {
+    const uint16_t one = 1;
+    unsigned char first = 0;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
 
 const char* PngColourName(int colourType) {
     switch (colourType) {
@@ -289,13 +296,9 @@ bool PictureReader::ReadValues(double scale, double* out, std::vector<unsigned c
         });
     }
     const size_t count = cols * static_cast<size_t>(header.rows);
-    scratch.resize(count * sizeof(uint16_t));
-    if (!DecodePng(scratch.data(), scratch.size(), problem)) return false;
-    for (size_t i = 0; i < count; ++i) {
-        uint16_t value = 0;
-        std::memcpy(&value, scratch.data() + i * sizeof value, sizeof value);
-        out[i] = MeasuredDisparity(value, scale);
-    }
+    std::vector<uint16_t> values(count);
+    if (!ReadFixed16(values.data(), problem)) return false;
+    for (size_t i = 0; i < count; ++i) out[i] = MeasuredDisparity(values[i], scale);
     return true;
 }
 
@@ -312,14 +315,22 @@ bool PictureReader::ReadSamples(std::vector<uint16_t>& png16, std::vector<float>
         });
     }
     png16.resize(count);
-    return DecodePng(png16.data(), count * sizeof(uint16_t), problem);
+    return ReadFixed16(png16.data(), problem);
 }
 
-bool PictureReader::DecodePng(void* out, size_t bytes, std::string& problem) {
+bool PictureReader::ReadFixed16(uint16_t* out, std::string& problem) {
+    const size_t count = static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows);
+    if (!DecodePng(out, count * sizeof *out, SPNG_FMT_RAW, problem)) return false;
+    if (!LittleEndianHost()) return true;
+    for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint16_t>(out[i] >> 8 | out[i] << 8);
+    return true;
+}
+
+bool PictureReader::DecodePng(void* out, size_t bytes, int format, std::string& problem) {
     size_t decoded = 0;
-    int status = spng_decoded_image_size(png.get(), SPNG_FMT_PNG, &decoded);
+    int status = spng_decoded_image_size(png.get(), format, &decoded);
     if (status == 0 && decoded != bytes) status = SPNG_EINTERNAL;
-    if (status == 0) status = spng_decode_image(png.get(), out, bytes, SPNG_FMT_PNG, 0);
+    if (status == 0) status = spng_decode_image(png.get(), out, bytes, format, 0);
     if (status == 0) return true;
     if (pngStream.skipped > PNG_MAX_SKIPPED_CHUNKS) {
         problem = "more than " + std::to_string(PNG_MAX_SKIPPED_CHUNKS) + " ancillary PNG chunks (text, profiles) are not read";
@@ -343,7 +354,9 @@ bool PictureReader::ReadGreyPng(qim::Image& img, std::string& problem) {
         problem = "no memory for a " + std::to_string(header.rows) + " x " + std::to_string(header.cols) + " image";
         return false;
     }
-    if (DecodePng(img.data, static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows), problem)) return true;
+    if (DecodePng(img.data, static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows), SPNG_FMT_PNG, problem)) {
+        return true;
+    }
     img.release();
     return false;
 }

@@ -78,10 +78,15 @@ public:
     // no disparity and are stored as 0.0. `scratch` is reused from call to call.
     bool ReadValues(double scale, double* out, std::vector<unsigned char>& scratch, std::string& problem);
 
-    // The samples as the file holds them, row 0 at the top: a 16-bit grey PNG's into `png16`, a
-    // grey PFM's into `pfm` (the other is left empty). `scratch` is reused from call to call.
+    // The samples as the file holds them, row 0 at the top: a 16-bit grey PNG's into `png16` (as
+    // ReadFixed16 reads them), a grey PFM's into `pfm` (the other is left empty). `scratch` is reused
+    // from call to call.
     bool ReadSamples(std::vector<uint16_t>& png16, std::vector<float>& pfm, std::vector<unsigned char>& scratch,
                      std::string& problem);
+
+    // A 16-bit grey PNG's values, in this machine's byte order, into `out` (cols x rows, index
+    // u + v x cols, row 0 at the top): decoded as stored, then byte-swapped in place where needed.
+    bool ReadFixed16(uint16_t* out, std::string& problem);
 
     // A BMP's pixels as bmp_reader stores them (colour, or grey one byte per pixel).
     bool ReadBmp(qim::Image& img, std::string& problem);
@@ -92,7 +97,7 @@ public:
 private:
     bool OpenPng(std::string& problem);
     bool OpenPfm(std::string& problem);
-    bool DecodePng(void* out, size_t bytes, std::string& problem);
+    bool DecodePng(void* out, size_t bytes, int format, std::string& problem);
     // Reads a PFM's rows, bottom row first as stored, giving each sample to store(v, u, sample).
     template <typename Store>
     bool ReadPfmRows(std::vector<unsigned char>& scratch, std::string& problem, Store store);

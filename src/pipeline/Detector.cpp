@@ -107,16 +107,21 @@ void TakeValues(const DisparityView& view, double* disparities) {
     }
 }
 
-// Hands the frame's picture to the run: a colour-coded one is read where it lies, values are
-// copied into the run's disparity buffer.
+// Hands the frame's picture to the run: a colour-coded one, and a 16-bit one at a scale that runs
+// on codes, are read where they lie; other values are copied into the run's disparity buffer.
 void TakePicture(const DisparityView& view, RunState& run) {
-    run.disparityValuesGiven = view.coding != DisparityCoding::ColourCoded;
-    switch (view.coding) {
-        case DisparityCoding::ColourCoded:
-            run.disparityPicture = {static_cast<const uchar*>(view.data), view.rowStride_bytes, 3, view.rows, view.cols};
-            return;
-        case DisparityCoding::Fixed16: TakeValues<uint16_t>(view, run.measuredDisparity.data()); return;
-        case DisparityCoding::Float32: TakeValues<float>(view, run.measuredDisparity.data()); return;
+    const PictureView pixels{static_cast<const uchar*>(view.data), view.rowStride_bytes, BytesPerValue(view.coding),
+                             view.rows, view.cols};
+    const bool fixed16Codes = view.coding == DisparityCoding::Fixed16 && Fixed16OnCodes(view.scale);
+    run.disparityValuesGiven = view.coding != DisparityCoding::ColourCoded && !fixed16Codes;
+    run.disparityPicture = view.coding == DisparityCoding::ColourCoded ? pixels : PictureView{};
+    run.fixed16Picture = fixed16Codes ? pixels : PictureView{};
+    run.fixed16Scale = view.scale;
+    if (!run.disparityValuesGiven) return;
+    if (view.coding == DisparityCoding::Fixed16) {
+        TakeValues<uint16_t>(view, run.measuredDisparity.data());
+    } else {
+        TakeValues<float>(view, run.measuredDisparity.data());
     }
 }
 
@@ -230,6 +235,7 @@ FrameResult Detector::Process(const Frame& frame) {
     state.geometry.SetFrameInterval(interval_s);
     ProcessFrame(state, &run->association);
     state.disparityPicture = PictureView{};  // the caller's pixels are not kept
+    state.fixed16Picture = PictureView{};
     run->numbers.Update(state.preObject, run->association);
     return FrameResultOf(state, run->association, run->numbers);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include "ColorMap.h"
 #include "DisparityCodes.h"
@@ -64,7 +66,8 @@ struct StripCounts {
     int fine[LUT_NUM][FINE_BIN_NUM];
     Pixel* windowed;        // values: room for every pixel of the strip
     int windowedCount;
-    int codeCount[DISPARITY_CODES];  // codes: the strip's pixels of each code
+    const GridCodeTables* codes;    // codes: their tables
+    int tallyCount[MAX_TALLIES];    // codes: the strip's pixels of each tally
 };
 
 // The strip histogram's bin of disparity m: HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM). Its edges
@@ -108,30 +111,20 @@ int FineBin(double m, int d, const double* disparity) {
     return HistogramBin(m, disparity[d - 1], FINE_BIN_WIDTH, FINE_BIN_NUM);
 }
 
-// Per-code tables of the grid stage for a colour picture's codes, filled from each code's value by
-// the functions the value path calls per pixel. The levels are the integer disparities
-// (ResetFrameTables): level d's fine bins start at d - 1.
-constexpr int CODE_FINE_LEVELS = 3;  // a value lies in the windows of at most three levels
-struct GridCodeTables {
-    GridCodeTables();
-    uint8_t level[DISPARITY_CODES];     // TableLevel of the value
-    uint8_t stripBin[DISPARITY_CODES];  // StripBin of the value
-    // The codes whose values lie in level d's window, with their fine bins there: entries
-    // levelStart[d] .. levelStart[d + 1] - 1 of entryCode and entryBin.
-    int levelStart[LUT_NUM + 1];
-    uint16_t entryCode[CODE_FINE_LEVELS * DISPARITY_CODES];
-    uint8_t entryBin[CODE_FINE_LEVELS * DISPARITY_CODES];
-};
-
-const GridCodeTables& GridCodes() {
-    static const GridCodeTables tables;
-    return tables;
-}
-
-// The codes by value, for the height search.
-const CodeRanking& RankedCodes() {
-    static const CodeRanking ranking = RankCodes(DisparityCodes().value, DISPARITY_CODES);
-    return ranking;
+// The fine bins of value m: (level, bin) of every level whose window holds it, at most three. The
+// levels are the integer disparities (ResetFrameTables): level d's fine bins start at d - 1.
+using FineBins = std::vector<std::pair<int, int>>;
+FineBins FineBinsOf(double m) {
+    double levelDisparity[LUT_NUM];
+    for (int d = 0; d < LUT_NUM; ++d) levelDisparity[d] = d;
+    FineBins bins;
+    if (!InSomeWindow(m)) return bins;
+    const int k = static_cast<int>(m);
+    for (int d = FirstFineLevel(k); d <= LastFineLevel(m, k); ++d) {
+        const int j = FineBin(m, d, levelDisparity);
+        if (j >= 0) bins.emplace_back(d, j);
+    }
+    return bins;
 }
 
 // Counts all fine histograms of the strip in one pass over its windowed values. A value lies in
@@ -150,43 +143,41 @@ void CountFineBins(const double* disparity, StripCounts<double>& counts) {
 
 // The same from the strip's count of each code: a level's window holds a list of codes.
 void CountFineBins(const double*, StripCounts<DisparityCode>& counts) {
-    const GridCodeTables& t = GridCodes();
+    const GridCodeTables& t = *counts.codes;
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         if (!counts.examined[d]) continue;
         for (int e = t.levelStart[d]; e < t.levelStart[d + 1]; ++e) {
-            counts.fine[d][t.entryBin[e]] += counts.codeCount[t.entryCode[e]];
+            counts.fine[d][t.entryBin[e]] += counts.tallyCount[t.entryTally[e]];
         }
     }
 }
 
-// How the value path asks a pixel's strip bin, and the code path a code's. The code path's table
-// is taken once per strip, outside the pixel loop: GridCodes() checks its initialisation guard (a
-// barrier on the ARM target) each time it is called.
+// How the value path asks a pixel's strip bin and blind row, and the code path a code's, from the
+// tables of its codes. The blind row of every code is filled once per frame (its blind rows are
+// the frame's).
 struct ValueStripBins {
     int Of(double m) const { return StripBin(m); }
 };
 struct CodeStripBins {
-    const GridCodeTables& t;
-    int Of(DisparityCode c) const { return t.stripBin[c]; }
+    const uint8_t* bin;
+    int Of(DisparityCode c) const { return bin[c]; }
 };
-ValueStripBins StripBinsOf(const double*) { return {}; }
-CodeStripBins StripBinsOf(const DisparityCode*) { return {GridCodes()}; }
+ValueStripBins StripBinsOf(const StripCounts<double>&) { return {}; }
+CodeStripBins StripBinsOf(const StripCounts<DisparityCode>& counts) { return {counts.codes->stripBin.data()}; }
 
-// The blind row of a pixel's level: of a value through TableLevel, of a code from a table of every
-// code's blind row, filled once per frame (its blind rows are the frame's).
 struct ValueBlindRows {
     const int* blind;
     int Of(double m) const { return blind[TableLevel(m)]; }
 };
 struct CodeBlindRows {
-    int row[DISPARITY_CODES];
+    std::vector<int> row;
     int Of(DisparityCode c) const { return row[c]; }
 };
-ValueBlindRows BlindRowsOf(const double*, const int* blind) { return {blind}; }
-CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind) {
-    const GridCodeTables& t = GridCodes();
+ValueBlindRows BlindRowsOf(const double*, const int* blind, const GridCodeTables*) { return {blind}; }
+CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind, const GridCodeTables* codes) {
     CodeBlindRows rows;
-    for (int c = 0; c < DISPARITY_CODES; ++c) rows.row[c] = blind[t.level[c]];
+    rows.row.reserve(codes->level.size());
+    for (const uint8_t level : codes->level) rows.row.push_back(blind[level]);
     return rows;
 }
 
@@ -194,12 +185,12 @@ CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind) {
 // a value in some level's window among the windowed values (it is written after them in any case),
 // a code in its count.
 void StartTally(StripCounts<double>& counts) { counts.windowedCount = 0; }
-void StartTally(StripCounts<DisparityCode>& counts) { std::fill_n(counts.codeCount, DISPARITY_CODES, 0); }
+void StartTally(StripCounts<DisparityCode>& counts) { std::fill_n(counts.tallyCount, counts.codes->tallies, 0); }
 void Tally(double m, StripCounts<double>& counts) {
     counts.windowed[counts.windowedCount] = m;
     counts.windowedCount += InSomeWindow(m);
 }
-void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.codeCount[c]; }
+void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.tallyCount[counts.codes->tally[c]]; }
 
 // The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
 // are skipped, a row of them at once: they come in long runs. Every other one is counted (one of
@@ -209,7 +200,7 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const doubl
                 StripCounts<Pixel>& counts) {
     const int width = g.width;
     const int height = g.height;
-    const auto stripBins = StripBinsOf(buffer);
+    const auto stripBins = StripBinsOf(counts);
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
     StartTally(counts);
     for (int v = 0; v < height; ++v) {
@@ -266,9 +257,8 @@ struct ValueMatcher {
     }
 };
 struct CodeMatcher {
-    MatchingCodes operator()(const Grid& cell, double bf_pix) const {
-        return CodesMatchingCell(cell, bf_pix, RankedCodes());
-    }
+    const CodeRanking& ranking;  // the frame's codes by value
+    MatchingCodes operator()(const Grid& cell, double bf_pix) const { return CodesMatchingCell(cell, bf_pix, ranking); }
 };
 
 template <typename Pixel, typename Matcher>
@@ -318,10 +308,11 @@ void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pix
 
 template <typename Pixel>
 void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const CountLimits& limits,
-              Pixel* stripValues, Grid* newGrid) {
+              Pixel* stripValues, const GridCodeTables* codes, Grid* newGrid) {
     const int u0 = uBl * SHIFT_PITCH;
     StripCounts<Pixel> counts;
     counts.windowed = stripValues;
+    counts.codes = codes;
     CountStrip(g, buffer, u0, disparity, limits, counts);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, limits);
@@ -340,15 +331,16 @@ void Measure(const StageGeometry& g, const Pixel* buffer, Matcher matcher, const
 // Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
 // through all three while its pixels are at hand; only the promotion works across strips.
 template <typename Pixel, typename Reader, typename Matcher>
-void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel* stripValues) {
+void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel* stripValues,
+               const GridCodeTables* codes) {
     const StageGeometry& g = run.geometry;
     InitializeGrid(g, run.newGrid);
-    const auto blindRows = BlindRowsOf(buffer, run.blind);
+    const auto blindRows = BlindRowsOf(buffer, run.blind, codes);
     const CountLimits limits = CountLimitsOf(run.threshold);
     for (int uBl = 0; uBl < g.blocksU; ++uBl) {
         DropBelowBlind(g, run.blind, blindRows, uBl * SHIFT_PITCH, buffer);
         RemoveOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, buffer, read);
-        Classify(g, buffer, uBl, run.disparity, limits, stripValues, run.newGrid.data());
+        Classify(g, buffer, uBl, run.disparity, limits, stripValues, codes, run.newGrid.data());
     }
     PromoteWeakRuns(g, run.newGrid.data());
     Measure(g, buffer, matcher, run.ground, run.newGrid.data());
@@ -356,29 +348,32 @@ void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel
 
 }  // namespace
 
-GridCodeTables::GridCodeTables() {
-    const double* value = DisparityCodes().value;
-    double levelDisparity[LUT_NUM];  // the levels' disparities as every frame sets them (ResetFrameTables)
-    for (int d = 0; d < LUT_NUM; ++d) levelDisparity[d] = d;
-    for (int c = 0; c < DISPARITY_CODES; ++c) {
+GridCodeTables::GridCodeTables(const double* value, int codes)
+    : level(static_cast<size_t>(codes)),
+      stripBin(static_cast<size_t>(codes)),
+      tally(static_cast<size_t>(codes)),
+      ranking(RankCodes(value, codes)) {
+    std::map<FineBins, int> tallyOf{{FineBins{}, 0}};  // tally 0: the values of no window
+    std::vector<const FineBins*> binsOf{&tallyOf.begin()->first};
+    for (int c = 0; c < codes; ++c) {
         level[c] = static_cast<uint8_t>(TableLevel(value[c]));
         stripBin[c] = static_cast<uint8_t>(StripBin(value[c]));
+        const auto found = tallyOf.emplace(FineBinsOf(value[c]), static_cast<int>(tallyOf.size()));
+        if (found.second) binsOf.push_back(&found.first->first);
+        tally[c] = static_cast<uint16_t>(found.first->second);
     }
-    int entries = 0;
+    tallies = static_cast<int>(binsOf.size());
     for (int d = 0; d < LUT_NUM; ++d) {
-        levelStart[d] = entries;
-        for (int c = 0; c < DISPARITY_CODES; ++c) {
-            const double m = value[c];
-            const int k = static_cast<int>(m);
-            const bool held = InSomeWindow(m) && d >= FirstFineLevel(k) && d <= LastFineLevel(m, k);
-            const int j = held ? FineBin(m, d, levelDisparity) : -1;
-            if (j < 0) continue;
-            entryCode[entries] = static_cast<uint16_t>(c);
-            entryBin[entries] = static_cast<uint8_t>(j);
-            ++entries;
+        levelStart.push_back(static_cast<int>(entryTally.size()));
+        for (int t = 0; t < tallies; ++t) {
+            for (const auto& [binLevel, bin] : *binsOf[t]) {
+                if (binLevel != d) continue;
+                entryTally.push_back(static_cast<uint16_t>(t));
+                entryBin.push_back(static_cast<uint8_t>(bin));
+            }
         }
     }
-    levelStart[LUT_NUM] = entries;
+    levelStart.push_back(static_cast<int>(entryTally.size()));
 }
 
 // Written as two selections rather than early returns: the grid stage asks once per pixel.
@@ -388,11 +383,11 @@ int TableLevel(double disparity) {
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
-    DropBelowBlind(g, blind, BlindRowsOf(measuredDisparity, blind), u0, measuredDisparity);
+    DropBelowBlind(g, blind, BlindRowsOf(measuredDisparity, blind, nullptr), u0, measuredDisparity);
 }
 
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, DisparityCode* codes) {
-    DropBelowBlind(g, blind, BlindRowsOf(codes, blind), u0, codes);
+    DropBelowBlind(g, blind, BlindRowsOf(codes, blind, ColourCodeTables().grid), u0, codes);
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
@@ -400,7 +395,7 @@ void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, DisparityCode* codes) {
-    RemoveOverheadBlocks(g, ground, u0, codes, CodeReader{DisparityCodes().value});
+    RemoveOverheadBlocks(g, ground, u0, codes, CodeReader{ColourCodeTables().value});
 }
 // Field by field: a whole-record assignment compiles to a library call per cell on the ARM target.
 void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
@@ -425,12 +420,13 @@ void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
 
 void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid) {
-    Classify(g, measuredDisparity, uBl, disparity, CountLimitsOf(threshold), stripValues, newGrid);
+    Classify(g, measuredDisparity, uBl, disparity, CountLimitsOf(threshold), stripValues, nullptr, newGrid);
 }
 
 void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
                    const double* threshold, Grid* newGrid) {
-    Classify(g, codes, uBl, disparity, CountLimitsOf(threshold), static_cast<DisparityCode*>(nullptr), newGrid);
+    Classify(g, codes, uBl, disparity, CountLimitsOf(threshold), static_cast<DisparityCode*>(nullptr),
+             ColourCodeTables().grid, newGrid);
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.
@@ -450,14 +446,17 @@ void MeasureHeights(const StageGeometry& g, const double* measuredDisparity, con
 
 void MeasureHeights(const StageGeometry& g, const DisparityCode* codes, const int* ground, const int* /*ceiling*/,
                     Grid* newGrid) {
-    Measure(g, codes, CodeMatcher{}, ground, newGrid);
+    Measure(g, codes, CodeMatcher{ColourCodeTables().grid->ranking}, ground, newGrid);
 }
 
 void OccupancyGrid(RunState& run) {
     if (run.disparityValuesGiven) {
-        BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, ValueMatcher{}, run.scratch.stripValues.data());
+        BuildGrid(run, run.measuredDisparity.data(), ValueReader{}, ValueMatcher{}, run.scratch.stripValues.data(),
+                  nullptr);
     } else {
-        const CodeReader read{DisparityCodes().value};
-        BuildGrid(run, run.disparityCodes.data(), read, CodeMatcher{}, static_cast<DisparityCode*>(nullptr));
+        const CodeReader read{run.frameCodes.value};
+        const CodeMatcher matcher{run.frameCodes.grid->ranking};
+        BuildGrid(run, run.disparityCodes.data(), read, matcher, static_cast<DisparityCode*>(nullptr),
+                  run.frameCodes.grid);
     }
 }

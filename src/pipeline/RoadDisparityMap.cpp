@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "RoadDisparityMap.h"
 
@@ -52,6 +53,13 @@ void DecodeRows(const StageGeometry& g, const PictureView& src, Out* decoded, Ro
         }
         std::fill(out + width, out + g.width, Of(NO_DISPARITY_CODE));
     }
+}
+
+// Sample x of a row of 16-bit values, wherever the row lies in memory.
+uint16_t Fixed16Sample(const uchar* row, int x) {
+    uint16_t v;
+    std::memcpy(&v, row + sizeof v * x, sizeof v);
+    return v;
 }
 
 // The V-disparity histogram counts each row's entries per class, and an entry of row y is read
@@ -128,11 +136,40 @@ void DecodePictureCodes(const StageGeometry& g, const PictureView& src, Disparit
         [columnCounts](int x, RoadClass c) { ++columnCounts[static_cast<size_t>(x) * ROAD_CLASS_SLOTS + c]; });
 }
 
-void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
-    for (int i = 0; i < g.pixels; ++i) {
-        const double v = disparities[i];
-        disparities[i] = std::isfinite(v) && v > 0.0 ? std::min(v, LARGEST_CODED_DISPARITY) : 0.0;
+void DecodeFixed16Codes(const StageGeometry& g, const PictureView& src, const Fixed16Codes& codes,
+                        DisparityCode* out, RoadClass* classes) {
+    const int rows = src.top != nullptr && src.bytesPerPixel == 2 ? std::min(src.rows, g.height) : 0;
+    const int cols = std::min(src.cols, g.width);
+    const uint16_t last = codes.last;
+    const RoadClass* roadClass = codes.roadClass.data();  // held here: the class stores may alias anything
+    const int pictureWidth = g.width;
+    for (int y = 0; y < g.height; ++y) {
+        DisparityCode* row = out + PIXEL(0, y, pictureWidth);
+        const int width = y < rows ? cols : 0;
+        const uchar* in = width > 0 ? src.Row(y) : nullptr;
+        for (int x = 0; x < width; ++x) row[x] = std::min(Fixed16Sample(in, x), last);
+        std::fill(row + width, row + pictureWidth, NO_DISPARITY_CODE);
+        if (y % 2 != 0) continue;
+        RoadClass* road = classes + RoadRowStart(pictureWidth, y);
+        for (int x = 0; x < pictureWidth; ++x) road[x] = roadClass[row[x]];
     }
+}
+
+void Fixed16Disparities(const StageGeometry& g, const PictureView& src, double scale, double* disparities) {
+    std::fill_n(disparities, g.pixels, 0.0);
+    const int rows = src.top != nullptr && src.bytesPerPixel == 2 ? std::min(src.rows, g.height) : 0;
+    const int cols = std::min(src.cols, g.width);
+    for (int y = 0; y < rows; ++y) {
+        const uchar* in = src.Row(y);
+        double* row = disparities + PIXEL(0, y, g.width);
+        for (int x = 0; x < cols; ++x) row[x] = Fixed16Sample(in, x) * scale;
+    }
+}
+
+double LimitedDisparity(double v) { return std::isfinite(v) && v > 0.0 ? std::min(v, LARGEST_CODED_DISPARITY) : 0.0; }
+
+void LimitGivenDisparities(const StageGeometry& g, double* disparities) {
+    for (int i = 0; i < g.pixels; ++i) disparities[i] = LimitedDisparity(disparities[i]);
 }
 
 RoadClass RoadClassOf(double v) {
@@ -181,8 +218,14 @@ void RoadDisparityMap(RunState& run) {
         LimitGivenDisparities(g, run.measuredDisparity.data());
         SelectRoadClasses(g, run.measuredDisparity.data(), classes);
         CountColumnClasses(g, classes, columnCounts);
+    } else if (run.fixed16Picture.top != nullptr) {
+        const Fixed16Codes& codes = Fixed16CodesOf(run);
+        DecodeFixed16Codes(g, run.fixed16Picture, codes, run.disparityCodes.data(), classes);
+        CountColumnClasses(g, classes, columnCounts);
+        run.frameCodes = {codes.value.data(), codes.roadClass.data(), &codes.grid};
     } else {
         DecodePictureCodes(g, DisparityPictureOf(run), run.disparityCodes.data(), classes, columnCounts);
+        run.frameCodes = ColourCodeTables();
     }
     VDisparityPeaks(g, classes, columnCounts, run.MaxY);
 }

@@ -4,13 +4,15 @@
 
 #include <cstdint>
 
+#include "CodeTables.h"
 #include "Config.h"
 #include "PictureView.h"
 #include "RunState.h"
 #include "StageGeometry.h"
 #include "core.h"
 
-// Decodes the frame's disparities (run.measuredDisparity), takes the classes of the road disparities
+// Decodes the frame's disparities (run.disparityCodes, or the values given in run.measuredDisparity)
+// with the tables of its codes (run.frameCodes), takes the classes of the road disparities
 // of its even rows into run.roadClasses, finds each column's dominant (obstacle) classes and, leaving
 // those out, the V-disparity peak row run.MaxY per disparity class.
 void RoadDisparityMap(RunState& run);
@@ -58,10 +60,22 @@ void DecodePicture(const StageGeometry& geometry, const PictureView& src, double
 void DecodePictureCodes(const StageGeometry& geometry, const PictureView& src, DisparityCode* codes,
                         RoadClass* classes, uint16_t* columnCounts);
 
-// Disparity values from a value source as the stages take them: a value at or above
+// DecodePictureCodes' pass for a 16-bit picture of values (src: 2 bytes a pixel, this machine's
+// byte order) through the codes of its scale: a value's code is the value, up to codes.last.
+void DecodeFixed16Codes(const StageGeometry& geometry, const PictureView& src, const Fixed16Codes& codes,
+                        DisparityCode* out, RoadClass* classes);
+
+// The disparities of a 16-bit picture of values (as DecodeFixed16Codes takes it) at `scale`, each
+// value times the scale, without the stages' limit; pixels the picture does not have are 0.0.
+void Fixed16Disparities(const StageGeometry& geometry, const PictureView& src, double scale, double* disparities);
+
+// A disparity value from a value source as the stages take it: a value at or above
 // LARGEST_CODED_DISPARITY (the end of level 99, beyond what the colour coding holds) is that
 // largest value, and a value that is not finite or not positive is no disparity (0.0). A decoded
 // colour picture holds only such values already.
+double LimitedDisparity(double v);
+
+// LimitedDisparity of every value of the buffer.
 void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 
 // The road candidates of a frame's disparities: the class of every entry of its even rows.

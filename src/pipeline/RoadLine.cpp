@@ -137,7 +137,9 @@ std::optional<RoadMounting> MountingOfRoadLines(const Camera& camera, const std:
 }
 
 std::optional<RoadLine> FitFrameRoadLine(RunState& run) {
-    if (!run.disparityValuesGiven) {
+    if (run.fixed16Picture.top != nullptr && !run.disparityValuesGiven) {
+        Fixed16Disparities(run.geometry, run.fixed16Picture, run.fixed16Scale, run.measuredDisparity.data());
+    } else if (!run.disparityValuesGiven) {
         DecodePicture(run.geometry, DisparityPictureOf(run), run.measuredDisparity.data(), run.roadClasses.data());
     }
     const Camera& camera = run.camera;

@@ -14,6 +14,7 @@ RunState::RunState(const Camera& cam)
       grid(static_cast<size_t>(geometry.gridCells), Grid{}),
       measuredDisparity(static_cast<size_t>(geometry.pixels), 0.0),
       disparityCodes(static_cast<size_t>(geometry.pixels), NO_DISPARITY_CODE),
+      frameCodes(ColourCodeTables()),
       roadClasses(static_cast<size_t>(geometry.width) * RoadClassRows(geometry.height), NO_ROAD_CLASS),
       newGrid(static_cast<size_t>(geometry.gridCells), Grid{}),
       scratch(geometry) {
@@ -32,6 +33,13 @@ RunState::~RunState() {
 
 PictureView DisparityPictureOf(const RunState& run) {
     return run.disparityPicture.top != nullptr ? run.disparityPicture : ViewOf(run.src_img_colorD);
+}
+
+const Fixed16Codes& Fixed16CodesOf(RunState& run) {
+    if (!run.fixed16Codes || run.fixed16Codes->scale != run.fixed16Scale) {
+        run.fixed16Codes = std::make_unique<Fixed16Codes>(run.fixed16Scale);
+    }
+    return *run.fixed16Codes;
 }
 
 void InitialRoadRows(const Camera& camera, int pre_ground[LUT_NUM]) {

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "Camera.h"
+#include "CodeTables.h"
 #include "Config.h"
 #include "IdManager.h"
 #include "PictureView.h"
@@ -54,9 +56,13 @@ struct RunState {
     // This frame's input, set by the frame source before the stages run. A colour-coded picture
     // arrives in src_img_colorD (owned by the run) or disparityPicture (pixels the source owns and
     // keeps until the frame is done; DisparityPictureOf says which), and RoadDisparityMap decodes it
-    // into disparityCodes; values arrive in measuredDisparity with disparityValuesGiven set.
+    // into disparityCodes; a 16-bit picture of values arrives in fixed16Picture (the source's
+    // pixels, kept likewise), decoded into disparityCodes too; values arrive in measuredDisparity
+    // with disparityValuesGiven set.
     qim::Image src_img_colorD;          // colour-coded disparity picture (the camera's size)
     PictureView disparityPicture;       // the source's pixels; empty when src_img_colorD holds the picture
+    PictureView fixed16Picture;         // 16-bit values (2 bytes a pixel, this machine's byte order); empty for none
+    double fixed16Scale = 0.0;          // fixed16Picture's disparity per unit of value (Fixed16OnCodes holds)
     bool disparityValuesGiven = false;  // this frame's measuredDisparity came from the source
     qim::Image src_img_grayR;           // grey camera picture, for the overlays only (656 x 486)
     EgoMotion egoMotion;                // the car's motion since the last frame; not known unless set
@@ -65,8 +71,11 @@ struct RunState {
     // Per-disparity tables are indexed by integer disparity 0..99.
     std::vector<double> measuredDisparity;  // a value source's disparities, limited by RoadDisparityMap: index
                                             // PIXEL(u, v, width); 0.0 = none (a colour picture's: disparityCodes)
-    std::vector<uint16_t> disparityCodes;   // RoadDisparityMap: a colour picture's disparities as codes
-                                            // (DisparityCodes.h gives each code's value), index PIXEL(u, v, width)
+    std::vector<uint16_t> disparityCodes;   // RoadDisparityMap: a picture's disparities as codes (frameCodes
+                                            // gives each code's value), index PIXEL(u, v, width)
+    FrameCodeTables frameCodes;             // RoadDisparityMap: the tables of this frame's codes (at first
+                                            // the colour coding's)
+    std::unique_ptr<Fixed16Codes> fixed16Codes;  // Fixed16CodesOf: the codes of the last 16-bit picture's scale
     std::vector<uint8_t> roadClasses;       // RoadDisparityMap: the class of every even row's entry (RoadDisparityMap.h)
     int MaxY[LUT_NUM];                      // RoadDisparityMap: V-disparity peak row per class (RoadDisparityMap.h)
     int ground[LUT_NUM];                    // RoadProfile: this frame's road row
@@ -87,6 +96,10 @@ struct RunState {
 // The frame's colour-coded disparity picture: disparityPicture when a source has set it, else
 // src_img_colorD's pixels.
 PictureView DisparityPictureOf(const RunState& run);
+
+// The codes of the frame's 16-bit picture (run.fixed16Scale), built at the first such frame and
+// again only when the scale changes.
+const Fixed16Codes& Fixed16CodesOf(RunState& run);
 
 // Geometric road rows of the flat road the camera sees: entry k holds the row at disparity k + 1.
 void InitialRoadRows(const Camera& camera, int pre_ground[LUT_NUM]);

@@ -284,9 +284,18 @@ void RoadClasses(const StageGeometry& g, const double* road, uint8_t* classes) {
     }
 }
 
+// Whether the frame's disparities are values: given, or a 16-bit picture's (value x scale, put
+// into measuredDisparity here).
+namespace {
+bool TakesValues(const RunState& run) { return run.disparityValuesGiven || run.fixed16Picture.top != nullptr; }
+}  // namespace
+
 void RoadDisparityMap(RunState& run) {
     std::vector<double> road(static_cast<size_t>(run.geometry.pixels));
-    if (run.disparityValuesGiven) {
+    if (!run.disparityValuesGiven && run.fixed16Picture.top != nullptr) {
+        Fixed16Disparities(run.geometry, run.fixed16Picture, run.fixed16Scale, run.measuredDisparity.data());
+    }
+    if (TakesValues(run)) {
         reference::TakeRoadValues(run.geometry, run.measuredDisparity.data(), road.data());
     } else {
         reference::DecodeRoadDisparities(run.geometry, run.src_img_colorD, road.data());
@@ -344,7 +353,7 @@ void ClassifyStrips(const StageGeometry& g, const double* measuredDisparity, con
 void OccupancyGrid(RunState& run) {
     const StageGeometry& g = run.geometry;
     double* measuredDisparity = run.measuredDisparity.data();
-    if (run.disparityValuesGiven) {
+    if (TakesValues(run)) {
         reference::DropBelowBlind(g, run.blind, measuredDisparity);
     } else {
         reference::DecodeObstacleDisparity(g, run.src_img_colorD, run.blind, measuredDisparity);
