@@ -119,6 +119,11 @@ GreyWindow GreyPictureOf(const Camera& camera) {
 FileFrames::FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs pairs)
     : camera(camera), patterns(std::move(patterns)), pairs(std::move(pairs)) {}
 
+FileFrames::~FileFrames() {
+    colour.release();
+    grey.release();
+}
+
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
     if (patterns.disparity.empty() && !pairs.left.empty()) return LoadPair(frame, run, error);
     if (patterns.disparity.empty()) return embedded.LoadDisparity(names, frame, run, error);
