@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "DetectorInternals.h"
+#include "EgoMotion.h"
 #include "FileFrames.h"
 #include "FrameOverlay.h"
 #include "FuzzScratch.h"
@@ -130,9 +131,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckTracks(run);
             numbers.Update(run.preObject, record);
             const obstacle::FrameResult result = obstacle::FrameResultOf(run, record, numbers);
-            const OverlayFrame shown{camera, result, run.src_img_grayR, DisparityPictureOf(run), run.egoMotion};
-            if (!outputs.Write(frame, shown, run, error)) std::abort();
-            return frame < frames || WriteOverlays(dir, frame, shown, format, error);
+            OverlayFrame shown;
+            shown.frame = frame;
+            shown.grey = &run.src_img_grayR;
+            shown.disparity = DisparityPictureOf(run);
+            shown.pathCurvature_pm = PathCurvature(run.egoMotion);
+            if (!outputs.Write(frame, result, shown, run, error)) std::abort();
+            if (frame < frames) return true;
+            FramePictures pictures;
+            DrawFramePictures(result, camera, shown, pictures);
+            const bool written = WriteOverlays(dir, frame, pictures, format, error);
+            pictures.Release();
+            return written;
         });
     if (!outcome.complete || outcome.frames != frames || !outputs.Close(error)) std::abort();
     return 0;

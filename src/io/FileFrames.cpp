@@ -120,6 +120,11 @@ GreyWindow GreyPictureOf(const Camera& camera) {
 FileFrames::FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs pairs)
     : camera(camera), patterns(std::move(patterns)), pairs(std::move(pairs)) {}
 
+FileFrames::~FileFrames() {
+    colour.release();
+    grey.release();
+}
+
 bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) {
     run.fixed16Picture = PictureView{};
     if (patterns.disparity.empty() && !pairs.left.empty()) return LoadPair(frame, run, error);

@@ -69,6 +69,10 @@ constexpr double SIXTEENTHS_SCALE = 1.0 / 16.0;
 class FileFrames : public FrameSource {
 public:
     FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs pairs = StereoPairs{});
+    // The pictures Load read are the source's own (qim::Image has no destructor); it is not copied.
+    ~FileFrames() override;
+    FileFrames(const FileFrames&) = delete;
+    FileFrames& operator=(const FileFrames&) = delete;
     bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 
