@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "Camera.h"
 #include "ColorMap.h"
 #include "DisparityCodes.h"
 #include "Geometry.h"
@@ -67,8 +68,11 @@ struct StripCounts {
     Pixel* windowed;        // values: room for every pixel of the strip
     int windowedCount;
     const GridCodeTables* codes;    // codes: their tables
-    int tallyCount[MAX_TALLIES];    // codes: the strip's pixels of each tally
+    uint16_t tallyCount[MAX_TALLIES];  // codes: the strip's pixels of each tally
 };
+
+// A strip's pixels fit a 16-bit count; half the bytes to clear per strip as an int's.
+static_assert(int64_t{SHIFT_PITCH} * CAMERA_MAX_SIDE_PIX <= UINT16_MAX, "a strip's pixel count fits 16 bits");
 
 // The strip histogram's bin of disparity m: HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM). Its edges
 // 1.0 + 1.0 * j are exact integers, so the bin rule's smallest j with m + 0.5 < 1 + j is the
