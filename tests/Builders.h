@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -234,3 +238,23 @@ inline scene::Scene StaticCarThroughKittiLike() {
     EXPECT_TRUE(scene::ParseScene(text, "static_car", file.camera, s, error)) << error;
     return s;
 }
+
+// ---- A fixture with a fresh folder under /tmp for each test, removed after it.
+class ScratchFolderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/obstacle-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Writes `bytes` as the folder's file `name`; its path.
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    std::string dir;
+};

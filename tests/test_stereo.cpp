@@ -48,22 +48,8 @@ std::string GreyRamp(int cols, int rows, uint32_t first) {
     return Png(cols, rows, 8, 0, samples);
 }
 
-class StereoPairsTest : public testing::Test {
+class StereoPairsTest : public ScratchFolderTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/stereo-pairs-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
-    std::string dir;
     RunState run{SmallCamera()};
 };
 

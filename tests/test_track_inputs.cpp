@@ -40,21 +40,8 @@ Camera SmallCamera() {
     return camera;
 }
 
-class TrackInputs : public testing::Test {
+class TrackInputs : public ScratchFolderTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/track-inputs-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
     // Loads a file as the disparity (or grey) picture of the small camera.
     bool Load(const std::string& path, bool grey, std::string& error, double scale = 0.0) {
         FramePatterns patterns{grey ? "" : path, grey ? path : "", {}, false};
@@ -77,7 +64,6 @@ protected:
 
     double At(int u, int v) const { return run.measuredDisparity[static_cast<size_t>(v * COLS + u)]; }
 
-    std::string dir;
     RunState run{SmallCamera()};
     std::unique_ptr<FileFrames> frames;
 };
