@@ -18,6 +18,7 @@
 #include "FaultInjection.h"
 #include "NoiseBytes.h"
 #include "ProgramRunner.h"
+#include "VideoFile.h"
 
 namespace {
 
@@ -160,6 +161,19 @@ TEST_F(TrackFaults, ASignalTheMomentATemporaryIsCreatedRemovesIt) {
                         "FAULT_OP=create FAULT_PATH=overlay_00002 FAULT_CALL=1 FAULT_SIGNAL=" + std::to_string(signal)),
                   KilledBy(signal));
         EXPECT_EQ(PicturesAndTemporaries(folder), std::make_pair(2, 0)) << signal;
+    }
+}
+
+// The video's temporary lives through the run: a termination mid-run stops its encoder and
+// removes it, and leaves no video under its name.
+TEST_F(TrackFaults, ASignalMidRunRemovesTheVideosTemporary) {
+    if (FindProgram(VIDEO_ENCODER).empty()) GTEST_SKIP() << "ffmpeg is not installed (Debian: ffmpeg)";
+    for (int signal : {15, 2}) {
+        const std::string folder = dir + "/video" + std::to_string(signal);
+        EXPECT_EQ(Track("--quiet --overlay " + folder + " --video " + folder + "/run.mp4",
+                        "FAULT_OP=create FAULT_PATH=overlay_00003 FAULT_CALL=1 FAULT_SIGNAL=" + std::to_string(signal)),
+                  KilledBy(signal));
+        EXPECT_EQ(PicturesAndTemporaries(folder), std::make_pair(4, 0)) << signal;
     }
 }
 

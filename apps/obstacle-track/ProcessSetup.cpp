@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "BmpWriter.h"
+#include "VideoFile.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ void ReleaseEndingSignals() { ::sigprocmask(SIG_SETMASK, &maskBeforeHold, nullpt
 
 extern "C" void RemoveTemporaryAndEnd(int signal) {
     if (const char* temporary = TemporaryBeingWritten()) ::unlink(temporary);
+    AbandonVideoOnSignal();
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }

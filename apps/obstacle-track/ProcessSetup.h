@@ -9,10 +9,11 @@
 bool ReserveStandardStreams();
 
 // On SIGINT, SIGTERM or SIGHUP, removes the temporary file being written (TemporaryBeingWritten)
-// and ends the process by the same signal (one ignored when the run started stays ignored). The
-// signals are held while a temporary is created and announced, so the handler knows every one
-// that exists. A write to a closed pipe (EPIPE) or past the file size limit (EFBIG) fails with an
-// error instead of ending the process, so that it is reported like any failed write.
+// and the video's (AbandonVideoOnSignal), and ends the process by the same signal (one ignored when
+// the run started stays ignored). The signals are held while a temporary is created and announced,
+// so the handler knows every one that exists. A write to a closed pipe (EPIPE) or past the file
+// size limit (EFBIG) fails with an error instead of ending the process, so that it is reported like
+// any failed write.
 void RemoveTemporariesOnSignals();
 
 // The descriptors of standard output and error.

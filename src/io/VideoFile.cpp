@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,28 @@ namespace {
 
 int Even(int n) { return n + n % 2; }
 
+// The video being written, announced for AbandonVideoOnSignal: its temporary's name from before
+// the file exists (the name holds the process's number, so no other file has it) until it is
+// renamed or removed, and its encoder once started. The encoder is stopped before the file is
+// removed: an encoder still starting might create it again.
+char announcedTemporary[4096];
+std::atomic<bool> temporaryAnnounced{false};
+std::atomic<pid_t> announcedEncoder{-1};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free,
+              "a signal handler reads them");
+
+bool AnnounceTemporary(const std::string& temporary) {
+    if (temporary.size() >= sizeof announcedTemporary) return false;
+    std::memcpy(announcedTemporary, temporary.c_str(), temporary.size() + 1);
+    temporaryAnnounced = true;
+    return true;
+}
+
+void WithdrawAnnouncement() {
+    temporaryAnnounced = false;
+    announcedEncoder = -1;
+}
+
 constexpr int TEMPORARY_ATTEMPTS = 100;
 
 // A hidden name beside `target` that no file had, created empty with the permissions a new file
@@ -31,12 +54,17 @@ bool CreateTemporary(const std::string& target, std::string& temporary, std::str
         temporary = (p.parent_path() / ("." + p.filename().string() + "." + std::to_string(::getpid()) + "-" +
                                         std::to_string(attempt) + ".tmp"))
                         .string();
+        if (!AnnounceTemporary(temporary)) {
+            problem = "has too long a name";
+            return false;
+        }
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         failure = errno;
         if (fd >= 0) {
             ::close(fd);
             return true;
         }
+        WithdrawAnnouncement();
         if (failure != EEXIST) break;
     }
     problem = std::string("cannot be created in its folder (") + std::strerror(failure) + ")";
@@ -79,6 +107,18 @@ void SideBySideSize(const std::vector<const qim::Image*>& pictures, int& width, 
     height = Even(height);
 }
 
+void AbandonVideoOnSignal() {
+    const pid_t encoder = announcedEncoder;
+    if (encoder > 0) {
+        // Killed outright: a terminated encoder would wait for the rest of its input, which
+        // this process, in its handler, no longer sends.
+        ::kill(encoder, SIGKILL);
+        while (::waitpid(encoder, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (temporaryAnnounced) ::unlink(announcedTemporary);
+}
+
 VideoFile::~VideoFile() { Abandon(); }
 
 bool VideoFile::Open(const std::string& encoder, const std::string& target, int w, int h, double fps_hz,
@@ -87,7 +127,7 @@ bool VideoFile::Open(const std::string& encoder, const std::string& target, int 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         problem = std::string("no pipe to ") + VIDEO_ENCODER + " (" + std::strerror(errno) + ")";
-        ::unlink(temporary.c_str());
+        RemoveTemporary();
         return false;
     }
     char rate[32];
@@ -109,10 +149,11 @@ bool VideoFile::Open(const std::string& encoder, const std::string& target, int 
     if (failure != 0) {
         pid = -1;
         ::close(ends[1]);
-        ::unlink(temporary.c_str());
+        RemoveTemporary();
         problem = encoder + " cannot be started (" + std::strerror(failure) + ")";
         return false;
     }
+    announcedEncoder = pid;
     input = ends[1];
     path = target;
     width = w;
@@ -167,14 +208,15 @@ bool VideoFile::Close(std::string& problem) {
     pid = -1;
     if (!(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
         problem = StatusText(status);
-        ::unlink(temporary.c_str());
+        RemoveTemporary();
         return false;
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         problem = std::string("cannot be written (") + std::strerror(errno) + ")";
-        ::unlink(temporary.c_str());
+        RemoveTemporary();
         return false;
     }
+    WithdrawAnnouncement();
     return true;
 }
 
@@ -186,5 +228,10 @@ void VideoFile::Abandon() {
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     pid = -1;
+    RemoveTemporary();
+}
+
+void VideoFile::RemoveTemporary() {
     ::unlink(temporary.c_str());
+    WithdrawAnnouncement();
 }

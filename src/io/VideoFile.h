@@ -4,7 +4,8 @@
 // fault, so that a failed run leaves no partial video under the name.
 //
 // A process that writes videos ignores SIGPIPE (obstacle-track does), so that an encoder that
-// ends early turns into a failed write instead of ending the process.
+// ends early turns into a failed write instead of ending the process. Its handlers of ending
+// signals call AbandonVideoOnSignal, so that a run ended by a signal leaves no temporary video.
 #pragma once
 
 #include <sys/types.h>
@@ -23,6 +24,10 @@ std::string FindProgram(const std::string& program);
 // A frame's size for the encoder: the pictures side by side, as tall as the tallest, each side
 // rounded up to an even number of pixels (H.264's 4:2:0 sampling needs them even).
 void SideBySideSize(const std::vector<const qim::Image*>& pictures, int& width, int& height);
+
+// Stops the encoder of the video being written, waits for it and removes its temporary file.
+// Safe in a signal handler; does nothing where no video is open. One video is written at a time.
+void AbandonVideoOnSignal();
 
 class VideoFile {
 public:
@@ -46,6 +51,7 @@ public:
 
 private:
     void Abandon();
+    void RemoveTemporary();
 
     pid_t pid = -1;
     int input = -1;  // the pipe's writing end
