@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -303,13 +304,18 @@ void DropBelowBlind(const StageGeometry& g, const int* blind, const BlindRows& b
 template <typename Pixel, typename Reader>
 void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read) {
     SmallestBlockValues below(FarBlocksNeeded(g));
-    const int lastBlock = (g.height / g.blockRows - 1) * g.blockRows;
-    for (int v = lastBlock; v >= 0; v -= g.blockRows) {
-        const Pixel first = FirstInBlock(g, u0, v, buffer);
+    const int width = g.width;
+    const int blockRows = g.blockRows;
+    const int lastBlock = (g.height / blockRows - 1) * blockRows;
+    const int firstBottomRow = g.height - blockRows;
+    const Pixel* block = buffer + PIXEL(u0, lastBlock, width);
+    const std::ptrdiff_t blockStep = static_cast<std::ptrdiff_t>(blockRows) * width;
+    for (int v = lastBlock; v >= 0; v -= blockRows, block -= blockStep) {
+        const Pixel first = FirstInRows(block, blockRows, width);
         if (first == Pixel{0}) continue;  // an empty block is neither high nor counted
         const double d = read(first);
         const bool overhead = below.EnoughBelow(d) && IsHighBlock(g, v, d, ground);
-        if (v < g.height - g.blockRows) below.Enter(d);
+        if (v < firstBottomRow) below.Enter(d);
         if (overhead) BlankBlock(g, u0, v, buffer);
     }
 }
