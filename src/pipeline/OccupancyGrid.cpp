@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "Camera.h"
@@ -177,14 +178,15 @@ struct ValueBlindRows {
     int Of(double m) const { return blind[TableLevel(m)]; }
 };
 struct CodeBlindRows {
-    std::vector<int> row;
+    std::unique_ptr<int[]> row;  // every entry written: a cleared vector would clear it first
     int Of(DisparityCode c) const { return row[c]; }
 };
 ValueBlindRows BlindRowsOf(const double*, const int* blind, const GridCodeTables*) { return {blind}; }
 CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind, const GridCodeTables* codes) {
-    CodeBlindRows rows;
-    rows.row.reserve(codes->level.size());
-    for (const uint8_t level : codes->level) rows.row.push_back(blind[level]);
+    const size_t n = codes->level.size();
+    CodeBlindRows rows{std::unique_ptr<int[]>(new int[n])};
+    const uint8_t* level = codes->level.data();
+    for (size_t c = 0; c < n; ++c) rows.row[c] = blind[level[c]];
     return rows;
 }
 
