@@ -270,6 +270,39 @@ struct CodeMatcher {
     MatchingCodes operator()(const Grid& cell, double bf_pix) const { return CodesMatchingCell(cell, bf_pix, ranking); }
 };
 
+// The codes of one range of ranks that match a cell.
+struct CodesOfRange {
+    const uint16_t* rank;
+    CodeRange range;
+    bool operator()(uint16_t c) const { return range.Holds(rank[c]); }
+};
+
+// The union of two ranges of ranks when it is one range (they overlap or meet, or one is empty).
+bool JoinRanges(const CodeRange& a, const CodeRange& b, CodeRange& joined) {
+    if (a.first == a.end || b.first == b.end) {
+        joined = a.first == a.end ? b : a;
+        return true;
+    }
+    joined = CodeRange{std::min(a.first, b.first), std::max(a.end, b.end)};
+    return a.first <= b.end && b.first <= a.end;
+}
+
+template <typename Pixel, typename Match>
+void SearchMatching(const StageGeometry& g, Grid& cell, const Pixel* buffer, Match matches, int u, int groundRow) {
+    SearchHeight(g, &cell, buffer, matches, u, groundRow);
+}
+
+// Where the two ranges of matching codes make one, a pixel is tested against it once.
+void SearchMatching(const StageGeometry& g, Grid& cell, const DisparityCode* buffer, const MatchingCodes& matches,
+                    int u, int groundRow) {
+    CodeRange joined;
+    if (JoinRanges(matches.byDisparity, matches.byDistance, joined)) {
+        SearchHeight(g, &cell, buffer, CodesOfRange{matches.rank, joined}, u, groundRow);
+    } else {
+        SearchHeight(g, &cell, buffer, matches, u, groundRow);
+    }
+}
+
 template <typename Pixel, typename Matcher>
 void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Matcher matcher, int uBl, int groundRow) {
     if (cell.exist == EXIST_WEAK) {
@@ -277,7 +310,7 @@ void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Matche
         return;
     }
     if (cell.exist != EXIST_OCCUPIED) return;
-    SearchHeight(g, &cell, buffer, matcher(cell, g.camera.bf_pix), uBl * SHIFT_PITCH, groundRow);
+    SearchMatching(g, cell, buffer, matcher(cell, g.camera.bf_pix), uBl * SHIFT_PITCH, groundRow);
     if (groundRow == cell.h_pix || cell.h_m < OBJECT_MIN_HEIGHT_M) cell.exist = EXIST_EMPTY;
 }
 
