@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "Builders.h"
+#include "Geometry.h"
+#include "GridSearch.h"
 #include "OccupancyGrid.h"
 
 namespace {
@@ -338,5 +342,43 @@ TEST(GridOccupancy, TenPixelsAgainstEveryKindOfThreshold) {
     for (const Case& c : cases) {
         EXPECT_EQ(grid[GRID(uBl, 10 + 8 * uBl)].exist, c.exist) << "threshold " << c.threshold;
         ++uBl;
+    }
+}
+
+// Random strips against the rule itself, at the default camera (blocks of four rows, five farther
+// blocks allowed) and at one of a wide baseline (blocks of one row, fewer allowed): a block is
+// blanked when its first disparity lies more than 2 m above the road and more than farBlocks
+// blocks below it, the bottom block row aside, hold a disparity below it by more than 1, judged on
+// the strip before any blanking. Few distinct values, so ties and equal neighbours are common.
+TEST(GridOccupancy, OverheadBlocksOfRandomStripsFollowTheRule) {
+    Camera wide = DEFAULT_CAMERA;
+    wide.baseline_m = 0.54;
+    wide.bf_pix = wide.f_pix * wide.baseline_m;
+    for (const Camera& camera : {DEFAULT_CAMERA, wide}) {
+        const StageGeometry g(camera);
+        SCOPED_TRACE("block rows " + std::to_string(g.blockRows));
+        int ground[LUT_NUM];
+        for (int d = 0; d < LUT_NUM; ++d) ground[d] = std::min(g.height - 1, 150 + 2 * d);
+        unsigned seed = 12345;
+        const auto next = [&seed]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        const double values[] = {0.0, 0.0, 0.0, 2.0, 3.0, 3.5, 4.0, 9.0, 20.0, 40.0};
+        for (int trial = 0; trial < 40; ++trial) {
+            std::vector<double> before(static_cast<size_t>(g.pixels));
+            for (double& m : before) m = values[next() % 10];
+            std::vector<double> after = before;
+            const int u0 = SHIFT_PITCH * static_cast<int>(next() % static_cast<unsigned>(g.blocksU));
+            RemoveStripOverheadBlocks(g, ground, u0, after.data());
+            for (int v = 0; v + g.blockRows <= g.height; v += g.blockRows) {
+                const double d = FindDisparityInBlock(g, u0, v, before.data());
+                const bool high = d != 0.0 && ComputeHeight(camera, d, v, ground[TableLevel(d + 0.5)]) > 2.0;
+                const bool blanked = high && CountFarBlock(g, u0, v, d, before.data()) > g.farBlocks;
+                for (int j = 0; j < g.blockRows; ++j) {
+                    for (int i = 0; i < SHIFT_PITCH; ++i) {
+                        const size_t p = static_cast<size_t>(PIXEL(u0 + i, v + j, g.width));
+                        ASSERT_EQ(after[p], blanked ? 0.0 : before[p]) << "trial " << trial << " row " << v + j;
+                    }
+                }
+            }
+        }
     }
 }

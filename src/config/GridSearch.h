@@ -39,17 +39,23 @@ inline bool NoneInStripRow(const uint16_t* row) {
     return word == 0;
 }
 
-// First non-zero pixel of the block, row by row; zero when the block is empty.
+// First non-zero pixel of the `rows` strip rows from row (`width` pixels apart), row by row; zero
+// when they are empty.
 template <typename Pixel>
-Pixel FirstInBlock(const StageGeometry& g, int u, int v, const Pixel* buffer) {
-    for (int j = 0; j < g.blockRows; ++j) {
-        const Pixel* row = buffer + PIXEL(u, v + j, g.width);
+Pixel FirstInRows(const Pixel* row, int rows, int width) {
+    for (int j = 0; j < rows; ++j, row += width) {
         if (NoneInStripRow(row)) continue;
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             if (row[i] != Pixel{0}) return row[i];
         }
     }
     return Pixel{0};
+}
+
+// First non-zero pixel of the block, row by row; zero when the block is empty.
+template <typename Pixel>
+Pixel FirstInBlock(const StageGeometry& g, int u, int v, const Pixel* buffer) {
+    return FirstInRows(buffer + PIXEL(u, v, g.width), g.blockRows, g.width);
 }
 
 // First non-zero disparity of the block, row by row; 0.0 when the block is empty.

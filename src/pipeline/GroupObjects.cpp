@@ -14,39 +14,72 @@ struct ListedCell {
     int uBl;
 };
 
-constexpr int CHUNK_CELLS = 8;  // listed cells of one row whose ranges are kept together
+constexpr int CHUNK_CELLS = 8;   // listed cells of one row whose ranges are kept together
+constexpr int SPAN_CHUNKS = 8;   // consecutive chunks whose ranges are kept together
 
-// Consecutive taking-part cells of row d (entries first .. end - 1 of the list) and the ranges of
-// their disparities, distances, column blocks and lateral positions.
-struct CellChunk {
-    int d;
-    int first;
-    int end;
+// The ranges of the disparities, distances, column blocks and lateral positions of a set of cells.
+struct CellRanges {
     DepthRange depths;
     LateralRange lateral;
 };
 
+// Consecutive taking-part cells of row d (entries first .. end - 1 of the list) and their ranges.
+struct CellChunk {
+    int d;
+    int first;
+    int end;
+    CellRanges ranges;
+};
+
 // The taking-part cells in grid order (row by row, each row left to right), and each row's cells in
 // chunks of at most CHUNK_CELLS: row d's chunks are entries rowChunks[d] .. rowChunks[d + 1] - 1 of
-// chunks (rows FIRST_GRID_LEVEL .. LUT_NUM; the last entry ends the chunks).
+// chunks (rows FIRST_GRID_LEVEL .. LUT_NUM; the last entry ends the chunks). Span k holds the
+// ranges of chunks k SPAN_CHUNKS .. (k + 1) SPAN_CHUNKS - 1 together, whatever rows they are of.
 struct TakingPartCells {
     std::vector<ListedCell> cells;
     std::vector<CellChunk> chunks;
+    std::vector<CellRanges> spans;
     int rowChunks[LUT_NUM + 1];
 };
 
+CellRanges Union(const CellRanges& a, const CellRanges& b) {
+    return {{std::min(a.depths.minD, b.depths.minD), std::max(a.depths.maxD, b.depths.maxD),
+             std::min(a.depths.minZ, b.depths.minZ), std::max(a.depths.maxZ, b.depths.maxZ)},
+            {std::min(a.lateral.firstU, b.lateral.firstU), std::max(a.lateral.lastU, b.lateral.lastU),
+             std::min(a.lateral.minX, b.lateral.minX), std::max(a.lateral.maxX, b.lateral.maxX)}};
+}
+
+// Whether some cell of the ranges may be joined to base cell b of column block bU (exact: false
+// only when none can pass ReferGroup's depth or lateral test).
+bool MayJoin(const Grid& b, int bU, const CellRanges& ranges) {
+    return MayBeCloseInDepth(b, ranges.depths) && MayBeCloseLaterally(b, bU, ranges.lateral);
+}
+
+std::vector<CellRanges> SpansOf(const std::vector<CellChunk>& chunks) {
+    std::vector<CellRanges> spans;
+    for (size_t n = 0; n < chunks.size(); ++n) {
+        if (n % SPAN_CHUNKS == 0) {
+            spans.push_back(chunks[n].ranges);
+        } else {
+            spans.back() = Union(spans.back(), chunks[n].ranges);
+        }
+    }
+    return spans;
+}
+
 CellChunk ChunkOf(const Grid* grid, const std::vector<ListedCell>& cells, int d, int first, int end) {
     const Grid& c0 = grid[cells[first].index];
-    CellChunk chunk{d, first, end, {c0.aveD, c0.aveD, c0.z_m, c0.z_m},
-                    {cells[first].uBl, cells[end - 1].uBl, c0.x_m, c0.x_m}};
+    CellChunk chunk{d, first, end, {{c0.aveD, c0.aveD, c0.z_m, c0.z_m},
+                                    {cells[first].uBl, cells[end - 1].uBl, c0.x_m, c0.x_m}}};
     for (int k = first + 1; k < end; ++k) {
         const Grid& cell = grid[cells[k].index];
-        chunk.depths.minD = std::min(chunk.depths.minD, cell.aveD);
-        chunk.depths.maxD = std::max(chunk.depths.maxD, cell.aveD);
-        chunk.depths.minZ = std::min(chunk.depths.minZ, cell.z_m);
-        chunk.depths.maxZ = std::max(chunk.depths.maxZ, cell.z_m);
-        chunk.lateral.minX = std::min(chunk.lateral.minX, cell.x_m);
-        chunk.lateral.maxX = std::max(chunk.lateral.maxX, cell.x_m);
+        DepthRange& depths = chunk.ranges.depths;
+        depths.minD = std::min(depths.minD, cell.aveD);
+        depths.maxD = std::max(depths.maxD, cell.aveD);
+        depths.minZ = std::min(depths.minZ, cell.z_m);
+        depths.maxZ = std::max(depths.maxZ, cell.z_m);
+        chunk.ranges.lateral.minX = std::min(chunk.ranges.lateral.minX, cell.x_m);
+        chunk.ranges.lateral.maxX = std::max(chunk.ranges.lateral.maxX, cell.x_m);
     }
     return chunk;
 }
@@ -68,19 +101,25 @@ TakingPartCells ListTakingPart(const StageGeometry& g, const Grid* grid) {
         }
     }
     list.rowChunks[LUT_NUM] = static_cast<int>(list.chunks.size());
+    list.spans = SpansOf(list.chunks);
     return list;
 }
 
 // Candidates lie in the base's own row (on both sides of it) and in every farther-indexed row;
 // the rows before it were compared when their own cells were the base. Only taking-part cells
-// can be joined, so they are read from the list, which keeps the grid's order of the joins; a chunk
-// none of whose cells can be close in depth or laterally to the base is passed over whole.
+// can be joined, so they are read from the list, which keeps the grid's order of the joins; a span
+// or a chunk none of whose cells can be close in depth or laterally to the base is passed over whole.
 void ReferCandidates(const StageGeometry& g, Grid* grid, const TakingPartCells& list, int uBl, int d) {
     const int base = GRID(uBl, d, g.blocksU);
     const Grid& b = grid[base];
-    for (int n = list.rowChunks[d]; n < list.rowChunks[LUT_NUM]; ++n) {
+    const int end = list.rowChunks[LUT_NUM];
+    for (int n = list.rowChunks[d]; n < end; ++n) {
+        if (n % SPAN_CHUNKS == 0 && !MayJoin(b, uBl, list.spans[n / SPAN_CHUNKS])) {
+            n += SPAN_CHUNKS - 1;
+            continue;
+        }
         const CellChunk& chunk = list.chunks[n];
-        if (!MayBeCloseInDepth(b, chunk.depths) || !MayBeCloseLaterally(b, uBl, chunk.lateral)) continue;
+        if (!MayJoin(b, uBl, chunk.ranges)) continue;
         for (int k = chunk.first; k < chunk.end; ++k) {
             const ListedCell& r = list.cells[k];
             if (r.index != base) ReferGroup(g, grid, uBl, d, r.uBl, chunk.d);

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "Camera.h"
@@ -33,13 +35,18 @@ class SmallestBlockValues {
 public:
     explicit SmallestBlockValues(int capacity) : capacity_(capacity) { values_.reserve(static_cast<size_t>(capacity)); }
 
+    // An entered value goes after the values equal to it; when the list is full the largest goes.
     void Enter(double d) {
         if (d == 0.0 || capacity_ == 0) return;
-        if (static_cast<int>(values_.size()) == capacity_) {
+        size_t i = values_.size();
+        if (static_cast<int>(i) == capacity_) {
             if (!(d < values_.back())) return;
-            values_.pop_back();
+            --i;
+        } else {
+            values_.push_back(d);
         }
-        values_.insert(std::upper_bound(values_.begin(), values_.end(), d), d);
+        for (; i > 0 && d < values_[i - 1]; --i) values_[i] = values_[i - 1];
+        values_[i] = d;
     }
 
     bool EnoughBelow(double d) const {
@@ -118,17 +125,14 @@ int FineBin(double m, int d, const double* disparity) {
 // The fine bins of value m: (level, bin) of every level whose window holds it, at most three. The
 // levels are the integer disparities (ResetFrameTables): level d's fine bins start at d - 1.
 using FineBins = std::vector<std::pair<int, int>>;
-FineBins FineBinsOf(double m) {
-    double levelDisparity[LUT_NUM];
-    for (int d = 0; d < LUT_NUM; ++d) levelDisparity[d] = d;
-    FineBins bins;
-    if (!InSomeWindow(m)) return bins;
+void FindFineBins(double m, FineBins& bins) {
+    bins.clear();
+    if (!InSomeWindow(m)) return;
     const int k = static_cast<int>(m);
     for (int d = FirstFineLevel(k); d <= LastFineLevel(m, k); ++d) {
-        const int j = FineBin(m, d, levelDisparity);
+        const int j = HistogramBin(m, d - 1, FINE_BIN_WIDTH, FINE_BIN_NUM);
         if (j >= 0) bins.emplace_back(d, j);
     }
-    return bins;
 }
 
 // Counts all fine histograms of the strip in one pass over its windowed values. A value lies in
@@ -174,14 +178,15 @@ struct ValueBlindRows {
     int Of(double m) const { return blind[TableLevel(m)]; }
 };
 struct CodeBlindRows {
-    std::vector<int> row;
+    std::unique_ptr<int[]> row;  // every entry written: a cleared vector would clear it first
     int Of(DisparityCode c) const { return row[c]; }
 };
 ValueBlindRows BlindRowsOf(const double*, const int* blind, const GridCodeTables*) { return {blind}; }
 CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind, const GridCodeTables* codes) {
-    CodeBlindRows rows;
-    rows.row.reserve(codes->level.size());
-    for (const uint8_t level : codes->level) rows.row.push_back(blind[level]);
+    const size_t n = codes->level.size();
+    CodeBlindRows rows{std::unique_ptr<int[]>(new int[n])};
+    const uint8_t* level = codes->level.data();
+    for (size_t c = 0; c < n; ++c) rows.row[c] = blind[level[c]];
     return rows;
 }
 
@@ -265,6 +270,39 @@ struct CodeMatcher {
     MatchingCodes operator()(const Grid& cell, double bf_pix) const { return CodesMatchingCell(cell, bf_pix, ranking); }
 };
 
+// The codes of one range of ranks that match a cell.
+struct CodesOfRange {
+    const uint16_t* rank;
+    CodeRange range;
+    bool operator()(uint16_t c) const { return range.Holds(rank[c]); }
+};
+
+// The union of two ranges of ranks when it is one range (they overlap or meet, or one is empty).
+bool JoinRanges(const CodeRange& a, const CodeRange& b, CodeRange& joined) {
+    if (a.first == a.end || b.first == b.end) {
+        joined = a.first == a.end ? b : a;
+        return true;
+    }
+    joined = CodeRange{std::min(a.first, b.first), std::max(a.end, b.end)};
+    return a.first <= b.end && b.first <= a.end;
+}
+
+template <typename Pixel, typename Match>
+void SearchMatching(const StageGeometry& g, Grid& cell, const Pixel* buffer, Match matches, int u, int groundRow) {
+    SearchHeight(g, &cell, buffer, matches, u, groundRow);
+}
+
+// Where the two ranges of matching codes make one, a pixel is tested against it once.
+void SearchMatching(const StageGeometry& g, Grid& cell, const DisparityCode* buffer, const MatchingCodes& matches,
+                    int u, int groundRow) {
+    CodeRange joined;
+    if (JoinRanges(matches.byDisparity, matches.byDistance, joined)) {
+        SearchHeight(g, &cell, buffer, CodesOfRange{matches.rank, joined}, u, groundRow);
+    } else {
+        SearchHeight(g, &cell, buffer, matches, u, groundRow);
+    }
+}
+
 template <typename Pixel, typename Matcher>
 void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Matcher matcher, int uBl, int groundRow) {
     if (cell.exist == EXIST_WEAK) {
@@ -272,7 +310,7 @@ void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Matche
         return;
     }
     if (cell.exist != EXIST_OCCUPIED) return;
-    SearchHeight(g, &cell, buffer, matcher(cell, g.camera.bf_pix), uBl * SHIFT_PITCH, groundRow);
+    SearchMatching(g, cell, buffer, matcher(cell, g.camera.bf_pix), uBl * SHIFT_PITCH, groundRow);
     if (groundRow == cell.h_pix || cell.h_m < OBJECT_MIN_HEIGHT_M) cell.exist = EXIST_EMPTY;
 }
 
@@ -301,11 +339,18 @@ void DropBelowBlind(const StageGeometry& g, const int* blind, const BlindRows& b
 template <typename Pixel, typename Reader>
 void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read) {
     SmallestBlockValues below(FarBlocksNeeded(g));
-    const int lastBlock = (g.height / g.blockRows - 1) * g.blockRows;
-    for (int v = lastBlock; v >= 0; v -= g.blockRows) {
-        const double d = read(FirstInBlock(g, u0, v, buffer));
-        const bool overhead = IsHighBlock(g, v, d, ground) && below.EnoughBelow(d);
-        if (v < g.height - g.blockRows) below.Enter(d);
+    const int width = g.width;
+    const int blockRows = g.blockRows;
+    const int lastBlock = (g.height / blockRows - 1) * blockRows;
+    const int firstBottomRow = g.height - blockRows;
+    const Pixel* block = buffer + PIXEL(u0, lastBlock, width);
+    const std::ptrdiff_t blockStep = static_cast<std::ptrdiff_t>(blockRows) * width;
+    for (int v = lastBlock; v >= 0; v -= blockRows, block -= blockStep) {
+        const Pixel first = FirstInRows(block, blockRows, width);
+        if (first == Pixel{0}) continue;  // an empty block is neither high nor counted
+        const double d = read(first);
+        const bool overhead = below.EnoughBelow(d) && IsHighBlock(g, v, d, ground);
+        if (v < firstBottomRow) below.Enter(d);
         if (overhead) BlankBlock(g, u0, v, buffer);
     }
 }
@@ -352,6 +397,8 @@ void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel
 
 }  // namespace
 
+// Codes of neighbouring values mostly share their fine bins: a code's bins are compared with the
+// previous code's tally before they are looked up.
 GridCodeTables::GridCodeTables(const double* value, int codes)
     : level(static_cast<size_t>(codes)),
       stripBin(static_cast<size_t>(codes)),
@@ -359,22 +406,32 @@ GridCodeTables::GridCodeTables(const double* value, int codes)
       ranking(RankCodes(value, codes)) {
     std::map<FineBins, int> tallyOf{{FineBins{}, 0}};  // tally 0: the values of no window
     std::vector<const FineBins*> binsOf{&tallyOf.begin()->first};
+    FineBins bins;
+    int previous = 0;
     for (int c = 0; c < codes; ++c) {
         level[c] = static_cast<uint8_t>(TableLevel(value[c]));
         stripBin[c] = static_cast<uint8_t>(StripBin(value[c]));
-        const auto found = tallyOf.emplace(FineBinsOf(value[c]), static_cast<int>(tallyOf.size()));
-        if (found.second) binsOf.push_back(&found.first->first);
-        tally[c] = static_cast<uint16_t>(found.first->second);
+        FindFineBins(value[c], bins);
+        if (bins != *binsOf[previous]) {
+            const auto found = tallyOf.emplace(bins, static_cast<int>(tallyOf.size()));
+            if (found.second) binsOf.push_back(&found.first->first);
+            previous = found.first->second;
+        }
+        tally[c] = static_cast<uint16_t>(previous);
     }
     tallies = static_cast<int>(binsOf.size());
-    for (int d = 0; d < LUT_NUM; ++d) {
+    // Each level's entries in the order of their tallies.
+    std::vector<std::vector<std::pair<uint16_t, uint8_t>>> entriesOf(LUT_NUM);
+    for (int t = 0; t < tallies; ++t) {
+        for (const auto& [binLevel, bin] : *binsOf[t]) {
+            entriesOf[binLevel].emplace_back(static_cast<uint16_t>(t), static_cast<uint8_t>(bin));
+        }
+    }
+    for (const auto& entries : entriesOf) {
         levelStart.push_back(static_cast<int>(entryTally.size()));
-        for (int t = 0; t < tallies; ++t) {
-            for (const auto& [binLevel, bin] : *binsOf[t]) {
-                if (binLevel != d) continue;
-                entryTally.push_back(static_cast<uint16_t>(t));
-                entryBin.push_back(static_cast<uint8_t>(bin));
-            }
+        for (const auto& [t, bin] : entries) {
+            entryTally.push_back(t);
+            entryBin.push_back(bin);
         }
     }
     levelStart.push_back(static_cast<int>(entryTally.size()));

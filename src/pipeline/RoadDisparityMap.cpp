@@ -137,7 +137,8 @@ void DecodePictureCodes(const StageGeometry& g, const PictureView& src, Disparit
 }
 
 void DecodeFixed16Codes(const StageGeometry& g, const PictureView& src, const Fixed16Codes& codes,
-                        DisparityCode* out, RoadClass* classes) {
+                        DisparityCode* out, RoadClass* classes, uint16_t* columnCounts) {
+    std::fill_n(columnCounts, static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS, uint16_t{0});
     const int rows = src.top != nullptr && src.bytesPerPixel == 2 ? std::min(src.rows, g.height) : 0;
     const int cols = std::min(src.cols, g.width);
     const uint16_t last = codes.last;
@@ -151,7 +152,12 @@ void DecodeFixed16Codes(const StageGeometry& g, const PictureView& src, const Fi
         std::fill(row + width, row + pictureWidth, NO_DISPARITY_CODE);
         if (y % 2 != 0) continue;
         RoadClass* road = classes + RoadRowStart(pictureWidth, y);
-        for (int x = 0; x < pictureWidth; ++x) road[x] = roadClass[row[x]];
+        uint16_t* counts = columnCounts;
+        for (int x = 0; x < pictureWidth; ++x, counts += ROAD_CLASS_SLOTS) {
+            const RoadClass c = roadClass[row[x]];
+            road[x] = c;
+            ++counts[c];
+        }
     }
 }
 
@@ -220,8 +226,7 @@ void RoadDisparityMap(RunState& run) {
         CountColumnClasses(g, classes, columnCounts);
     } else if (run.fixed16Picture.top != nullptr) {
         const Fixed16Codes& codes = Fixed16CodesOf(run);
-        DecodeFixed16Codes(g, run.fixed16Picture, codes, run.disparityCodes.data(), classes);
-        CountColumnClasses(g, classes, columnCounts);
+        DecodeFixed16Codes(g, run.fixed16Picture, codes, run.disparityCodes.data(), classes, columnCounts);
         run.frameCodes = {codes.value.data(), codes.roadClass.data(), &codes.grid};
     } else {
         DecodePictureCodes(g, DisparityPictureOf(run), run.disparityCodes.data(), classes, columnCounts);

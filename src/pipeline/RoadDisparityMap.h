@@ -61,9 +61,10 @@ void DecodePictureCodes(const StageGeometry& geometry, const PictureView& src, D
                         RoadClass* classes, uint16_t* columnCounts);
 
 // DecodePictureCodes' pass for a 16-bit picture of values (src: 2 bytes a pixel, this machine's
-// byte order) through the codes of its scale: a value's code is the value, up to codes.last.
+// byte order) through the codes of its scale: a value's code is the value, up to codes.last. The
+// column counts too.
 void DecodeFixed16Codes(const StageGeometry& geometry, const PictureView& src, const Fixed16Codes& codes,
-                        DisparityCode* out, RoadClass* classes);
+                        DisparityCode* out, RoadClass* classes, uint16_t* columnCounts);
 
 // The disparities of a 16-bit picture of values (as DecodeFixed16Codes takes it) at `scale`, each
 // value times the scale, without the stages' limit; pixels the picture does not have are 0.0.
