@@ -1,7 +1,8 @@
 // A reader of BMP files, and the row copies the embedded pictures (EmbeddedPictures.h) use too.
 //
-// Every reader fills a three-channel 8-bit image (SGBM_8UC3) of the picture's rows x cols, row 0 at
-// the top; the source rows are stored bottom row first. Colour pixels land as blue, green, red bytes.
+// Every reader but ReadBmpInPlace (which leaves the pixel data where it was read) fills a
+// three-channel 8-bit image (SGBM_8UC3) of the picture's rows x cols, row 0 at the top; the source
+// rows are stored bottom row first. Colour pixels land as blue, green, red bytes.
 // A grey picture is stored one byte per pixel in the first rows x cols bytes of the image (pixel
 // (u, v) at data[v * cols + u]); the rest of the block is left as it was.
 // A reader called again on the same image reuses its pixel block. If the block cannot be allocated
