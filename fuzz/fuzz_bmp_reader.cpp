@@ -62,15 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const bool grey : {false, true}) {
         FileFrames frames(DEFAULT_CAMERA, {grey ? "" : ScratchFile(), grey ? ScratchFile() : "", {}, false});
         std::string problem;
-        qim::Image& picture = grey ? img : run.src_img_colorD;
         const bool loaded = grey ? frames.LoadGrey(names, 0, img, problem) : frames.LoadDisparity(names, 0, run, problem);
+        // A colour-coded picture stays where the source read it.
+        const PictureView picture = grey ? ViewOf(img) : DisparityPictureOf(run);
         const int rows = grey ? CAMERA_ROWS : TOTAL_V;
         const int cols = grey ? CAMERA_COLS : TOTAL_U;
         if (loaded ? (picture.rows != rows || picture.cols != cols || !problem.empty())
-                   : (!picture.empty() || problem.empty())) {
+                   : (picture.top != nullptr || problem.empty())) {
             std::abort();
         }
-        picture.release();
+        img.release();
+        run.src_img_colorD.release();
     }
     return 0;
 }

@@ -21,10 +21,10 @@ const std::string& ScratchFile() { return FuzzScratchFile("fuzz_picture_reader",
 
 constexpr int MAX_SIDE = 256;
 
-void CheckRefusal(bool loaded, const std::string& option, const std::string& error, const qim::Image& picture) {
+void CheckRefusal(bool loaded, const std::string& option, const std::string& error, const PictureView& picture) {
     if (loaded) return;
     if (error.compare(0, option.size() + 2 + ScratchFile().size(), option + ": " + ScratchFile()) != 0) std::abort();
-    if (!picture.empty()) std::abort();
+    if (picture.top != nullptr) std::abort();
 }
 
 }  // namespace
@@ -46,9 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FrameNames names{};
     std::string error;
     const bool disparity = frames.LoadDisparity(names, 0, run, error);
-    CheckRefusal(disparity, "--disparity", error, run.src_img_colorD);
+    // A colour-coded BMP stays where the source read it; values with their colour picture in the run.
+    const PictureView colour = DisparityPictureOf(run);
+    CheckRefusal(disparity, "--disparity", error, colour);
     if (disparity) {
-        const qim::Image& colour = run.src_img_colorD;
         if (colour.rows != camera.height_pix || colour.cols != camera.width_pix) std::abort();
         const size_t pixels = static_cast<size_t>(camera.width_pix) * static_cast<size_t>(camera.height_pix);
         for (size_t i = 0; run.disparityValuesGiven && i < pixels; ++i) {
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     error.clear();
     qim::Image grey;
     const bool loaded = frames.LoadGrey(names, 0, grey, error);
-    CheckRefusal(loaded, "--grey", error, grey);
+    CheckRefusal(loaded, "--grey", error, ViewOf(grey));
     const GreyWindow window = GreyPictureOf(camera);
     if (loaded && (grey.rows != window.rows || grey.cols != window.cols)) std::abort();
     grey.release();

@@ -97,11 +97,19 @@ TEST(Detector, GivesTheFrameLoopsTracksRoadAndObstaclesOnTheEmbeddedRun) {
     const std::vector<FrameSeen> loop = FrameLoopOnEmbeddedPictures();
     ASSERT_EQ(loop.size(), static_cast<size_t>(END_FRAME - START_FRAME + 1));
     const EmbeddedPicture picture;
+    // The same picture where it lies: four bytes a pixel, bottom row first.
+    const PictureView stored = EmbeddedDisparityPicture();
+    const obstacle::DisparityView inPlace =
+        obstacle::ColourCodedDisparity(stored.top, stored.rows, stored.cols, stored.rowStride, stored.bytesPerPixel);
+    ASSERT_EQ(inPlace.pixelStride_bytes, 4);
+    ASSERT_LT(inPlace.rowStride_bytes, 0);
     obstacle::Detector detector;
+    obstacle::Detector inPlaceDetector;
     size_t tracksSeen = 0;
     for (size_t k = 0; k < loop.size(); ++k) {
         const FrameSeen seen = SeenOf(detector.Process(picture.View()));
         ASSERT_EQ(seen, loop[k]) << "frame " << START_FRAME + k;
+        ASSERT_EQ(SeenOf(inPlaceDetector.Process(inPlace)), loop[k]) << "frame " << START_FRAME + k << ", in place";
         tracksSeen += seen.tracks.size();
     }
     EXPECT_GT(tracksSeen, 0u);
@@ -230,6 +238,10 @@ TEST(Detector, RefusesBadInputByNameAndStaysAsItWas) {
         {"no pixels", obstacle::ColourCodedDisparity(nullptr, TOTAL_V, TOTAL_U, TOTAL_U * 3), "data is null"},
         {"too few rows", obstacle::ColourCodedDisparity(picture.image.data, TOTAL_V - 1, TOTAL_U, TOTAL_U * 3),
          "560 x 359 pixels, the camera's 560 x 360"},
+        {"pixel stride 5", obstacle::ColourCodedDisparity(picture.image.data, TOTAL_V, TOTAL_U, TOTAL_U * 5, 5),
+         "pixel stride 5 of a colour-coded picture is neither 3 nor 4 bytes"},
+        {"short stride of 4-byte pixels", obstacle::ColourCodedDisparity(picture.image.data, TOTAL_V, TOTAL_U, TOTAL_U * 3, 4),
+         "shorter than a row's 2240 bytes"},
         {"short stride", obstacle::FloatDisparity(values.data(), TOTAL_V, TOTAL_U, TOTAL_U * 2), "shorter than a row's 2240 bytes"},
         {"zero scale", obstacle::FloatDisparity(values.data(), TOTAL_V, TOTAL_U, TOTAL_U * 4, 0.0), "scale is not a positive"},
         {"scale not a number", obstacle::Fixed16Disparity(reinterpret_cast<const uint16_t*>(values.data()), TOTAL_V, TOTAL_U,

@@ -2,12 +2,14 @@
 // and malformed files written here byte by byte.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "BmpWriter.h"
 #include "Imageread.h"
 
 namespace {
@@ -16,7 +18,7 @@ namespace {
 unsigned char Picture(int u, int v, int c) { return static_cast<unsigned char>(1 + 40 * v + 8 * u + c); }
 
 void PutLe(std::vector<unsigned char>& bytes, size_t offset, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<unsigned char>(value >> (8 * i));
+    for (int i = 0; i < width; ++i) bytes.at(offset + i) = static_cast<unsigned char>(value >> (8 * i));
 }
 
 struct BmpFile {
@@ -261,6 +263,51 @@ TEST_F(ImageBmpReader, NegativeHeightMeansTopRowFirst) {
     ASSERT_EQ(image.rows, 3);
     for (int v = 0; v < 3; ++v) {
         for (int c = 0; c < 3; ++c) EXPECT_EQ(image.ptr(v)[c], Picture(0, v, c));
+    }
+}
+
+// The pixel data read in one piece and viewed where it lies: row 0 at the top whatever the stored
+// order, the padded row length as the stride, the file's bytes per pixel; a second picture of the
+// same size reuses the buffer.
+TEST_F(ImageBmpReader, ReadInPlaceViewsThePixelDataWhereItLies) {
+    const struct {
+        int bitsPerPixel;
+        int width;
+        int height;
+        std::ptrdiff_t stride;  // 3 x 3 bytes padded to 12; 4 x 4 bytes
+    } cases[] = {{24, 3, 2, -12}, {24, 3, -2, 12}, {32, 4, 3, -16}, {32, 4, -3, 16}};
+    std::vector<unsigned char> pixels;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bitsPerPixel) + " bits, height " + std::to_string(c.height));
+        BmpFile bmp;
+        bmp.bitsPerPixel = c.bitsPerPixel;
+        bmp.width = c.width;
+        bmp.height = c.height;
+        Write(bmp.Bytes());
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        unsigned char header[BMP_HEADER_BYTES];
+        ASSERT_EQ(std::fread(header, 1, sizeof header, file), sizeof header);
+        PictureView view;
+        const std::string problem = ReadBmpInPlace(file, ParseBmpHeader(header), pixels, view);
+        std::fclose(file);
+        ASSERT_EQ(problem, "");
+        const int rows = c.height < 0 ? -c.height : c.height;
+        EXPECT_EQ(view.rows, rows);
+        EXPECT_EQ(view.cols, c.width);
+        EXPECT_EQ(view.bytesPerPixel, c.bitsPerPixel / 8);
+        EXPECT_EQ(view.rowStride, c.stride);
+        EXPECT_EQ(view.Row(c.stride < 0 ? rows - 1 : 0), pixels.data());  // the first stored row
+        for (int v = 0; v < rows; ++v) {
+            for (int u = 0; u < c.width; ++u) {
+                for (int b = 0; b < 3; ++b) EXPECT_EQ(view.Row(v)[view.bytesPerPixel * u + b], Picture(u, v, b)) << u << "," << v;
+            }
+        }
+        const unsigned char* const block = pixels.data();
+        file = std::fopen(path.c_str(), "rb");
+        ASSERT_EQ(ReadBmpInPlace(file, ParseBmpHeader(header), pixels, view), "");
+        std::fclose(file);
+        EXPECT_EQ(pixels.data(), block);
     }
 }
 

@@ -46,7 +46,7 @@ Camera DefaultCamera();
 
 // How a disparity picture holds its values.
 enum class DisparityCoding {
-    ColourCoded,  // 3 bytes a pixel (blue, green, red): the system's own colour coding of disparity
+    ColourCoded,  // blue, green, red bytes (3 or 4 bytes a pixel): the system's own colour coding of disparity
     Fixed16,      // unsigned 16-bit values: disparity = value x scale (KITTI: scale 1/256)
     Float32,      // 32-bit floats: disparity = value x scale
 };
@@ -61,9 +61,13 @@ struct DisparityView {
     int cols = 0;
     std::ptrdiff_t rowStride_bytes = 0; // bytes from a row to the next lower one (negative: stored bottom row first)
     double scale = 1.0;                 // Fixed16 and Float32: pixels of disparity per unit of value
+    int pixelStride_bytes = 3;          // ColourCoded: bytes from a pixel to the next, 3 or 4 (a fourth byte skipped)
 };
 
-DisparityView ColourCodedDisparity(const std::uint8_t* bgr, int rows, int cols, std::ptrdiff_t rowStride_bytes);
+// A 32-bit BMP's pixel data is viewed where it lies: the last stored row's address, the negative
+// padded row length, 4 bytes a pixel.
+DisparityView ColourCodedDisparity(const std::uint8_t* bgr, int rows, int cols, std::ptrdiff_t rowStride_bytes,
+                                   int pixelStride_bytes = 3);
 DisparityView Fixed16Disparity(const std::uint16_t* values, int rows, int cols, std::ptrdiff_t rowStride_bytes,
                                double scale);
 DisparityView FloatDisparity(const float* values, int rows, int cols, std::ptrdiff_t rowStride_bytes,

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "BmpWriter.h"
@@ -215,28 +216,46 @@ std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength) {
     return "";
 }
 
-std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
+std::string ReadBmpInPlace(std::FILE* file, const BitMap& h, std::vector<unsigned char>& pixels, PictureView& view) {
+    view = PictureView{};
     PixelLayout layout;
     std::string problem;
     if (h.BitsPerPixel == 8) problem = ReadPalette(file, h, layout);
     if (h.Compression == BIT_FIELDS) problem = ReadMasks(file, h, layout);
     if (!problem.empty()) return problem;
     const int rows = BmpRows(h);
-    img.create(rows, h.Width, SGBM_8UC3);
-    if (img.empty()) return "no memory for a " + std::to_string(rows) + " x " + std::to_string(h.Width) + " image";
+    const size_t rowBytes = PaddedRowBytes(h.Width, h.BitsPerPixel);
+    const size_t bytes = rowBytes * static_cast<size_t>(rows);
+    try {
+        if (pixels.size() < bytes) pixels.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return "no memory for the " + std::to_string(bytes) + " bytes of pixel data";
+    }
     if (std::fseek(file, h.DataOffSet, SEEK_SET) != 0) return "cannot seek to the pixel data";
-    std::vector<unsigned char> row(PaddedRowBytes(h.Width, h.BitsPerPixel));
-    for (int i = 0; i < rows; ++i) {
-        if (std::fread(row.data(), 1, row.size(), file) != row.size()) {
-            return "read error in pixel row " + std::to_string(i);
-        }
+    const size_t got = std::fread(pixels.data(), 1, bytes, file);
+    if (got != bytes) return "read error in pixel row " + std::to_string(got / rowBytes);
+    for (int i = 0; i < rows && !layout.usual; ++i) {
         int badIndex = 0;
-        if (!layout.usual && !ToUsualLayout(layout, h.BitsPerPixel, h.Width, row.data(), badIndex)) {
+        if (!ToUsualLayout(layout, h.BitsPerPixel, h.Width, pixels.data() + i * rowBytes, badIndex)) {
             return "pixel row " + std::to_string(i) + " has palette index " + std::to_string(badIndex) +
                    ", beyond the palette's " + std::to_string(layout.entries) + " entries";
         }
-        StoreRow(row.data(), h.Width, h.BitsPerPixel, h.Height < 0 ? i : rows - 1 - i, img);
     }
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(rowBytes);
+    const bool bottomUp = h.Height > 0;
+    view = {pixels.data() + (bottomUp ? (rows - 1) * stride : 0), bottomUp ? -stride : stride, h.BitsPerPixel / 8,
+            rows, h.Width};
+    return "";
+}
+
+std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img) {
+    std::vector<unsigned char> pixels;
+    PictureView view;
+    const std::string problem = ReadBmpInPlace(file, h, pixels, view);
+    if (!problem.empty()) return problem;
+    img.create(view.rows, view.cols, SGBM_8UC3);
+    if (img.empty()) return "no memory for a " + std::to_string(view.rows) + " x " + std::to_string(view.cols) + " image";
+    for (int v = 0; v < view.rows; ++v) StoreRow(view.Row(v), view.cols, h.BitsPerPixel, v, img);
     return "";
 }
 

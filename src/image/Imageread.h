@@ -1,7 +1,8 @@
 // A reader of BMP files, and the row copies the embedded pictures (EmbeddedPictures.h) use too.
 //
-// Every reader fills a three-channel 8-bit image (SGBM_8UC3) of the picture's rows x cols, row 0 at
-// the top; the source rows are stored bottom row first. Colour pixels land as blue, green, red bytes.
+// Every reader but ReadBmpInPlace (which leaves the pixel data where it was read) fills a
+// three-channel 8-bit image (SGBM_8UC3) of the picture's rows x cols, row 0 at the top; the source
+// rows are stored bottom row first. Colour pixels land as blue, green, red bytes.
 // A grey picture is stored one byte per pixel in the first rows x cols bytes of the image (pixel
 // (u, v) at data[v * cols + u]); the rest of the block is left as it was.
 // A reader called again on the same image reuses its pixel block. If the block cannot be allocated
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "PictureView.h"
 #include "core.h"
@@ -59,9 +61,18 @@ int BmpRows(const BitMap& h);
 // pixels it declares are then in the file.
 std::string CheckBmpHeader(const BitMap& h, uint64_t fileLength);
 
+// Reads the pixel data of a header that passed CheckBmpHeader for this file into `pixels` in one
+// read, as the file stores it (rows padded to 4 bytes), then puts each pixel in the usual layout in
+// place: the grey level of its palette entry (8 bits), blue, green and red in the first three bytes
+// (bit-field masks). `view` then shows the picture where it lies, row 0 at the top (a negative row
+// stride for rows stored bottom row first), 1, 3 or 4 bytes a pixel; it stays valid while `pixels`
+// is neither changed nor grown. `pixels` only grows, so pictures of one size allocate once.
+// Returns the problem, or an empty text.
+std::string ReadBmpInPlace(std::FILE* file, const BitMap& h, std::vector<unsigned char>& pixels, PictureView& view);
+
 // Reads the pixels of a header that passed CheckBmpHeader for this file into `img` (created
-// rows x Width, SGBM_8UC3, as bmp_reader fills it), through the palette of an 8-bit file and the
-// bit-field masks of a 32-bit one. Returns the problem, or an empty text.
+// rows x Width, SGBM_8UC3, as bmp_reader fills it), through ReadBmpInPlace. Returns the problem,
+// or an empty text.
 std::string ReadBmpPixels(std::FILE* file, const BitMap& h, qim::Image& img);
 
 // Reads a BMP file of 8 (grey: each index stands for its palette entry's grey level; a palette

@@ -107,6 +107,11 @@ void CodeSamples(const std::vector<Sample>& samples, double scale, int cols, int
     CodeDisparities(values.data(), cols, rows, img);
 }
 
+// The Detector's view of colour-coded pixels where they lie.
+obstacle::DisparityView ColourCodedView(const PictureView& p) {
+    return obstacle::ColourCodedDisparity(p.top, p.rows, p.cols, p.rowStride, p.bytesPerPixel);
+}
+
 }  // namespace
 
 GreyWindow GreyPictureOf(const Camera& camera) {
@@ -158,7 +163,8 @@ std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
     std::string problem;
     run.disparityValuesGiven = IsValuePicture(h);
     if (!run.disparityValuesGiven) {
-        file.ReadBmp(run.src_img_colorD, problem);
+        run.src_img_colorD.release();
+        file.ReadBmpInPlace(bmpPixels, run.disparityPicture, problem);
         return problem;
     }
     const double scale = ValueScale(h);
@@ -185,6 +191,7 @@ bool FileFrames::LoadSamples(int frame, std::string& error) {
     if (problem.empty()) problem = ReadSamples(file);
     if (problem.empty()) return true;
     view = obstacle::DisparityView{};
+    colourView = PictureView{};
     colour.release();
     error = Describe("--disparity", path, problem);
     return false;
@@ -193,14 +200,13 @@ bool FileFrames::LoadSamples(int frame, std::string& error) {
 std::string FileFrames::ReadSamples(PictureReader& file) {
     const PictureHeader& h = file.Header();
     std::string problem;
+    colour.release();
+    colourView = PictureView{};
     if (!IsValuePicture(h)) {
-        if (file.ReadBmp(colour, problem)) {
-            view = obstacle::ColourCodedDisparity(colour.data, colour.rows, colour.cols, colour.step[0]);
-        }
+        if (file.ReadBmpInPlace(bmpPixels, colourView, problem)) view = ColourCodedView(colourView);
         return problem;
     }
     const double scale = ValueScale(h);
-    colour.release();
     if (!file.ReadSamples(png16, pfm, scratch, problem)) return problem;
     if (pfm.empty()) {
         view = obstacle::Fixed16Disparity(png16.data(), h.rows, h.cols, h.cols * std::ptrdiff_t{2}, scale);
@@ -209,17 +215,16 @@ std::string FileFrames::ReadSamples(PictureReader& file) {
         view = obstacle::FloatDisparity(pfm.data(), h.rows, h.cols, h.cols * std::ptrdiff_t{4}, scale);
         if (patterns.colourPicture) CodeSamples(pfm, scale, h.cols, h.rows, colour);
     }
+    colourView = ViewOf(colour);
     return "";
 }
 
 bool FileFrames::TakeEmbedded(std::string& error) {
-    if (colour.empty()) bmp_reader_dsip_32bpp(nullptr, colour);
-    if (colour.empty()) {
-        error = FILE_OPEN_ERROR_MESSAGE;
-        return false;
-    }
-    view = obstacle::ColourCodedDisparity(colour.data, colour.rows, colour.cols, colour.step[0]);
-    return true;
+    colourView = EmbeddedDisparityPicture();
+    view = ColourCodedView(colourView);
+    if (colourView.top != nullptr) return true;
+    error = FILE_OPEN_ERROR_MESSAGE;
+    return false;
 }
 
 bool FileFrames::MatchStereoPair(int frame, std::string& error) {
@@ -279,6 +284,7 @@ bool FileFrames::LoadPair(int frame, RunState& run, std::string& error) {
 
 bool FileFrames::TakePair(int frame, std::string& error) {
     view = obstacle::DisparityView{};
+    colourView = PictureView{};
     colour.release();
     pfm.clear();
     if (!MatchStereoPair(frame, error)) return false;
@@ -289,6 +295,7 @@ bool FileFrames::TakePair(int frame, std::string& error) {
     const int rows = camera.height_pix;
     view = obstacle::Fixed16Disparity(png16.data(), rows, cols, cols * std::ptrdiff_t{2}, SIXTEENTHS_SCALE);
     if (patterns.colourPicture) CodeSamples(png16, SIXTEENTHS_SCALE, cols, rows, colour);
+    colourView = ViewOf(colour);
     return true;
 }
 

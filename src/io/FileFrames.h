@@ -62,10 +62,14 @@ constexpr double SIXTEENTHS_SCALE = 1.0 / 16.0;
 // of the wrong size or depth end the run with a message naming the file; size and depth are
 // checked on the header, before anything is allocated.
 //
+// A colour-coded BMP's pixel data is one read into a buffer of the source's, which the stages
+// read where it lies (3 or 4 bytes a pixel, rows bottom row first as stored); the three-channel
+// picture is drawn from it only by the overlays that show it.
+//
 // For a Detector, Load reads a frame's pictures into the source's own buffers and Disparity hands
 // them over as they were stored: a colour-coded BMP as ColourCoded, a 16-bit PNG as Fixed16 and a
 // PFM as Float32 with the scale, values RunState's loading would have given the stages; without a
-// pattern, the embedded picture (copied to three bytes a pixel).
+// pattern, the embedded picture where it lies.
 class FileFrames : public FrameSource {
 public:
     FileFrames(const Camera& camera, FramePatterns patterns, StereoPairs pairs = StereoPairs{});
@@ -81,16 +85,17 @@ public:
     bool Load(int frame, std::string& error);
     // The disparity picture loaded.
     obstacle::DisparityView Disparity() const { return view; }
-    // Its colour-coded picture: the BMP, or (with colourPicture) the values coded as a colour source's.
-    PictureView ColourPicture() const { return ViewOf(colour); }
+    // Its colour-coded picture: the BMP's or the embedded picture's pixels, or (with colourPicture)
+    // the values coded as a colour source's; empty for values without colourPicture.
+    PictureView ColourPicture() const { return colourView; }
     // The grey picture loaded; empty without a grey pattern.
     const qim::Image& Grey() const { return grey; }
 
 private:
     // Why a picture whose header suits the camera still cannot be this run's disparities.
     std::string FitProblem(const PictureHeader& h, const RunState& run) const;
-    // Reads the pixels: a colour-coded picture into run.src_img_colorD, a 16-bit one into fixed16,
-    // values into run.measuredDisparity.
+    // Reads the pixels: a colour-coded picture into bmpPixels, viewed by run.disparityPicture, a
+    // 16-bit one into fixed16, values into run.measuredDisparity.
     std::string ReadDisparity(PictureReader& file, RunState& run);
     // PNG and PFM values times this.
     double ValueScale(const PictureHeader& h) const;
@@ -116,10 +121,12 @@ private:
     std::vector<int16_t> sixteenths;  // a stereo pair's disparities
     std::vector<uint16_t> saved;      // their 16-bit PNG samples
     std::vector<uint16_t> fixed16;    // the frame's 16-bit picture, which run.fixed16Picture views
+    std::vector<unsigned char> bmpPixels;  // a colour-coded BMP's pixel data as stored, viewed where it lies
     EmbeddedFrames embedded;
     // Load's pictures.
     obstacle::DisparityView view;
-    qim::Image colour;
+    PictureView colourView;  // the colour-coded picture: bmpPixels', the embedded one, or colour
+    qim::Image colour;       // values coded as colours (colourPicture)
     std::vector<uint16_t> png16;
     std::vector<float> pfm;
     qim::Image grey;

@@ -348,6 +348,14 @@ bool PictureReader::ReadBmp(qim::Image& img, std::string& problem) {
     return false;
 }
 
+bool PictureReader::ReadBmpInPlace(std::vector<unsigned char>& pixels, PictureView& view, std::string& problem) {
+    problem = CheckBmpHeader(header.bmp, input.length);
+    if (problem.empty()) problem = ::ReadBmpInPlace(input.file.get(), header.bmp, pixels, view);
+    if (problem.empty()) return true;
+    view = PictureView{};
+    return false;
+}
+
 bool PictureReader::ReadGreyPng(qim::Image& img, std::string& problem) {
     img.create(header.rows, header.cols, SGBM_8UC3);
     if (img.empty()) {

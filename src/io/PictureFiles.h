@@ -91,6 +91,9 @@ public:
     // A BMP's pixels as bmp_reader stores them (colour, or grey one byte per pixel).
     bool ReadBmp(qim::Image& img, std::string& problem);
 
+    // A BMP's pixel data in one read into `pixels`, which `view` shows where it lies (ReadBmpInPlace).
+    bool ReadBmpInPlace(std::vector<unsigned char>& pixels, PictureView& view, std::string& problem);
+
     // An 8-bit grey PNG, stored as bmp_reader stores a grey picture.
     bool ReadGreyPng(qim::Image& img, std::string& problem);
 

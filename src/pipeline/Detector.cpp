@@ -61,23 +61,26 @@ std::string CameraFault(const Camera& c) {
     return "";
 }
 
-int BytesPerValue(DisparityCoding coding) {
-    switch (coding) {
+int BytesPerValue(const DisparityView& view) {
+    switch (view.coding) {
         case DisparityCoding::Fixed16: return 2;
         case DisparityCoding::Float32: return 4;
         case DisparityCoding::ColourCoded: break;
     }
-    return 3;
+    return view.pixelStride_bytes;
 }
 
 // What makes a picture one the camera's detector cannot take, or an empty text.
 std::string PictureFault(const DisparityView& view, const Camera& camera) {
     if (view.data == nullptr) return "the disparity picture has no pixels (data is null)";
+    if (view.coding == DisparityCoding::ColourCoded && view.pixelStride_bytes != 3 && view.pixelStride_bytes != 4) {
+        return "the pixel stride " + std::to_string(view.pixelStride_bytes) + " of a colour-coded picture is neither 3 nor 4 bytes";
+    }
     if (view.rows != camera.height_pix || view.cols != camera.width_pix) {
         return "the disparity picture is " + std::to_string(view.cols) + " x " + std::to_string(view.rows) +
                " pixels, the camera's " + std::to_string(camera.width_pix) + " x " + std::to_string(camera.height_pix);
     }
-    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(view.cols) * BytesPerValue(view.coding);
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(view.cols) * BytesPerValue(view);
     if (std::abs(view.rowStride_bytes) < rowBytes) {
         return "the row stride " + std::to_string(view.rowStride_bytes) + " is shorter than a row's " +
                std::to_string(rowBytes) + " bytes";
@@ -110,8 +113,8 @@ void TakeValues(const DisparityView& view, double* disparities) {
 // Hands the frame's picture to the run: a colour-coded one, and a 16-bit one at a scale that runs
 // on codes, are read where they lie; other values are copied into the run's disparity buffer.
 void TakePicture(const DisparityView& view, RunState& run) {
-    const PictureView pixels{static_cast<const uchar*>(view.data), view.rowStride_bytes, BytesPerValue(view.coding),
-                             view.rows, view.cols};
+    const PictureView pixels{static_cast<const uchar*>(view.data), view.rowStride_bytes, BytesPerValue(view), view.rows,
+                             view.cols};
     const bool fixed16Codes = view.coding == DisparityCoding::Fixed16 && Fixed16OnCodes(view.scale);
     run.disparityValuesGiven = view.coding != DisparityCoding::ColourCoded && !fixed16Codes;
     run.disparityPicture = view.coding == DisparityCoding::ColourCoded ? pixels : PictureView{};
@@ -182,8 +185,9 @@ FrameResult FrameResultOf(const RunState& run, const AssociationRecord& record, 
 
 Camera DefaultCamera() { return PublicCamera(DEFAULT_CAMERA); }
 
-DisparityView ColourCodedDisparity(const std::uint8_t* bgr, int rows, int cols, std::ptrdiff_t rowStride_bytes) {
-    return {DisparityCoding::ColourCoded, bgr, rows, cols, rowStride_bytes, 1.0};
+DisparityView ColourCodedDisparity(const std::uint8_t* bgr, int rows, int cols, std::ptrdiff_t rowStride_bytes,
+                                   int pixelStride_bytes) {
+    return {DisparityCoding::ColourCoded, bgr, rows, cols, rowStride_bytes, 1.0, pixelStride_bytes};
 }
 
 DisparityView Fixed16Disparity(const std::uint16_t* values, int rows, int cols, std::ptrdiff_t rowStride_bytes,
