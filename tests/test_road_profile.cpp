@@ -365,8 +365,9 @@ void RoadPeaks(const StageGeometry& g, const FrameRoad& road, int MaxY[LUT_NUM])
 
 // Road situations frame after frame through the whole road profile stage: which profile each frame
 // uses ('O' own, 'K' kept, 'R' re-seeded). The run starts from the flat road of the camera's
-// mounting; at 10 frames per second the profile in force gives way after 3 refused frames (0.3 s),
-// at the default camera's 30 after 9.
+// mounting, which a well supported profile of the frame's own replaces at once; at 10 frames per
+// second a measured profile in force gives way after 3 refused frames (0.3 s), at the default
+// camera's 30 after 9.
 TEST(RoadProfileSituations, AcceptKeepAndReseedAsTheRoadAndCarMove) {
     const Camera guessed = Mounted(KITTI_10_FPS, DEFAULT_CAMERA.camHeight_m, DEFAULT_CAMERA.tanPitch);
     const FrameRoad level{1.65, 0.0};
@@ -374,6 +375,8 @@ TEST(RoadProfileSituations, AcceptKeepAndReseedAsTheRoadAndCarMove) {
     const auto pitched = [](FrameRoad road, double rows) { return road.shift = rows, road; };
     const auto graded = [](FrameRoad road, double grade) { return road.grade = grade, road; };
     const auto sparse = [](FrameRoad road, int measured) { return road.measured = measured, road; };
+    FrameRoad dip = graded(level, 0.06);
+    dip.grade_m = 15.0;
     const struct {
         const char* name;
         Camera camera;
@@ -392,7 +395,12 @@ TEST(RoadProfileSituations, AcceptKeepAndReseedAsTheRoadAndCarMove) {
          "OOOOOO"},
         {"a crest ahead", KITTI_10_FPS,
          {level, graded(level, -0.01), graded(level, -0.02), graded(level, -0.03), graded(level, -0.04)}, "OOOOO"},
-        {"a wrong height and pitch are re-seeded after 0.3 s", guessed, {level, level, level, level, level}, "KKKRO"},
+        // Before any profile was accepted the one in force is the mounting's guess: a well supported
+        // road of the frame's own replaces it at once, a sparse one never.
+        {"a wrong height and pitch: the first frame's road replaces the guess", guessed, {level, level, level}, "ROO"},
+        {"a sparse road keeps the guess", guessed, {sparse(level, 8), sparse(level, 8), level, level}, "KKRO"},
+        // Climbing 6 % from 15 m: 38 rows above the flat road at 126 m, beyond the first band.
+        {"a dip from the first frame on", KITTI_10_FPS, {dip, dip, dip}, "ROO"},
         {"a road that leaves the band for good is re-seeded", KITTI_10_FPS,
          {level, pitched(level, 40), pitched(level, 40), pitched(level, 40), pitched(level, 40), pitched(level, 41)},
          "OKKKRO"},

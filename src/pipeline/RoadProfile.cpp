@@ -184,7 +184,10 @@ RoadProfileKind ChooseRoadProfile(const StageGeometry& g, const int MaxY[LUT_NUM
                                   const int pre_ground[LUT_NUM], bool bGndFixFlg, int refusedFrames) {
     if (!RoadProfilePlausible(g, ground)) return RoadProfileKind::Kept;
     if (RoadProfileInBand(g, ground, pre_ground, bGndFixFlg)) return RoadProfileKind::Own;
-    if (refusedFrames >= g.reseedFrames && RoadProfileWellSupported(g, MaxY, ground)) return RoadProfileKind::Reseeded;
+    // The profile in force before any was accepted is a guess from the camera's mounting, never a
+    // measured road: a well supported profile of the frame's own replaces it without waiting.
+    const bool mayReseed = refusedFrames >= g.reseedFrames || !bGndFixFlg;
+    if (mayReseed && RoadProfileWellSupported(g, MaxY, ground)) return RoadProfileKind::Reseeded;
     return RoadProfileKind::Kept;
 }
 

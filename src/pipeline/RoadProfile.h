@@ -39,8 +39,8 @@ bool RoadProfileWellSupported(const StageGeometry& geometry, const int MaxY[LUT_
 
 // Which profile a frame uses: its own where it is plausible and in the band (Own); where it is
 // plausible, out of the band, well supported, and the profile in force has been kept for
-// geometry.reseedFrames frames in a row (`refusedFrames`), its own as well (Reseeded); else the
-// profile in force (Kept).
+// geometry.reseedFrames frames in a row (`refusedFrames`) or was never accepted (the mounting's
+// guess, !bGndFixFlg), its own as well (Reseeded); else the profile in force (Kept).
 RoadProfileKind ChooseRoadProfile(const StageGeometry& geometry, const int MaxY[LUT_NUM], const int ground[LUT_NUM],
                                   const int pre_ground[LUT_NUM], bool bGndFixFlg, int refusedFrames);
 
