@@ -310,7 +310,7 @@ std::string FileFrames::ReadFixed16(PictureReader& file, double scale, RunState&
     const PictureHeader& h = file.Header();
     std::string problem;
     fixed16.resize(static_cast<size_t>(h.cols) * static_cast<size_t>(h.rows));
-    if (!file.ReadFixed16(fixed16.data(), problem)) return problem;
+    if (!file.ReadFixed16(fixed16.data(), scratch, problem)) return problem;
     run.disparityValuesGiven = false;
     run.fixed16Picture = {reinterpret_cast<const uchar*>(fixed16.data()), static_cast<std::ptrdiff_t>(h.cols) * 2, 2,
                           h.rows, h.cols};
