@@ -256,6 +256,45 @@ TEST_F(TrackInputs, DamagedSixteenBitPngsAreRefusedAndHarmlessOddsAccepted) {
     }
 }
 
+TEST_F(TrackInputs, FramesDecodedForTheMountingCheckAreTheRunsOwnAndTakenOnce) {
+    std::vector<uint32_t> first(COLS * ROWS);
+    std::vector<uint32_t> second(COLS * ROWS);
+    for (int i = 0; i < COLS * ROWS; ++i) {
+        first[static_cast<size_t>(i)] = static_cast<uint32_t>(i * 2731);
+        second[static_cast<size_t>(i)] = static_cast<uint32_t>(65535 - i * 7);
+    }
+    const std::string pattern = dir + "/dXXXXXX.png";
+    Write("d000000.png", Png(COLS, ROWS, 16, 0, first));
+    Write("d000001.png", Png(COLS, ROWS, 16, 0, second));
+    const FramePatterns patterns{pattern, "", {}, false};
+    DecodedFrames decoded;
+    FileFrames check(SmallCamera(), patterns);
+    check.KeepDecoded(&decoded);
+    FrameNames names{};
+    std::string error;
+    ASSERT_TRUE(check.LoadDisparity(names, 0, run, error)) << error;
+    ASSERT_TRUE(check.LoadDisparity(names, 1, run, error)) << error;
+    ASSERT_EQ(decoded.size(), 2u);
+    EXPECT_EQ(decoded[0], std::vector<uint16_t>(first.begin(), first.end()));
+    EXPECT_EQ(decoded[1], std::vector<uint16_t>(second.begin(), second.end()));
+    // The run reads the kept pictures, not the files, which are gone; each frame once.
+    fs::remove(dir + "/d000000.png");
+    fs::remove(dir + "/d000001.png");
+    FileFrames source(SmallCamera(), patterns);
+    source.Adopt(std::move(decoded));
+    for (const auto* samples : {&first, &second}) {
+        ASSERT_TRUE(source.Load(samples == &first ? 0 : 1, error)) << error;
+        const obstacle::DisparityView view = source.Disparity();
+        ASSERT_EQ(view.coding, obstacle::DisparityCoding::Fixed16);
+        EXPECT_EQ(view.scale, PNG_DISPARITY_SCALE);
+        const uint16_t* values = static_cast<const uint16_t*>(view.data);
+        EXPECT_EQ(std::vector<uint16_t>(values, values + COLS * ROWS), std::vector<uint16_t>(samples->begin(), samples->end()));
+    }
+    EXPECT_FALSE(source.Load(0, error));
+    const std::string named = "--disparity: " + dir + "/d000000.png: ";
+    EXPECT_EQ(error.substr(0, named.size()), named);
+}
+
 TEST_F(TrackInputs, HeadersThatDoNotFitAreRefusedNamingFileAndReason) {
     const std::vector<float> values(COLS * ROWS, 5.0f);
     const std::vector<uint32_t> samples(COLS * ROWS, 1000);
