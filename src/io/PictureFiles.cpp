@@ -73,6 +73,9 @@ int ReadPngStream(spng_ctx*, void* user, void* dest, size_t length) {
 constexpr long PNG_FIRST_CHUNK_AFTER_HEADER = 8 + PNG_CHUNK_HEADER_BYTES + 13 + PNG_CRC_BYTES;
 constexpr uint32_t PNG_MAX_CHUNK_LENGTH = 0x7FFFFFFFu;
 constexpr size_t PNG_READ_PIECE_BYTES = size_t{1} << 14;
+// The picture data gathered from the data chunks before each call of inflate: a camera's whole
+// file (KITTI's take about 210 KB), for zlib copies its 32 KiB window after every call.
+constexpr size_t PNG_INFLATE_INPUT_BYTES = size_t{1} << 18;
 
 // The critical chunks that follow a PNG's header, read piece by piece, each checked against its
 // CRC once read; ancillary chunks are skipped unread, as libspng's stream does (PngStream).
@@ -156,11 +159,12 @@ struct InflateEnd {
 };
 
 // Inflates the zlib stream that a PNG's data chunks hold into `rows`, which must come to exactly
-// `bytes` (`rows` has room for one byte more, which a stream too long fills). The stream's own
+// `bytes` (`rows` has room for one byte more, which a stream too long fills), gathering the data
+// in `input` (PNG_INFLATE_INPUT_BYTES). The stream's own
 // Adler-32 check is not computed: every byte of it lies in chunks whose CRC-32 is checked, which
 // refuses a file damaged on its way; one whose CRCs were made to match wrong data decodes to what
 // that data says, within the same bounds.
-bool InflateChunks(PngChunks& chunks, unsigned char* rows, size_t bytes, std::string& reason) {
+bool InflateChunks(PngChunks& chunks, unsigned char* rows, size_t bytes, unsigned char* input, std::string& reason) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) {
         reason = "no memory to inflate";
@@ -170,20 +174,24 @@ bool InflateChunks(PngChunks& chunks, unsigned char* rows, size_t bytes, std::st
     inflateValidate(&z, 0);
     z.next_out = rows;
     z.avail_out = static_cast<uInt>(bytes + 1);
-    unsigned char piece[PNG_READ_PIECE_BYTES];
     int status = Z_OK;
+    bool dataChunks = true;  // the data chunks go on
     while (status == Z_OK && z.avail_out > 0) {
-        const size_t n = chunks.Read(piece, sizeof piece);
-        if (n > 0) {
-            z.next_in = piece;
-            z.avail_in = static_cast<uInt>(n);
-            status = inflate(&z, Z_NO_FLUSH);
-        } else if (!chunks.Next(reason)) {
-            return false;
-        } else if (!chunks.Is("IDAT")) {
+        size_t filled = 0;
+        while (dataChunks && filled < PNG_INFLATE_INPUT_BYTES) {
+            const size_t n = chunks.Read(input + filled, PNG_INFLATE_INPUT_BYTES - filled);
+            filled += n;
+            if (n > 0) continue;
+            if (!chunks.Next(reason)) return false;
+            dataChunks = chunks.Is("IDAT");
+        }
+        if (filled == 0) {
             reason = chunks.Is("IEND") ? "picture data cut short" : "a critical chunk other than picture data";
             return false;
         }
+        z.next_in = input;
+        z.avail_in = static_cast<uInt>(filled);
+        status = inflate(&z, Z_NO_FLUSH);
     }
     if (status == Z_OK || (status == Z_STREAM_END && z.total_out != bytes)) {
         reason = "picture data of " + std::to_string(z.total_out) + (status == Z_OK ? " bytes or more, " : " bytes, ") +
@@ -200,15 +208,19 @@ bool InflateChunks(PngChunks& chunks, unsigned char* rows, size_t bytes, std::st
 // the picture (and the row above the first) count as 0.
 template <bool ABOVE, typename Predict>
 void UnfilterPixels(const unsigned char* raw, const uint16_t* above, uint16_t* out, size_t cols, Predict predict) {
-    unsigned left = 0;
-    unsigned corner = 0;
+    // Each byte of the pixel to the left and above left, kept apart.
+    unsigned leftHi = 0;
+    unsigned leftLo = 0;
+    unsigned cornerHi = 0;
+    unsigned cornerLo = 0;
     for (size_t u = 0; u < cols; ++u) {
-        const unsigned up = ABOVE ? above[u] : 0u;
-        const unsigned hi = (raw[2 * u] + predict(left >> 8, up >> 8, corner >> 8)) & 0xFFu;
-        const unsigned lo = (raw[2 * u + 1] + predict(left & 0xFFu, up & 0xFFu, corner & 0xFFu)) & 0xFFu;
-        left = hi << 8 | lo;
-        out[u] = static_cast<uint16_t>(left);
-        corner = up;
+        const unsigned upHi = ABOVE ? above[u] >> 8 : 0u;
+        const unsigned upLo = ABOVE ? above[u] & 0xFFu : 0u;
+        leftHi = (raw[2 * u] + predict(leftHi, upHi, cornerHi)) & 0xFFu;
+        leftLo = (raw[2 * u + 1] + predict(leftLo, upLo, cornerLo)) & 0xFFu;
+        out[u] = static_cast<uint16_t>(leftHi << 8 | leftLo);
+        cornerHi = upHi;
+        cornerLo = upLo;
     }
 }
 
@@ -499,14 +511,15 @@ bool PictureReader::ReadSamples(std::vector<uint16_t>& png16, std::vector<float>
                                 std::vector<unsigned char>& scratch, std::string& problem) {
     const size_t cols = static_cast<size_t>(header.cols);
     const size_t count = cols * static_cast<size_t>(header.rows);
-    png16.clear();
-    pfm.clear();
     if (header.coding == PictureCoding::PFM) {
+        png16.clear();
         pfm.resize(count);
         return ReadPfmRows(scratch, problem, [&](int v, int u, float sample) {
             pfm[static_cast<size_t>(v) * cols + static_cast<size_t>(u)] = sample;
         });
     }
+    // A picture of the previous one's size is decoded over it, the buffer not cleared first.
+    pfm.clear();
     png16.resize(count);
     return ReadFixed16(png16.data(), scratch, problem);
 }
@@ -520,17 +533,18 @@ bool PictureReader::ReadFixed16(uint16_t* out, std::vector<unsigned char>& scrat
     return true;
 }
 
-bool PictureReader::InflateGrey16(uint16_t* out, std::vector<unsigned char>& rows, std::string& problem) {
+bool PictureReader::InflateGrey16(uint16_t* out, std::vector<unsigned char>& scratch, std::string& problem) {
     const size_t cols = static_cast<size_t>(header.cols);
     const size_t rowBytes = 1 + 2 * cols;
-    rows.resize(rowBytes * static_cast<size_t>(header.rows) + 1);
+    const size_t bytes = rowBytes * static_cast<size_t>(header.rows);
+    scratch.resize(bytes + 1 + PNG_INFLATE_INPUT_BYTES);  // rows, a spare byte, the data read
     PngChunks chunks(input.file.get());
     std::string reason = "cannot seek to the picture data";
     bool decoded = fseeko(input.file.get(), PNG_FIRST_CHUNK_AFTER_HEADER, SEEK_SET) == 0 &&
-                   InflateChunks(chunks, rows.data(), rows.size() - 1, reason);
+                   InflateChunks(chunks, scratch.data(), bytes, scratch.data() + bytes + 1, reason);
     for (int v = 0; decoded && v < header.rows; ++v, out += cols) {
-        decoded = UnfilterGrey16Row(rows.data() + static_cast<size_t>(v) * rowBytes, v > 0 ? out - cols : nullptr, out, cols);
-        if (!decoded) reason = "row " + std::to_string(v) + " of filter type " + std::to_string(rows[v * rowBytes]) + ", 0 to 4 known";
+        decoded = UnfilterGrey16Row(scratch.data() + static_cast<size_t>(v) * rowBytes, v > 0 ? out - cols : nullptr, out, cols);
+        if (!decoded) reason = "row " + std::to_string(v) + " of filter type " + std::to_string(scratch[v * rowBytes]) + ", 0 to 4 known";
     }
     if (decoded) return true;
     problem = chunks.Skipped() > PNG_MAX_SKIPPED_CHUNKS ? PngSkippedProblem() : "PNG pixel data cannot be decoded (" + reason + ")";

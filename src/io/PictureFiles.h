@@ -102,7 +102,7 @@ private:
     bool OpenPfm(std::string& problem);
     bool DecodePng(void* out, size_t bytes, int format, std::string& problem);
     // The fast path of ReadFixed16: the picture data after the header read chunk by chunk.
-    bool InflateGrey16(uint16_t* out, std::vector<unsigned char>& rows, std::string& problem);
+    bool InflateGrey16(uint16_t* out, std::vector<unsigned char>& scratch, std::string& problem);
     // Reads a PFM's rows, bottom row first as stored, giving each sample to store(v, u, sample).
     template <typename Store>
     bool ReadPfmRows(std::vector<unsigned char>& scratch, std::string& problem, Store store);
