@@ -48,16 +48,8 @@ inline std::string Chunk(const std::string& type, const std::string& data) {
     return Bytes({static_cast<uint32_t>(data.size())}, 4, true) + type + data + Bytes({Crc32(type + data)}, 4, true);
 }
 
-// A PNG of one sample per pixel (top row first, `channels` copies of it), its picture data in
-// stored (uncompressed) deflate blocks: truth that owes nothing to a PNG library.
-inline std::string Png(int cols, int rows, int bits, int colourType, const std::vector<uint32_t>& samples, int channels = 1) {
-    std::string raw;
-    for (int v = 0; v < rows; ++v) {
-        raw += '\0';  // no filter
-        for (int u = 0; u < cols; ++u) {
-            for (int c = 0; c < channels; ++c) raw += Bytes({samples[static_cast<size_t>(v * cols + u)]}, bits / 8, true);
-        }
-    }
+// A zlib stream of `raw` in stored (uncompressed) deflate blocks, its Adler-32 check last.
+inline std::string StoredZlib(const std::string& raw) {
     uint32_t a = 1, b = 0;
     for (unsigned char c : raw) {
         a = (a + c) % 65521;
@@ -72,10 +64,34 @@ inline std::string Png(int cols, int rows, int bits, int colourType, const std::
         zlib += raw.substr(at, length);
         if (last) break;
     }
-    zlib += Bytes({b << 16 | a}, 4, true);
+    return zlib + Bytes({b << 16 | a}, 4, true);
+}
+
+// The signature and header chunk of a PNG (not interlaced).
+inline std::string PngHeader(int cols, int rows, int bits, int colourType) {
     const std::string ihdr = Bytes({static_cast<uint32_t>(cols), static_cast<uint32_t>(rows)}, 4, true) +
                              static_cast<char>(bits) + static_cast<char>(colourType) + std::string(3, '\0');
-    return "\x89PNG\r\n\x1a\n" + Chunk("IHDR", ihdr) + Chunk("IDAT", zlib) + Chunk("IEND", "");
+    return "\x89PNG\r\n\x1a\n" + Chunk("IHDR", ihdr);
+}
+
+// The rows of a PNG of one sample per pixel (top row first, `channels` copies of it), each with
+// filter type 0 (none) first.
+inline std::string PngRows(int cols, int rows, int bits, const std::vector<uint32_t>& samples, int channels = 1) {
+    std::string raw;
+    for (int v = 0; v < rows; ++v) {
+        raw += '\0';  // no filter
+        for (int u = 0; u < cols; ++u) {
+            for (int c = 0; c < channels; ++c) raw += Bytes({samples[static_cast<size_t>(v * cols + u)]}, bits / 8, true);
+        }
+    }
+    return raw;
+}
+
+// A PNG of one sample per pixel (top row first, `channels` copies of it), its picture data in
+// stored (uncompressed) deflate blocks: truth that owes nothing to a PNG library.
+inline std::string Png(int cols, int rows, int bits, int colourType, const std::vector<uint32_t>& samples, int channels = 1) {
+    return PngHeader(cols, rows, bits, colourType) + Chunk("IDAT", StoredZlib(PngRows(cols, rows, bits, samples, channels))) +
+           Chunk("IEND", "");
 }
 
 // A grey PFM of `values` (top row first), stored bottom row first in the byte order its scale says.

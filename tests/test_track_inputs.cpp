@@ -2,6 +2,8 @@
 // known values, the refusals read from their headers, inputs that are not regular files, and the
 // frame range found from the files a pattern names.
 #include <gtest/gtest.h>
+#include <spng.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,6 +70,59 @@ protected:
     std::unique_ptr<FileFrames> frames;
 };
 
+
+// A 16-bit grey PNG's values as the run reads them; empty, with the problem, where it is refused.
+std::vector<uint16_t> ReadGrey16(const std::string& path, std::string& problem) {
+    PictureReader file;
+    std::vector<uint16_t> values;
+    std::vector<unsigned char> scratch;
+    if (!file.Open(path, problem)) return values;
+    values.resize(static_cast<size_t>(file.Header().cols) * static_cast<size_t>(file.Header().rows));
+    if (!file.ReadFixed16(values.data(), scratch, problem)) values.clear();
+    return values;
+}
+
+// 16-bit grey samples encoded by libspng with one filter choice, at its default compression.
+std::string EncodeGrey16(int cols, int rows, const std::vector<uint16_t>& samples, int filterChoice) {
+    std::unique_ptr<spng_ctx, SpngContextFree> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
+    spng_set_option(ctx.get(), SPNG_FILTER_CHOICE, filterChoice);
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<uint32_t>(cols);
+    ihdr.height = static_cast<uint32_t>(rows);
+    ihdr.bit_depth = 16;
+    ihdr.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
+    spng_set_ihdr(ctx.get(), &ihdr);
+    if (spng_encode_image(ctx.get(), samples.data(), samples.size() * 2, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0) return "";
+    size_t size = 0;
+    int failure = 0;
+    void* png = spng_get_png_buffer(ctx.get(), &size, &failure);
+    const std::string bytes(static_cast<const char*>(png), failure == 0 ? size : 0);
+    std::free(png);
+    return bytes;
+}
+
+// The filter type of each row of a PNG (one sample of `sampleBytes` per pixel), found by
+// inflating its data chunks with zlib.
+std::vector<int> RowFilters(const std::string& png, int cols, int rows, int sampleBytes) {
+    std::string data;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        uint32_t length = 0;
+        for (int i = 0; i < 4; ++i) length = length << 8 | static_cast<unsigned char>(png[at + i]);
+        if (png.compare(at + 4, 4, "IDAT") == 0) data += png.substr(at + 8, length);
+        at += 12 + length;
+    }
+    const size_t rowBytes = 1 + static_cast<size_t>(cols) * sampleBytes;
+    std::vector<unsigned char> raw(rowBytes * rows);
+    uLongf size = static_cast<uLongf>(raw.size());
+    std::vector<int> filters;
+    if (uncompress(raw.data(), &size, reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size())) != Z_OK) {
+        return filters;
+    }
+    for (int v = 0; v < rows; ++v) filters.push_back(raw[v * rowBytes]);
+    return filters;
+}
+
 }  // namespace
 
 TEST_F(TrackInputs, PfmValuesInEitherByteOrderWithNoDisparityForTheRest) {
@@ -120,6 +175,110 @@ TEST_F(TrackInputs, PngDisparitiesInKittisConventionAndGreyPictures) {
     ASSERT_EQ(run.src_img_grayR.cols, COLS);
     ASSERT_EQ(run.src_img_grayR.rows, ROWS);
     for (size_t i = 0; i < grey.size(); ++i) EXPECT_EQ(run.src_img_grayR.data[i], grey[i]) << i;
+}
+
+TEST_F(TrackInputs, SixteenBitPngsOfEveryRowFilterReadAsTheSamplesWritten) {
+    // Random samples over the whole range, so that every byte's sum wraps somewhere and each of
+    // Paeth's three choices is taken; an odd width leaves no pixel pairs to lean on.
+    constexpr int cols = 37;
+    constexpr int rows = 9;
+    std::vector<uint16_t> samples(cols * rows);
+    uint32_t state = 12345;
+    for (uint16_t& s : samples) s = static_cast<uint16_t>((state = state * 1664525u + 1013904223u) >> 16);
+    const struct {
+        int choice;
+        int filter;  // the type of every row, -1 for libspng's own choice per row
+    } cases[] = {{SPNG_FILTER_CHOICE_NONE, 0}, {SPNG_FILTER_CHOICE_SUB, 1},   {SPNG_FILTER_CHOICE_UP, 2},
+                 {SPNG_FILTER_CHOICE_AVG, 3},  {SPNG_FILTER_CHOICE_PAETH, 4}, {SPNG_FILTER_CHOICE_ALL, -1}};
+    for (const auto& c : cases) {
+        const std::string png = EncodeGrey16(cols, rows, samples, c.choice);
+        const std::vector<int> filters = RowFilters(png, cols, rows, 2);
+        ASSERT_EQ(filters.size(), size_t{rows}) << c.filter;
+        for (int f : filters) EXPECT_EQ(f, c.filter < 0 ? f : c.filter);
+        std::string problem;
+        EXPECT_EQ(ReadGrey16(Write("f.png", png), problem), samples) << "filter " << c.filter << ": " << problem;
+    }
+}
+
+TEST_F(TrackInputs, DamagedSixteenBitPngsAreRefusedAndHarmlessOddsAccepted) {
+    const std::vector<uint32_t> samples = {0, 1, 255, 256, 65535, 4660, 22136, 39612, 57054, 8, 9, 10};
+    constexpr int cols = 4;
+    constexpr int rows = 3;
+    constexpr size_t rowBytes = 1 + 2 * cols;
+    const std::string header = PngHeader(cols, rows, 16, 0);
+    const std::string raw = PngRows(cols, rows, 16, samples);
+    const std::string zlib = StoredZlib(raw);
+    const std::string end = Chunk("IEND", "");
+    std::string crcBroken = header + Chunk("IDAT", zlib) + end;
+    crcBroken[header.size() + 8 + 10] ^= 1;
+    std::string filter5 = raw;
+    filter5[2 * rowBytes] = 5;
+    std::string adlerBroken = zlib;
+    adlerBroken.back() ^= 1;
+    const std::string cantRead = "PNG pixel data cannot be decoded (";
+    const struct {
+        std::string bytes;
+        std::string problem;  // empty: accepted, the samples read back
+    } cases[] = {
+        {crcBroken, cantRead + "CRC of chunk IDAT does not match)"},
+        {header + Chunk("IDAT", StoredZlib(raw.substr(0, 2 * rowBytes))) + end, cantRead + "picture data of 18 bytes, 27 expected)"},
+        {header + Chunk("IDAT", StoredZlib(raw + std::string(2, '\0'))) + end,
+         cantRead + "picture data of 28 bytes or more, 27 expected)"},
+        {header + Chunk("IDAT", StoredZlib(filter5)) + end, cantRead + "row 2 of filter type 5, 0 to 4 known)"},
+        {header + end, cantRead + "picture data cut short)"},
+        {header + Chunk("PLTE", "abc") + Chunk("IDAT", zlib) + end, cantRead + "a critical chunk other than picture data)"},
+        {header + Chunk("IDAT", zlib).substr(0, 20), cantRead + "file cut short)"},
+        {header + "\xFF\xFF\xFF\xFFIDAT", cantRead + "chunk length 4294967295 beyond 2^31 - 1)"},
+        {header + Chunk("IDAT", zlib.substr(0, 10)) + Chunk("tEXt", "a\0b") + Chunk("IDAT", zlib.substr(10)) + end, ""},
+        // The chunk CRCs hold, only the stream's own check is wrong: the data decodes as it says.
+        {header + Chunk("IDAT", adlerBroken) + end, ""},
+    };
+    const std::vector<uint16_t> expected(samples.begin(), samples.end());
+    for (const auto& c : cases) {
+        std::string problem;
+        const std::vector<uint16_t> values = ReadGrey16(Write("d.png", c.bytes), problem);
+        EXPECT_EQ(problem, c.problem);
+        EXPECT_EQ(values, c.problem.empty() ? expected : std::vector<uint16_t>{}) << c.problem;
+    }
+}
+
+TEST_F(TrackInputs, FramesDecodedForTheMountingCheckAreTheRunsOwnAndTakenOnce) {
+    std::vector<uint32_t> first(COLS * ROWS);
+    std::vector<uint32_t> second(COLS * ROWS);
+    for (int i = 0; i < COLS * ROWS; ++i) {
+        first[static_cast<size_t>(i)] = static_cast<uint32_t>(i * 2731);
+        second[static_cast<size_t>(i)] = static_cast<uint32_t>(65535 - i * 7);
+    }
+    const std::string pattern = dir + "/dXXXXXX.png";
+    Write("d000000.png", Png(COLS, ROWS, 16, 0, first));
+    Write("d000001.png", Png(COLS, ROWS, 16, 0, second));
+    const FramePatterns patterns{pattern, "", {}, false};
+    DecodedFrames decoded;
+    FileFrames check(SmallCamera(), patterns);
+    check.KeepDecoded(&decoded);
+    FrameNames names{};
+    std::string error;
+    ASSERT_TRUE(check.LoadDisparity(names, 0, run, error)) << error;
+    ASSERT_TRUE(check.LoadDisparity(names, 1, run, error)) << error;
+    ASSERT_EQ(decoded.size(), 2u);
+    EXPECT_EQ(decoded[0], std::vector<uint16_t>(first.begin(), first.end()));
+    EXPECT_EQ(decoded[1], std::vector<uint16_t>(second.begin(), second.end()));
+    // The run reads the kept pictures, not the files, which are gone; each frame once.
+    fs::remove(dir + "/d000000.png");
+    fs::remove(dir + "/d000001.png");
+    FileFrames source(SmallCamera(), patterns);
+    source.Adopt(std::move(decoded));
+    for (const auto* samples : {&first, &second}) {
+        ASSERT_TRUE(source.Load(samples == &first ? 0 : 1, error)) << error;
+        const obstacle::DisparityView view = source.Disparity();
+        ASSERT_EQ(view.coding, obstacle::DisparityCoding::Fixed16);
+        EXPECT_EQ(view.scale, PNG_DISPARITY_SCALE);
+        const uint16_t* values = static_cast<const uint16_t*>(view.data);
+        EXPECT_EQ(std::vector<uint16_t>(values, values + COLS * ROWS), std::vector<uint16_t>(samples->begin(), samples->end()));
+    }
+    EXPECT_FALSE(source.Load(0, error));
+    const std::string named = "--disparity: " + dir + "/d000000.png: ";
+    EXPECT_EQ(error.substr(0, named.size()), named);
 }
 
 TEST_F(TrackInputs, HeadersThatDoNotFitAreRefusedNamingFileAndReason) {

@@ -91,7 +91,8 @@ struct FirstFramesRoad {
     std::string Frames() const { return "the road of frames " + std::to_string(first) + " to " + std::to_string(last); }
 };
 
-FirstFramesRoad FitFirstFramesRoad(const TrackOptions& o, const Camera& camera) {
+// The frames' 16-bit pictures go to `decoded` where it is given.
+FirstFramesRoad FitFirstFramesRoad(const TrackOptions& o, const Camera& camera, DecodedFrames* decoded) {
     FirstFramesRoad road;
     road.first = road.last = o.first;
     const double span = std::round(MOUNTING_SPAN_S / camera.frameInterval_s);
@@ -100,6 +101,7 @@ FirstFramesRoad FitFirstFramesRoad(const TrackOptions& o, const Camera& camera) 
     TrackOptions reading = o;
     reading.disparityOutPattern.clear();
     FileFrames source = FrameSourceOf(reading, camera, false);
+    source.KeepDecoded(decoded);
     RunState run(camera);
     FrameNames names{};
     std::string error;
@@ -147,11 +149,12 @@ void TakeMissing(bool given, const std::string& cameraPath, const char* what, co
 // The camera's height and pitch where the file and the options leave them open: from the first
 // frames' own road where there are disparity pictures to read, else the default camera's; and a
 // warning where the given ones disagree with that road.
-void SettleMounting(const TrackOptions& o, const CameraFile& file, Camera& camera, std::ostream& warnings) {
+void SettleMounting(const TrackOptions& o, const CameraFile& file, Camera& camera, std::ostream& warnings,
+                    DecodedFrames* decoded) {
     const bool heightGiven = file.given[KEY_CAM_HEIGHT] || o.camHeight_m;
     const bool pitchGiven = file.given[KEY_PITCH] || o.tanPitch;
     FirstFramesRoad road;
-    if (!FramePattern(o).empty()) road = FitFirstFramesRoad(o, camera);
+    if (!FramePattern(o).empty()) road = FitFirstFramesRoad(o, camera, decoded);
     WarnOfMounting(camera, heightGiven, pitchGiven, road, warnings);
     const std::optional<RoadMounting>& m = road.mounting;
     const Camera& d = DEFAULT_CAMERA;
@@ -317,7 +320,8 @@ bool ResolveFrameRange(TrackOptions& o, std::string& error) {
     return CheckFrameRange(o, error);
 }
 
-bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error) {
+bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error,
+                   DecodedFrames* decoded) {
     CameraFile file;
     if (!o.cameraPath.empty() && !ReadCameraFile(o.cameraPath, file, error, o.kittiColour, o.cameraRightPath)) {
         error = "--camera: " + error;
@@ -342,7 +346,7 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
                   std::to_string(camera.height_pix) + ": give --disparity";
     }
     if (problem.empty()) {
-        if (!o.cameraPath.empty()) SettleMounting(o, file, camera, warnings);
+        if (!o.cameraPath.empty()) SettleMounting(o, file, camera, warnings, decoded);
         problem = CameraProblem(camera);
     }
     // Values no car's rig has are warned of where the run goes on, and told beside the refusal
@@ -359,8 +363,9 @@ bool ResolveCamera(const TrackOptions& o, Camera& camera, std::ostream& warnings
     return false;
 }
 
-bool SettleTrackRun(TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error) {
-    return ResolveFrameRange(o, error) && ResolveCamera(o, camera, warnings, error);
+bool SettleTrackRun(TrackOptions& o, Camera& camera, std::ostream& warnings, std::string& error,
+                    DecodedFrames* decoded) {
+    return ResolveFrameRange(o, error) && ResolveCamera(o, camera, warnings, error, decoded);
 }
 
 FileFrames FrameSourceOf(const TrackOptions& o, const Camera& camera, bool colourPicture) {

@@ -45,11 +45,14 @@ constexpr double PRINCIPAL_POINT_SPREAD = 0.25;
 // is the default camera's, and a height or pitch the first frames' road where --disparity pictures
 // are given (else the default camera's), with a line on `warnings` saying so; a given height or
 // pitch that road disagrees with is warned of. Values no car's rig has (ImplausibleCamera) are
-// warned of. Without --camera the default camera is the rig.
-bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
+// warned of. Without --camera the default camera is the rig. The 16-bit pictures the first frames'
+// road is read from go to `decoded` where it is given, for the run's own source (FileFrames::Adopt).
+bool ResolveCamera(const TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error,
+                   DecodedFrames* decoded = nullptr);
 
-// The frame range and the camera.
-bool SettleTrackRun(TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error);
+// The frame range and the camera (`decoded` as ResolveCamera has it).
+bool SettleTrackRun(TrackOptions& options, Camera& camera, std::ostream& warnings, std::string& error,
+                    DecodedFrames* decoded = nullptr);
 
 // The time from the previous frame into a frame, by frame number, where it is not the camera's
 // frame interval.

@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     if (options.version) return Print(std::string("obstacle-track ") + PROJECT_VERSION + "\n", outputOpen);
     if (!outputOpen && (!options.quiet || options.jsonPath == "-")) return Fail(STANDARD_OUTPUT_FAILURE);
     Camera camera = DEFAULT_CAMERA;
-    if (!SettleTrackRun(options, camera, std::cerr, error)) return Fail(error);
+    DecodedFrames firstFrames;  // decoded for the camera's mounting, then run
+    if (!SettleTrackRun(options, camera, std::cerr, error, &firstFrames)) return Fail(error);
     IntervalOfFrame interval;
     if (!SettleFrameIntervals(options, interval, error)) return Fail(error);
     EgoMotionOfFrame egoMotion;
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     const bool colourPicture = (!options.overlayDir.empty() || !options.videoPath.empty()) && options.greyPattern.empty() &&
                                options.leftPattern.empty();
     FileFrames source = FrameSourceOf(options, camera, colourPicture);
+    source.Adopt(std::move(firstFrames));
     std::ostream* progressStream = options.quiet ? nullptr : (options.jsonPath == "-" ? &std::cerr : &std::cout);
     std::optional<Progress> progress;
     if (progressStream != nullptr) {

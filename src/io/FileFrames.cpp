@@ -140,7 +140,7 @@ bool FileFrames::LoadDisparity(const FrameNames& names, int frame, RunState& run
     if (!OpenFrame("--disparity", path, file, error)) return false;
     std::string problem = DisparityProblem(file.Header(), camera);
     if (problem.empty()) problem = FitProblem(file.Header(), run);
-    if (problem.empty()) problem = ReadDisparity(file, run);
+    if (problem.empty()) problem = ReadDisparity(file, frame, run);
     if (problem.empty()) return true;
     run.src_img_colorD.release();
     error = Describe("--disparity", path, problem);
@@ -158,7 +158,7 @@ double FileFrames::ValueScale(const PictureHeader& h) const {
     return patterns.disparityScale.value_or(h.coding == PictureCoding::PNG ? PNG_DISPARITY_SCALE : 1.0);
 }
 
-std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
+std::string FileFrames::ReadDisparity(PictureReader& file, int frame, RunState& run) {
     const PictureHeader& h = file.Header();
     std::string problem;
     run.disparityValuesGiven = IsValuePicture(h);
@@ -169,7 +169,7 @@ std::string FileFrames::ReadDisparity(PictureReader& file, RunState& run) {
     }
     const double scale = ValueScale(h);
     run.src_img_colorD.release();
-    if (h.coding == PictureCoding::PNG && Fixed16OnCodes(scale)) return ReadFixed16(file, scale, run);
+    if (h.coding == PictureCoding::PNG && Fixed16OnCodes(scale)) return ReadFixed16(file, frame, scale, run);
     if (file.ReadValues(scale, run.measuredDisparity.data(), scratch, problem) && patterns.colourPicture) {
         CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);
     }
@@ -183,6 +183,7 @@ bool FileFrames::Load(int frame, std::string& error) {
 bool FileFrames::LoadSamples(int frame, std::string& error) {
     if (patterns.disparity.empty() && !pairs.left.empty()) return TakePair(frame, error);
     if (patterns.disparity.empty()) return TakeEmbedded(error);
+    if (TakeAdopted(frame)) return true;
     const std::string path = FramePath(patterns.disparity, frame);
     PictureReader file;
     if (!OpenFrame("--disparity", path, file, error)) return false;
@@ -209,14 +210,29 @@ std::string FileFrames::ReadSamples(PictureReader& file) {
     const double scale = ValueScale(h);
     if (!file.ReadSamples(png16, pfm, scratch, problem)) return problem;
     if (pfm.empty()) {
-        view = obstacle::Fixed16Disparity(png16.data(), h.rows, h.cols, h.cols * std::ptrdiff_t{2}, scale);
-        if (patterns.colourPicture) CodeSamples(png16, scale, h.cols, h.rows, colour);
+        ViewFixed16(h.cols, h.rows, scale);
     } else {
         view = obstacle::FloatDisparity(pfm.data(), h.rows, h.cols, h.cols * std::ptrdiff_t{4}, scale);
         if (patterns.colourPicture) CodeSamples(pfm, scale, h.cols, h.rows, colour);
     }
     colourView = ViewOf(colour);
     return "";
+}
+
+void FileFrames::ViewFixed16(int cols, int rows, double scale) {
+    view = obstacle::Fixed16Disparity(png16.data(), rows, cols, cols * std::ptrdiff_t{2}, scale);
+    if (patterns.colourPicture) CodeSamples(png16, scale, cols, rows, colour);
+}
+
+bool FileFrames::TakeAdopted(int frame) {
+    const auto found = adopted.find(frame);
+    if (found == adopted.end()) return false;
+    png16 = std::move(found->second);
+    adopted.erase(found);
+    pfm.clear();
+    colour.release();
+    ViewFixed16(camera.width_pix, camera.height_pix, patterns.disparityScale.value_or(PNG_DISPARITY_SCALE));
+    return true;
 }
 
 bool FileFrames::TakeEmbedded(std::string& error) {
@@ -313,15 +329,20 @@ bool FileFrames::SaveDisparity(int frame, std::string& error) {
     return false;
 }
 
-std::string FileFrames::ReadFixed16(PictureReader& file, double scale, RunState& run) {
+std::string FileFrames::ReadFixed16(PictureReader& file, int frame, double scale, RunState& run) {
     const PictureHeader& h = file.Header();
     std::string problem;
     fixed16.resize(static_cast<size_t>(h.cols) * static_cast<size_t>(h.rows));
-    if (!file.ReadFixed16(fixed16.data(), problem)) return problem;
+    if (!file.ReadFixed16(fixed16.data(), scratch, problem)) return problem;
     run.disparityValuesGiven = false;
     run.fixed16Picture = {reinterpret_cast<const uchar*>(fixed16.data()), static_cast<std::ptrdiff_t>(h.cols) * 2, 2,
                           h.rows, h.cols};
     run.fixed16Scale = scale;
+    const size_t bytes = fixed16.size() * sizeof fixed16[0];
+    if (keep != nullptr && keptBytes + bytes <= DECODED_FRAMES_MAX_BYTES) {
+        (*keep)[frame] = fixed16;
+        keptBytes += bytes;
+    }
     if (patterns.colourPicture) {
         Fixed16Disparities(run.geometry, run.fixed16Picture, scale, run.measuredDisparity.data());
         CodeDisparities(run.measuredDisparity.data(), h.cols, h.rows, run.src_img_colorD);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,15 @@ constexpr double PNG_DISPARITY_SCALE = 1.0 / 256.0;
 // Scale of a StereoMatch's disparities: sixteenths of a pixel.
 constexpr double SIXTEENTHS_SCALE = 1.0 / 16.0;
 
+// 16-bit disparity pictures already decoded, by frame number: those one FileFrames read, handed to
+// another that reads the same frames, so that no file is decoded twice (obstacle-track's check of
+// the camera's mounting on its first frames, then its run).
+using DecodedFrames = std::map<int, std::vector<uint16_t>>;
+
+// Most bytes of pictures a FileFrames keeps for another (a fraction of a second of frames of a
+// camera's size; KITTI's five take 4.6 MB).
+constexpr size_t DECODED_FRAMES_MAX_BYTES = size_t{64} << 20;
+
 // Disparity pictures of the camera's size from `disparity`, told apart by their contents:
 // colour-coded BMP (32 or 24 bits per pixel), whose colours the road stage decodes; 16-bit grey
 // PNG, handed to the run as it is (run.fixed16Picture) at a scale that runs on codes, and grey PFM,
@@ -80,6 +90,13 @@ public:
     bool LoadDisparity(const FrameNames& names, int frame, RunState& run, std::string& error) override;
     bool LoadGrey(const FrameNames& names, int frame, qim::Image& img, std::string& error) override;
 
+    // Where `kept` is given, LoadDisparity adds each 16-bit PNG it reads on codes to it, up to
+    // DECODED_FRAMES_MAX_BYTES in all; `kept` must outlive the loading.
+    void KeepDecoded(DecodedFrames* kept) { keep = kept; }
+    // Pictures that Load takes in place of reading the frame's file (each once). They must come
+    // from a FileFrames of the same patterns and camera size.
+    void Adopt(DecodedFrames decoded) { adopted = std::move(decoded); }
+
     // Reads frame `frame`'s disparity and grey pictures; false with a message naming the file.
     // What the accessors below give stays valid until the next Load.
     bool Load(int frame, std::string& error);
@@ -96,12 +113,16 @@ private:
     std::string FitProblem(const PictureHeader& h, const RunState& run) const;
     // Reads the pixels: a colour-coded picture into bmpPixels, viewed by run.disparityPicture, a
     // 16-bit one into fixed16, values into run.measuredDisparity.
-    std::string ReadDisparity(PictureReader& file, RunState& run);
+    std::string ReadDisparity(PictureReader& file, int frame, RunState& run);
     // PNG and PFM values times this.
     double ValueScale(const PictureHeader& h) const;
     // Load's disparity picture, and its reading of the samples.
     bool LoadSamples(int frame, std::string& error);
     std::string ReadSamples(PictureReader& file);
+    // The 16-bit picture in png16 as Load's view at `scale`, colour-coded where asked.
+    void ViewFixed16(int cols, int rows, double scale);
+    // Where the frame was adopted, its picture into png16; false where it was not.
+    bool TakeAdopted(int frame);
     bool TakeEmbedded(std::string& error);
     bool ReadGrey(int frame, qim::Image& img, std::string& error);
     // A frame's stereo pair matched into `sixteenths`, and saved where asked.
@@ -111,8 +132,9 @@ private:
     bool TakePair(int frame, std::string& error);
     // The frame's matched disparities as a 16-bit PNG at its disparityOut name.
     bool SaveDisparity(int frame, std::string& error);
-    // A 16-bit picture at a scale that runs on codes, into fixed16, viewed by run.fixed16Picture.
-    std::string ReadFixed16(PictureReader& file, double scale, RunState& run);
+    // A 16-bit picture at a scale that runs on codes, into fixed16, viewed by run.fixed16Picture
+    // (and kept where asked).
+    std::string ReadFixed16(PictureReader& file, int frame, double scale, RunState& run);
 
     const Camera camera;
     FramePatterns patterns;
@@ -122,6 +144,9 @@ private:
     std::vector<uint16_t> saved;      // their 16-bit PNG samples
     std::vector<uint16_t> fixed16;    // the frame's 16-bit picture, which run.fixed16Picture views
     std::vector<unsigned char> bmpPixels;  // a colour-coded BMP's pixel data as stored, viewed where it lies
+    DecodedFrames* keep = nullptr;    // where LoadDisparity's 16-bit pictures go as well
+    size_t keptBytes = 0;
+    DecodedFrames adopted;
     EmbeddedFrames embedded;
     // Load's pictures.
     obstacle::DisparityView view;

@@ -1,6 +1,7 @@
 #include "PictureFiles.h"
 
 #include <spng.h>
+#include <zlib.h>
 
 #include <sys/types.h>
 
@@ -67,6 +68,205 @@ int ReadPngStream(spng_ctx*, void* user, void* dest, size_t length) {
     return 0;
 }
 
+// Where a PNG's chunks after its header start: the signature and the 13-byte header chunk, which
+// libspng has read and checked when the file was opened.
+constexpr long PNG_FIRST_CHUNK_AFTER_HEADER = 8 + PNG_CHUNK_HEADER_BYTES + 13 + PNG_CRC_BYTES;
+constexpr uint32_t PNG_MAX_CHUNK_LENGTH = 0x7FFFFFFFu;
+constexpr size_t PNG_READ_PIECE_BYTES = size_t{1} << 14;
+// The picture data gathered from the data chunks before each call of inflate: a camera's whole
+// file (KITTI's take about 210 KB), for zlib copies its 32 KiB window after every call.
+constexpr size_t PNG_INFLATE_INPUT_BYTES = size_t{1} << 18;
+
+// The critical chunks that follow a PNG's header, read piece by piece, each checked against its
+// CRC once read; ancillary chunks are skipped unread, as libspng's stream does (PngStream).
+class PngChunks {
+public:
+    explicit PngChunks(std::FILE* file) : file(file) {}
+
+    // Finishes the current chunk (its CRC checked) and moves to the next critical one. False with
+    // the reason at a CRC that does not match, a malformed length or the end of the file.
+    bool Next(std::string& reason) {
+        if (open && !Finish(reason)) return false;
+        for (;;) {
+            unsigned char head[PNG_CHUNK_HEADER_BYTES];
+            if (std::fread(head, 1, sizeof head, file) != sizeof head) return CutShort(reason);
+            uint32_t length = 0;
+            for (int i = 0; i < 4; ++i) length = length << 8 | head[i];
+            if (length > PNG_MAX_CHUNK_LENGTH) {
+                reason = "chunk length " + std::to_string(length) + " beyond 2^31 - 1";
+                return false;
+            }
+            std::memcpy(type, head + 4, sizeof type);
+            if (!(type[0] & PNG_ANCILLARY_BIT)) {
+                left = length;
+                crc = crc32(crc32(0L, Z_NULL, 0), type, sizeof type);
+                open = true;
+                return true;
+            }
+            if (++skipped > PNG_MAX_SKIPPED_CHUNKS ||
+                fseeko(file, static_cast<off_t>(uint64_t{length} + PNG_CRC_BYTES), SEEK_CUR) != 0) {
+                reason = "ancillary chunks cannot be skipped";
+                return false;
+            }
+        }
+    }
+
+    bool Is(const char* name) const { return std::memcmp(type, name, sizeof type) == 0; }
+
+    // The next piece of the current chunk's data, at most `size` bytes: 0 at its end (or where
+    // the file ends first, which Next and Finish then report).
+    size_t Read(unsigned char* piece, size_t size) {
+        const size_t n = std::min<size_t>(size, left);
+        if (n == 0 || std::fread(piece, 1, n, file) != n) return 0;
+        left -= static_cast<uint32_t>(n);
+        crc = crc32(crc, piece, static_cast<uInt>(n));
+        return n;
+    }
+
+    // Reads what is left of the current chunk and checks its CRC.
+    bool Finish(std::string& reason) {
+        unsigned char rest[PNG_READ_PIECE_BYTES];
+        while (left > 0 && Read(rest, sizeof rest) > 0) {
+        }
+        unsigned char stored[PNG_CRC_BYTES];
+        if (left > 0 || std::fread(stored, 1, sizeof stored, file) != sizeof stored) return CutShort(reason);
+        open = false;
+        uint32_t expected = 0;
+        for (unsigned char b : stored) expected = expected << 8 | b;
+        if (expected == crc) return true;
+        reason = "CRC of chunk " + std::string(reinterpret_cast<const char*>(type), sizeof type) + " does not match";
+        return false;
+    }
+
+    int Skipped() const { return skipped; }
+
+private:
+    bool CutShort(std::string& reason) const {
+        reason = std::ferror(file) ? "read error" : "file cut short";
+        return false;
+    }
+
+    std::FILE* file;
+    unsigned char type[4]{};
+    uint32_t left = 0;  // data bytes of the current chunk not yet read
+    uLong crc = 0;
+    bool open = false;  // a critical chunk is being read
+    int skipped = 0;    // ancillary chunks skipped
+};
+
+struct InflateEnd {
+    void operator()(z_stream* z) const { inflateEnd(z); }
+};
+
+// Inflates the zlib stream that a PNG's data chunks hold into `rows`, which must come to exactly
+// `bytes` (`rows` has room for one byte more, which a stream too long fills), gathering the data
+// in `input` (PNG_INFLATE_INPUT_BYTES). The stream's own
+// Adler-32 check is not computed: every byte of it lies in chunks whose CRC-32 is checked, which
+// refuses a file damaged on its way; one whose CRCs were made to match wrong data decodes to what
+// that data says, within the same bounds.
+bool InflateChunks(PngChunks& chunks, unsigned char* rows, size_t bytes, unsigned char* input, std::string& reason) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) {
+        reason = "no memory to inflate";
+        return false;
+    }
+    const std::unique_ptr<z_stream, InflateEnd> end(&z);
+    inflateValidate(&z, 0);
+    z.next_out = rows;
+    z.avail_out = static_cast<uInt>(bytes + 1);
+    int status = Z_OK;
+    bool dataChunks = true;  // the data chunks go on
+    while (status == Z_OK && z.avail_out > 0) {
+        size_t filled = 0;
+        while (dataChunks && filled < PNG_INFLATE_INPUT_BYTES) {
+            const size_t n = chunks.Read(input + filled, PNG_INFLATE_INPUT_BYTES - filled);
+            filled += n;
+            if (n > 0) continue;
+            if (!chunks.Next(reason)) return false;
+            dataChunks = chunks.Is("IDAT");
+        }
+        if (filled == 0) {
+            reason = chunks.Is("IEND") ? "picture data cut short" : "a critical chunk other than picture data";
+            return false;
+        }
+        z.next_in = input;
+        z.avail_in = static_cast<uInt>(filled);
+        status = inflate(&z, Z_NO_FLUSH);
+    }
+    if (status == Z_OK || (status == Z_STREAM_END && z.total_out != bytes)) {
+        reason = "picture data of " + std::to_string(z.total_out) + (status == Z_OK ? " bytes or more, " : " bytes, ") +
+                 std::to_string(bytes) + " expected";
+        return false;
+    }
+    if (status == Z_STREAM_END) return chunks.Finish(reason);
+    reason = z.msg != nullptr ? z.msg : "malformed compressed data";
+    return false;
+}
+
+// The 16-bit pixels of a PNG row: each byte its filtered byte plus `predict`'s guess from the same
+// byte of the pixels to the left (a), above (b) and above left (c), modulo 256; pixels outside
+// the picture (and the row above the first) count as 0.
+template <bool ABOVE, typename Predict>
+void UnfilterPixels(const unsigned char* raw, const uint16_t* above, uint16_t* out, size_t cols, Predict predict) {
+    // Each byte of the pixel to the left and above left, kept apart.
+    unsigned leftHi = 0;
+    unsigned leftLo = 0;
+    unsigned cornerHi = 0;
+    unsigned cornerLo = 0;
+    for (size_t u = 0; u < cols; ++u) {
+        const unsigned upHi = ABOVE ? above[u] >> 8 : 0u;
+        const unsigned upLo = ABOVE ? above[u] & 0xFFu : 0u;
+        leftHi = (raw[2 * u] + predict(leftHi, upHi, cornerHi)) & 0xFFu;
+        leftLo = (raw[2 * u + 1] + predict(leftLo, upLo, cornerLo)) & 0xFFu;
+        out[u] = static_cast<uint16_t>(leftHi << 8 | leftLo);
+        cornerHi = upHi;
+        cornerLo = upLo;
+    }
+}
+
+template <typename Predict>
+void UnfilterRow(const unsigned char* raw, const uint16_t* above, uint16_t* out, size_t cols, Predict predict) {
+    if (above != nullptr) {
+        UnfilterPixels<true>(raw, above, out, cols, predict);
+    } else {
+        UnfilterPixels<false>(raw, above, out, cols, predict);
+    }
+}
+
+unsigned Paeth(unsigned a, unsigned b, unsigned c) {
+    const int p = static_cast<int>(a + b) - static_cast<int>(c);
+    const int pa = std::abs(p - static_cast<int>(a));
+    const int pb = std::abs(p - static_cast<int>(b));
+    const int pc = std::abs(p - static_cast<int>(c));
+    if (pa <= pb && pa <= pc) return a;
+    return pb <= pc ? b : c;
+}
+
+// A row of `cols` 16-bit samples, its filter type first, unfiltered into `out` in this machine's
+// byte order; `above` is the row above (nullptr for the first). False for a filter type PNG has not.
+bool UnfilterGrey16Row(const unsigned char* row, const uint16_t* above, uint16_t* out, size_t cols) {
+    const unsigned char* raw = row + 1;
+    switch (row[0]) {
+        case 0:
+            UnfilterRow(raw, nullptr, out, cols, [](unsigned, unsigned, unsigned) { return 0u; });
+            return true;
+        case 1:
+            UnfilterRow(raw, nullptr, out, cols, [](unsigned a, unsigned, unsigned) { return a; });
+            return true;
+        case 2:
+            UnfilterRow(raw, above, out, cols, [](unsigned, unsigned b, unsigned) { return b; });
+            return true;
+        case 3:
+            UnfilterRow(raw, above, out, cols, [](unsigned a, unsigned b, unsigned) { return (a + b) >> 1; });
+            return true;
+        case 4:
+            UnfilterRow(raw, above, out, cols, Paeth);
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // A whitespace-separated field of a PFM header, from `pos` on; empty at the end of the bytes.
@@ -101,6 +301,10 @@ bool LittleEndianHost() {
     unsigned char first = 0;
     std::memcpy(&first, &one, 1);
     return first == 1;
+}
+
+std::string PngSkippedProblem() {
+    return "more than " + std::to_string(PNG_MAX_SKIPPED_CHUNKS) + " ancillary PNG chunks (text, profiles) are not read";
 }
 
 const char* PngColourName(int colourType) {
@@ -226,6 +430,7 @@ bool PictureReader::OpenPng(std::string& problem) {
     header.bits = ihdr.bit_depth;
     header.grey = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE;
     header.colourType = ihdr.color_type;
+    header.interlaced = ihdr.interlace_method != SPNG_INTERLACE_NONE;
     return true;
 }
 
@@ -297,7 +502,7 @@ bool PictureReader::ReadValues(double scale, double* out, std::vector<unsigned c
     }
     const size_t count = cols * static_cast<size_t>(header.rows);
     std::vector<uint16_t> values(count);
-    if (!ReadFixed16(values.data(), problem)) return false;
+    if (!ReadFixed16(values.data(), scratch, problem)) return false;
     for (size_t i = 0; i < count; ++i) out[i] = MeasuredDisparity(values[i], scale);
     return true;
 }
@@ -306,24 +511,44 @@ bool PictureReader::ReadSamples(std::vector<uint16_t>& png16, std::vector<float>
                                 std::vector<unsigned char>& scratch, std::string& problem) {
     const size_t cols = static_cast<size_t>(header.cols);
     const size_t count = cols * static_cast<size_t>(header.rows);
-    png16.clear();
-    pfm.clear();
     if (header.coding == PictureCoding::PFM) {
+        png16.clear();
         pfm.resize(count);
         return ReadPfmRows(scratch, problem, [&](int v, int u, float sample) {
             pfm[static_cast<size_t>(v) * cols + static_cast<size_t>(u)] = sample;
         });
     }
+    // A picture of the previous one's size is decoded over it, the buffer not cleared first.
+    pfm.clear();
     png16.resize(count);
-    return ReadFixed16(png16.data(), problem);
+    return ReadFixed16(png16.data(), scratch, problem);
 }
 
-bool PictureReader::ReadFixed16(uint16_t* out, std::string& problem) {
+bool PictureReader::ReadFixed16(uint16_t* out, std::vector<unsigned char>& scratch, std::string& problem) {
+    if (header.bits == 16 && header.grey && !header.interlaced) return InflateGrey16(out, scratch, problem);
     const size_t count = static_cast<size_t>(header.cols) * static_cast<size_t>(header.rows);
     if (!DecodePng(out, count * sizeof *out, SPNG_FMT_RAW, problem)) return false;
     if (!LittleEndianHost()) return true;
     for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint16_t>(out[i] >> 8 | out[i] << 8);
     return true;
+}
+
+bool PictureReader::InflateGrey16(uint16_t* out, std::vector<unsigned char>& scratch, std::string& problem) {
+    const size_t cols = static_cast<size_t>(header.cols);
+    const size_t rowBytes = 1 + 2 * cols;
+    const size_t bytes = rowBytes * static_cast<size_t>(header.rows);
+    scratch.resize(bytes + 1 + PNG_INFLATE_INPUT_BYTES);  // rows, a spare byte, the data read
+    PngChunks chunks(input.file.get());
+    std::string reason = "cannot seek to the picture data";
+    bool decoded = fseeko(input.file.get(), PNG_FIRST_CHUNK_AFTER_HEADER, SEEK_SET) == 0 &&
+                   InflateChunks(chunks, scratch.data(), bytes, scratch.data() + bytes + 1, reason);
+    for (int v = 0; decoded && v < header.rows; ++v, out += cols) {
+        decoded = UnfilterGrey16Row(scratch.data() + static_cast<size_t>(v) * rowBytes, v > 0 ? out - cols : nullptr, out, cols);
+        if (!decoded) reason = "row " + std::to_string(v) + " of filter type " + std::to_string(scratch[v * rowBytes]) + ", 0 to 4 known";
+    }
+    if (decoded) return true;
+    problem = chunks.Skipped() > PNG_MAX_SKIPPED_CHUNKS ? PngSkippedProblem() : "PNG pixel data cannot be decoded (" + reason + ")";
+    return false;
 }
 
 bool PictureReader::DecodePng(void* out, size_t bytes, int format, std::string& problem) {
@@ -333,7 +558,7 @@ bool PictureReader::DecodePng(void* out, size_t bytes, int format, std::string& 
     if (status == 0) status = spng_decode_image(png.get(), out, bytes, format, 0);
     if (status == 0) return true;
     if (pngStream.skipped > PNG_MAX_SKIPPED_CHUNKS) {
-        problem = "more than " + std::to_string(PNG_MAX_SKIPPED_CHUNKS) + " ancillary PNG chunks (text, profiles) are not read";
+        problem = PngSkippedProblem();
         return false;
     }
     problem = std::string("PNG pixel data cannot be decoded (") + spng_strerror(status) + ")";

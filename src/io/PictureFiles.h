@@ -35,6 +35,7 @@ struct PictureHeader {
     bool grey = false;         // one channel: an 8-bit BMP, a grey PNG, a "Pf" PFM
     BitMap bmp{};              // BMP: the whole header
     int colourType = 0;        // PNG: the colour type of its header
+    bool interlaced = false;   // PNG: Adam7 interlacing
     bool bigEndian = false;    // PFM: a positive scale in the header
     uint64_t pixelOffset = 0;  // PFM: the first pixel byte
 };
@@ -85,8 +86,10 @@ public:
                      std::string& problem);
 
     // A 16-bit grey PNG's values, in this machine's byte order, into `out` (cols x rows, index
-    // u + v x cols, row 0 at the top): decoded as stored, then byte-swapped in place where needed.
-    bool ReadFixed16(uint16_t* out, std::string& problem);
+    // u + v x cols, row 0 at the top). A file that is not interlaced (every camera's) is inflated
+    // whole into `scratch` and its rows unfiltered straight into `out`; an interlaced one goes
+    // through libspng. `scratch` is reused from call to call.
+    bool ReadFixed16(uint16_t* out, std::vector<unsigned char>& scratch, std::string& problem);
 
     // A BMP's pixels as bmp_reader stores them (colour, or grey one byte per pixel).
     bool ReadBmp(qim::Image& img, std::string& problem);
@@ -101,6 +104,8 @@ private:
     bool OpenPng(std::string& problem);
     bool OpenPfm(std::string& problem);
     bool DecodePng(void* out, size_t bytes, int format, std::string& problem);
+    // The fast path of ReadFixed16: the picture data after the header read chunk by chunk.
+    bool InflateGrey16(uint16_t* out, std::vector<unsigned char>& scratch, std::string& problem);
     // Reads a PFM's rows, bottom row first as stored, giving each sample to store(v, u, sample).
     template <typename Store>
     bool ReadPfmRows(std::vector<unsigned char>& scratch, std::string& problem, Store store);
