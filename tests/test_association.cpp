@@ -289,3 +289,39 @@ TEST(TrackAssociation, TwoCandidatesOnOneDetectionStartOneTrajectory) {
     EXPECT_EQ(preObject[0].m_count, 4);
     EXPECT_EQ(idNum.Size(), 2);  // 0 reserved and 1
 }
+
+// At 10 frames per second a numbered track holds an obstacle; from its fourth frame on a second
+// detection lies on it too (same place and width, measured much taller, so the track does not take
+// it). The candidate started on it describes the numbered track's obstacle: it is dropped at the
+// end of every frame instead of being numbered in its third frame as a second
+// trajectory of the one obstacle. A candidate beside a track that coasts is kept.
+TEST(TrackAssociation, CandidateOnANumberedTracksObstacleIsNeverNumbered) {
+    const StageGeometry geometry(AtInterval(0.1));
+    Tracks preObject;
+    Tracks candidates;
+    IdManager idNum;
+    AssociationRecord record;
+    const DetectedObject tallPiece = MakeDetection(-0.5, 0.3, 14.2366, 2.5, 60, 66);
+    for (int k = 0; k < 8; ++k) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        List detections{Obstacle()};
+        if (k >= 3) detections.push_back(tallPiece);
+        AssociateTracks(geometry, preObject, idNum, detections, &record, EgoMotion{}, &candidates);
+        EXPECT_TRUE(candidates.empty() || k < 2);
+        if (k >= 2) {
+            ASSERT_EQ(preObject.size(), 1u);
+            EXPECT_EQ(preObject[0].m_id, 1);
+            EXPECT_EQ(preObject[0].m_count, k + 1);
+        }
+    }
+    EXPECT_EQ(idNum.Size(), 2);  // 0 reserved and 1: the tall piece never started a trajectory
+
+    // The obstacle is no longer seen, the tall piece is: the track coasts on a stale measurement,
+    // and the candidate on what the frame shows is kept.
+    List detections{tallPiece};
+    AssociateTracks(geometry, preObject, idNum, detections, &record, EgoMotion{}, &candidates);
+    ASSERT_EQ(preObject.size(), 1u);
+    EXPECT_EQ(preObject[0].m_loss_co, 1);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates[0].m_h_m, 2.5);
+}

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 
 namespace {
@@ -115,10 +114,22 @@ bool SameObstacle(const TrackingObject& a, const TrackingObject& b) {
 }
 
 // Moves the tracks not numbered yet from the list into `candidates`, or, where the run keeps none,
-// drops them.
+// drops them. A candidate that describes the obstacle a numbered track was updated with in this
+// frame (SameObstacle) is dropped too: kept, it would be numbered as a second trajectory of that
+// obstacle, merged into the first a few frames later. A coasting track's measurement is stale: a
+// candidate beside it is what the frame shows now, and stays.
 void KeepCandidates(Tracks& preObject, Tracks* candidates) {
     const auto unnumbered = [](const TrackingObject& t) { return t.m_id == UNNUMBERED; };
-    if (candidates != nullptr) std::copy_if(preObject.begin(), preObject.end(), std::back_inserter(*candidates), unnumbered);
+    const auto onTrack = [&preObject, &unnumbered](const TrackingObject& c) {
+        return std::any_of(preObject.begin(), preObject.end(), [&](const TrackingObject& t) {
+            return !unnumbered(t) && t.m_loss_co == 0 && SameObstacle(t, c);
+        });
+    };
+    if (candidates != nullptr) {
+        for (const TrackingObject& t : preObject) {
+            if (unnumbered(t) && !onTrack(t)) candidates->push_back(t);
+        }
+    }
     preObject.erase(std::remove_if(preObject.begin(), preObject.end(), unnumbered), preObject.end());
 }
 

@@ -45,7 +45,8 @@ void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
 // is empty afterwards. When `record` is given it receives what the frame did. A new track with
 // fewer than NumberedCount updates is a candidate, searched after the tracks in preObject: it is
 // kept in `candidates` (carried by the caller from frame to frame) until it is numbered and joins
-// preObject, or is lost; where no list is given, such candidates last one frame.
+// preObject, or is lost, or describes the obstacle a numbered track was updated with in the frame;
+// where no list is given, such candidates last one frame.
 void AssociateTracks(const StageGeometry& geometry, std::vector<TrackingObject>& preObject, IdManager& idNum,
                      std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr,
                      const EgoMotion& ego = EgoMotion{}, std::vector<TrackingObject>* candidates = nullptr);
