@@ -146,7 +146,8 @@ void ScoreStreet(const Options& o) {
     const auto poses = o.poses.empty() ? std::vector<Pose>() : Read(ReadPoses, o.poses);
     const auto results = Read(ReadResultsJsonl, o.results);
     const auto roads = FitFrameRoads(camera, o.disparity, o.disparityScale, results);
-    const StreetScores scores = EvaluateStreet(poses, results, roads, camera.height_pix, camera.frameInterval_s);
+    const StreetScores scores = EvaluateStreet(poses, results, roads, camera.height_pix, camera.frameInterval_s,
+                                               PictureColumns{camera.width_pix, camera.f_pix, camera.u0_pix});
     o.json ? PrintStreetJson(std::cout, scores) : PrintStreetTable(std::cout, scores);
 }
 

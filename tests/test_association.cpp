@@ -325,3 +325,27 @@ TEST(TrackAssociation, CandidateOnANumberedTracksObstacleIsNeverNumbered) {
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates[0].m_h_m, 2.5);
 }
+
+// Through the default camera (1.32 m high) the road leaves the picture's last row about 5 m ahead.
+// An obstacle nearer than that is cut off by the picture's lower edge: with the frame's road rows
+// given it starts no track; without them (no road known) it does.
+TEST(TrackAssociation, ObstacleNearerThanTheRoadInViewStartsNoTrack) {
+    int ground[LUT_NUM];
+    InitialRoadRows(DefaultGeometry().camera, ground);
+    const DetectedObject inView = Obstacle();                                     // 10 m
+    const DetectedObject cutOff = MakeDetection(0.4, 1.2, BF_PIX / 3.5, 1.0, 70, 90);  // 3.5 m
+    ASSERT_LT(ground[static_cast<int>(inView.d_pix)], TOTAL_V - 1);
+    ASSERT_GE(ground[static_cast<int>(cutOff.d_pix)], TOTAL_V - 1);
+    const struct {
+        const int* rows;
+        size_t tracks;
+    } cases[] = {{ground, 1}, {nullptr, 2}};
+    for (const auto& c : cases) {
+        Tracks preObject;
+        IdManager idNum;
+        List detections = {inView, cutOff};
+        AssociateTracks(DefaultGeometry(), preObject, idNum, detections, nullptr, EgoMotion{}, nullptr, c.rows);
+        ASSERT_EQ(preObject.size(), c.tracks);
+        EXPECT_EQ(preObject.back().m_actD_pix, inView.d_pix);
+    }
+}

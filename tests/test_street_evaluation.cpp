@@ -219,3 +219,34 @@ TEST(StreetEvaluation, TheRealStreetsRoadIsTheOneItsRecordingStates) {
         EXPECT_LE(horizonAbove, 17.5) << "frame " << frames[k].frame;
     }
 }
+
+// A parked car's track coasting beside the camera (x = 3 m, 1.8 m ahead: through KITTI's camera,
+// column 601.9 + 707.1 x 3 / 1.8 = 1780, beyond the picture's 1226) is out of view where the
+// picture's columns are given, as a point behind the camera is; a post 18.8 m ahead (column 715)
+// is in view. The errors beyond the 95th percentile are listed with their frame and trajectory.
+TEST(StreetEvaluation, TracksBesideThePictureAreOutOfView) {
+    const std::vector<Pose> poses = {Translated(0.0), Translated(1.2)};
+    const std::vector<FrameResult> results = {
+        Frame(0, {Track(1, 3, 20.0, 3.0), Track(2, 3, 3.0, 3.0)}),
+        Frame(1, {Track(1, 4, 18.8 * 1.02, 3.0), Track(2, 4, 1.8 * 1.5, 3.0)}),
+    };
+    const struct {
+        PictureColumns columns;
+        int samples;
+        double median;
+        size_t worst;
+    } cases[] = {{PictureColumns{}, 2, 0.26, 1}, {PictureColumns{1226, 707.0912, 601.8873}, 1, 0.02, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.columns.width_pix);
+        const StreetScores s = EvaluateStreet(poses, results, {}, 370, 0.1, c.columns);
+        EXPECT_EQ(s.trackSamples, c.samples);
+        EXPECT_NEAR(*s.distanceErrorMedian, c.median, 1e-9);
+        ASSERT_EQ(s.worstDistances.size(), c.worst);
+        if (c.worst == 0) continue;
+        const TrackFrameError& e = s.worstDistances[0];
+        EXPECT_EQ(e.frame, 1);
+        EXPECT_EQ(e.track, 2);
+        EXPECT_NEAR(e.predicted_m, 1.8, 1e-9);
+        EXPECT_NEAR(e.error, 0.5, 1e-9);
+    }
+}

@@ -122,3 +122,32 @@ TEST(TrackingObject, LossUpdateCoastsOnThePrediction) {
     EXPECT_EQ(t.m_loss_co, 2);
     EXPECT_EQ(t.m_buf_count, before.m_buf_count);
 }
+
+// An obstacle closing in at 12 m/s (0.4 m a frame), then a detection cut off by the picture's lower edge:
+// its distance bounds the obstacle's from above. Farther than the prediction it carries nothing,
+// and the track goes on as its prediction says (a correction with the prediction itself leaves it
+// exactly there); nearer than the prediction it corrects the track as a whole detection does.
+TEST(TrackingObject, DetectionWithoutItsFootBoundsTheDistanceFromAbove) {
+    const struct {
+        double measured_m;
+        bool followsPrediction;
+    } cases[] = {{10.5, true}, {8.5, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.measured_m);
+        TrackingObject cut;
+        for (int k = 0; k < 6; ++k) cut.Update(AtDistance(12.0 - 0.4 * k), 0);
+        TrackingObject whole = cut;
+        const double predicted_m = cut.m_pZ_m;
+        ASSERT_TRUE(predicted_m > 8.5 && predicted_m < 10.5) << predicted_m;  // about 9.6 m
+        cut.Update(AtDistance(c.measured_m), 0, false);
+        whole.Update(AtDistance(c.measured_m), 0, true);
+        if (c.followsPrediction) {
+            EXPECT_EQ(cut.m_Z_m, predicted_m);
+            EXPECT_LT(cut.m_Z_m, whole.m_Z_m);
+        } else {
+            EXPECT_EQ(cut.m_Z_m, whole.m_Z_m);
+        }
+        EXPECT_EQ(cut.m_count, 7);
+        EXPECT_EQ(cut.m_actZ_m, whole.m_actZ_m);
+    }
+}

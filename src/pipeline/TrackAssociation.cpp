@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Geometry.h"
 
 namespace {
 
@@ -27,6 +28,14 @@ bool SameDetection(const DetectedObject& a, const DetectedObject& b) {
            Same(a.b, b.b);
 }
 
+// Whether the road at detection c's distance lies inside the picture (a frame without road rows
+// given: taken to). Where it does not, the obstacle stands nearer than the nearest road the camera
+// sees and the picture's lower edge cuts it off: its distance is that of its visible part, which
+// moves on with the car, and a track started on it would take the car's motion for the obstacle's.
+bool FootInView(const StageGeometry& geometry, const DetectedObject& c, const int* ground) {
+    return ground == nullptr || Real2ImgH_D(geometry.camera, 0.0, c.d_pix, ground) < geometry.height - 1;
+}
+
 // A track that has just taken detection c: one with enough updates (NumberedCount) and no
 // identifier yet is numbered, which starts its trajectory; only numbered tracks are reported.
 void Taken(IdManager& idNum, TrackingObject& t, const DetectedObject& c, AssociationRecord* record) {
@@ -37,8 +46,9 @@ void Taken(IdManager& idNum, TrackingObject& t, const DetectedObject& c, Associa
     if (starts) record->started.push_back(t.m_id);
 }
 
-void Claim(TrackingObject& t, IdManager& idNum, Detections& newObject, int n, AssociationRecord* record) {
-    t.Update(newObject, n);
+void Claim(TrackingObject& t, IdManager& idNum, Detections& newObject, int n, AssociationRecord* record,
+           bool footInView) {
+    t.Update(newObject, n, footInView);
     Taken(idNum, t, newObject[n], record);
     newObject[n].bUsed = true;
 }
@@ -81,7 +91,7 @@ bool Lose(Tracks& preObject, IdManager& idNum, int g) {
 // a track visited before it has taken in this frame (`taken`) follows the same obstacle: it is
 // deleted, so that one obstacle never starts two trajectories. Returns false when the track was deleted.
 bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int g,
-                AssociationRecord* record, const EgoMotion& ego, Detections& taken) {
+                AssociationRecord* record, const EgoMotion& ego, Detections& taken, const int* ground) {
     const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE, ego);
     if (objN.n != -1) {
         const DetectedObject& c = newObject[objN.n];
@@ -92,7 +102,7 @@ bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idN
         }
         taken.push_back(c);
         preObject[g].m_loss_co = 0;
-        Claim(preObject[g], idNum, newObject, objN.n, record);
+        Claim(preObject[g], idNum, newObject, objN.n, record, FootInView(geometry, c, ground));
         return true;
     }
     if (objN.n2 != -1) Split(geometry, preObject, idNum, newObject, objN.n2, record);
@@ -101,7 +111,7 @@ bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idN
         TrackingObject& t = preObject[g];
         t.m_loss_co = 0;
         t.m_bIniBufKalmFlg = true;
-        Claim(t, idNum, newObject, objN.n1, record);
+        Claim(t, idNum, newObject, objN.n1, record, FootInView(geometry, newObject[objN.n1], ground));
         return true;
     }
     if (objN.n2 != -1) return true;
@@ -156,7 +166,7 @@ int NumberedCount(const StageGeometry& geometry) {
 }
 
 void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject,
-                     AssociationRecord* record, const EgoMotion& ego, Tracks* candidates) {
+                     AssociationRecord* record, const EgoMotion& ego, Tracks* candidates, const int* ground) {
     if (record != nullptr) *record = AssociationRecord{};
     // The candidates are searched after the numbered tracks, which take their detections first.
     if (candidates != nullptr) {
@@ -171,7 +181,7 @@ void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager
     int numOfObject = static_cast<int>(preObject.size());
     Detections taken;
     for (int g = 0; g < numOfObject; ++g) {
-        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record, ego, taken)) {
+        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record, ego, taken, ground)) {
             --numOfObject;
             --g;
         }
@@ -179,7 +189,9 @@ void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager
     const double pathCurvature_pm = PathCurvature(ego);
     for (int g = 0; g < static_cast<int>(newObject.size()); ++g) {
         const DetectedObject& c = newObject[g];
-        if (!c.bUsed && InDetectableArea(geometry.camera, c, pathCurvature_pm)) StartTrack(geometry, preObject, idNum, newObject, g, 0, record);
+        if (!c.bUsed && InDetectableArea(geometry.camera, c, pathCurvature_pm) && FootInView(geometry, c, ground)) {
+            StartTrack(geometry, preObject, idNum, newObject, g, 0, record);
+        }
     }
     if (record != nullptr) record->detections = newObject;
     newObject.clear();
@@ -200,5 +212,5 @@ int TakenDetection(const AssociationRecord& record, const TrackingObject& track)
 }
 
 void TrackAssociation(RunState& run, AssociationRecord* record) {
-    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record, run.egoMotion, &run.candidates);
+    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record, run.egoMotion, &run.candidates, run.ground);
 }

@@ -46,10 +46,14 @@ void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
 // fewer than NumberedCount updates is a candidate, searched after the tracks in preObject: it is
 // kept in `candidates` (carried by the caller from frame to frame) until it is numbered and joins
 // preObject, or is lost, or describes the obstacle a numbered track was updated with in the frame;
-// where no list is given, such candidates last one frame.
+// where no list is given, such candidates last one frame. Where the frame's road rows `ground` are
+// given, a detection nearer than the road the picture shows (its road row at or below the picture's
+// last row: the picture's edge cuts it off) starts no track, and corrects the distance of the track
+// that takes it only where it is nearer than predicted.
 void AssociateTracks(const StageGeometry& geometry, std::vector<TrackingObject>& preObject, IdManager& idNum,
                      std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr,
-                     const EgoMotion& ego = EgoMotion{}, std::vector<TrackingObject>* candidates = nullptr);
+                     const EgoMotion& ego = EgoMotion{}, std::vector<TrackingObject>* candidates = nullptr,
+                     const int* ground = nullptr);
 
 // Index in record.detections of the detection the track was updated with in this frame, or -1
 // when it coasted or its detection is no longer listed as it took it (a later search pooled it

@@ -115,7 +115,14 @@ void PrintStreetJson(std::ostream& out, const StreetScores& s) {
             << ", \"distance_error_p95\": " << JsonValueOf(s.distanceErrorP95)
             << ", \"distance_within_5pct\": " << JsonValueOf(s.withinFivePercent)
             << ", \"speed_samples\": " << s.speedSamples
-            << ", \"vz_ratio_median\": " << JsonValueOf(s.speedRatioMedian);
+            << ", \"vz_ratio_median\": " << JsonValueOf(s.speedRatioMedian) << ", \"worst_distances\": [";
+        for (size_t k = 0; k < s.worstDistances.size(); ++k) {
+            const TrackFrameError& e = s.worstDistances[k];
+            out << (k > 0 ? ", " : "") << "{\"frame\": " << e.frame << ", \"track\": " << e.track
+                << ", \"count\": " << e.count << ", \"z_m\": " << JsonValueOf(e.z_m) << ", \"x_m\": " << JsonValueOf(e.x_m)
+                << ", \"predicted_m\": " << JsonValueOf(e.predicted_m) << ", \"error\": " << JsonValueOf(e.error) << "}";
+        }
+        out << "]";
     }
     out << ", \"road_frames\": " << s.roadFrames << ", \"road_levels\": " << s.roadLevels
         << ", \"road_row_error_median\": " << JsonValueOf(s.roadRowErrorMedian)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -40,7 +41,15 @@ const TrackReport* FindTrajectory(const FrameResult& frame, int track) {
     return nullptr;
 }
 
+// Whether a point ahead of the camera (z_m > 0) appears inside the picture's columns.
+bool InView(const PictureColumns& columns, double x_m, double z_m) {
+    if (columns.width_pix <= 0) return true;
+    const double u_pix = columns.u0_pix + columns.f_pix * x_m / z_m;
+    return u_pix >= 0.0 && u_pix < columns.width_pix;
+}
+
 struct StreetTally {
+    std::vector<TrackFrameError> samples;
     std::vector<double> distanceErrors;
     std::vector<double> speedRatios;
     std::vector<double> rowErrors;
@@ -50,7 +59,7 @@ struct StreetTally {
 };
 
 void TallyTracks(const FrameResult& previous, const FrameResult& now, const Pose& from, const Pose& to,
-                 double frameInterval_s, StreetTally& tally) {
+                 double frameInterval_s, const PictureColumns& columns, StreetTally& tally) {
     const double speed_mps = TravelBetween(from, to) / frameInterval_s;
     for (const TrackReport& t : now.tracks) {
         const TrackReport* before = FindTrajectory(previous, t.Identity());
@@ -61,8 +70,10 @@ void TallyTracks(const FrameResult& previous, const FrameResult& now, const Pose
         const double point[3] = {before->x_m, 0.0, before->z_m};
         double predicted[3];
         MovePoint(from, to, point, predicted);
-        if (!(predicted[2] > 0.0)) continue;  // the camera has passed it: out of view
-        tally.distanceErrors.push_back(std::fabs(t.z_m - predicted[2]) / predicted[2]);
+        if (!(predicted[2] > 0.0) || !InView(columns, predicted[0], predicted[2])) continue;
+        const double error = std::fabs(t.z_m - predicted[2]) / predicted[2];
+        tally.distanceErrors.push_back(error);
+        tally.samples.push_back(TrackFrameError{now.frame, t.Identity(), t.count, t.z_m, t.x_m, predicted[2], error});
         if (t.count >= VELOCITY_SETTLED_COUNT && speed_mps > 0.0) {
             tally.speedRatios.push_back(std::isfinite(t.vz_mps) ? t.vz_mps / -speed_mps : 0.0);
         }
@@ -101,6 +112,17 @@ void TrajectoryFigures(const StreetTally& tally, StreetScores& s) {
     s.oneFrameShare = Ratio(s.oneFrameTrajectories, s.trajectories);
 }
 
+// The samples whose error exceeds the 95th percentile, worst first.
+std::vector<TrackFrameError> WorstDistances(const StreetTally& tally, const std::optional<double>& p95) {
+    std::vector<TrackFrameError> worst;
+    if (!p95) return worst;
+    std::copy_if(tally.samples.begin(), tally.samples.end(), std::back_inserter(worst),
+                 [&p95](const TrackFrameError& e) { return e.error > *p95; });
+    std::stable_sort(worst.begin(), worst.end(),
+                     [](const TrackFrameError& a, const TrackFrameError& b) { return a.error > b.error; });
+    return worst;
+}
+
 std::optional<double> MedianRowError(const StreetTally& tally, ProfileKind kind) {
     const auto errors = tally.rowErrorsOf.find(kind);
     return errors == tally.rowErrorsOf.end() ? std::nullopt : MaybePercentile(errors->second, 0.5);
@@ -117,7 +139,7 @@ std::vector<Pose> ReadPoses(std::istream& in, const std::string& name) {
 
 StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<FrameResult>& results,
                             const std::vector<std::optional<RoadLine>>& roads, int pictureRows,
-                            double frameInterval_s) {
+                            double frameInterval_s, const PictureColumns& columns) {
     StreetScores s;
     s.withPoses = !poses.empty();
     StreetTally tally;
@@ -136,7 +158,8 @@ StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<Fr
         CountProfile(frame.road, s);
         TallyTrajectories(frame, tally);
         if (s.withPoses && k > 0 && results[k - 1].frame == frame.frame - 1) {
-            TallyTracks(results[k - 1], frame, poses[frame.frame - 1], poses[frame.frame], frameInterval_s, tally);
+            TallyTracks(results[k - 1], frame, poses[frame.frame - 1], poses[frame.frame], frameInterval_s, columns,
+                        tally);
         }
         if (k < roads.size() && roads[k]) {
             ++s.roadFrames;
@@ -148,6 +171,7 @@ StreetScores EvaluateStreet(const std::vector<Pose>& poses, const std::vector<Fr
     s.roadLevels = static_cast<int>(tally.rowErrors.size());
     s.distanceErrorMedian = MaybePercentile(tally.distanceErrors, 0.5);
     s.distanceErrorP95 = MaybePercentile(tally.distanceErrors, 0.95);
+    s.worstDistances = WorstDistances(tally, s.distanceErrorP95);
     const auto within = std::count_if(tally.distanceErrors.begin(), tally.distanceErrors.end(),
                                       [](double e) { return e <= FIVE_PERCENT; });
     s.withinFivePercent = Ratio(static_cast<double>(within), s.trackSamples);
