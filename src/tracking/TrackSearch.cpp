@@ -56,6 +56,13 @@ bool InRange(const TrackingObject& t, const DetectedObject& c, double dDifD, boo
     return dz_m >= -g.youngNearer_m && dz_m <= RANGE_GATE_M;
 }
 
+// Two disparities of one distance: within the disparity tolerance of each other, or within the
+// distance tolerance of a prediction.
+bool SameDistance(const StageGeometry& g, double a_pix, double b_pix) {
+    return std::fabs(a_pix - b_pix) <= RANGE_GATE_PIX ||
+           std::fabs(g.camera.bf_pix / a_pix - g.camera.bf_pix / b_pix) <= RANGE_GATE_M;
+}
+
 // The height difference in metres, or the same difference in picture rows at the track's disparity.
 bool SimilarHeight(const TrackingObject& t, const DetectedObject& c) {
     const StageGeometry& g = *t.m_geometry;
@@ -71,6 +78,35 @@ bool LeftMatches(const TrackingObject& t, const DetectedObject& c) {
 bool RightMatches(const TrackingObject& t, const DetectedObject& c) {
     const double xr = t.m_pX_m + t.m_w_m * 0.5;
     return std::abs(t.m_E_u - c.E_u) <= EDGE_BLOCKS || std::fabs(xr - c.rX_m) <= t.m_geometry->edgeGate_m;
+}
+
+// The disparity of the piece that matches both of a young track's edges nearest its predicted
+// disparity: where the obstacle is in this frame. 0 for an established track, or where no piece does.
+double YoungDisparity(const TrackingObject& t, const std::vector<DetectedObject>& list, bool egoKnown) {
+    if (t.m_count >= ESTABLISHED_COUNT) return 0.0;
+    double best_d_pix = 0.0;
+    double bestDif = 0.0;
+    for (const DetectedObject& c : list) {
+        const double dDifD = std::fabs(t.m_pD_pix - c.d_pix);
+        if (!InRange(t, c, dDifD, egoKnown) || !SimilarHeight(t, c)) continue;
+        if (!LeftMatches(t, c) || !RightMatches(t, c)) continue;
+        if (best_d_pix == 0.0 || dDifD < bestDif) {
+            best_d_pix = c.d_pix;
+            bestDif = dDifD;
+        }
+    }
+    return best_d_pix;
+}
+
+// Whether piece c lies where a young track's obstacle was measured a frame ago while the obstacle
+// itself (at disparity now_pix) has moved on: the grid holds the cells an obstacle has left at their
+// last disparity for a span of time. A young track's range gate admits pieces over the distance an
+// obstacle of any road speed covers in a frame, so such a piece passes it; pooled, it would stretch
+// the track back toward where the obstacle was, and the next frame would find neither edge there.
+bool LeftBehind(const TrackingObject& t, double now_pix, const DetectedObject& c) {
+    const StageGeometry& g = *t.m_geometry;
+    return now_pix != 0.0 && !SameDistance(g, t.m_actD_pix, now_pix) && SameDistance(g, t.m_actD_pix, c.d_pix) &&
+           !SameDistance(g, now_pix, c.d_pix);
 }
 
 // Tests both edges of detection ng, records the matched edges and the closest detection per side,
@@ -180,9 +216,11 @@ void FitDisparityLine(DetectedObject& obj) {
 objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj, double, const EgoMotion& ego) {
     std::vector<DetectedObject>& list = *candidateObj;
     SearchState s;
+    const double now_pix = YoungDisparity(*this, list, ego.known);
     for (int ng = 0; ng < static_cast<int>(list.size()); ++ng) {
         DetectedObject& c = list.at(ng);
         const double dDifD = std::fabs(m_pD_pix - c.d_pix);
+        if (LeftBehind(*this, now_pix, c)) continue;
         if (!InRange(*this, c, dDifD, ego.known) || !SimilarHeight(*this, c)) continue;
         const uint8_t flag = MatchEdges(*this, c, ng, dDifD, s);
         s.ucTotalLRflg |= flag;
