@@ -186,11 +186,12 @@ INSTANTIATE_TEST_SUITE_P(KittiRig, RigScenes,
                                           testing::Values("approach", "pedestrian_crossing", "cut_in", "three_lanes",
                                                           "empty_road")),
                          CaseName);
-// Through the HD rig (a metre of height at a disparity spans 2.7 times the KITTI rig's rows), three
-// scenes of obstacles beside and across the lane. Its road on the empty road's heavy noise and speckles lies
-// up to 9.3 rows (1.5 disparity levels, 5 cm of height at 7 m) from the rendered road, more than
-// the bound here; the scene scores hold that road free of tracks.
+// Through the HD rig (a metre of height at a disparity spans 2.7 times the KITTI rig's rows; a scene
+// through it is four times the KITTI rig's work, twice the pixels over twice the frames, so one
+// scene here and every scene in the scene scores): a pedestrian crossing the lane in front of a car parked
+// beside it. Its road on the empty road's heavy noise and speckles lies up to 9.3 rows (1.5
+// disparity levels, 5 cm of height at 7 m) from the rendered road, more than the bound here; the
+// scene scores hold that road free of tracks.
 INSTANTIATE_TEST_SUITE_P(HdRig, RigScenes,
-                         testing::Combine(testing::Values("hd_rig"),
-                                          testing::Values("pedestrian_crossing", "cut_in", "three_lanes")),
+                         testing::Combine(testing::Values("hd_rig"), testing::Values("pedestrian_crossing")),
                          CaseName);
