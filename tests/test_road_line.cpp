@@ -17,10 +17,11 @@
 
 namespace {
 
-Camera KittiLike() {
+// A camera of data/cameras.
+Camera SceneCamera(const std::string& name) {
     CameraFile file;
     std::string error;
-    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
+    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/" + name + ".txt", file, error)) << error;
     return file.camera;
 }
 
@@ -45,7 +46,8 @@ std::vector<RoadLine> RenderedRoadLines(const Camera& camera, int frames) {
 }  // namespace
 
 TEST(RoadMountingEstimate, RenderedRoadsGiveBackTheirHeightAndPitch) {
-    const Camera kitti = KittiLike();
+    const Camera kitti = SceneCamera("kitti_like");
+    const Camera hd = SceneCamera("hd_rig");
     const struct {
         const char* name;
         Camera camera;
@@ -55,6 +57,7 @@ TEST(RoadMountingEstimate, RenderedRoadsGiveBackTheirHeightAndPitch) {
         {"KITTI-like, level", kitti, 1.65, 0.0},        {"KITTI-like, pitched down", kitti, 1.45, 0.03},
         {"KITTI-like, pitched up", kitti, 2.0, -0.02},  {"default camera", DEFAULT_CAMERA, 1.32, 0.075},
         {"default camera, low and level", DEFAULT_CAMERA, 0.9, 0.0},
+        {"HD rig as mounted", hd, 1.25, 0.0524},        {"HD rig, high and level", hd, 1.6, 0.0},
     };
     for (const auto& c : cases) {
         Camera camera = c.camera;
