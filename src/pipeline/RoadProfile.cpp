@@ -157,6 +157,11 @@ void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int gro
     }
 }
 
+void WalkRoadOverGrades(const StageGeometry& g, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]) {
+    WalkRoadProfile(g, aveMaxY, ground);
+    if (RoadTurnsUpward(g, aveMaxY, ground)) WalkRoadProfile(g, aveMaxY, ground, ROAD_MAX_GRADE_CHANGE);
+}
+
 bool RoadTurnsUpward(const StageGeometry& g, const int aveMaxY[LUT_NUM], const int ground[LUT_NUM]) {
     int refused = 0;   // the nearest walked level whose smoothed row the walk did not take
     int farthest = 0;  // the farthest walked level whose smoothed row is measured
@@ -238,8 +243,7 @@ RoadProfileKind RoadProfileFromPeaks(const StageGeometry& g, const int MaxY[LUT_
     PeaksWithNearRoad(g, MaxY, peaks);
     int aveMaxY[LUT_NUM];
     SmoothRoadRows(g, peaks, aveMaxY);
-    WalkRoadProfile(g, aveMaxY, ground);
-    if (RoadTurnsUpward(g, aveMaxY, ground)) WalkRoadProfile(g, aveMaxY, ground, ROAD_MAX_GRADE_CHANGE);
+    WalkRoadOverGrades(g, aveMaxY, ground);
     const RoadProfileKind kind = ChooseRoadProfile(g, MaxY, ground, pre_ground, bGndFixFlg, refusedFrames);
     if (kind == RoadProfileKind::Kept) {
         ++refusedFrames;

@@ -28,6 +28,10 @@ void WalkRoadProfile(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], 
 // beyond a rise of its grade (G z0 / h more: a quarter is a 6 % rise 5.5 m ahead at 1.32 m), while
 // a bump the walk passed over leaves the road beyond it as steep as a level road's.
 bool RoadTurnsUpward(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], const int ground[LUT_NUM]);
+
+// The walk of a frame's profile: as a level road's and, where the road turns upward beyond a
+// refused row, again allowing a rise of the grade by up to a tenth.
+void WalkRoadOverGrades(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
 // Whether every row of ground[1..98] lies low enough in the picture to be a road.
 bool RoadProfilePlausible(const StageGeometry& geometry, const int ground[LUT_NUM]);
 
@@ -59,8 +63,7 @@ void RowsAboveRoad(const Camera& camera, const int ground[LUT_NUM], int blind[LU
 // Raises the cell thresholds at disparities where the road row jumps.
 void RaiseStepThresholds(const StageGeometry& geometry, const int ground[LUT_NUM], double threshold[LUT_NUM]);
 
-// The whole road profile of one frame from its peak rows: walked as a level road's and, where the
-// road turns upward beyond a refused row, again allowing a grade change of up to a tenth; fills ground, blind and ceiling (entries
+// The whole road profile of one frame from its peak rows, walked over grades: fills ground, blind and ceiling (entries
 // 0..99; entry 0 repeats entry 1) from the profile ChooseRoadProfile picks and raises threshold.
 // A profile of the frame's own becomes the profile in force (pre_ground), sets bGndFixFlg and
 // clears refusedFrames; a kept one counts in refusedFrames. Returns the kind of profile used.
