@@ -27,6 +27,7 @@ constexpr double SUPPORT_SHARE = 0.5;      // a well supported profile: peaks al
 constexpr int SUPPORT_LEVELS_AT_LEAST = 4;  // ... and at this many at least
 constexpr double ROAD_MAX_GRADE_CHANGE = 0.1;  // a road's grade rises by up to 10 % (a dip) ...
 constexpr double UPWARD_RISE_SHARE = 0.25;     // ... where its rows rise this share faster than a level road's
+constexpr double UPWARD_EXCESS_ROWS = 6.0;     // ... and by more rows than the smoothed rows' ends are off
 constexpr double BLIND_HEIGHT_M = 0.3;
 constexpr double CEILING_HEIGHT_M = 2.0;
 
@@ -174,7 +175,7 @@ bool RoadTurnsUpward(const StageGeometry& g, const int aveMaxY[LUT_NUM], const i
     if (refused == 0 || farthest >= refused || !IsMeasuredRow(g, aveMaxY[from])) return false;
     const double rise = aveMaxY[from] - aveMaxY[farthest];
     const double levelRise = FlatRoadRow(g.camera, from) - FlatRoadRow(g.camera, farthest);
-    return rise > (1.0 + UPWARD_RISE_SHARE) * levelRise;
+    return rise > (1.0 + UPWARD_RISE_SHARE) * levelRise && rise - levelRise > UPWARD_EXCESS_ROWS;
 }
 
 bool RoadProfilePlausible(const StageGeometry& g, const int ground[LUT_NUM]) {

@@ -24,9 +24,10 @@ void WalkRoadProfile(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], 
 
 // Whether the road has turned upward beyond the nearest level whose smoothed row the walk `ground`
 // refused: from the level before it out to the farthest measured level, the smoothed rows rise
-// by more than UPWARD_RISE_SHARE over the flat road of the camera's mounting. So the road does
-// beyond a rise of its grade (G z0 / h more: a quarter is a 6 % rise 5.5 m ahead at 1.32 m), while
-// a bump the walk passed over leaves the road beyond it as steep as a level road's.
+// by more than UPWARD_RISE_SHARE over the flat road of the camera's mounting, and by more than the
+// few rows (UPWARD_EXCESS_ROWS) a noisy peak at either end moves that rise. So the road does beyond
+// a rise of its grade (G z0 / h more: a quarter is a 6 % rise 5.5 m ahead at 1.32 m), while a bump
+// the walk passed over leaves the road beyond it as steep as a level road's.
 bool RoadTurnsUpward(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], const int ground[LUT_NUM]);
 
 // The walk of a frame's profile: as a level road's and, where the road turns upward beyond a
