@@ -133,6 +133,17 @@ TEST(EvalFiles, ReadsTheResultsJsonLinesAndNamesTheFaultyLine) {
     EXPECT_EQ(ResultsFault("{\"frame\": 1, \"tracks\": [], \"road\": {\"ground\": [1.5], \"accepted\": true}}\n"),
               "r.jsonl:1: road row 0 must be an integer");
     EXPECT_EQ(ResultsFault(ok + ok), "r.jsonl:2: frame 1 appears twice");
+
+    // The car's path the zone followed: read where given, a straight zone where not.
+    std::istringstream bent("{\"frame\": 1, \"path_curvature_pm\": -0.0125, \"tracks\": []}\n"
+                            "{\"frame\": 2, \"tracks\": []}\n");
+    const auto path = ReadResultsJsonl(bent, "r.jsonl");
+    EXPECT_EQ(path[0].pathCurvature_pm, -0.0125);
+    EXPECT_EQ(path[1].pathCurvature_pm, 0.0);
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"path_curvature_pm\": \"left\", \"tracks\": []}\n"),
+              "r.jsonl:1: \"path_curvature_pm\" must be a finite number");
+    EXPECT_EQ(ResultsFault("{\"frame\": 1, \"path_curvature_pm\": null, \"tracks\": []}\n"),
+              "r.jsonl:1: \"path_curvature_pm\" must be a finite number");
 }
 
 // What the run adds for the scores: whether each track is confirmed, and which road profile each

@@ -180,6 +180,39 @@ TEST(Evaluation, OnlyObstaclesNearerThan40mReachingIntoTheZoneAreCounted) {
     EXPECT_EQ(Evaluate(truth, EmptyFrames(4), right).counted, 3);
 }
 
+// Where the results give the car's path, an obstacle is counted where it reaches into the zone
+// bent along that path, as the tracker's zone was. On a circle of 120 m the path lies
+// 120 - sqrt(120^2 - z^2) to the turn's side at z: 0.941 m at 15 m, 3.810 m at 30 m, so on a
+// right-hand bend the zone of -1.5 .. 1.5 m is -0.559 .. 2.441 m there and 2.310 .. 5.310 m.
+TEST(Evaluation, OnABendTheZoneFollowsTheCarsPath) {
+    const struct {
+        double z_m, left_m, right_m;
+        bool straight, right, left;  // counted with a straight zone, on a right-hand and a left-hand bend
+    } cases[] = {
+        {30.0, 3.0, 4.6, false, true, false},     // on the road ahead where it bends right
+        {30.0, -0.85, 0.85, true, false, false},  // straight on, where the road has left it
+        {30.0, -4.6, -3.0, false, false, true},   // the mirror image: on the road bending left
+        {15.0, -0.85, 0.85, true, true, true},    // in the lane while the path has moved 0.941 m
+        {15.0, -2.6, -0.6, true, false, true},    // reaches 0.041 m short of the right bend's zone
+        {15.0, -2.6, -0.5, true, true, true},     // and 0.059 m into it
+    };
+    const double curvature_pm = 1.0 / 120.0;
+    for (const auto& c : cases) {
+        std::vector<TruthRow> truth;
+        for (int f = 0; f < 4; ++f) truth.push_back(Truth(f, 1, c.z_m, c.left_m, c.right_m));
+        std::vector<FrameResult> right = EmptyFrames(4);
+        std::vector<FrameResult> left = EmptyFrames(4);
+        for (int f = 0; f < 4; ++f) {
+            right[f].pathCurvature_pm = curvature_pm;
+            left[f].pathCurvature_pm = -curvature_pm;
+        }
+        const std::string where = std::to_string(c.z_m) + " m, " + std::to_string(c.left_m) + " .. " + std::to_string(c.right_m);
+        EXPECT_EQ(Evaluate(truth, EmptyFrames(4)).counted, c.straight ? 1 : 0) << where;
+        EXPECT_EQ(Evaluate(truth, right).counted, c.right ? 1 : 0) << where;
+        EXPECT_EQ(Evaluate(truth, left).counted, c.left ? 1 : 0) << where;
+    }
+}
+
 TEST(Evaluation, VelocityJudgedFromTheTenthUpdate) {
     std::vector<TruthRow> truth;
     std::vector<FrameResult> results = EmptyFrames(10);

@@ -430,3 +430,44 @@ TEST(RoadProfileSituations, AcceptKeepAndReseedAsTheRoadAndCarMove) {
         EXPECT_EQ(kinds, c.kinds) << c.name;
     }
 }
+
+// The walk of a frame's profile against the road it sees, its rows smoothed without error: at
+// every level whose row is measured the profile lies within 3 rows of the road's own. Beyond a rise
+// of the grade the road climbs faster per level than a level road may (the level walk's bound),
+// and lasting so it is followed; a bump of 8 rows in one level's row is passed over.
+TEST(RoadWalk, FollowsTheRoadBeyondAChangeOfGradeAndPassesOverABump) {
+    const auto graded = [](double grade, double from_m) { return FrameRoad{CAM_H_M, TAN_CAM_ANGLE, 0.0, grade, from_m}; };
+    const FrameRoad level{CAM_H_M, TAN_CAM_ANGLE};
+    const struct {
+        const char* name;
+        FrameRoad road;
+        int bumpLevel;  // this level's row 8 rows higher than the road (0: none)
+    } cases[] = {
+        {"level road", level, 0},
+        {"6 % dip from 15 m", graded(0.06, 15.0), 0},
+        {"10 % dip from 20 m", graded(0.1, 20.0), 0},
+        {"4 % dip from 8 m", graded(0.04, 8.0), 0},
+        {"5 % crest from 20 m", graded(-0.05, 20.0), 0},
+        {"a bump 11 m ahead", level, 13},
+        {"a bump 24 m ahead", level, 6},
+    };
+    const StageGeometry& g = DefaultGeometry();
+    for (const auto& c : cases) {
+        int aveMaxY[LUT_NUM];
+        double row[LUT_NUM];
+        for (int d = 1; d < LUT_NUM; ++d) {
+            const double z_m = g.camera.bf_pix / d;
+            const double rise_m = z_m > c.road.grade_m ? c.road.grade * (z_m - c.road.grade_m) : 0.0;
+            row[d] = FlatRoadRow(g.camera, d) - g.camera.f_pix * rise_m / z_m;
+            aveMaxY[d] = row[d] >= g.roadFirstRow && row[d] < g.height ? static_cast<int>(row[d]) : g.noRoadRow;
+        }
+        aveMaxY[0] = g.noRoadRow;
+        if (c.bumpLevel > 0) aveMaxY[c.bumpLevel] -= 8;
+        int ground[LUT_NUM];
+        WalkRoadOverGrades(g, aveMaxY, ground);
+        for (int d = 1; d < g.belowPictureLevel; ++d) {
+            if (aveMaxY[d] == g.noRoadRow) continue;
+            EXPECT_NEAR(ground[d], row[d], 3.0) << c.name << ", level " << d;
+        }
+    }
+}

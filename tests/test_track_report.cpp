@@ -13,6 +13,7 @@
 
 #include "Builders.h"
 #include "DetectorInternals.h"
+#include "EgoMotion.h"
 #include "EmbeddedRun.h"
 #include "FileFrames.h"
 #include "FrameReport.h"
@@ -327,6 +328,14 @@ TEST(FrameReport, JsonLineAndMotLinesOfAFrame) {
     EXPECT_TRUE(f["tracks"][1]["x_m"].is_null());
     EXPECT_EQ(f["tracks"][1]["loss"], 2);
     EXPECT_EQ(f["grid"], nlohmann::json::parse("[[11, 20, 20.25, 2]]"));
+    EXPECT_FALSE(f.contains("path_curvature_pm"));  // no ego motion: the zone was straight
+
+    // With the car's motion, the path the zone followed: 1 m along a circle turning 0.01 rad is a
+    // chord of 2 r sin(0.005) = 1 m sin(0.005) / 0.005, of curvature 1 / r = 0.01 per metre.
+    run.egoMotion = EgoMotionOfRates(1.0, 0.01, 1.0);
+    std::ostringstream bent;
+    WriteJsonFrame(bent, 412, obstacle::FrameResultOf(run, record, numbers), nullptr);
+    EXPECT_NEAR(nlohmann::json::parse(bent.str())["path_curvature_pm"].get<double>(), 0.01, 1e-12);
 
     // MOTChallenge's 2D layout: class and visibility fields -1; the tentative track only when asked.
     std::ostringstream confirmed, all;

@@ -67,7 +67,7 @@ RunOutcome RunTrack(const Camera& camera, FileFrames& source, int first, int las
             shown.frame = frame;
             shown.grey = &source.Grey();
             shown.disparity = source.ColourPicture();
-            shown.pathCurvature_pm = PathCurvature(ego);
+            shown.pathCurvature_pm = result.pathCurvature_pm.value_or(0.0);
             if (sink && !sink(frame, result, shown, obstacle::DetectorInternals::State(detector))) return outcome;
             ++outcome.frames;
         }

@@ -160,6 +160,9 @@ struct FrameResult {
     RoadProfile road;
     std::vector<Obstacle> obstacles;  // nearest first, as association left them
     std::vector<Track> tracks;        // nearest first
+    // Where the frame's ego motion is known: the curvature of the car's path (1 / metre, positive
+    // when it turns right) that the lateral zone followed in this frame; a straight zone otherwise.
+    std::optional<double> pathCurvature_pm;
 };
 
 // One run of the detector: it owns its whole state (buffers in proportion to the camera's picture,

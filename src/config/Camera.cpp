@@ -39,7 +39,11 @@ double PathOffset(double curvature_pm, double z_m) {
     return kz * z_m / (1.0 + std::sqrt(1.0 - kz * kz));
 }
 
+bool ReachesIntoZone(const Camera& camera, double left_m, double right_m, double z_m, double pathCurvature_pm) {
+    const double offset_m = PathOffset(pathCurvature_pm, z_m);
+    return left_m < camera.zoneR_m + offset_m && right_m > camera.zoneL_m + offset_m;
+}
+
 bool InDetectableArea(const Camera& camera, const DetectedObject& obj, double pathCurvature_pm) {
-    const double offset_m = PathOffset(pathCurvature_pm, camera.bf_pix / obj.d_pix);
-    return obj.lX_m < camera.zoneR_m + offset_m && obj.rX_m > camera.zoneL_m + offset_m;
+    return ReachesIntoZone(camera, obj.lX_m, obj.rX_m, camera.bf_pix / obj.d_pix, pathCurvature_pm);
 }

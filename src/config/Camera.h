@@ -59,6 +59,11 @@ double FlatRoadDistance(const Camera& camera, double v);
 // circle. 0 for a straight path.
 double PathOffset(double curvature_pm, double z_m);
 
+// True when the lateral extent [left_m, right_m] of something at distance z_m overlaps the camera's
+// detection zone (more than at a point) where the zone follows a path of curvature
+// `pathCurvature_pm`: there the zone is offset by PathOffset.
+bool ReachesIntoZone(const Camera& camera, double left_m, double right_m, double z_m, double pathCurvature_pm);
+
 // True when the detection's lateral extent overlaps the camera's detection zone (more than at a
 // point), including a detection wider than the zone on both sides. The zone follows the car's
 // path of curvature `pathCurvature_pm`: at the detection's distance it is offset by PathOffset.

@@ -85,7 +85,9 @@ void WriteJsonFrame(std::ostream& out, int frame, const obstacle::FrameResult& r
     out << "{\"frame\": " << frame << ", \"road\": {\"ground\": ";
     JsonArray(out, result.road.rows, [&](int row) { out << row; });
     out << ", \"accepted\": " << JsonBool(result.road.accepted) << ", \"profile\": \""
-        << RoadProfileName(result.road.kind) << "\"}, \"detections\": ";
+        << RoadProfileName(result.road.kind) << "\"}";
+    if (result.pathCurvature_pm) out << ", \"path_curvature_pm\": " << JsonNumber(*result.pathCurvature_pm);
+    out << ", \"detections\": ";
     JsonArray(out, result.obstacles, [&](const obstacle::Obstacle& c) { WriteDetection(out, c); });
     out << ", \"tracks\": ";
     JsonArray(out, result.tracks, [&](const obstacle::Track& t) { WriteTrack(out, t); });

@@ -23,7 +23,8 @@ struct RoadProfileCounts {
     int Accepted() const { return own + reseeded; }
 };
 
-// One line: {"frame", "road": {"ground", "accepted", "profile"}, "detections": [...], "tracks": [...]} and,
+// One line: {"frame", "road": {"ground", "accepted", "profile"}, "detections": [...], "tracks": [...]},
+// "path_curvature_pm" (the car's path the zone followed) where the frame's ego motion is known, and,
 // with `gridOf` (the run whose grid of record it is), "grid": [[uBl, d, aveD, count], ...] of the
 // occupied cells. Detections are listed as association left them, each with its box in
 // disparity-picture pixels (bb_left, bb_top, bb_width, bb_height, as in the MOT lines); a track's

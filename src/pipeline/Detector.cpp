@@ -178,6 +178,7 @@ FrameResult FrameResultOf(const RunState& run, const AssociationRecord& record, 
     result.road.rows.assign(run.ground, run.ground + LUT_NUM);
     result.road.accepted = run.groundAccepted;
     result.road.kind = PublicKind(run.roadProfile);
+    if (run.egoMotion.known) result.pathCurvature_pm = PathCurvature(run.egoMotion);
     for (const DetectedObject& c : record.detections) result.obstacles.push_back(PublicObstacle(c, run));
     for (const TrackingObject& t : run.preObject) result.tracks.push_back(PublicTrack(t, run, record, numbers));
     return result;

@@ -25,6 +25,9 @@ constexpr int FIRST_CONTINUED_CLASS = 16;  // the counted classes whose peaks pl
 constexpr int CONTINUED_CLASSES_AT_LEAST = 6;  // ... where this many of them have a peak
 constexpr double SUPPORT_SHARE = 0.5;      // a well supported profile: peaks along it at half its levels ...
 constexpr int SUPPORT_LEVELS_AT_LEAST = 4;  // ... and at this many at least
+constexpr double ROAD_MAX_GRADE_CHANGE = 0.1;  // a road's grade rises by up to 10 % (a dip) ...
+constexpr double UPWARD_RISE_SHARE = 0.25;     // ... where its rows rise this share faster than a level road's
+constexpr double UPWARD_EXCESS_ROWS = 6.0;     // ... and by more rows than the smoothed rows' ends are off
 constexpr double BLIND_HEIGHT_M = 0.3;
 constexpr double CEILING_HEIGHT_M = 2.0;
 
@@ -60,8 +63,14 @@ double GatedRow(const KfData33& obj33, int row, double gateRows) {
     return std::fabs(row - obj33.px[0]) < gateRows ? row : obj33.px[0];
 }
 
-// Allowed rise of the road row from one disparity to the next farther one.
-double StepLimit(const StageGeometry& g, int i) { return i > LAST_NEAR_STEP ? g.stepLimitFar : g.stepLimitNear; }
+// Allowed rise of the road row from one disparity to the next farther one: a level road's with its
+// margin, and what a rise of the grade by `gradeChange` adds. Beyond a change of grade by G at
+// distance z0 the road is a plane seen from G z0 higher, so it rises G z0 / B more rows per level;
+// z0 lies nearer than the level's own distance f B / i, which bounds that at G f / i.
+double StepLimit(const StageGeometry& g, int i, double gradeChange) {
+    const double levelRoad = i > LAST_NEAR_STEP ? g.stepLimitFar : g.stepLimitNear;
+    return levelRoad + gradeChange * g.camera.f_pix / i;
+}
 
 // A level whose class the V-disparity histogram counts (the odd classes above 16 are filled from
 // their neighbours, never measured).
@@ -129,7 +138,7 @@ void SmoothRoadRows(const StageGeometry& g, const int MaxY[LUT_NUM], int aveMaxY
     }
 }
 
-void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]) {
+void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int ground[LUT_NUM], double gradeChange) {
     int pre_g = g.height;
     int g_dif = 0;
     for (int i = LUT_NUM - 1; i >= 1; --i) {
@@ -138,7 +147,7 @@ void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int gro
             pre_g = g.noRoadRow;
         } else {
             const int diff = pre_g - aveMaxY[i];
-            if (diff >= 0 && diff <= StepLimit(g, i)) {
+            if (diff >= 0 && diff <= StepLimit(g, i, gradeChange)) {
                 g_dif = diff;
                 pre_g = aveMaxY[i];
             } else {
@@ -147,6 +156,26 @@ void WalkRoadProfile(const StageGeometry& g, const int aveMaxY[LUT_NUM], int gro
         }
         ground[i] = pre_g;
     }
+}
+
+void WalkRoadOverGrades(const StageGeometry& g, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]) {
+    WalkRoadProfile(g, aveMaxY, ground);
+    if (RoadTurnsUpward(g, aveMaxY, ground)) WalkRoadProfile(g, aveMaxY, ground, ROAD_MAX_GRADE_CHANGE);
+}
+
+bool RoadTurnsUpward(const StageGeometry& g, const int aveMaxY[LUT_NUM], const int ground[LUT_NUM]) {
+    int refused = 0;   // the nearest walked level whose smoothed row the walk did not take
+    int farthest = 0;  // the farthest walked level whose smoothed row is measured
+    for (int i = g.belowPictureLevel - 1; i > LAST_EXTRAPOLATED; --i) {
+        if (!IsMeasuredRow(g, aveMaxY[i])) continue;
+        if (refused == 0 && ground[i] != aveMaxY[i]) refused = i;
+        farthest = i;
+    }
+    const int from = refused + 1;
+    if (refused == 0 || farthest >= refused || !IsMeasuredRow(g, aveMaxY[from])) return false;
+    const double rise = aveMaxY[from] - aveMaxY[farthest];
+    const double levelRise = FlatRoadRow(g.camera, from) - FlatRoadRow(g.camera, farthest);
+    return rise > (1.0 + UPWARD_RISE_SHARE) * levelRise && rise - levelRise > UPWARD_EXCESS_ROWS;
 }
 
 bool RoadProfilePlausible(const StageGeometry& g, const int ground[LUT_NUM]) {
@@ -215,7 +244,7 @@ RoadProfileKind RoadProfileFromPeaks(const StageGeometry& g, const int MaxY[LUT_
     PeaksWithNearRoad(g, MaxY, peaks);
     int aveMaxY[LUT_NUM];
     SmoothRoadRows(g, peaks, aveMaxY);
-    WalkRoadProfile(g, aveMaxY, ground);
+    WalkRoadOverGrades(g, aveMaxY, ground);
     const RoadProfileKind kind = ChooseRoadProfile(g, MaxY, ground, pre_ground, bGndFixFlg, refusedFrames);
     if (kind == RoadProfileKind::Kept) {
         ++refusedFrames;

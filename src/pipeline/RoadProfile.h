@@ -16,9 +16,23 @@ void RoadProfile(RunState& run);
 void SmoothRoadRows(const StageGeometry& geometry, const int MaxY[LUT_NUM], int aveMaxY[LUT_NUM]);
 
 // Walks the smoothed rows from near to far into a road row per disparity that never descends and
-// rises by a bounded step; fills ground[1..99].
-void WalkRoadProfile(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
+// rises by a bounded step: a level road's, and with `gradeChange` what a road whose grade rises by
+// that much (metre per metre) at a nearer distance adds. A row beyond the bound is refused and the
+// walk repeats its last step there. Fills ground[1..99].
+void WalkRoadProfile(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], int ground[LUT_NUM],
+                     double gradeChange = 0.0);
 
+// Whether the road has turned upward beyond the nearest level whose smoothed row the walk `ground`
+// refused: from the level before it out to the farthest measured level, the smoothed rows rise
+// by more than UPWARD_RISE_SHARE over the flat road of the camera's mounting, and by more than the
+// few rows (UPWARD_EXCESS_ROWS) a noisy peak at either end moves that rise. So the road does beyond
+// a rise of its grade (G z0 / h more: a quarter is a 6 % rise 5.5 m ahead at 1.32 m), while a bump
+// the walk passed over leaves the road beyond it as steep as a level road's.
+bool RoadTurnsUpward(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], const int ground[LUT_NUM]);
+
+// The walk of a frame's profile: as a level road's and, where the road turns upward beyond a
+// refused row, again allowing a rise of the grade by up to a tenth.
+void WalkRoadOverGrades(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
 // Whether every row of ground[1..98] lies low enough in the picture to be a road.
 bool RoadProfilePlausible(const StageGeometry& geometry, const int ground[LUT_NUM]);
 
@@ -50,7 +64,7 @@ void RowsAboveRoad(const Camera& camera, const int ground[LUT_NUM], int blind[LU
 // Raises the cell thresholds at disparities where the road row jumps.
 void RaiseStepThresholds(const StageGeometry& geometry, const int ground[LUT_NUM], double threshold[LUT_NUM]);
 
-// The whole road profile of one frame from its peak rows: fills ground, blind and ceiling (entries
+// The whole road profile of one frame from its peak rows, walked over grades: fills ground, blind and ceiling (entries
 // 0..99; entry 0 repeats entry 1) from the profile ChooseRoadProfile picks and raises threshold.
 // A profile of the frame's own becomes the profile in force (pre_ground), sets bGndFixFlg and
 // clears refusedFrames; a kept one counts in refusedFrames. Returns the kind of profile used.

@@ -14,8 +14,9 @@
 
 namespace {
 
-bool Eligible(const TruthRow& truth, const Camera& camera) {
-    return truth.visible && truth.z_m < COUNTED_RANGE_M && truth.xLeft_m < camera.zoneR_m && truth.xRight_m > camera.zoneL_m;
+bool Eligible(const TruthRow& truth, const Camera& camera, double pathCurvature_pm) {
+    return truth.visible && truth.z_m < COUNTED_RANGE_M &&
+           ReachesIntoZone(camera, truth.xLeft_m, truth.xRight_m, truth.z_m, pathCurvature_pm);
 }
 
 // The current unbroken run of eligible frames of one obstacle.
@@ -171,7 +172,7 @@ Scores Evaluate(const std::vector<TruthRow>& truth, const std::vector<FrameResul
         std::vector<const TruthRow*> counted, excused;
         for (const TruthRow* row : truthOf[frame->frame]) {
             EligibleRun& run = runs[row->id];
-            const bool eligible = Eligible(*row, camera);
+            const bool eligible = Eligible(*row, camera, frame->pathCurvature_pm);
             if (eligible) {
                 run.length = run.lastFrame == static_cast<long long>(frame->frame) - 1 ? run.length + 1 : 1;
                 run.lastFrame = frame->frame;

@@ -18,7 +18,9 @@
 //
 // Counted truths: an obstacle is eligible in a frame when it is visible, nearer than 40 m and
 // its extent reaches into the run camera's detection zone (x_left_m < zoneR_m and x_right_m >
-// zoneL_m, so one spanning the whole zone counts). It is counted from the fourth
+// zoneL_m, so one spanning the whole zone counts), the zone the tracker used in that frame: where
+// the results give the car's path ("path_curvature_pm"), it follows that path as the tracker's
+// does (ReachesIntoZone). It is counted from the fourth
 // frame of an unbroken run of eligible frames (the tracker needs three updates to establish a
 // track); a frame in which it is not eligible, or has no row, starts a new run.
 //

@@ -8,9 +8,10 @@
 
 namespace {
 
-bool Counted(const ObjectLabel& label, const Footprint& footprint, const Camera& camera, double range_m) {
+bool Counted(const ObjectLabel& label, const Footprint& footprint, const Camera& camera, double range_m,
+             double pathCurvature_pm) {
     return LabelVisible(label) && footprint.zNearest_m > 0.0 && footprint.zNearest_m <= range_m &&
-           footprint.xLeft_m < camera.zoneR_m && footprint.xRight_m > camera.zoneL_m;
+           ReachesIntoZone(camera, footprint.xLeft_m, footprint.xRight_m, footprint.zNearest_m, pathCurvature_pm);
 }
 
 // The object as the matching sees it: its footprint, at the distance of its nearest face.
@@ -42,7 +43,7 @@ void TallyFrame(LabelTally& tally, const std::vector<const ObjectLabel*>& labels
     std::vector<TruthRow> objects;
     for (const ObjectLabel* label : labels) {
         const Footprint footprint = FootprintOf(*label);
-        if (!Counted(*label, footprint, camera, range_m)) continue;
+        if (!Counted(*label, footprint, camera, range_m, frame.pathCurvature_pm)) continue;
         objects.push_back(AsTruth(*label, footprint));
         ObjectScore& object = tally.objects[label->id];
         object.id = label->id;

@@ -3,7 +3,8 @@
 //
 // Counted: a labelled object in a frame when it is visible (LabelVisible), the nearest face of its
 // box lies ahead within the range (0 < zNearest_m <= range_m) and its footprint's lateral extent
-// reaches into the run camera's detection zone (xLeft_m < zoneR_m and xRight_m > zoneL_m).
+// reaches into the run camera's detection zone (xLeft_m < zoneR_m and xRight_m > zoneL_m), bent
+// along the car's path where the results give one, as the tracker's was (ReachesIntoZone).
 //
 // Found: a confirmed track (TrackReport::Confirmed) holds it in that frame: the track's lateral
 // extent x_m +- w_m / 2 overlaps the footprint's, and its distance z_m lies within LABEL_GATE,

@@ -171,6 +171,15 @@ RoadReport ParseRoad(const Json* road) {
     return report;
 }
 
+// The frame's "path_curvature_pm", where there is one: a finite number.
+double PathCurvatureOf(const Json* curvature) {
+    if (curvature == nullptr) return 0.0;
+    if (!curvature->is_number() || !std::isfinite(curvature->get<double>())) {
+        throw LineError("\"path_curvature_pm\" must be a finite number");
+    }
+    return curvature->get<double>();
+}
+
 FrameResult ParseResultLine(const std::string& line) {
     Json root;
     try {
@@ -184,6 +193,7 @@ FrameResult ParseResultLine(const std::string& line) {
     if (tracks == nullptr || !tracks->is_array()) throw LineError("\"tracks\" must be an array");
     for (size_t i = 0; i < tracks->size(); ++i) result.tracks.push_back(ParseTrack((*tracks)[i], i));
     result.road = ParseRoad(Member(root, "road"));
+    result.pathCurvature_pm = PathCurvatureOf(Member(root, "path_curvature_pm"));
     return result;
 }
 

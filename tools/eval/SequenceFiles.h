@@ -73,6 +73,7 @@ struct FrameResult {
     int frame;
     std::vector<TrackReport> tracks;
     RoadReport road = {};
+    double pathCurvature_pm = 0.0;  // the car's path the run's zone followed; 0 for a straight zone
 };
 
 // A fault in an input; the message names the file and, where there is one, the line.
