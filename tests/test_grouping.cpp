@@ -237,6 +237,51 @@ TEST(Grouping, NarrowGroupsAreRejected) {
     EXPECT_EQ(objects[0].S_u, 80);
 }
 
+// A narrow group (0.2 m between its outer cells) through KITTI's rig (f 707.09 px, B 0.537 m, so a
+// column block is 4 x 0.537 / d m wide) and through the default camera (f 949.1 px). A cyclist is
+// 0.6 m wide: where a block is wider than (0.6 - 0.3) / 2 = 0.15 m, beyond 4 x 0.537 / 0.15 = 14.3
+// pixels of disparity (26.5 m), losing a block on each side leaves it below the 0.3 m rule.
+TEST(Grouping, ThinObstaclesAsTallAsAPersonAreKeptWhereBlocksHideTheirWidth) {
+    Camera kitti = DEFAULT_CAMERA;
+    kitti.f_pix = 707.09;
+    kitti.baseline_m = 0.537;
+    kitti.bf_pix = kitti.f_pix * kitti.baseline_m;
+    kitti.width_pix = 1226;
+    kitti.height_pix = 370;
+    const StageGeometry kittiGeometry(kitti);
+    struct Row {
+        const char* what;
+        const StageGeometry& geometry;
+        double d_pix;
+        int blocks;
+        double h_m;
+        bool kept;
+    };
+    const Row rows[] = {
+        {"cyclist at 35 m, 3 blocks", kittiGeometry, 380.0 / 35.0, 3, 1.9, true},
+        {"cyclist at 27.5 m (block 0.156 m)", kittiGeometry, 14.0, 3, 1.9, true},
+        {"cyclist at 25.7 m (block 0.143 m): wide enough if seen whole", kittiGeometry, 15.0, 3, 1.9, false},
+        {"two blocks, just a person's height", kittiGeometry, 10.0, 2, 1.7, true},
+        {"one block", kittiGeometry, 10.0, 1, 1.9, false},
+        {"piece of a car's body", kittiGeometry, 10.0, 3, 1.6, false},
+        {"pole", kittiGeometry, 10.0, 3, 5.0, false},
+        {"above a person's height with its error", kittiGeometry, 10.0, 3, 2.7, false},
+        {"cyclist at 40 m through the default camera", DefaultGeometry(), BF_PIX / 40.0, 4, 1.9, false},
+    };
+    for (const Row& row : rows) {
+        DetectedObject gr{};
+        gr.lX_m = 11.0;
+        gr.rX_m = 11.2;
+        gr.d_pix = row.d_pix;
+        gr.h_m = row.h_m;
+        gr.S_u = 200;
+        gr.E_u = 200 + row.blocks - 1;
+        EXPECT_EQ(KeptAsObstacle(row.geometry, gr), row.kept) << row.what;
+        gr.rX_m = 11.3;  // 0.3 m: kept by the width rule whatever its height
+        EXPECT_TRUE(KeptAsObstacle(row.geometry, gr)) << row.what;
+    }
+}
+
 TEST(Grouping, SingleColumnGroupGetsAFlatLine) {
     std::vector<Grid> grid = UnlabelledGrid();
     Occupy(grid, 50, 40, 40.0, 1.0);

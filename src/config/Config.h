@@ -48,7 +48,19 @@ constexpr double XW = 1.5;                   // lateral span of the weak-run pro
 constexpr double MYCAR_HIGHT = 2.0;          // height above the road beyond which a block may be far background (metre)
 constexpr int THRESHOLD_FARBLOCK = 5;        // a high block with more farther blocks below it than this is blanked
 constexpr double OBJECT_MIN_HEIGHT_M = 0.5;  // cells lower than this above the road are dropped
-constexpr double OBJECT_MIN_WIDTH_M = 0.3;   // groups narrower than this are dropped
+constexpr double OBJECT_MIN_WIDTH_M = 0.3;   // groups narrower than this are dropped, unless thin obstacles:
+// a group's width runs between its outer cells' positions, so an obstacle loses up to a column block
+// on each side. A cyclist (THIN_OBSTACLE_WIDTH_M wide, 1.7 to 2 m tall) can then fall below the width
+// rule where a block is wider than half the difference of the two widths: beyond 26 m through KITTI's
+// camera, beyond 36 m through the default one. There, through a camera whose blocks are wider than
+// the default camera's (f below F_PIX, which sees a cyclist in fewer blocks at any distance), a
+// narrow group spanning two or more blocks that stands as tall as a person on foot or on a bicycle
+// is kept. The lower height stands above a car's body (1.4 to 1.7 m), so a narrow piece of a car is
+// not kept; the upper one allows for the height's measurement error, below poles and trunks.
+constexpr double THIN_OBSTACLE_WIDTH_M = 0.6;        // a cyclist's width (metre)
+constexpr int THIN_OBSTACLE_MIN_BLOCKS = 2;          // column blocks a thin obstacle spans at least
+constexpr double THIN_OBSTACLE_MIN_HEIGHT_M = 1.7;   // height range of a thin obstacle (metre)
+constexpr double THIN_OBSTACLE_MAX_HEIGHT_M = 2.6;
 constexpr double MIN_D = 2.37;               // groups of smaller mean disparity (beyond ~60 m) are not reported (pixel)
 constexpr double GROUPED_RANGE = 0.4;        // lateral tolerance for joining cells (metre)
 constexpr double GROUPED_RANGE_H_M = 0.8;    // height tolerance for joining cells and matching heights (metre)

@@ -169,10 +169,6 @@ std::vector<SortNum> RankGroups(const std::vector<DetectedObject>& groups) {
     return data;
 }
 
-bool WideEnough(const DetectedObject& gr) {
-    return !(gr.rX_m - gr.lX_m < OBJECT_MIN_WIDTH_M || gr.E_u - gr.S_u < 0);
-}
-
 // LabelCells over the list of the grid's taking-part cells.
 int LabelListed(const StageGeometry& g, Grid* grid, const TakingPartCells& list) {
     const int blocksU = g.blocksU;
@@ -191,6 +187,18 @@ int LabelListed(const StageGeometry& g, Grid* grid, const TakingPartCells& list)
 }  // namespace
 
 bool TakesPart(const Grid& c) { return c.exist == EXIST_OCCUPIED && c.count > 0; }
+
+bool ThinObstacle(const StageGeometry& g, const DetectedObject& gr) {
+    const double block_m = SHIFT_PITCH * g.camera.baseline_m / gr.d_pix;  // a block's width at its distance
+    const bool blocksHideWidth = 2.0 * block_m > THIN_OBSTACLE_WIDTH_M - OBJECT_MIN_WIDTH_M;
+    return g.columnScale < 1.0 && blocksHideWidth && gr.E_u - gr.S_u + 1 >= THIN_OBSTACLE_MIN_BLOCKS &&
+           gr.h_m >= THIN_OBSTACLE_MIN_HEIGHT_M && gr.h_m <= THIN_OBSTACLE_MAX_HEIGHT_M;
+}
+
+bool KeptAsObstacle(const StageGeometry& g, const DetectedObject& gr) {
+    const bool wideEnough = !(gr.rX_m - gr.lX_m < OBJECT_MIN_WIDTH_M || gr.E_u - gr.S_u < 0);
+    return wideEnough || ThinObstacle(g, gr);
+}
 
 int LabelCells(const StageGeometry& g, Grid* grid) { return LabelListed(g, grid, ListTakingPart(g, grid)); }
 
@@ -220,7 +228,7 @@ std::vector<DetectedObject> ExtractObjects(const StageGeometry& g, Grid* grid) {
         if (group.key < MIN_D) break;
         DetectedObject& gr = groups[group.num];
         FitDisparityLine(gr);
-        if (WideEnough(gr)) newObject.push_back(gr);
+        if (KeptAsObstacle(g, gr)) newObject.push_back(gr);
     }
     return newObject;
 }

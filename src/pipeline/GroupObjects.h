@@ -16,6 +16,13 @@ void GroupObjects(RunState& run);
 // True for a cell that takes part: occupied and currently measured or held.
 bool TakesPart(const Grid& c);
 
+// Whether a group too narrow for the width rule is a thin obstacle (a person, a cyclist) that the
+// camera's column blocks make look narrower than it is (Config.h, THIN_OBSTACLE_*).
+bool ThinObstacle(const StageGeometry& geometry, const DetectedObject& gr);
+
+// Whether a measured group becomes a detection: at least OBJECT_MIN_WIDTH_M wide, or a thin obstacle.
+bool KeptAsObstacle(const StageGeometry& geometry, const DetectedObject& gr);
+
 // Gives every taking-part cell a raw label (from 1) and records which labels belong together.
 // Returns one more than the largest raw label.
 int LabelCells(const StageGeometry& geometry, Grid* grid);
@@ -24,6 +31,6 @@ int LabelCells(const StageGeometry& geometry, Grid* grid);
 // each class's smallest raw label. Returns one more than the number of groups.
 int RenumberGroups(const StageGeometry& geometry, Grid* grid, int groupNum);
 
-// Labels and renumbers the grid, then returns one detection per group wide enough, nearest
+// Labels and renumbers the grid, then returns one detection per group kept as an obstacle, nearest
 // first, down to the first group farther than MIN_D.
 std::vector<DetectedObject> ExtractObjects(const StageGeometry& geometry, Grid* grid);

@@ -390,7 +390,7 @@ std::vector<DetectedObject> ExtractObjects(const StageGeometry& g, Grid* grid) {
     for (const SortNum& group : RankGroups(g, grid, orgGrNo)) {
         if (group.key < MIN_D) break;
         const DetectedObject gr = MeasureGroup(g, grid, group.num, group.key);
-        if (!(gr.rX_m - gr.lX_m < OBJECT_MIN_WIDTH_M || gr.E_u - gr.S_u < 0)) newObject.push_back(gr);
+        if (KeptAsObstacle(g, gr)) newObject.push_back(gr);
     }
     return newObject;
 }
