@@ -21,8 +21,8 @@ constexpr int FINE_BIN_NUM = 30;     // 0.1-wide bins covering (d - 1, d + 2)
 constexpr double FINE_BIN_WIDTH = 0.1;
 
 template <typename Pixel>
-void BlankBlock(const StageGeometry& g, int u, int v, Pixel* buffer) {
-    for (int j = 0; j < g.blockRows; ++j) std::fill_n(buffer + PIXEL(u, v + j, g.width), SHIFT_PITCH, Pixel{0});
+void BlankBlock(const StageGeometry& g, int u, int v, int blockRows, Pixel* buffer) {
+    for (int j = 0; j < blockRows; ++j) std::fill_n(buffer + PIXEL(u, v + j, g.width), SHIFT_PITCH, Pixel{0});
 }
 
 // The smallest non-zero block disparities met so far, ascending, at most `capacity` of them, kept in
@@ -368,13 +368,14 @@ void ListBlockRows(const Pixel* block, int v, int rows, int width, StripRows& li
 // The blocks are visited once each, bottom to top, each read before it may be blanked: the farther
 // blocks below a block are counted on the values the strip had before any blanking, as a scan from
 // the top, which blanks only blocks above the ones it still reads, sees them. The bottom block row
-// is never counted as a farther block. Returns the rows left holding a disparity.
-template <typename Pixel, typename Reader>
-StripRows RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read,
-                               const StripWork& work) {
+// is never counted as a farther block. Returns the rows left holding a disparity. A block is
+// FIXED_ROWS rows tall, or geometry.blockRows for FIXED_ROWS 0.
+template <int FIXED_ROWS, typename Pixel, typename Reader>
+StripRows RemoveOverheadBlocksOf(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read,
+                                 const StripWork& work) {
     SmallestBlockValues below(work.smallestBlockValues, work.farBlocksNeeded);
     const int width = g.width;
-    const int blockRows = g.blockRows;
+    const int blockRows = FIXED_ROWS > 0 ? FIXED_ROWS : g.blockRows;
     const int lastBlock = (g.height / blockRows - 1) * blockRows;
     const int firstBottomRow = g.height - blockRows;
     StripRows listed{work.rows, g.height, g.height};
@@ -389,12 +390,20 @@ StripRows RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0
         const bool overhead = below.EnoughBelow(d) && IsHighBlock(g, v, d, ground);
         if (v < firstBottomRow) below.Enter(d);
         if (overhead) {
-            BlankBlock(g, u0, v, buffer);
+            BlankBlock(g, u0, v, blockRows, buffer);
         } else {
             ListBlockRows(block, v, blockRows, width, listed);
         }
     }
     return listed;
+}
+
+// Blocks of one row, as a wide baseline's cameras have, are walked with the block loops folded away.
+template <typename Pixel, typename Reader>
+StripRows RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read,
+                               const StripWork& work) {
+    if (g.blockRows == 1) return RemoveOverheadBlocksOf<1>(g, ground, u0, buffer, read, work);
+    return RemoveOverheadBlocksOf<0>(g, ground, u0, buffer, read, work);
 }
 
 template <typename Pixel>
