@@ -26,10 +26,6 @@ struct GridCodeTables {
     std::vector<int> levelStart;
     std::vector<uint16_t> entryTally;
     std::vector<uint8_t> entryBin;
-    // The tallies of the codes of strip bin b: entries binTallyStart[b] .. binTallyStart[b + 1] - 1
-    // of binTally (bins 0 .. LUT_NUM, the last for the values of no bin).
-    std::vector<int> binTallyStart;
-    std::vector<uint16_t> binTally;
     CodeRanking ranking;  // the codes by value, for the height search
 };
 

@@ -90,10 +90,10 @@ struct StripCounts {
     Pixel* windowed;        // values: room for every pixel of the strip
     int windowedCount;
     const GridCodeTables* codes;    // codes: their tables
-    uint16_t* tallyCount;           // codes: the strip's pixels of each tally, all zero between strips
+    uint16_t tallyCount[MAX_TALLIES];  // codes: the strip's pixels of each tally
 };
 
-// A strip's pixels fit a 16-bit count.
+// A strip's pixels fit a 16-bit count; half the bytes to clear per strip as an int's.
 static_assert(int64_t{SHIFT_PITCH} * CAMERA_MAX_SIDE_PIX <= UINT16_MAX, "a strip's pixel count fits 16 bits");
 
 // The strip histogram's bin of disparity m: HistogramBin(m + 0.5, 1.0, 1.0, LUT_NUM). Its edges
@@ -207,7 +207,8 @@ CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind, const GridCode
 
 // Starts a strip's tally, which then tallies each of its pixels with a disparity for the fine
 // histograms: a value in some level's window among the windowed values (it is written after them
-// in any case), a code in its count.
+// in any case), a code in its count. The code path holds its table where the counts' stores cannot
+// make the compiler read it again.
 struct ValueTally {
     StripCounts<double>& counts;
     void operator()(double m) const {
@@ -224,17 +225,9 @@ ValueTally StartTally(StripCounts<double>& counts) {
     counts.windowedCount = 0;
     return {counts};
 }
-CodeTally StartTally(StripCounts<DisparityCode>& counts) { return {counts.codes->tally.data(), counts.tallyCount}; }
-
-// Leaves the code counts all zero for the next strip: only the tallies of the strip bins it counted
-// can be other than zero.
-void EndTally(StripCounts<double>&) {}
-void EndTally(StripCounts<DisparityCode>& counts) {
-    const GridCodeTables& t = *counts.codes;
-    for (int b = 0; b <= LUT_NUM; ++b) {
-        if (counts.freq[b] == 0) continue;
-        for (int e = t.binTallyStart[b]; e < t.binTallyStart[b + 1]; ++e) counts.tallyCount[t.binTally[e]] = 0;
-    }
+CodeTally StartTally(StripCounts<DisparityCode>& counts) {
+    std::fill_n(counts.tallyCount, counts.codes->tallies, 0);
+    return {counts.codes->tally.data(), counts.tallyCount};
 }
 
 // The strip's listed rows one by one; the order of the counts does not matter. Pixels without
@@ -260,7 +253,6 @@ void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const Strip
         if (counts.examined[d]) std::fill_n(counts.fine[d], FINE_BIN_NUM, 0);
     }
     CountFineBins(disparity, counts);
-    EndTally(counts);
 }
 
 // The fine disparity is the upper edge of the fullest 0.1-wide bin.
@@ -430,13 +422,11 @@ StripRows RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0
 
 template <typename Pixel>
 void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const StripRows& listed, const double* disparity,
-              const CountLimits& limits, Pixel* stripValues, const GridCodeTables* codes, uint16_t* tallyCounts,
-              Grid* newGrid) {
+              const CountLimits& limits, Pixel* stripValues, const GridCodeTables* codes, Grid* newGrid) {
     const int u0 = uBl * SHIFT_PITCH;
     StripCounts<Pixel> counts;
     counts.windowed = stripValues;
     counts.codes = codes;
-    counts.tallyCount = tallyCounts;
     CountStrip(g, buffer, u0, listed, disparity, limits, counts);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, limits);
@@ -467,8 +457,7 @@ void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel
         const int u0 = uBl * SHIFT_PITCH;
         DropBelowBlind(g, run.blind, blindRows, u0, buffer);
         const StripRows listed = RemoveOverheadBlocks(g, run.ground, u0, buffer, read, work);
-        Classify(g, buffer, uBl, listed, run.disparity, limits, stripValues, codes, run.scratch.tallyCounts.data(),
-                 run.newGrid.data());
+        Classify(g, buffer, uBl, listed, run.disparity, limits, stripValues, codes, run.newGrid.data());
     }
     PromoteWeakRuns(g, run.newGrid.data());
     Measure(g, buffer, matcher, run.ground, run.newGrid.data());
@@ -514,15 +503,6 @@ GridCodeTables::GridCodeTables(const double* value, int codes)
         }
     }
     levelStart.push_back(static_cast<int>(entryTally.size()));
-    // Each strip bin's tallies, once each (code 0, no disparity, is never tallied).
-    std::vector<std::vector<uint16_t>> talliesOfBin(LUT_NUM + 1);
-    for (int c = 1; c < codes; ++c) talliesOfBin[stripBin[c]].push_back(tally[c]);
-    for (auto& binTallies : talliesOfBin) {
-        std::sort(binTallies.begin(), binTallies.end());
-        binTallyStart.push_back(static_cast<int>(binTally.size()));
-        binTally.insert(binTally.end(), binTallies.begin(), std::unique(binTallies.begin(), binTallies.end()));
-    }
-    binTallyStart.push_back(static_cast<int>(binTally.size()));
 }
 
 // Written as two selections rather than early returns: the grid stage asks once per pixel.
@@ -575,17 +555,15 @@ void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int 
                    const double* threshold, double* stripValues, Grid* newGrid) {
     std::vector<int> rows(static_cast<size_t>(g.height));
     const StripRows listed = ListStripRows(g, measuredDisparity, uBl * SHIFT_PITCH, rows.data());
-    Classify(g, measuredDisparity, uBl, listed, disparity, CountLimitsOf(threshold), stripValues, nullptr, nullptr,
-             newGrid);
+    Classify(g, measuredDisparity, uBl, listed, disparity, CountLimitsOf(threshold), stripValues, nullptr, newGrid);
 }
 
 void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
                    const double* threshold, Grid* newGrid) {
     std::vector<int> rows(static_cast<size_t>(g.height));
     const StripRows listed = ListStripRows(g, codes, uBl * SHIFT_PITCH, rows.data());
-    std::vector<uint16_t> tallyCounts(MAX_TALLIES);
     Classify(g, codes, uBl, listed, disparity, CountLimitsOf(threshold), static_cast<DisparityCode*>(nullptr),
-             ColourCodeTables().grid, tallyCounts.data(), newGrid);
+             ColourCodeTables().grid, newGrid);
 }
 
 // An occupied cell that ends a window does not start one: the scan resumes after it.

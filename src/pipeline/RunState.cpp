@@ -8,7 +8,6 @@
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
       stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height),
-      tallyCounts(MAX_TALLIES),
       stripRows(static_cast<size_t>(g.height)),
       smallestBlockValues(static_cast<size_t>(FarBlocksNeeded(g))) {}
 

@@ -21,7 +21,6 @@ struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
     std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadDisparityMap.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
-    std::vector<uint16_t> tallyCounts;   // grid stage: a strip's count of each code tally, all zero between strips
     std::vector<int> stripRows;          // grid stage: one strip's rows holding a disparity (geometry.height)
     std::vector<double> smallestBlockValues;  // grid stage: a strip's smallest block disparities (FarBlocksNeeded)
 };
