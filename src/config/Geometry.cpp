@@ -60,8 +60,3 @@ double Img2DisparityG(int v, const int* gnd) {
     if (step == 0) return gd;
     return gd - static_cast<double>(below) / step;
 }
-
-double ComputeHeight(const Camera& camera, double disparity, int height_pix, int ground_pix) {
-    if (disparity == 0.0) return 0.0;
-    return (static_cast<double>(ground_pix - height_pix) * camera.baseline_m) / disparity;
-}

@@ -13,4 +13,8 @@ int Real2ImgH(const Camera& camera, double h_m, double z_m, const int* gnd);
 int Real2ImgH_D(const Camera& camera, double h_m, double dD, const int* gnd);
 int Real2ImgG(const Camera& camera, double z_m, const int* gnd);
 double Img2DisparityG(int v, const int* gnd);
-double ComputeHeight(const Camera& camera, double disparity, int height_pix, int ground_pix);
+// Inline: the grid stage asks it for every block that may be overhead.
+inline double ComputeHeight(const Camera& camera, double disparity, int height_pix, int ground_pix) {
+    if (disparity == 0.0) return 0.0;
+    return (static_cast<double>(ground_pix - height_pix) * camera.baseline_m) / disparity;
+}

@@ -21,42 +21,57 @@ constexpr int FINE_BIN_NUM = 30;     // 0.1-wide bins covering (d - 1, d + 2)
 constexpr double FINE_BIN_WIDTH = 0.1;
 
 template <typename Pixel>
-void BlankBlock(const StageGeometry& g, int u, int v, Pixel* buffer) {
-    for (int j = 0; j < g.blockRows; ++j) std::fill_n(buffer + PIXEL(u, v + j, g.width), SHIFT_PITCH, Pixel{0});
+void BlankBlock(const StageGeometry& g, int u, int v, int blockRows, Pixel* buffer) {
+    for (int j = 0; j < blockRows; ++j) std::fill_n(buffer + PIXEL(u, v + j, g.width), SHIFT_PITCH, Pixel{0});
 }
 
-// The fewest farther blocks below a block that make it background: a count above farBlocks.
-int FarBlocksNeeded(const StageGeometry& g) { return std::max(0, static_cast<int>(std::floor(g.farBlocks)) + 1); }
-
-// The smallest non-zero block disparities met so far, ascending, at most `capacity` of them: a
-// block has more than farBlocks farther blocks below it exactly when, with the blocks below it
-// entered, the list is full and its last value lies below the block's disparity minus 1.0.
+// The smallest non-zero block disparities met so far, ascending, at most `capacity` of them, kept in
+// the caller's room for `capacity` values: a block has more than farBlocks farther blocks below it
+// exactly when, with the blocks below it entered, the list is full and its last value lies below
+// the block's disparity minus 1.0.
 class SmallestBlockValues {
 public:
-    explicit SmallestBlockValues(int capacity) : capacity_(capacity) { values_.reserve(static_cast<size_t>(capacity)); }
+    SmallestBlockValues(double* room, int capacity) : values_(room), capacity_(capacity) {}
 
     // An entered value goes after the values equal to it; when the list is full the largest goes.
     void Enter(double d) {
         if (d == 0.0 || capacity_ == 0) return;
-        size_t i = values_.size();
-        if (static_cast<int>(i) == capacity_) {
-            if (!(d < values_.back())) return;
+        int i = size_;
+        if (i == capacity_) {
+            if (!(d < values_[i - 1])) return;
             --i;
         } else {
-            values_.push_back(d);
+            ++size_;
         }
         for (; i > 0 && d < values_[i - 1]; --i) values_[i] = values_[i - 1];
         values_[i] = d;
     }
 
-    bool EnoughBelow(double d) const {
-        return capacity_ == 0 || (static_cast<int>(values_.size()) == capacity_ && values_.back() < d - 1.0);
-    }
+    bool EnoughBelow(double d) const { return capacity_ == 0 || (size_ == capacity_ && values_[size_ - 1] < d - 1.0); }
 
 private:
+    double* values_;
     int capacity_;
-    std::vector<double> values_;
+    int size_ = 0;
 };
+
+// A strip's rows that hold some disparity, top to bottom: rows[first] .. rows[end - 1].
+struct StripRows {
+    int* rows;
+    int first;
+    int end;
+};
+
+// The scratch a strip's steps work in (StageScratch).
+struct StripWork {
+    int* rows;
+    double* smallestBlockValues;
+    int farBlocksNeeded;
+};
+StripWork WorkOf(StageScratch& scratch) {
+    return {scratch.stripRows.data(), scratch.smallestBlockValues.data(),
+            static_cast<int>(scratch.smallestBlockValues.size())};
+}
 
 // The block's first disparity lies more than MYCAR_HIGHT above the road at that disparity.
 bool IsHighBlock(const StageGeometry& g, int v, double d, const int* ground) {
@@ -190,36 +205,47 @@ CodeBlindRows BlindRowsOf(const DisparityCode*, const int* blind, const GridCode
     return rows;
 }
 
-// Starts a strip's tally, and tallies one of its pixels with a disparity for the fine histograms:
-// a value in some level's window among the windowed values (it is written after them in any case),
-// a code in its count.
-void StartTally(StripCounts<double>& counts) { counts.windowedCount = 0; }
-void StartTally(StripCounts<DisparityCode>& counts) { std::fill_n(counts.tallyCount, counts.codes->tallies, 0); }
-void Tally(double m, StripCounts<double>& counts) {
-    counts.windowed[counts.windowedCount] = m;
-    counts.windowedCount += InSomeWindow(m);
+// Starts a strip's tally, which then tallies each of its pixels with a disparity for the fine
+// histograms: a value in some level's window among the windowed values (it is written after them
+// in any case), a code in its count. The code path holds its table where the counts' stores cannot
+// make the compiler read it again.
+struct ValueTally {
+    StripCounts<double>& counts;
+    void operator()(double m) const {
+        counts.windowed[counts.windowedCount] = m;
+        counts.windowedCount += InSomeWindow(m);
+    }
+};
+struct CodeTally {
+    const uint16_t* tally;
+    uint16_t* count;
+    void operator()(DisparityCode c) const { ++count[tally[c]]; }
+};
+ValueTally StartTally(StripCounts<double>& counts) {
+    counts.windowedCount = 0;
+    return {counts};
 }
-void Tally(DisparityCode c, StripCounts<DisparityCode>& counts) { ++counts.tallyCount[counts.codes->tally[c]]; }
+CodeTally StartTally(StripCounts<DisparityCode>& counts) {
+    std::fill_n(counts.tallyCount, counts.codes->tallies, 0);
+    return {counts.codes->tally.data(), counts.tallyCount};
+}
 
-// The strip's pixels row by row; the order of the counts does not matter. Pixels without disparity
-// are skipped, a row of them at once: they come in long runs. Every other one is counted (one of
-// no bin in the extra entry) and tallied.
+// The strip's listed rows one by one; the order of the counts does not matter. Pixels without
+// disparity are skipped; every other one is counted (one of no bin in the extra entry) and tallied.
 template <typename Pixel>
-void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const double* disparity, const CountLimits& limits,
-                StripCounts<Pixel>& counts) {
+void CountStrip(const StageGeometry& g, const Pixel* buffer, int u0, const StripRows& listed, const double* disparity,
+                const CountLimits& limits, StripCounts<Pixel>& counts) {
     const int width = g.width;
-    const int height = g.height;
     const auto stripBins = StripBinsOf(counts);
     std::fill_n(counts.freq, LUT_NUM + 1, 0);
-    StartTally(counts);
-    for (int v = 0; v < height; ++v) {
-        const Pixel* row = buffer + PIXEL(u0, v, width);
-        if (NoneInStripRow(row)) continue;
+    const auto tally = StartTally(counts);
+    for (int n = listed.first; n < listed.end; ++n) {
+        const Pixel* row = buffer + PIXEL(u0, listed.rows[n], width);
         for (int i = 0; i < SHIFT_PITCH; ++i) {
             const Pixel m = row[i];
             if (m == Pixel{0}) continue;  // no disparity: empty and dropped pixels come in long runs
             ++counts.freq[stripBins.Of(m)];
-            Tally(m, counts);
+            tally(m);
         }
     }
     for (int d = 0; d < LUT_NUM; ++d) {
@@ -316,6 +342,17 @@ void MeasureCell(const StageGeometry& g, Grid& cell, const Pixel* buffer, Matche
 
 // The uniform steps over either buffer, defined once: the public functions below name the buffer.
 
+// Lists the strip's rows that hold some disparity into `rows`.
+template <typename Pixel>
+StripRows ListStripRows(const StageGeometry& g, const Pixel* buffer, int u0, int* rows) {
+    int n = 0;
+    for (int v = 0; v < g.height; ++v) {
+        rows[n] = v;
+        n += !NoneInStripRow(buffer + PIXEL(u0, v, g.width));
+    }
+    return {rows, 0, n};
+}
+
 // No pixel lies below a blind row before the lowest blind row has passed: the rows above it are
 // left as they are, and so are the rows without disparity.
 template <typename Pixel, typename BlindRows>
@@ -331,18 +368,33 @@ void DropBelowBlind(const StageGeometry& g, const int* blind, const BlindRows& b
     }
 }
 
+// Lists the rows of one strip's block (`rows` of them from row v) that hold some disparity: before
+// the rows listed so far, which lie below it, so the list stays in order from the top.
+template <typename Pixel>
+void ListBlockRows(const Pixel* block, int v, int rows, int width, StripRows& listed) {
+    for (int j = rows - 1; j >= 0; --j) {
+        listed.rows[listed.first - 1] = v + j;
+        listed.first -= !NoneInStripRow(block + static_cast<std::ptrdiff_t>(j) * width);
+    }
+}
+
 // A high block with enough farther measurements below it is background seen over the obstacles.
 // The blocks are visited once each, bottom to top, each read before it may be blanked: the farther
 // blocks below a block are counted on the values the strip had before any blanking, as a scan from
 // the top, which blanks only blocks above the ones it still reads, sees them. The bottom block row
-// is never counted as a farther block.
-template <typename Pixel, typename Reader>
-void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read) {
-    SmallestBlockValues below(FarBlocksNeeded(g));
+// is never counted as a farther block. Returns the rows left holding a disparity. A block is
+// FIXED_ROWS rows tall, or geometry.blockRows for FIXED_ROWS 0.
+template <int FIXED_ROWS, typename Pixel, typename Reader>
+StripRows RemoveOverheadBlocksOf(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read,
+                                 const StripWork& work) {
+    SmallestBlockValues below(work.smallestBlockValues, work.farBlocksNeeded);
     const int width = g.width;
-    const int blockRows = g.blockRows;
+    const int blockRows = FIXED_ROWS > 0 ? FIXED_ROWS : g.blockRows;
     const int lastBlock = (g.height / blockRows - 1) * blockRows;
     const int firstBottomRow = g.height - blockRows;
+    StripRows listed{work.rows, g.height, g.height};
+    const int belowBlocks = std::max(lastBlock + blockRows, 0);  // rows below the last whole block
+    ListBlockRows(buffer + PIXEL(u0, belowBlocks, width), belowBlocks, g.height - belowBlocks, width, listed);
     const Pixel* block = buffer + PIXEL(u0, lastBlock, width);
     const std::ptrdiff_t blockStep = static_cast<std::ptrdiff_t>(blockRows) * width;
     for (int v = lastBlock; v >= 0; v -= blockRows, block -= blockStep) {
@@ -351,18 +403,31 @@ void RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pix
         const double d = read(first);
         const bool overhead = below.EnoughBelow(d) && IsHighBlock(g, v, d, ground);
         if (v < firstBottomRow) below.Enter(d);
-        if (overhead) BlankBlock(g, u0, v, buffer);
+        if (overhead) {
+            BlankBlock(g, u0, v, blockRows, buffer);
+        } else {
+            ListBlockRows(block, v, blockRows, width, listed);
+        }
     }
+    return listed;
+}
+
+// Blocks of one row, as a wide baseline's cameras have, are walked with the block loops folded away.
+template <typename Pixel, typename Reader>
+StripRows RemoveOverheadBlocks(const StageGeometry& g, const int* ground, int u0, Pixel* buffer, Reader read,
+                               const StripWork& work) {
+    if (g.blockRows == 1) return RemoveOverheadBlocksOf<1>(g, ground, u0, buffer, read, work);
+    return RemoveOverheadBlocksOf<0>(g, ground, u0, buffer, read, work);
 }
 
 template <typename Pixel>
-void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const double* disparity, const CountLimits& limits,
-              Pixel* stripValues, const GridCodeTables* codes, Grid* newGrid) {
+void Classify(const StageGeometry& g, const Pixel* buffer, int uBl, const StripRows& listed, const double* disparity,
+              const CountLimits& limits, Pixel* stripValues, const GridCodeTables* codes, Grid* newGrid) {
     const int u0 = uBl * SHIFT_PITCH;
     StripCounts<Pixel> counts;
     counts.windowed = stripValues;
     counts.codes = codes;
-    CountStrip(g, buffer, u0, disparity, limits, counts);
+    CountStrip(g, buffer, u0, listed, disparity, limits, counts);
     for (int d = FIRST_GRID_LEVEL; d < LUT_NUM; ++d) {
         ClassifyCell(g.camera, newGrid[GRID(uBl, d, g.blocksU)], counts, u0, d, disparity, limits);
     }
@@ -378,7 +443,8 @@ void Measure(const StageGeometry& g, const Pixel* buffer, Matcher matcher, const
 }
 
 // Dropping, blanking and counting read and change nothing outside the strip, so each strip goes
-// through all three while its pixels are at hand; only the promotion works across strips.
+// through all three while its pixels are at hand, the later steps over the rows the earlier ones
+// left holding a disparity; only the promotion works across strips.
 template <typename Pixel, typename Reader, typename Matcher>
 void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel* stripValues,
                const GridCodeTables* codes) {
@@ -386,10 +452,12 @@ void BuildGrid(RunState& run, Pixel* buffer, Reader read, Matcher matcher, Pixel
     InitializeGrid(g, run.newGrid);
     const auto blindRows = BlindRowsOf(buffer, run.blind, codes);
     const CountLimits limits = CountLimitsOf(run.threshold);
+    const StripWork work = WorkOf(run.scratch);
     for (int uBl = 0; uBl < g.blocksU; ++uBl) {
-        DropBelowBlind(g, run.blind, blindRows, uBl * SHIFT_PITCH, buffer);
-        RemoveOverheadBlocks(g, run.ground, uBl * SHIFT_PITCH, buffer, read);
-        Classify(g, buffer, uBl, run.disparity, limits, stripValues, codes, run.newGrid.data());
+        const int u0 = uBl * SHIFT_PITCH;
+        DropBelowBlind(g, run.blind, blindRows, u0, buffer);
+        const StripRows listed = RemoveOverheadBlocks(g, run.ground, u0, buffer, read, work);
+        Classify(g, buffer, uBl, listed, run.disparity, limits, stripValues, codes, run.newGrid.data());
     }
     PromoteWeakRuns(g, run.newGrid.data());
     Measure(g, buffer, matcher, run.ground, run.newGrid.data());
@@ -443,6 +511,8 @@ int TableLevel(double disparity) {
     return static_cast<int>(low < LUT_NUM - 1 ? low : LUT_NUM - 1);
 }
 
+int FarBlocksNeeded(const StageGeometry& g) { return std::max(0, static_cast<int>(std::floor(g.farBlocks)) + 1); }
+
 void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, double* measuredDisparity) {
     DropBelowBlind(g, blind, BlindRowsOf(measuredDisparity, blind, nullptr), u0, measuredDisparity);
 }
@@ -452,11 +522,13 @@ void DropStripBelowBlind(const StageGeometry& g, const int* blind, int u0, Dispa
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, double* measuredDisparity) {
-    RemoveOverheadBlocks(g, ground, u0, measuredDisparity, ValueReader{});
+    StageScratch scratch(g);
+    RemoveOverheadBlocks(g, ground, u0, measuredDisparity, ValueReader{}, WorkOf(scratch));
 }
 
 void RemoveStripOverheadBlocks(const StageGeometry& g, const int* ground, int u0, DisparityCode* codes) {
-    RemoveOverheadBlocks(g, ground, u0, codes, CodeReader{ColourCodeTables().value});
+    StageScratch scratch(g);
+    RemoveOverheadBlocks(g, ground, u0, codes, CodeReader{ColourCodeTables().value}, WorkOf(scratch));
 }
 // Field by field: a whole-record assignment compiles to a library call per cell on the ARM target.
 void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
@@ -481,12 +553,16 @@ void InitializeGrid(const StageGeometry& g, std::vector<Grid>& newGrid) {
 
 void ClassifyStrip(const StageGeometry& g, const double* measuredDisparity, int uBl, const double* disparity,
                    const double* threshold, double* stripValues, Grid* newGrid) {
-    Classify(g, measuredDisparity, uBl, disparity, CountLimitsOf(threshold), stripValues, nullptr, newGrid);
+    std::vector<int> rows(static_cast<size_t>(g.height));
+    const StripRows listed = ListStripRows(g, measuredDisparity, uBl * SHIFT_PITCH, rows.data());
+    Classify(g, measuredDisparity, uBl, listed, disparity, CountLimitsOf(threshold), stripValues, nullptr, newGrid);
 }
 
 void ClassifyStrip(const StageGeometry& g, const DisparityCode* codes, int uBl, const double* disparity,
                    const double* threshold, Grid* newGrid) {
-    Classify(g, codes, uBl, disparity, CountLimitsOf(threshold), static_cast<DisparityCode*>(nullptr),
+    std::vector<int> rows(static_cast<size_t>(g.height));
+    const StripRows listed = ListStripRows(g, codes, uBl * SHIFT_PITCH, rows.data());
+    Classify(g, codes, uBl, listed, disparity, CountLimitsOf(threshold), static_cast<DisparityCode*>(nullptr),
              ColourCodeTables().grid, newGrid);
 }
 

@@ -22,6 +22,9 @@ void OccupancyGrid(RunState& run);
 // a number) an existing entry.
 int TableLevel(double disparity);
 
+// The fewest farther blocks below a block that make it background: a count above geometry.farBlocks.
+int FarBlocksNeeded(const StageGeometry& geometry);
+
 // The first three steps work on one strip of SHIFT_PITCH columns, from column u0 (uBl blocks in),
 // and read or change nothing outside it.
 

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include "OccupancyGrid.h"
 #include "RoadDisparityMap.h"
 
 StageScratch::StageScratch(const StageGeometry& g)
     : columnCounts(static_cast<size_t>(g.width) * ROAD_CLASS_SLOTS),
-      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height) {}
+      stripValues(static_cast<size_t>(SHIFT_PITCH) * g.height),
+      stripRows(static_cast<size_t>(g.height)),
+      smallestBlockValues(static_cast<size_t>(FarBlocksNeeded(g))) {}
 
 RunState::RunState(const Camera& cam)
     : geometry(cam),

@@ -21,6 +21,8 @@ struct StageScratch {
     explicit StageScratch(const StageGeometry& geometry);
     std::vector<uint16_t> columnCounts;  // road stage: class counts of every column (RoadDisparityMap.h)
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
+    std::vector<int> stripRows;          // grid stage: one strip's rows holding a disparity (geometry.height)
+    std::vector<double> smallestBlockValues;  // grid stage: a strip's smallest block disparities (FarBlocksNeeded)
 };
 
 // Which road profile a frame used: its own, accepted next to the profile in force; the profile in
