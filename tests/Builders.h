@@ -245,15 +245,18 @@ inline const char* const STATIC_CAR_SCENE =
     "road -7.0 7.0\n"
     "box car -0.85 0.85 70.0 1.5 -25.0 0\n";
 
-inline scene::Scene StaticCarThroughKittiLike() {
+// A scene's text rendered through the KITTI-like camera of data/cameras.
+inline scene::Scene SceneThroughKittiLike(const char* sceneText, const char* name) {
     CameraFile file;
     std::string error;
     EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
-    std::istringstream text(STATIC_CAR_SCENE);
+    std::istringstream text(sceneText);
     scene::Scene s;
-    EXPECT_TRUE(scene::ParseScene(text, "static_car", file.camera, s, error)) << error;
+    EXPECT_TRUE(scene::ParseScene(text, name, file.camera, s, error)) << error;
     return s;
 }
+
+inline scene::Scene StaticCarThroughKittiLike() { return SceneThroughKittiLike(STATIC_CAR_SCENE, "static_car"); }
 
 // ---- A fixture with a fresh folder under /tmp for each test, removed after it.
 class ScratchFolderTest : public testing::Test {

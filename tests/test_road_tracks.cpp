@@ -109,12 +109,7 @@ struct CrossingRun {
 };
 
 CrossingRun RunCrossingCar(const char* sceneText) {
-    CameraFile file;
-    std::string error;
-    EXPECT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", file, error)) << error;
-    std::istringstream text(sceneText);
-    scene::Scene moving;
-    EXPECT_TRUE(scene::ParseScene(text, "crossing_car", file.camera, moving, error)) << error;
+    const scene::Scene moving = SceneThroughKittiLike(sceneText, "crossing_car");
     RunState run(moving.camera);
     run.egoMotion = EgoMotionOfRates(SPEED_MPS, 0.0, moving.camera.frameInterval_s);
     CrossingRun r;
