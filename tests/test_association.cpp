@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Builders.h"
@@ -112,6 +113,22 @@ TEST(TrackAssociation, EstablishedTrackCoastsThreeFramesAndIsDeletedOnTheFourth)
     run.Frame({});
     EXPECT_TRUE(run.preObject.empty());
     EXPECT_EQ(run.idNum.FindUnused(), 1);
+}
+
+// A coasting track whose rate carries it nearer than the grid's largest level, or behind the
+// camera, is deleted: no detection can take it there, and its distance would be reported.
+TEST(TrackAssociation, CoastingTrackCarriedOutOfTheGridsLevelsIsDeleted) {
+    const std::pair<double, bool> cases[] = {{10.0, true}, {1.6, true}, {1.3, false}, {-1.0, false}};
+    for (const auto& [predicted_m, kept] : cases) {
+        TrackerRun run;
+        for (int frame = 0; frame < 3; ++frame) run.Frame({Obstacle()});
+        TrackingObject& t = run.preObject.at(0);
+        t.m_objZ.px[0] = t.m_pZ_m = predicted_m;
+        t.m_pD_pix = BF_PIX / predicted_m;
+        run.Frame({});
+        EXPECT_EQ(run.preObject.size(), kept ? 1u : 0u) << predicted_m;
+        EXPECT_EQ(run.idNum.State(1), kept) << predicted_m;
+    }
 }
 
 TEST(TrackAssociation, OneSidedTooLongRestartsTheTrack) {

@@ -47,7 +47,7 @@ constexpr uint64_t EMBEDDED_RUN_DIGEST = 0xDA0DA81BC751D69Dull;
 constexpr uint64_t MOVING_RUN_DIGEST = 0xC33546BB4AFF40D0ull;
 #if WITH_OBSTACLE_TRACK
 constexpr uint64_t REAL_STREET_DIGEST = 0xEA777145D8F96691ull;
-constexpr uint64_t KITTI_CAMERA_DIGEST = 0xFF818BAC6B9C7D6Bull;
+constexpr uint64_t KITTI_CAMERA_DIGEST = 0xC1440DC9B3C61A36ull;
 #endif
 
 std::string Hex(uint64_t value) {

@@ -72,18 +72,24 @@ void Split(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, D
     newObject[n2].bUsed = true;
 }
 
-// A track without a detection coasts; a young one, or one lost too long, is deleted and its
-// identifier freed. Returns false when it was deleted.
+// Whether a track's distance lies within the grid's levels: in front of the camera and no nearer
+// than the largest level. A track coasted nearer (a rate not settled yet carries it on by metres a
+// frame, up to behind the camera) is where no detection can ever take it, and where nothing was
+// measured: its distance and disparity would be reported as the obstacle's.
+bool WithinGrid(const TrackingObject& t) { return t.m_D_pix > 0.0 && t.m_D_pix <= LUT_NUM - 1; }
+
+// A track without a detection coasts; a young one, one lost too long, or one coasted out of the
+// grid's levels (WithinGrid) is deleted and its identifier freed. Returns false when it was deleted.
 bool Lose(Tracks& preObject, IdManager& idNum, int g) {
     TrackingObject& t = preObject[g];
     t.m_loss_co += 1;
-    if (t.m_loss_co > MAX_LOSS || t.m_count <= YOUNG_COUNT) {
-        idNum.Back(t.m_id);
-        preObject.erase(preObject.begin() + g);
-        return false;
+    if (t.m_loss_co <= MAX_LOSS && t.m_count > YOUNG_COUNT) {
+        t.LossUpdate();
+        if (WithinGrid(t)) return true;
     }
-    t.LossUpdate();
-    return true;
+    idNum.Back(t.m_id);
+    preObject.erase(preObject.begin() + g);
+    return false;
 }
 
 // Searches, then updates, restarts, splits or loses track g. The track is looked up by index after
