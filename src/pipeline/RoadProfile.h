@@ -33,6 +33,7 @@ bool RoadTurnsUpward(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], 
 // The walk of a frame's profile: as a level road's and, where the road turns upward beyond a
 // refused row, again allowing a rise of the grade by up to a tenth.
 void WalkRoadOverGrades(const StageGeometry& geometry, const int aveMaxY[LUT_NUM], int ground[LUT_NUM]);
+
 // Whether every row of ground[1..98] lies low enough in the picture to be a road.
 bool RoadProfilePlausible(const StageGeometry& geometry, const int ground[LUT_NUM]);
 
@@ -64,8 +65,9 @@ void RowsAboveRoad(const Camera& camera, const int ground[LUT_NUM], int blind[LU
 // Raises the cell thresholds at disparities where the road row jumps.
 void RaiseStepThresholds(const StageGeometry& geometry, const int ground[LUT_NUM], double threshold[LUT_NUM]);
 
-// The whole road profile of one frame from its peak rows, walked over grades: fills ground, blind and ceiling (entries
-// 0..99; entry 0 repeats entry 1) from the profile ChooseRoadProfile picks and raises threshold.
+// The whole road profile of one frame from its peak rows, walked over grades (WalkRoadOverGrades):
+// fills ground, blind and ceiling (entries 0..99; entry 0 repeats entry 1) from the profile
+// ChooseRoadProfile picks and raises threshold.
 // A profile of the frame's own becomes the profile in force (pre_ground), sets bGndFixFlg and
 // clears refusedFrames; a kept one counts in refusedFrames. Returns the kind of profile used.
 RoadProfileKind RoadProfileFromPeaks(const StageGeometry& geometry, const int MaxY[LUT_NUM], int pre_ground[LUT_NUM],
