@@ -344,25 +344,36 @@ TEST(TrackAssociation, CandidateOnANumberedTracksObstacleIsNeverNumbered) {
 }
 
 // Through the default camera (1.32 m high) the road leaves the picture's last row about 5 m ahead.
-// An obstacle nearer than that is cut off by the picture's lower edge: with the frame's road rows
-// given it starts no track; without them (no road known) it does.
-TEST(TrackAssociation, ObstacleNearerThanTheRoadInViewStartsNoTrack) {
+// An obstacle nearer than that is cut off by the picture's lower edge, and one reaching the first or
+// last column block that holds disparities by a side of what was measured: where the frame gives
+// that edge, such an obstacle starts no track; where it does not (nothing known), it does.
+TEST(TrackAssociation, ObstacleCutOffByAnEdgeOfThePictureStartsNoTrack) {
     int ground[LUT_NUM];
     InitialRoadRows(DefaultGeometry().camera, ground);
-    const DetectedObject inView = Obstacle();                                     // 10 m
-    const DetectedObject cutOff = MakeDetection(0.4, 1.2, BF_PIX / 3.5, 1.0, 70, 90);  // 3.5 m
+    const DetectedObject inView = Obstacle();                                          // 10 m, blocks 60-66
+    const DetectedObject footCut = MakeDetection(0.4, 1.2, BF_PIX / 3.5, 1.0, 70, 90);  // 3.5 m
+    const DetectedObject atLeft = MakeDetection(-2.0, -1.4, 12.0, 1.0, 10, 16);        // blocks 10-16
     ASSERT_LT(ground[static_cast<int>(inView.d_pix)], TOTAL_V - 1);
-    ASSERT_GE(ground[static_cast<int>(cutOff.d_pix)], TOTAL_V - 1);
+    ASSERT_GE(ground[static_cast<int>(footCut.d_pix)], TOTAL_V - 1);
+    const MeasuredBlocks leftBand{10, totalBlkNumU - 1};  // nothing measured left of block 10
+    const MeasuredBlocks rightBand{0, 90};                // nothing measured right of block 90
     const struct {
-        const int* rows;
-        size_t tracks;
-    } cases[] = {{ground, 1}, {nullptr, 2}};
+        FrameEdges edges;
+        std::vector<double> started;  // the disparities of the detections that start tracks, nearest first
+    } cases[] = {
+        {FrameEdges{}, {footCut.d_pix, inView.d_pix, atLeft.d_pix}},
+        {FrameEdges{ground}, {inView.d_pix, atLeft.d_pix}},
+        {FrameEdges{nullptr, &leftBand}, {footCut.d_pix, inView.d_pix}},
+        {FrameEdges{nullptr, &rightBand}, {inView.d_pix, atLeft.d_pix}},
+        {FrameEdges{ground, &leftBand}, {inView.d_pix}},
+    };
     for (const auto& c : cases) {
         Tracks preObject;
         IdManager idNum;
-        List detections = {inView, cutOff};
-        AssociateTracks(DefaultGeometry(), preObject, idNum, detections, nullptr, EgoMotion{}, nullptr, c.rows);
-        ASSERT_EQ(preObject.size(), c.tracks);
-        EXPECT_EQ(preObject.back().m_actD_pix, inView.d_pix);
+        List detections = {footCut, atLeft, inView};
+        AssociateTracks(DefaultGeometry(), preObject, idNum, detections, nullptr, EgoMotion{}, nullptr, c.edges);
+        std::vector<double> started;
+        for (const TrackingObject& t : preObject) started.push_back(t.m_actD_pix);
+        EXPECT_EQ(started, c.started);
     }
 }

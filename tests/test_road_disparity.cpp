@@ -352,3 +352,34 @@ TEST(RoadPicture, DecodeCountsTheClassesItWrites) {
         picture.release();
     }
 }
+
+// The column blocks holding a frame's disparities, for pictures whose disparities fill the columns
+// from..to (inclusive) of one row: a stereo matcher's empty band on the left (128 columns: blocks
+// 0-31), a band ending inside a block, a single column on either side, a picture without any. The
+// values and the codes of the same picture give the same blocks.
+TEST(RoadPicture, MeasuredBlocksAreTheOnesHoldingADisparity) {
+    const struct {
+        int from, to;  // columns holding a disparity; from > to for none
+        int first, last;
+    } cases[] = {
+        {0, TOTAL_U - 1, 0, totalBlkNumU - 1}, {128, TOTAL_U - 1, 32, totalBlkNumU - 1},
+        {130, 401, 32, 100},                   {3, 3, 0, 0},
+        {TOTAL_U - 1, TOTAL_U - 1, totalBlkNumU - 1, totalBlkNumU - 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "columns " << c.from << "-" << c.to);
+        Buffer values = EmptyRoad();
+        std::vector<DisparityCode> codes(TOTAL_PIXELS, NO_DISPARITY_CODE);
+        for (int u = c.from; u <= c.to; ++u) {
+            values[PIXEL(u, TOTAL_V - 1)] = 20.0;
+            codes[PIXEL(u, TOTAL_V - 1)] = 1;
+        }
+        for (const MeasuredBlocks& m :
+             {MeasuredColumnBlocks(DefaultGeometry(), values.data()), MeasuredColumnBlocks(DefaultGeometry(), codes.data())}) {
+            EXPECT_EQ(m.first, c.first);
+            EXPECT_EQ(m.last, c.last);
+        }
+    }
+    const MeasuredBlocks none = MeasuredColumnBlocks(DefaultGeometry(), EmptyRoad().data());
+    EXPECT_GT(none.first, none.last);
+}

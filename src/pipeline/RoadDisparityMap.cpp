@@ -107,12 +107,51 @@ struct PeakSearch {
     }
 };
 
+// Whether a column block holds a disparity in any row (`holds` tests one entry).
+template <typename Entry, typename Holds>
+bool BlockHoldsDisparity(const StageGeometry& g, const Entry* entries, int uBl, Holds holds) {
+    for (int v = 0; v < g.height; ++v) {
+        const Entry* row = entries + static_cast<std::ptrdiff_t>(v) * g.width + uBl * SHIFT_PITCH;
+        for (int i = 0; i < SHIFT_PITCH; ++i) {
+            if (holds(row[i])) return true;
+        }
+    }
+    return false;
+}
+
+// Scans inward from either side; a picture without disparities gives first > last.
+template <typename Entry, typename Holds>
+MeasuredBlocks MeasuredBlocksOf(const StageGeometry& g, const Entry* entries, Holds holds) {
+    MeasuredBlocks span{g.blocksU, -1};
+    for (int uBl = 0; uBl < g.blocksU; ++uBl) {
+        if (BlockHoldsDisparity(g, entries, uBl, holds)) {
+            span.first = uBl;
+            break;
+        }
+    }
+    for (int uBl = g.blocksU - 1; uBl >= span.first; --uBl) {
+        if (BlockHoldsDisparity(g, entries, uBl, holds)) {
+            span.last = uBl;
+            break;
+        }
+    }
+    return span;
+}
+
 // Folded odd classes never receive counts: they lie halfway between their even neighbours.
 void FillOddClasses(int MaxY[LUT_NUM]) {
     for (int d = FOLD_FROM_CLASS + 1; d < LUT_NUM - 1; d += 2) MaxY[d] = (MaxY[d - 1] + MaxY[d + 1]) / 2;
 }
 
 }  // namespace
+
+MeasuredBlocks MeasuredColumnBlocks(const StageGeometry& g, const double* decoded) {
+    return MeasuredBlocksOf(g, decoded, [](double v) { return v > 0.0; });
+}
+
+MeasuredBlocks MeasuredColumnBlocks(const StageGeometry& g, const DisparityCode* codes) {
+    return MeasuredBlocksOf(g, codes, [](DisparityCode c) { return c != NO_DISPARITY_CODE; });
+}
 
 bool IsRoadDisparity(double v) { return v >= ROAD_MIN_DISPARITY && v <= ROAD_MAX_DISPARITY; }
 
@@ -232,5 +271,7 @@ void RoadDisparityMap(RunState& run) {
         DecodePictureCodes(g, DisparityPictureOf(run), run.disparityCodes.data(), classes, columnCounts);
         run.frameCodes = ColourCodeTables();
     }
+    run.measured = run.disparityValuesGiven ? MeasuredColumnBlocks(g, run.measuredDisparity.data())
+                                            : MeasuredColumnBlocks(g, run.disparityCodes.data());
     VDisparityPeaks(g, classes, columnCounts, run.MaxY);
 }

@@ -79,6 +79,11 @@ double LimitedDisparity(double v);
 // LimitedDisparity of every value of the buffer.
 void LimitGivenDisparities(const StageGeometry& geometry, double* disparities);
 
+// The column blocks holding at least one disparity (a value above 0.0, a code other than
+// NO_DISPARITY_CODE) of the decoded picture, from the left and from the right.
+MeasuredBlocks MeasuredColumnBlocks(const StageGeometry& geometry, const double* decoded);
+MeasuredBlocks MeasuredColumnBlocks(const StageGeometry& geometry, const DisparityCode* codes);
+
 // The road candidates of a frame's disparities: the class of every entry of its even rows.
 void SelectRoadClasses(const StageGeometry& geometry, const double* decoded, RoadClass* classes);
 

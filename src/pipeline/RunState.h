@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,15 @@ struct StageScratch {
     std::vector<double> stripValues;     // grid stage: one strip's disparities inside the levels' windows
     std::vector<int> stripRows;          // grid stage: one strip's rows holding a disparity (geometry.height)
     std::vector<double> smallestBlockValues;  // grid stage: a strip's smallest block disparities (FarBlocksNeeded)
+};
+
+// The column blocks first .. last hold the frame's disparities; first > last where it holds none.
+// Beyond them the picture, or the matcher that made it, measured nothing (a stereo matcher leaves a
+// band along one side, as wide as its disparity range): an obstacle reaching either end may go on
+// there. Until a frame's are known the span is unbounded: no block is an edge.
+struct MeasuredBlocks {
+    int first = std::numeric_limits<int>::min();
+    int last = std::numeric_limits<int>::max();
 };
 
 // Which road profile a frame used: its own, accepted next to the profile in force; the profile in
@@ -80,6 +90,7 @@ struct RunState {
     std::unique_ptr<Fixed16Codes> fixed16Codes;  // Fixed16CodesOf: the codes of the last 16-bit picture's scale
     std::vector<uint8_t> roadClasses;       // RoadDisparityMap: the class of every even row's entry (RoadDisparityMap.h)
     int MaxY[LUT_NUM];                      // RoadDisparityMap: V-disparity peak row per class (RoadDisparityMap.h)
+    MeasuredBlocks measured;                // RoadDisparityMap: the column blocks holding the frame's disparities
     int ground[LUT_NUM];                    // RoadProfile: this frame's road row
     int blind[LUT_NUM];                     // RoadProfile: row 0.3 m above the road
     int ceiling[LUT_NUM];                   // RoadProfile: row 2.0 m above the road

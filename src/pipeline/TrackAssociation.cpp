@@ -28,12 +28,18 @@ bool SameDetection(const DetectedObject& a, const DetectedObject& b) {
            Same(a.b, b.b);
 }
 
-// Whether the road at detection c's distance lies inside the picture (a frame without road rows
-// given: taken to). Where it does not, the obstacle stands nearer than the nearest road the camera
-// sees and the picture's lower edge cuts it off: its distance is that of its visible part, which
-// moves on with the car, and a track started on it would take the car's motion for the obstacle's.
-bool FootInView(const StageGeometry& geometry, const DetectedObject& c, const int* ground) {
-    return ground == nullptr || Real2ImgH_D(geometry.camera, 0.0, c.d_pix, ground) < geometry.height - 1;
+// Whether the measured picture shows detection c whole: the road at its distance lies inside the
+// picture (a frame without road rows given: taken to), and its column blocks lie strictly inside
+// the blocks holding the frame's disparities (none given: taken to). Otherwise an edge cuts the
+// obstacle off: the picture's lower edge, where it stands nearer than the nearest road the camera
+// sees, or a side of what was measured. Its distance is then that of its visible part, which moves
+// on with the car, and a track started on it would take the car's motion for the obstacle's.
+bool WholeInView(const StageGeometry& geometry, const DetectedObject& c, const FrameEdges& edges) {
+    const bool footInView =
+        edges.ground == nullptr || Real2ImgH_D(geometry.camera, 0.0, c.d_pix, edges.ground) < geometry.height - 1;
+    const bool sidesInView =
+        edges.measured == nullptr || (c.S_u > edges.measured->first && c.E_u < edges.measured->last);
+    return footInView && sidesInView;
 }
 
 // A track that has just taken detection c: one with enough updates (NumberedCount) and no
@@ -47,8 +53,8 @@ void Taken(IdManager& idNum, TrackingObject& t, const DetectedObject& c, Associa
 }
 
 void Claim(TrackingObject& t, IdManager& idNum, Detections& newObject, int n, AssociationRecord* record,
-           bool footInView) {
-    t.Update(newObject, n, footInView);
+           bool wholeInView) {
+    t.Update(newObject, n, wholeInView);
     Taken(idNum, t, newObject[n], record);
     newObject[n].bUsed = true;
 }
@@ -97,7 +103,7 @@ bool Lose(Tracks& preObject, IdManager& idNum, int g) {
 // a track visited before it has taken in this frame (`taken`) follows the same obstacle: it is
 // deleted, so that one obstacle never starts two trajectories. Returns false when the track was deleted.
 bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject, int g,
-                AssociationRecord* record, const EgoMotion& ego, Detections& taken, const int* ground) {
+                AssociationRecord* record, const EgoMotion& ego, Detections& taken, const FrameEdges& edges) {
     const objectNum objN = preObject[g].SearchOnGrid(&newObject, PREDICTED_RANGE, ego);
     if (objN.n != -1) {
         const DetectedObject& c = newObject[objN.n];
@@ -108,7 +114,7 @@ bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idN
         }
         taken.push_back(c);
         preObject[g].m_loss_co = 0;
-        Claim(preObject[g], idNum, newObject, objN.n, record, FootInView(geometry, c, ground));
+        Claim(preObject[g], idNum, newObject, objN.n, record, WholeInView(geometry, c, edges));
         return true;
     }
     if (objN.n2 != -1) Split(geometry, preObject, idNum, newObject, objN.n2, record);
@@ -117,7 +123,7 @@ bool VisitTrack(const StageGeometry& geometry, Tracks& preObject, IdManager& idN
         TrackingObject& t = preObject[g];
         t.m_loss_co = 0;
         t.m_bIniBufKalmFlg = true;
-        Claim(t, idNum, newObject, objN.n1, record, FootInView(geometry, newObject[objN.n1], ground));
+        Claim(t, idNum, newObject, objN.n1, record, WholeInView(geometry, newObject[objN.n1], edges));
         return true;
     }
     if (objN.n2 != -1) return true;
@@ -172,7 +178,7 @@ int NumberedCount(const StageGeometry& geometry) {
 }
 
 void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager& idNum, Detections& newObject,
-                     AssociationRecord* record, const EgoMotion& ego, Tracks* candidates, const int* ground) {
+                     AssociationRecord* record, const EgoMotion& ego, Tracks* candidates, const FrameEdges& edges) {
     if (record != nullptr) *record = AssociationRecord{};
     // The candidates are searched after the numbered tracks, which take their detections first.
     if (candidates != nullptr) {
@@ -187,7 +193,7 @@ void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager
     int numOfObject = static_cast<int>(preObject.size());
     Detections taken;
     for (int g = 0; g < numOfObject; ++g) {
-        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record, ego, taken, ground)) {
+        if (!VisitTrack(geometry, preObject, idNum, newObject, g, record, ego, taken, edges)) {
             --numOfObject;
             --g;
         }
@@ -195,7 +201,7 @@ void AssociateTracks(const StageGeometry& geometry, Tracks& preObject, IdManager
     const double pathCurvature_pm = PathCurvature(ego);
     for (int g = 0; g < static_cast<int>(newObject.size()); ++g) {
         const DetectedObject& c = newObject[g];
-        if (!c.bUsed && InDetectableArea(geometry.camera, c, pathCurvature_pm) && FootInView(geometry, c, ground)) {
+        if (!c.bUsed && InDetectableArea(geometry.camera, c, pathCurvature_pm) && WholeInView(geometry, c, edges)) {
             StartTrack(geometry, preObject, idNum, newObject, g, 0, record);
         }
     }
@@ -218,5 +224,6 @@ int TakenDetection(const AssociationRecord& record, const TrackingObject& track)
 }
 
 void TrackAssociation(RunState& run, AssociationRecord* record) {
-    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record, run.egoMotion, &run.candidates, run.ground);
+    AssociateTracks(run.geometry, run.preObject, run.idNum, run.newObject, record, run.egoMotion, &run.candidates,
+                    FrameEdges{run.ground, &run.measured});
 }

@@ -33,6 +33,14 @@ constexpr int32_t UNNUMBERED = 0;
 // becomes a trajectory. 1 at the default frame interval.
 int NumberedCount(const StageGeometry& geometry);
 
+// The edges of what a frame's picture measured, where known: its road rows `ground` (the road
+// leaves the picture's lower edge where its row is at or below the last row), and the column
+// blocks holding its disparities. A detection cut off by one of them shows its visible part only.
+struct FrameEdges {
+    const int* ground = nullptr;
+    const MeasuredBlocks* measured = nullptr;
+};
+
 // Brings run.preObject up to date with run.newObject: update, restart, split, coast, delete,
 // create and merge tracks. When `record` is given it receives what the frame did (for reports).
 void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
@@ -46,14 +54,14 @@ void TrackAssociation(RunState& run, AssociationRecord* record = nullptr);
 // fewer than NumberedCount updates is a candidate, searched after the tracks in preObject: it is
 // kept in `candidates` (carried by the caller from frame to frame) until it is numbered and joins
 // preObject, or is lost, or describes the obstacle a numbered track was updated with in the frame;
-// where no list is given, such candidates last one frame. Where the frame's road rows `ground` are
-// given, a detection nearer than the road the picture shows (its road row at or below the picture's
-// last row: the picture's edge cuts it off) starts no track, and corrects the distance of the track
-// that takes it only where it is nearer than predicted.
+// where no list is given, such candidates last one frame. A detection that one of the frame's
+// `edges` cuts off (nearer than the road the picture shows, or reaching the first or last column
+// block holding disparities) starts no track, and corrects the distance of the track that takes it
+// only where it is nearer than predicted.
 void AssociateTracks(const StageGeometry& geometry, std::vector<TrackingObject>& preObject, IdManager& idNum,
                      std::vector<DetectedObject>& newObject, AssociationRecord* record = nullptr,
                      const EgoMotion& ego = EgoMotion{}, std::vector<TrackingObject>* candidates = nullptr,
-                     const int* ground = nullptr);
+                     const FrameEdges& edges = FrameEdges{});
 
 // Index in record.detections of the detection the track was updated with in this frame, or -1
 // when it coasted or its detection is no longer listed as it took it (a later search pooled it

@@ -41,7 +41,7 @@ void TrackingObject::InitialKalman(KfConst* system, KfData* obj) {
     obj->p[3] = INITIAL_VARIANCE;
 }
 
-void TrackingObject::Update(std::vector<DetectedObject> group, int n, bool footInView) {
+void TrackingObject::Update(std::vector<DetectedObject> group, int n, bool wholeInView) {
     const DetectedObject& c = group[n];
     if (m_bIniBufKalmFlg) InitialBuf();
 
@@ -67,7 +67,7 @@ void TrackingObject::Update(std::vector<DetectedObject> group, int n, bool footI
         m_objZ.x[0] = m_actZ_m;
         m_objX.x[0] = m_actX_m;
     } else {
-        m_objZ = KfCorrection(m_objZ, footInView ? m_actZ_m : std::min(m_actZ_m, m_pZ_m));
+        m_objZ = KfCorrection(m_objZ, wholeInView ? m_actZ_m : std::min(m_actZ_m, m_pZ_m));
         m_objX = KfCorrection(m_objX, m_actX_m);
     }
 

@@ -29,11 +29,12 @@ public:
     // has followed (FollowCar): it sizes the gates of a young track and bends the detectable zone.
     objectNum SearchOnGrid(std::vector<DetectedObject>* candidateObj, double predictedRange,
                            const EgoMotion& ego = EgoMotion{});
-    // Corrects the track with detection n of the group. A detection whose foot lies below the
-    // picture (`footInView` false: the picture's lower edge cuts the obstacle off) measures its
-    // visible part, which lies no nearer than the obstacle: its distance corrects the track's only
-    // where it is nearer than the prediction.
-    void Update(std::vector<DetectedObject> group, int n, bool footInView = true);
+    // Corrects the track with detection n of the group. A detection that an edge of the measured
+    // picture cuts off (`wholeInView` false: its foot lies below the picture's lower edge, or a side
+    // reaches where the picture holds no disparities) measures its visible part, which lies no
+    // nearer than the obstacle: its distance corrects the track's only where it is nearer than the
+    // prediction.
+    void Update(std::vector<DetectedObject> group, int n, bool wholeInView = true);
     void LossUpdate();
     // Predicts anew from the last correction, over `interval_s` seconds since the last frame
     // instead of the camera's frame interval (a frame dropped or late); nothing at that interval.
