@@ -175,6 +175,39 @@ TEST(TrackSearch, YoungTrackNeedsBothEdges) {
     EXPECT_EQ(young.m_OneSideCnt, 0);
 }
 
+// At 5 frames per second a young track's range gate reaches 16 m nearer than its prediction (30 m).
+// The piece matching both its edges (29 m) is where its obstacle is now; a piece matching one edge
+// 11 m nearer may still be the same vehicle (a bus's side) and is pooled into it, one 13 m nearer is
+// another obstacle and is left in the list.
+TEST(TrackSearch, AYoungTrackPoolsPiecesWithinAVehiclesLengthOfItsObstacle) {
+    CameraFile fiveFps;
+    std::string error;
+    ASSERT_TRUE(ReadCameraFile(std::string(SOURCE_DIR) + "/data/cameras/kitti_like.txt", fiveFps, error)) << error;
+    fiveFps.camera.frameInterval_s = 0.2;
+    const StageGeometry geometry(fiveFps.camera);
+    const double bf_pix = fiveFps.camera.bf_pix;
+    const struct {
+        double nearer_m;
+        bool pooled;
+    } cases[] = {{11.0, true}, {13.0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nearer_m);
+        TrackingObject young(geometry);
+        young.m_pX_m = young.m_X_m = 0.0;
+        young.m_w_m = 2.0;
+        young.m_pD_pix = young.m_D_pix = young.m_actD_pix = bf_pix / 30.0;
+        young.m_h_m = 1.0;
+        young.m_S_u = 60;
+        young.m_E_u = 66;
+        young.m_count = 1;
+        List list{MakeDetection(-1.0, 1.0, bf_pix / 29.0, 1.0, 60, 66),
+                  MakeDetection(-1.0, 0.0, bf_pix / (29.0 - c.nearer_m), 1.0, 60, 63)};
+        ExpectResult(Search(young, list), 0, -1, -1);
+        EXPECT_EQ(list.size(), c.pooled ? 1u : 2u);
+        EXPECT_EQ(list[0].iN, c.pooled ? 11 : 7);
+    }
+}
+
 TEST(TrackSearch, OneSideSeenIsCompletedFromTheTrackWidth) {
     TrackingObject t = MakeTrack(-0.1, 1.8, 10.0, 1.0, 60, 75);
     List list{MakeDetection(-1.0, -0.4, 10.0, 1.0, 58, 64)};

@@ -76,6 +76,7 @@ constexpr double EDGE_M = 0.3;               // lateral tolerance of a track's p
 constexpr double MAX_ROAD_SPEED_MPS = 40.0;   // fastest road traffic over ground (metre/second)
 constexpr double MAX_CLOSING_SPEED_MPS = 2.0 * MAX_ROAD_SPEED_MPS;  // two such cars meeting
 constexpr double MAX_CROSSING_SPEED_MPS = 15.0;  // fastest traffic crossing the road (metre/second)
+constexpr double MAX_VEHICLE_LENGTH_M = 12.0;    // longest rigid road vehicle, a bus or lorry (metre)
 // How far an established track's rate may still be from its obstacle's (metre/second): a rate
 // learnt from a few frames' distances, each a few per cent off, and traffic braking or speeding up.
 constexpr double TRACK_RATE_ERROR_MPS = 5.0;

@@ -56,11 +56,15 @@ bool InRange(const TrackingObject& t, const DetectedObject& c, double dDifD, boo
     return dz_m >= -g.youngNearer_m && dz_m <= RANGE_GATE_M;
 }
 
-// Two disparities of one distance: within the disparity tolerance of each other, or within the
-// distance tolerance of a prediction.
-bool SameDistance(const StageGeometry& g, double a_pix, double b_pix) {
+// Two disparities within the disparity tolerance of each other, or within tolerance_m in distance.
+bool WithinDistance(const StageGeometry& g, double a_pix, double b_pix, double tolerance_m) {
     return std::fabs(a_pix - b_pix) <= RANGE_GATE_PIX ||
-           std::fabs(g.camera.bf_pix / a_pix - g.camera.bf_pix / b_pix) <= RANGE_GATE_M;
+           std::fabs(g.camera.bf_pix / a_pix - g.camera.bf_pix / b_pix) <= tolerance_m;
+}
+
+// Two disparities of one distance: within the distance tolerance of a prediction.
+bool SameDistance(const StageGeometry& g, double a_pix, double b_pix) {
+    return WithinDistance(g, a_pix, b_pix, RANGE_GATE_M);
 }
 
 // The height difference in metres, or the same difference in picture rows at the track's disparity.
@@ -107,6 +111,14 @@ bool LeftBehind(const TrackingObject& t, double now_pix, const DetectedObject& c
     const StageGeometry& g = *t.m_geometry;
     return now_pix != 0.0 && !SameDistance(g, t.m_actD_pix, now_pix) && SameDistance(g, t.m_actD_pix, c.d_pix) &&
            !SameDistance(g, now_pix, c.d_pix);
+}
+
+// Whether piece c lies farther from where a young track's obstacle is in this frame (at disparity
+// now_pix) than one obstacle reaches in depth: its back and its side seen at an angle lie within a
+// vehicle's length. Over a long frame interval a young track's range gate reaches across several cars
+// (16 m nearer at 5 frames per second); pooled, the cars of a parked row would blend into one distance.
+bool BeyondObstacle(const TrackingObject& t, double now_pix, const DetectedObject& c) {
+    return now_pix != 0.0 && !WithinDistance(*t.m_geometry, now_pix, c.d_pix, MAX_VEHICLE_LENGTH_M);
 }
 
 // Tests both edges of detection ng, records the matched edges and the closest detection per side,
@@ -220,7 +232,7 @@ objectNum TrackingObject::SearchOnGrid(std::vector<DetectedObject>* candidateObj
     for (int ng = 0; ng < static_cast<int>(list.size()); ++ng) {
         DetectedObject& c = list.at(ng);
         const double dDifD = std::fabs(m_pD_pix - c.d_pix);
-        if (LeftBehind(*this, now_pix, c)) continue;
+        if (LeftBehind(*this, now_pix, c) || BeyondObstacle(*this, now_pix, c)) continue;
         if (!InRange(*this, c, dDifD, ego.known) || !SimilarHeight(*this, c)) continue;
         const uint8_t flag = MatchEdges(*this, c, ng, dDifD, s);
         s.ucTotalLRflg |= flag;
